@@ -1,0 +1,88 @@
+/*
+ * Tavelnor: read access to the record files of an accounting and management
+ * application range, described by a separate binary dictionary file.
+ *
+ * A host opens a dictionary (ZAVL_OpenSchema), opens a table or a file of it
+ * (ZAVL_OpenData, ZAVL_OpenFile), moves through the records by key and reads
+ * each record through a buffer, raw or in the exchange layout. Every failure
+ * is reported through one process-wide last error code (ZAVL_GetLastError).
+ *
+ * Handles are opaque. Close every data handle before the schema handle it
+ * came from. The last error code is shared by all threads: a host that calls
+ * the library from several threads serialises its calls.
+ */
+#ifndef TAVELNOR_ZAVL_H
+#define TAVELNOR_ZAVL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define ZAVL_CALL __stdcall
+#define ZAVL_API
+#else
+#define ZAVL_CALL
+#if defined(TAVELNOR_BUILDING_LIBRARY)
+#define ZAVL_API __attribute__((visibility("default")))
+#else
+#define ZAVL_API
+#endif
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct ZAVL_Schema ZAVL_Schema; /* a loaded dictionary */
+typedef struct ZAVL_Data ZAVL_Data;     /* an open table or dictionary list */
+typedef int32_t ZAVL_BOOL;              /* 0 or 1 */
+
+/* Flags of ZAVL_OpenSchema. Other bits are kept and have no effect. */
+#define SCHEMA_EXCHANGE 0x01u       /* table handles convert records into the exchange layout */
+#define SCHEMA_QUIET 0x02u          /* no Btrieve error is reported to the user, process-wide */
+#define SCHEMA_LIST_OPTION 0x04u    /* the table list leaves out tables flagged 0x200, but "infos" */
+#define SCHEMA_EXTENDED_FILES 0x08u /* every table opens in its extended (".fatbtr") form */
+#define SCHEMA_DICO_UPDATE 0x10u    /* the dictionary file is reopened for reading and writing */
+
+/* Flags of ZAVL_OpenData and ZAVL_OpenFile. */
+#define DATA_RICHTEXT_AS_TEXT 0x01u /* rich-text memos reach the exchange buffer as text */
+#define DATA_NO_VARIABLE_PART 0x02u /* the variable-length parts of records are not read */
+#define DATA_EXTENDED_FILE 0x04u    /* the table opens in its extended (".fatbtr") form */
+
+/* Values of ZAVL_GetLastError. Positive values are Btrieve status codes
+ * (4 key not found, 9 end of file, 12 file not found, 84/85 locked, ...). */
+#define ZAVL_OK 0
+#define ZAVL_ERR_CREATE (-1)       /* a handle could not be created; Locate: values differ */
+#define ZAVL_ERR_HANDLE (-2)       /* bad handle or bad argument */
+#define ZAVL_ERR_DICO_UPDATE (-3)  /* the dictionary could not be reopened for writing */
+#define ZAVL_ERR_DICO_LOAD (-201)  /* the dictionary could not be loaded */
+#define ZAVL_ERR_NOT_A_TABLE (-401) /* the name designates no table of the dictionary */
+
+/* Exchange layout slot types (numbered as the usual data-set field types). */
+#define ZAVL_FT_UNKNOWN 0
+#define ZAVL_FT_STRING 1
+#define ZAVL_FT_SMALLINT 2
+#define ZAVL_FT_INTEGER 3
+#define ZAVL_FT_BOOLEAN 5
+#define ZAVL_FT_FLOAT 6
+#define ZAVL_FT_DATE 9
+#define ZAVL_FT_TIME 10
+#define ZAVL_FT_DATETIME 11
+#define ZAVL_FT_BYTES 12
+#define ZAVL_FT_BLOB 15
+#define ZAVL_FT_MEMO 16
+#define ZAVL_FT_GRAPHIC 17
+#define ZAVL_FT_FIXEDCHAR 23
+#define ZAVL_FT_GUID 35
+
+/* Dictionary handles. */
+ZAVL_API ZAVL_Schema* ZAVL_CALL ZAVL_OpenSchema(const char* path, uint32_t flags);
+ZAVL_API void ZAVL_CALL ZAVL_CloseSchema(ZAVL_Schema* schema);
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetDicoVersion(ZAVL_Schema* schema);
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetLastError(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TAVELNOR_ZAVL_H */

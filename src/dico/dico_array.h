@@ -1,0 +1,65 @@
+// DicoArray: the objects of one kind, their record images kept contiguous in
+// one block so that the array is read from or written to a file in one go.
+//
+// Objects address their image by index, so growing the block (which may move
+// it) never invalidates an object pointer; the objects themselves never move.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "dico/dico_base.h"
+
+namespace tavelnor::dico {
+
+class DicoArray {
+ public:
+  DicoArray(DDicoHandler* owner, int kind) : owner_(owner), kind_(kind) {}
+  virtual ~DicoArray() = default;
+  DicoArray(const DicoArray&) = delete;
+  DicoArray& operator=(const DicoArray&) = delete;
+
+  DDicoHandler* Owner() const { return owner_; }
+  int Kind() const { return kind_; }
+  uint32_t ImageSize() const { return GetKindInfo(kind_).image_size; }
+  uint32_t Count() const { return static_cast<uint32_t>(block_.size() / ImageSize()); }
+  uint8_t* ImageAt(uint32_t index) { return block_.data() + static_cast<size_t>(index) * ImageSize(); }
+  const std::vector<uint8_t>& Block() const { return block_; }
+
+  virtual DDicoBase* At(uint32_t index) = 0;
+  // Takes a block of current-size images (count = size / image size) and
+  // builds one object per image.
+  void Adopt(std::vector<uint8_t>&& block);
+  // Appends a zero image with the kind's creation values; returns the object.
+  DDicoBase* Create();
+  void Clear();
+
+ protected:
+  virtual void Construct(uint32_t index) = 0;
+  virtual void DestroyAll() = 0;
+
+ private:
+  DDicoHandler* owner_;
+  int kind_;
+  std::vector<uint8_t> block_;
+};
+
+template <typename T>
+class DicoArrayOf final : public DicoArray {
+ public:
+  using DicoArray::DicoArray;
+  DDicoBase* At(uint32_t index) override { return &objects_[index]; }
+
+ protected:
+  void Construct(uint32_t index) override { objects_.emplace_back(this, index); }
+  void DestroyAll() override { objects_.clear(); }
+
+ private:
+  std::deque<T> objects_;
+};
+
+std::unique_ptr<DicoArray> MakeDicoArray(DDicoHandler* owner, int kind);
+
+}  // namespace tavelnor::dico

@@ -1,0 +1,407 @@
+// DDicoHandler: loading, indexes, strings, versions and the user part.
+#include "dico/dico_handler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dico/dico_file.h"
+#include "foundation/platform/files.h"
+#include "foundation/platform/process.h"
+#include "foundation/string_resources.h"
+#include "record/date_settings.h"
+
+namespace tavelnor::dico {
+
+std::atomic<uint32_t>& SystemIdCounter() {
+  static std::atomic<uint32_t> counter{kSystemIdBase};
+  return counter;
+}
+
+DDicoHandler::DDicoHandler() {
+  for (int k = 0; k < kKindCount; ++k) arrays_[static_cast<size_t>(k)] = MakeDicoArray(this, k);
+  pool_.assign(1, 0);
+}
+
+DDicoHandler::~DDicoHandler() {
+  CloseFile();
+  Reset();
+}
+
+void DDicoHandler::Reset() {
+  ids_.Clear();
+  names_.Clear();
+  reverse_links_.Clear();
+  alt_ids_.Clear();
+  for (auto& a : arrays_) a->Clear();
+  root_ = nullptr;
+  pool_.assign(1, 0);
+  pool_used_ = 0;
+  last_interned_ = -1;
+  last_interned_text_.clear();
+  categories_.clear();
+  category_texts_.clear();
+  category_dictionary_.clear();
+  name_index_.clear();
+  countries_.clear();
+  macros_.clear();
+  table_map_.clear();
+  translations_.Clear();
+  last_id_ = 0;
+  lowest_user_id_ = -1;
+}
+
+std::string DDicoHandler::TranslationPathFor(const std::string& path) {
+  const size_t sep = path.find_last_of("\\/:");
+  const size_t dir_end = sep == std::string::npos ? 0 : sep + 1;
+  std::string name = path.substr(dir_end);
+  std::string ext;
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos) {
+    ext = name.substr(dot + 1);
+    name.resize(dot);
+  }
+  const bool is_new = Chaine(ext).EqualsNoCase("new");
+  return path.substr(0, dir_end) + name + (is_new ? ".newtrad" : ".oxatrad");
+}
+
+LoadResult DDicoHandler::Load(const Chaine& path, uint32_t flags) {
+  const uint32_t start = platform::TickCountMs();
+  Reset();
+  load_status_ = Status::Ok();
+  if (file_ && Chaine(file_->path()).EqualsNoCase(path.view())) {
+    if (Status s = file_->Rewind(); !s.ok()) {
+      load_status_ = s;
+      return LoadResult::kFailed;
+    }
+  } else {
+    CloseFile();
+    auto opened = CInternalDicoFile::Open(path.str(), true, true);
+    if (!opened.ok()) {
+      load_status_ = opened.status();
+      return LoadResult::kFailed;
+    }
+    file_ = std::move(opened.value());
+  }
+  if (!(flags & kLoadHeaderOnly)) {
+    const std::string trad = TranslationPathFor(path.str());
+    if (platform::FileExists(trad)) {
+      if (Status s = translations_.Load(trad); !s.ok()) {
+        load_status_ = Status::Corrupt("translation file " + trad + ": " + s.ToString());
+        return LoadResult::kFailed;
+      }
+    }
+  }
+  auto bytes = file_->ReadAll();
+  if (!bytes.ok()) {
+    load_status_ = bytes.status();
+    return LoadResult::kFailed;
+  }
+  const LoadResult result = LoadFromBytes(std::move(bytes.value()), flags);
+  load_time_ms_ = platform::TickCountMs() - start;
+  (void)file_->SettleAfterLoad();
+  return result;
+}
+
+LoadResult DDicoHandler::LoadImage(std::vector<uint8_t> bytes, uint32_t flags,
+                                   const TranslationFile* translations) {
+  const uint32_t start = platform::TickCountMs();
+  Reset();
+  load_status_ = Status::Ok();
+  if (translations) translations_ = *translations;
+  const LoadResult result = LoadFromBytes(std::move(bytes), flags);
+  load_time_ms_ = platform::TickCountMs() - start;
+  return result;
+}
+
+LoadResult DDicoHandler::LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flags) {
+  DicoHeader header;
+  Status s = ParseDicoHeader(bytes, &header);
+  if (s.code() == Status::Code::kUnsupported) platform::SetLastOsError(kErrorNotADictionary);
+  if (!s.ok()) {
+    load_status_ = s;
+    return LoadResult::kFailed;
+  }
+  header_ = header;
+  if (flags & kLoadHeaderOnly) return LoadResult::kHeaderChecked;
+  auto image = ParseDicoImage(bytes);
+  bytes = {};
+  if (!image.ok()) {
+    if (image.status().code() == Status::Code::kUnsupported) {
+      platform::SetLastOsError(kErrorNotADictionary);
+    }
+    load_status_ = image.status();
+    return LoadResult::kFailed;
+  }
+  if (Status p = Publish(std::move(image.value()), flags); !p.ok()) {
+    Reset();
+    load_status_ = p;
+    return LoadResult::kFailed;
+  }
+  return LoadResult::kLoaded;
+}
+
+namespace {
+Status CheckStringRefs(const DDicoBase& o, uint32_t pool_used) {
+  for (uint16_t off : StringRefOffsets(o.Info().image_type)) {
+    const int32_t ref = static_cast<int32_t>(o.Word(off));
+    const bool ok = ref >= -1 - kBuiltinStringCount ? (ref < 0 || static_cast<uint32_t>(ref) < pool_used)
+                                                     : false;
+    if (!ok) {
+      return Status::Corrupt("string reference " + std::to_string(ref) + " at byte " +
+                             std::to_string(off) + " of object " + std::to_string(o.Id()) +
+                             " (" + o.Info().class_name + ") lies outside the string pool");
+    }
+  }
+  return Status::Ok();
+}
+
+uint32_t OwnershipBitsOfPresentRefs(const DDicoBase& o) {
+  uint32_t bits = 0;
+  if (o.Word(base::kName)) bits |= iflag::kOwnName;
+  if (o.Word(base::kDdfName)) bits |= iflag::kOwnDdfName;
+  for (const FieldDesc& f : ClassFields(o.Info().image_type)) {
+    if (f.form == FieldForm::kString && f.ownership_bit && o.Word(f.offset)) bits |= f.ownership_bit;
+  }
+  return bits;
+}
+}  // namespace
+
+Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
+  header_ = image.header;
+  last_id_ = image.last_id;
+  lowest_user_id_ = image.lowest_user_id;
+  name_index_ = std::move(image.name_index);
+  for (const auto& e : name_index_) {
+    if (!e.name.empty() && e.name[0] == '@') {
+      macros_[e.name.substr(1)] = e.value - 14;
+    } else {
+      countries_[e.name] = e.value;
+    }
+  }
+  pool_ = std::move(image.pool);
+  pool_used_ = static_cast<uint32_t>(pool_.size());
+  pool_.push_back(0);  // every pool offset now reaches a terminator
+  categories_ = std::move(image.categories);
+  load_flags_ = flags;
+
+  size_t total = 0;
+  for (int k = 0; k < kKindCount; ++k) {
+    arrays_[static_cast<size_t>(k)]->Adopt(std::move(image.arrays[static_cast<size_t>(k)]));
+    total += arrays_[static_cast<size_t>(k)]->Count();
+  }
+  ids_.Reserve(total);
+  if (flags & kLoadNameIndex) names_.Reserve(total);
+  // Identifiers first, so that containers resolve while names are entered.
+  for (auto& a : arrays_) {
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
+      DDicoBase* o = a->At(i);
+      if (Status s = CheckStringRefs(*o, pool_used_); !s.ok()) return s;
+      o->SetInternalFlags((o->InternalFlags() | iflag::kFromFile) & ~OwnershipBitsOfPresentRefs(*o));
+      Register(o, reg::kId | reg::kKind);
+    }
+  }
+  const uint32_t rest = reg::kReverseLink | reg::kAltId | ((flags & kLoadNameIndex) ? reg::kName : 0);
+  for (auto& a : arrays_) {
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
+      DDicoBase* o = a->At(i);
+      ResolveTexts(*o);
+      Register(o, rest);
+    }
+  }
+  if (!root_) return Status::Corrupt("the dictionary has no root object");
+  ResolveCategoryTexts();
+  CompleteSystemRubric();
+  if (header_.level < 9) {
+    DicoArray& areas = Array(kVarPerso);
+    for (uint32_t i = 0, n = areas.Count(); i < n; ++i) {
+      if (DDicoBase* c = areas.At(i)->GetContainer()) c->RecomputeSize();
+    }
+  }
+  record::SetMinimumDateZero((root_->Flags() & 0x1) != 0);
+  return Status::Ok();
+}
+
+std::shared_ptr<const TranslationItem> DDicoHandler::ObjectTranslation(
+    const DDicoBase& object, std::string_view which) const {
+  auto section = translations_.Section(TranslationFile::kObjectSection);
+  if (!section) return nullptr;
+  auto item = section->Child(object.TranslationKey());
+  if (!item) return nullptr;
+  if (auto child = item->Child(which)) return child;
+  return item;
+}
+
+void DDicoHandler::ResolveTexts(DDicoBase& object) {
+  if (translations_.empty()) return;
+  if (object.Word(base::kHeader)) object.HeaderRecord().translation = ObjectTranslation(object, "header");
+  if (object.Word(base::kDesc)) object.DescRecord().translation = ObjectTranslation(object, "desc");
+}
+
+void DDicoHandler::ResolveCategoryTexts() {
+  const int n = CategoryCount();
+  category_texts_.assign(static_cast<size_t>(n), TextRecord{});
+  auto section = translations_.Section(TranslationFile::kCategorySection);
+  for (int i = 0; i < n; ++i) {
+    const std::string name = CategoryName(i).str();
+    category_dictionary_.emplace(name, i);
+    if (section) category_texts_[static_cast<size_t>(i)].translation = section->Child(name);
+  }
+}
+
+// --- registration and lookups ---------------------------------------------
+
+uint32_t DDicoHandler::NameParentId(const DDicoBase& object) const {
+  const DDicoBase* c = object.GetContainer();
+  if (!c) return 0;
+  if (c == &object) return root_ ? root_->Id() : 0;
+  return c->Id();
+}
+
+void DDicoHandler::Register(DDicoBase* o, uint32_t mask) {
+  if (mask == reg::kAll) mask = reg::kId | reg::kKind | reg::kReverseLink | reg::kName | reg::kAltId;
+  if (mask & reg::kId) ids_.Insert(o->Id(), o);
+  if ((mask & reg::kKind) && o->Kind() == kDico && !root_) root_ = static_cast<DDico*>(o);
+  if ((mask & reg::kReverseLink) && o->LinkedToId()) reverse_links_.Insert(o->LinkedToId(), o->Id());
+  if ((mask & reg::kName) && (load_flags_ & kLoadNameIndex) && o->UserType() != 7) {
+    if (const char* name = o->NameText()) {
+      names_.Insert(NameKey(NameParentId(*o), static_cast<uint8_t>(o->UserType()), name), o);
+    }
+  }
+  if ((mask & reg::kAltId) && o->AltId()) alt_ids_.Insert(o->AltId(), o->Id());
+  if (o->Kind() == kRubricTable && o->NameText()) {
+    table_map_.emplace(o->NameText(), static_cast<DRubricTable*>(o));
+  }
+}
+
+DDicoBase* DDicoHandler::FindByKindAndId(int kind, uint32_t id) const {
+  DDicoBase* o = FindById(id);
+  return o && o->Kind() == kind ? o : nullptr;
+}
+
+DDicoBase* DDicoHandler::FindByName(uint32_t parent_id, int group, std::string_view name) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  const auto g = static_cast<uint8_t>(group);
+  if (DDicoBase* o = names_.Find(NameKey(parent_id, g, name))) return o;
+  const size_t bang = name.find('!');
+  if (bang == std::string_view::npos) return nullptr;
+  return names_.Find(NameKey(parent_id, g, name.substr(0, bang)));
+}
+
+DDicoBase* DDicoHandler::FindTable(std::string_view name) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (!root_) return nullptr;
+  const size_t dot = name.find('.');
+  if (dot != std::string_view::npos) name = name.substr(0, dot);
+  return FindByName(root_->Id(), 1, name);
+}
+
+size_t DDicoHandler::ObjectCount() const {
+  size_t n = 0;
+  for (const auto& a : arrays_) n += a->Count();
+  return n;
+}
+
+// --- strings -----------------------------------------------------------------
+
+const char* DDicoHandler::ResolveString(int32_t ref) const {
+  if (ref == 0) return nullptr;
+  if (ref == -1) return "";
+  if (ref < 0) return BuiltinString(-2 - ref);
+  if (static_cast<uint32_t>(ref) >= pool_used_) return nullptr;
+  return reinterpret_cast<const char*>(pool_.data()) + ref;
+}
+
+int32_t DDicoHandler::Intern(std::string_view text) {
+  if (text.empty()) return -1;
+  if (int32_t b = BuiltinStringRef(text)) return b;
+  if (last_interned_ >= 0 && text == last_interned_text_) return last_interned_;
+  // Offset 0 would read as "no string": an empty pool starts with a spare zero.
+  if (pool_used_ == 0) {
+    pool_.assign(1, 0);
+    pool_used_ = 1;
+  }
+  const size_t need = pool_used_ + text.size() + 1;
+  if (need + 1 > pool_.capacity()) pool_.reserve(((need + 1) / 10000 + 1) * 10000);
+  const auto offset = static_cast<int32_t>(pool_used_);
+  pool_.resize(pool_used_);
+  pool_.insert(pool_.end(), text.begin(), text.end());
+  pool_.push_back(0);
+  pool_used_ = static_cast<uint32_t>(pool_.size());
+  pool_.push_back(0);
+  last_interned_ = offset;
+  last_interned_text_.assign(text);
+  return offset;
+}
+
+// --- categories -----------------------------------------------------------------
+
+int DDicoHandler::FindCategory(std::string_view name) const {
+  const size_t n = std::min<size_t>(name.size(), kCategoryNameLength);
+  for (int i = 0; i < CategoryCount(); ++i) {
+    const char* entry = reinterpret_cast<const char*>(GetCategory(i));
+    const size_t len = strnlen(entry, kCategoryNameLength);
+    const size_t cmp = std::min<size_t>(len, kCategoryNameLength);
+    if (std::string_view(entry, cmp) == name.substr(0, n)) return i;
+  }
+  return -1;
+}
+
+const uint8_t* DDicoHandler::GetCategory(int index) const {
+  if (index < 0 || index >= CategoryCount()) return nullptr;
+  return categories_.data() + static_cast<size_t>(index) * kCategorySize;
+}
+
+Chaine DDicoHandler::CategoryName(int index) const {
+  const uint8_t* entry = GetCategory(index);
+  if (!entry) return Chaine();
+  const char* text = reinterpret_cast<const char*>(entry);
+  return Chaine(text, strnlen(text, kCategoryNameLength + 1));
+}
+
+Chaine DDicoHandler::CategoryText(int index) const {
+  if (index < 0 || index >= CategoryCount()) return Chaine();
+  const auto& record = category_texts_[static_cast<size_t>(index)];
+  if (record.translation) {
+    std::string_view t = record.translation->Text(ResourceLanguage());
+    if (!t.empty()) return Chaine(t);
+  }
+  return CategoryName(index);
+}
+
+// --- countries and macros ---------------------------------------------------------
+
+namespace {
+int EnterCode(std::map<std::string, int>& table, const std::string& name, int max_code,
+              int full_code) {
+  if (auto it = table.find(name); it != table.end()) return it->second;
+  std::vector<bool> used(static_cast<size_t>(max_code) + 1, false);
+  for (const auto& [n, c] : table) {
+    if (c >= 1 && c <= max_code) used[static_cast<size_t>(c)] = true;
+  }
+  int code = full_code;
+  for (int c = 1; c <= max_code; ++c) {
+    if (!used[static_cast<size_t>(c)]) {
+      code = c;
+      break;
+    }
+  }
+  table.emplace(name, code);
+  return code;
+}
+}  // namespace
+
+int DDicoHandler::CountryCode(const std::string& name) {
+  const bool known = countries_.count(name) != 0;
+  const int code = EnterCode(countries_, name, 13, 14);
+  if (!known) name_index_.push_back({code, name});
+  return code;
+}
+
+int DDicoHandler::MacroCode(const std::string& name) {
+  const bool known = macros_.count(name) != 0;
+  const int code = EnterCode(macros_, name, 7, 8);
+  if (!known) name_index_.push_back({code + 14, "@" + name});
+  return code;
+}
+
+}  // namespace tavelnor::dico

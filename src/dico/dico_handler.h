@@ -1,0 +1,198 @@
+// DDicoHandler: one loaded dictionary.
+//
+// The handler owns the 28 object arrays, the string pool, the categories, the
+// country and macro tables, the translations and the indexes through which
+// the rest of the library finds tables, fields, keys and links. Everything it
+// hands out stays valid until the next Load or its destruction.
+//
+// Concurrency: lookups and changes take the handler lock (recursive); each
+// index also guards itself. Locking a handler locks its attached dictionaries
+// too, in the order of their map.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "dico/dico_array.h"
+#include "dico/dico_classes.h"
+#include "dico/dico_indexes.h"
+#include "dico/dico_image.h"
+#include "foundation/chaine.h"
+#include "foundation/status.h"
+#include "foundation/translation.h"
+
+namespace tavelnor::dico {
+
+class CInternalDicoFile;
+
+// Load flags.
+inline constexpr uint32_t kLoadNameIndex = 0x1;   // build the name index
+inline constexpr uint32_t kLoadHeaderOnly = 0x2;  // check the header and stop
+
+// The value the operating system's last-error slot receives when a file is
+// not a dictionary (bad signature or version byte).
+inline constexpr uint32_t kErrorNotADictionary = 0x20000001;
+
+// First identifier of the system rubric and its fields.
+inline constexpr uint32_t kSystemIdBase = 0x100000;
+
+enum class LoadResult { kFailed = 0, kLoaded, kHeaderChecked };
+
+// Register masks.
+namespace reg {
+inline constexpr uint32_t kId = 0x1, kKind = 0x2, kReverseLink = 0x4, kName = 0x8, kAltId = 0x10;
+inline constexpr uint32_t kAll = 0;
+}  // namespace reg
+
+class DDicoHandler {
+ public:
+  DDicoHandler();
+  virtual ~DDicoHandler();
+  DDicoHandler(const DDicoHandler&) = delete;
+  DDicoHandler& operator=(const DDicoHandler&) = delete;
+
+  // --- loading -----------------------------------------------------------
+  LoadResult Load(const Chaine& path, uint32_t flags);
+  // Loads an image already in memory (no file, no translation file unless
+  // one is given). Used by tests and tools.
+  LoadResult LoadImage(std::vector<uint8_t> bytes, uint32_t flags,
+                       const TranslationFile* translations = nullptr);
+  // Why the last load failed (empty when it succeeded).
+  const Status& LastLoadStatus() const { return load_status_; }
+  uint32_t LoadTimeMs() const { return load_time_ms_; }
+  // ".oxatrad" / ".newtrad" path beside a dictionary path.
+  static std::string TranslationPathFor(const std::string& dico_path);
+
+  // --- versions ------------------------------------------------------------
+  uint32_t VersionSystem() const { return header_.version_system; }
+  uint32_t VersionUser() const { return header_.version_user; }
+  const DicoHeader& Header() const { return header_; }
+  int FormatLevel() const { return header_.level; }
+  int CompareVersion(const DDicoHandler& other) const;
+
+  // --- file ----------------------------------------------------------------
+  bool ReopenForUpdate(bool write);
+  void CloseFile();
+  Chaine GetFilePath() const;
+  CInternalDicoFile* File() const { return file_.get(); }
+
+  // --- user part -----------------------------------------------------------
+  bool CommitUserPart();
+  void MergeUserPart(const DDicoHandler& other);
+
+  // --- locking -------------------------------------------------------------
+  void Lock();
+  void Unlock();
+  void Attach(const Chaine& name, DDicoHandler* other);
+  void Detach(const Chaine& name);
+
+  // --- lookups -------------------------------------------------------------
+  DDico* Root() const { return root_; }
+  DDicoBase* FindById(uint32_t id) const { return id ? ids_.Find(id) : nullptr; }
+  DDicoBase* FindByKindAndId(int kind, uint32_t id) const;
+  DDicoBase* FindByName(uint32_t parent_id, int group, std::string_view name);
+  DDicoBase* FindByAltId(uint32_t alt) const { return FindById(alt_ids_.Find(alt)); }
+  std::vector<uint32_t> FindLinksTo(uint32_t id) const { return reverse_links_.Find(id); }
+  // A group-1 rubric (table, system rubric, dialog box) by name; the name
+  // is cut before its first ".". Callers check the kind.
+  DDicoBase* FindTable(std::string_view name);
+  // Name-key parent of an object: its container, the root for a container.
+  uint32_t NameParentId(const DDicoBase& object) const;
+
+  // --- arrays --------------------------------------------------------------
+  DicoArray& Array(int kind) { return *arrays_[static_cast<size_t>(kind)]; }
+  const DicoArray& Array(int kind) const { return *arrays_[static_cast<size_t>(kind)]; }
+  size_t ObjectCount() const;
+
+  // --- strings ---------------------------------------------------------------
+  const char* ResolveString(int32_t ref) const;
+  int32_t Intern(std::string_view text);
+  const std::vector<uint8_t>& Pool() const { return pool_; }
+  const std::vector<NameIndexEntry>& NameIndexEntries() const { return name_index_; }
+  uint32_t PoolUsed() const { return pool_used_; }
+
+  // --- categories ------------------------------------------------------------
+  int CategoryCount() const { return static_cast<int>(categories_.size() / kCategorySize); }
+  int FindCategory(std::string_view name) const;
+  const uint8_t* GetCategory(int index) const;
+  Chaine CategoryName(int index) const;
+  Chaine CategoryText(int index) const;  // translated display text
+
+  // --- countries and macros ----------------------------------------------------
+  const std::map<std::string, int>& Countries() const { return countries_; }
+  const std::map<std::string, int>& Macros() const { return macros_; }
+  // The code of a name, entering it with the lowest free code (countries 1
+  // to 13, macros 1 to 7) or 14 / 8 when all are taken.
+  int CountryCode(const std::string& name);
+  int MacroCode(const std::string& name);
+
+  // --- objects -----------------------------------------------------------------
+  uint32_t LastId() const { return last_id_; }
+  int32_t LowestUserId() const { return lowest_user_id_; }
+  // Creates an object of `kind` as the last child of `parent`; with
+  // `system` it takes the process-wide system counter as identifier.
+  DDicoBase* CreateObject(int kind, DDicoBase* parent, std::string_view name, bool system = false);
+  void Register(DDicoBase* object, uint32_t mask);
+  const TranslationFile& Translations() const { return translations_; }
+
+  // --- tree walks (FirstDescendant / NextDescendant keep their state here) --
+  struct WalkState {
+    Selector selector = Selector::kAll;
+    const DDicoBase* root = nullptr;
+  };
+  WalkState& Walk() { return walk_; }
+
+ private:
+  friend class DDicoBase;
+  void Reset();
+  LoadResult LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flags);
+  Status Publish(DicoImage&& image, uint32_t flags);
+  void ResolveTexts(DDicoBase& object);
+  void ResolveCategoryTexts();
+  void CompleteSystemRubric();
+  std::shared_ptr<const TranslationItem> ObjectTranslation(const DDicoBase& object,
+                                                           std::string_view which) const;
+
+  std::unique_ptr<CInternalDicoFile> file_;
+  uint32_t last_id_ = 0;
+  int32_t lowest_user_id_ = -1;
+  std::array<std::unique_ptr<DicoArray>, kKindCount> arrays_;
+  std::vector<NameIndexEntry> name_index_;  // as read, then as entered
+  std::map<std::string, int> countries_;
+  std::map<std::string, int> macros_;
+  std::vector<uint8_t> categories_;
+  std::vector<TextRecord> category_texts_;
+  std::vector<uint8_t> pool_;  // always holds pool_used_ bytes plus a terminating zero
+  uint32_t pool_used_ = 0;
+  int32_t last_interned_ = -1;
+  std::string last_interned_text_;
+  DDico* root_ = nullptr;
+  IdIndex ids_;
+  NameIndex names_;
+  ReverseLinkIndex reverse_links_;
+  AltIdIndex alt_ids_;
+  std::recursive_mutex lock_;
+  uint32_t load_time_ms_ = 0;
+  DicoHeader header_;
+  uint32_t load_flags_ = 0;
+  std::map<Chaine, DDicoHandler*, ChaineLessNoCase> attached_;
+  std::map<std::string, int> category_dictionary_;
+  Chaine merge_options_text_;
+  uint8_t merge_options_ = 0x05;
+  std::map<std::string, DRubricTable*> table_map_;
+  TranslationFile translations_;
+  Status load_status_;
+  WalkState walk_;
+};
+
+// Process-wide counter that gives identifiers to objects created with the
+// system option.
+std::atomic<uint32_t>& SystemIdCounter();
+
+}  // namespace tavelnor::dico

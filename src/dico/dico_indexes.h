@@ -1,0 +1,88 @@
+// The lookup structures of a dictionary handler. Each index guards itself
+// with its own lock, so one lookup is atomic even without the handler lock.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tavelnor::dico {
+
+class DDicoBase;
+
+// Name key: (parent container identifier, name group, the first 20
+// characters of the name in upper case).
+struct NameKey {
+  static constexpr size_t kMaxName = 20;
+  uint32_t parent = 0;
+  uint8_t group = 0;
+  uint8_t length = 0;
+  char name[kMaxName] = {};
+
+  NameKey() = default;
+  NameKey(uint32_t parent_id, uint8_t name_group, std::string_view text);
+  bool operator==(const NameKey& o) const {
+    return parent == o.parent && group == o.group && length == o.length &&
+           std::memcmp(name, o.name, length) == 0;
+  }
+};
+
+struct NameKeyHash {
+  size_t operator()(const NameKey& k) const;
+};
+
+class IdIndex {
+ public:
+  void Clear();
+  void Reserve(size_t n);
+  bool Insert(uint32_t id, DDicoBase* object);  // keeps the first object of an id
+  DDicoBase* Find(uint32_t id) const;
+  size_t Size() const;
+
+ private:
+  mutable std::mutex mu_;
+  std::unordered_map<uint32_t, DDicoBase*> map_;
+};
+
+class NameIndex {
+ public:
+  void Clear();
+  void Reserve(size_t n);
+  bool Insert(const NameKey& key, DDicoBase* object);  // keeps the first object of a key
+  DDicoBase* Find(const NameKey& key) const;
+  size_t Size() const;
+
+ private:
+  mutable std::mutex mu_;
+  std::unordered_map<NameKey, DDicoBase*, NameKeyHash> map_;
+};
+
+// Which objects link to a given object.
+class ReverseLinkIndex {
+ public:
+  void Clear();
+  void Insert(uint32_t target, uint32_t source);
+  std::vector<uint32_t> Find(uint32_t target) const;
+
+ private:
+  mutable std::mutex mu_;
+  std::unordered_map<uint32_t, std::vector<uint32_t>> map_;
+};
+
+// Alternate identifier (base word at offset 60) to identifier.
+class AltIdIndex {
+ public:
+  void Clear();
+  void Insert(uint32_t alt, uint32_t id);
+  uint32_t Find(uint32_t alt) const;  // 0 when absent
+
+ private:
+  mutable std::mutex mu_;
+  std::map<uint32_t, uint32_t> map_;
+};
+
+}  // namespace tavelnor::dico

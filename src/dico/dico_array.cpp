@@ -1,19 +1,24 @@
 #include "dico/dico_array.h"
 
 #include "dico/dico_classes.h"
+#include "dico/dico_handler.h"
 
 namespace tavelnor::dico {
 
 void DicoArray::Adopt(std::vector<uint8_t>&& block) {
   Clear();
   block_ = std::move(block);
-  const uint32_t n = Count();
+  count_ = static_cast<uint32_t>(block_.size() / image_size_);
+  block_.resize(static_cast<size_t>(count_) * image_size_);
+  const uint32_t n = count_;
   for (uint32_t i = 0; i < n; ++i) Construct(i);
 }
 
 DDicoBase* DicoArray::Create() {
   const uint32_t index = Count();
   block_.resize(block_.size() + ImageSize(), 0);
+  ++count_;
+  owner_->NoteObjectCreated();
   Construct(index);
   DDicoBase* object = At(index);
   object->ResetClassFields();
@@ -23,6 +28,7 @@ DDicoBase* DicoArray::Create() {
 void DicoArray::Clear() {
   DestroyAll();
   block_.clear();
+  count_ = 0;
 }
 
 std::unique_ptr<DicoArray> MakeDicoArray(DDicoHandler* owner, int kind) {

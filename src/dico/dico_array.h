@@ -16,16 +16,17 @@ namespace tavelnor::dico {
 
 class DicoArray {
  public:
-  DicoArray(DDicoHandler* owner, int kind) : owner_(owner), kind_(kind) {}
+  DicoArray(DDicoHandler* owner, int kind)
+      : owner_(owner), kind_(kind), image_size_(GetKindInfo(kind).image_size) {}
   virtual ~DicoArray() = default;
   DicoArray(const DicoArray&) = delete;
   DicoArray& operator=(const DicoArray&) = delete;
 
   DDicoHandler* Owner() const { return owner_; }
   int Kind() const { return kind_; }
-  uint32_t ImageSize() const { return GetKindInfo(kind_).image_size; }
-  uint32_t Count() const { return static_cast<uint32_t>(block_.size() / ImageSize()); }
-  uint8_t* ImageAt(uint32_t index) { return block_.data() + static_cast<size_t>(index) * ImageSize(); }
+  uint32_t ImageSize() const { return image_size_; }
+  uint32_t Count() const { return count_; }
+  uint8_t* ImageAt(uint32_t index) { return block_.data() + static_cast<size_t>(index) * image_size_; }
   const std::vector<uint8_t>& Block() const { return block_; }
 
   virtual DDicoBase* At(uint32_t index) = 0;
@@ -43,6 +44,8 @@ class DicoArray {
  private:
   DDicoHandler* owner_;
   int kind_;
+  uint32_t image_size_;
+  uint32_t count_ = 0;
   std::vector<uint8_t> block_;
 };
 

@@ -207,6 +207,37 @@ Result<std::vector<uint8_t>> CInternalDicoFile::ReadAll(uint64_t max_size) {
     return memory_;
   }
   std::vector<uint8_t> out;
+  if (file_) {
+    // A file read as it stands (plain, or not gzip after all) comes in one
+    // read; a gzip stream's output is reserved from its length trailer.
+    uint8_t head[2] = {0, 0};
+    const size_t peeked = std::fread(head, 1, 2, file_);
+    const bool gzip_data = peeked == 2 && head[0] == 0x1F && head[1] == 0x8B;
+    if (std::fseek(file_, 0, SEEK_END) == 0) {
+      const long size = std::ftell(file_);
+      if (size >= 0 && !gzip_data) {
+        if (static_cast<uint64_t>(size) > max_size) {
+          return Status::Corrupt("dictionary image in \"" + path_ + "\" larger than " +
+                                 std::to_string(max_size) + " bytes");
+        }
+        out.resize(static_cast<size_t>(size));
+        std::rewind(file_);
+        if (std::fread(out.data(), 1, out.size(), file_) != out.size()) {
+          return Status::IoError("read error in \"" + path_ + "\"");
+        }
+        return out;
+      }
+      if (size >= 4 && gzip_data && std::fseek(file_, size - 4, SEEK_SET) == 0) {
+        uint8_t trailer[4];
+        if (std::fread(trailer, 1, 4, file_) == 4) {
+          const uint64_t hint = static_cast<uint64_t>(trailer[0]) | (uint64_t{trailer[1]} << 8) |
+                                (uint64_t{trailer[2]} << 16) | (uint64_t{trailer[3]} << 24);
+          out.reserve(static_cast<size_t>(std::min<uint64_t>(hint + kReadChunk, max_size)));
+        }
+      }
+    }
+    std::rewind(file_);
+  }
   for (;;) {
     const size_t old = out.size();
     out.resize(old + kReadChunk);

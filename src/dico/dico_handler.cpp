@@ -33,6 +33,7 @@ void DDicoHandler::Reset() {
   reverse_links_.Clear();
   alt_ids_.Clear();
   for (auto& a : arrays_) a->Clear();
+  object_count_ = 0;
   root_ = nullptr;
   pool_.assign(1, 0);
   pool_used_ = 0;
@@ -189,23 +190,32 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
     arrays_[static_cast<size_t>(k)]->Adopt(std::move(image.arrays[static_cast<size_t>(k)]));
     total += arrays_[static_cast<size_t>(k)]->Count();
   }
+  object_count_ = total;
+  // Bulk entry: nobody else can reach the handler while it loads, so the
+  // indexes are filled without taking their locks for every object.
   ids_.Reserve(total);
-  if (flags & kLoadNameIndex) names_.Reserve(total);
-  // Identifiers first, so that containers resolve while names are entered.
   for (auto& a : arrays_) {
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
       DDicoBase* o = a->At(i);
       if (Status s = CheckStringRefs(*o, pool_used_); !s.ok()) return s;
       o->SetInternalFlags((o->InternalFlags() | iflag::kFromFile) & ~OwnershipBitsOfPresentRefs(*o));
-      Register(o, reg::kId | reg::kKind);
+      ids_.InsertUnlocked(o->Id(), o);
+      if (!root_ && o->Kind() == kDico) root_ = static_cast<DDico*>(o);
     }
   }
-  const uint32_t rest = reg::kReverseLink | reg::kAltId | ((flags & kLoadNameIndex) ? reg::kName : 0);
+  if (flags & kLoadNameIndex) names_.Reserve(total);
   for (auto& a : arrays_) {
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
       DDicoBase* o = a->At(i);
       ResolveTexts(*o);
-      Register(o, rest);
+      if (o->LinkedToId()) reverse_links_.Insert(o->LinkedToId(), o->Id());
+      if (o->AltId()) alt_ids_.Insert(o->AltId(), o->Id());
+      const char* name = o->NameText();
+      if (!name) continue;
+      if (o->Kind() == kRubricTable) table_map_.emplace(name, static_cast<DRubricTable*>(o));
+      if ((flags & kLoadNameIndex) && o->UserType() != 7) {
+        names_.InsertUnlocked(NameKey(BulkNameParentId(*o), static_cast<uint8_t>(o->UserType()), name), o);
+      }
     }
   }
   if (!root_) return Status::Corrupt("the dictionary has no root object");
@@ -250,6 +260,18 @@ void DDicoHandler::ResolveCategoryTexts() {
 
 // --- registration and lookups ---------------------------------------------
 
+uint32_t DDicoHandler::BulkNameParentId(const DDicoBase& object) const {
+  const DDicoBase* o = &object;
+  for (int depth = 0; o && depth < kMaxContainerDepth; ++depth) {
+    if (IsContainerKind(o->Kind())) {
+      if (o == &object) return root_ ? root_->Id() : 0;
+      return o->Id();
+    }
+    o = ids_.FindUnlocked(o->ParentId());
+  }
+  return 0;
+}
+
 uint32_t DDicoHandler::NameParentId(const DDicoBase& object) const {
   const DDicoBase* c = object.GetContainer();
   if (!c) return 0;
@@ -293,12 +315,6 @@ DDicoBase* DDicoHandler::FindTable(std::string_view name) {
   const size_t dot = name.find('.');
   if (dot != std::string_view::npos) name = name.substr(0, dot);
   return FindByName(root_->Id(), 1, name);
-}
-
-size_t DDicoHandler::ObjectCount() const {
-  size_t n = 0;
-  for (const auto& a : arrays_) n += a->Count();
-  return n;
 }
 
 // --- strings -----------------------------------------------------------------

@@ -108,7 +108,8 @@ class DDicoHandler {
   // --- arrays --------------------------------------------------------------
   DicoArray& Array(int kind) { return *arrays_[static_cast<size_t>(kind)]; }
   const DicoArray& Array(int kind) const { return *arrays_[static_cast<size_t>(kind)]; }
-  size_t ObjectCount() const;
+  size_t ObjectCount() const { return object_count_; }
+  void NoteObjectCreated() { ++object_count_; }
 
   // --- strings ---------------------------------------------------------------
   const char* ResolveString(int32_t ref) const;
@@ -154,6 +155,10 @@ class DDicoHandler {
   LoadResult LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flags);
   Status Publish(DicoImage&& image, uint32_t flags);
   void ResolveTexts(DDicoBase& object);
+  // NameParentId while loading, through the index without its lock. Chains
+  // of parents deeper than kMaxContainerDepth count as having no container.
+  static constexpr int kMaxContainerDepth = 256;
+  uint32_t BulkNameParentId(const DDicoBase& object) const;
   void ResolveCategoryTexts();
   void CompleteSystemRubric();
   std::shared_ptr<const TranslationItem> ObjectTranslation(const DDicoBase& object,
@@ -189,6 +194,7 @@ class DDicoHandler {
   TranslationFile translations_;
   Status load_status_;
   WalkState walk_;
+  size_t object_count_ = 0;
 };
 
 // Process-wide counter that gives identifiers to objects created with the

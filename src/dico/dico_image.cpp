@@ -76,7 +76,7 @@ Status ReadArrays(ByteReader& r, int level, DicoImage* img) {
     const size_t at = r.Offset();
     uint32_t size;
     if (!r.ReadU32(&size)) return Truncated(r, "an element size");
-    if (size < std::min(img->record_header_size, kBaseSize)) {
+    if (size < img->record_header_size) {
       return Damaged(at, "element size " + std::to_string(size) + " of array " +
                              std::to_string(k) + " is smaller than a record header");
     }
@@ -226,7 +226,7 @@ std::vector<uint8_t> WriteDicoImage(const DicoImage& img, int level) {
     for (uint32_t i = 0; i < count; ++i) {
       const uint8_t* s = src.data() + static_cast<size_t>(i) * current;
       w.Bytes(s, header);
-      w.Bytes(s + kBaseSize, current - kBaseSize);
+      w.Bytes(s + kBaseSize, stored - header);
     }
   }
   w.U32(static_cast<uint32_t>(img.pool.size()));

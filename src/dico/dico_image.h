@@ -63,8 +63,8 @@ Status ParseDicoHeader(std::span<const uint8_t> bytes, DicoHeader* header);
 // the remaining bytes cannot hold; Unsupported on a refused signature.
 Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes);
 
-// Writes `image` at `level` (2 to 11). Below level 11 the name index and the
-// countries and macros bytes are not written; below level 8 `versionuser`,
+// Writes `image` at `level` (2 to 11). Below level 11 the name index, the
+// countries and macros bytes and the root's native language are not written; below level 8 `versionuser`,
 // below level 5 the lowest user identifier. Level-11 output of a parsed
 // level-11 file with 67-byte headers and 257-byte categories is identical to
 // the input.

@@ -1,5 +1,7 @@
 #include "dico/dico_indexes.h"
 
+#include <algorithm>
+
 #include "foundation/case_tables.h"
 
 namespace tavelnor::dico {
@@ -19,51 +21,102 @@ size_t NameKeyHash::operator()(const NameKey& k) const {
     h ^= static_cast<uint8_t>(k.name[i]);
     h *= 1099511628211ull;
   }
-  return static_cast<size_t>(h ^ (h >> 29));
+  h ^= h >> 32;
+  h *= 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(h >> 32);
 }
 
 void IdIndex::Clear() {
   std::lock_guard<std::mutex> lock(mu_);
-  map_.clear();
+  dense_.clear();
+  sparse_.Clear();
+  size_ = 0;
 }
 void IdIndex::Reserve(size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
-  map_.reserve(n);
+  const size_t dense = std::max<size_t>(n * 2, 4096);
+  if (dense > dense_.size()) dense_.resize(dense, nullptr);
+}
+bool IdIndex::InsertUnlocked(uint32_t id, DDicoBase* object) {
+  if (id < dense_.size()) {
+    if (dense_[id]) return false;
+    dense_[id] = object;
+  } else if (!sparse_.Insert(id, object)) {
+    return false;
+  }
+  ++size_;
+  return true;
 }
 bool IdIndex::Insert(uint32_t id, DDicoBase* object) {
   std::lock_guard<std::mutex> lock(mu_);
-  return map_.emplace(id, object).second;
+  return InsertUnlocked(id, object);
 }
 DDicoBase* IdIndex::Find(uint32_t id) const {
   std::lock_guard<std::mutex> lock(mu_);
-  auto it = map_.find(id);
-  return it == map_.end() ? nullptr : it->second;
+  return FindUnlocked(id);
 }
 size_t IdIndex::Size() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return map_.size();
+  return size_;
 }
 
 void NameIndex::Clear() {
   std::lock_guard<std::mutex> lock(mu_);
-  map_.clear();
+  entries_.clear();
+  slots_.clear();
 }
 void NameIndex::Reserve(size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
-  map_.reserve(n);
+  entries_.reserve(n);
+  size_t cap = 16;
+  while (cap < n * 2) cap <<= 1;
+  if (cap > slots_.size()) Rehash(cap);
+}
+void NameIndex::Rehash(size_t capacity) {
+  std::vector<Slot> old;
+  old.swap(slots_);
+  slots_.assign(capacity, Slot{});
+  const size_t mask = capacity - 1;
+  for (const Slot& s : old) {
+    if (!s.entry) continue;
+    size_t i = s.hash & mask;
+    while (slots_[i].entry) i = (i + 1) & mask;
+    slots_[i] = s;
+  }
+}
+bool NameIndex::InsertUnlocked(const NameKey& key, DDicoBase* object) {
+  if ((entries_.size() + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 16 : slots_.size() * 2);
+  const auto hash = static_cast<uint32_t>(NameKeyHash()(key));
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& s = slots_[i];
+    if (!s.entry) {
+      entries_.emplace_back(key, object);
+      s.hash = hash;
+      s.entry = static_cast<uint32_t>(entries_.size());
+      return true;
+    }
+    if (s.hash == hash && entries_[s.entry - 1].first == key) return false;
+  }
 }
 bool NameIndex::Insert(const NameKey& key, DDicoBase* object) {
   std::lock_guard<std::mutex> lock(mu_);
-  return map_.emplace(key, object).second;
+  return InsertUnlocked(key, object);
 }
 DDicoBase* NameIndex::Find(const NameKey& key) const {
   std::lock_guard<std::mutex> lock(mu_);
-  auto it = map_.find(key);
-  return it == map_.end() ? nullptr : it->second;
+  if (slots_.empty()) return nullptr;
+  const auto hash = static_cast<uint32_t>(NameKeyHash()(key));
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (!s.entry) return nullptr;
+    if (s.hash == hash && entries_[s.entry - 1].first == key) return entries_[s.entry - 1].second;
+  }
 }
 size_t NameIndex::Size() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return map_.size();
+  return entries_.size();
 }
 
 void ReverseLinkIndex::Clear() {

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dico/flat_index.h"
+
 namespace tavelnor::dico {
 
 class DDicoBase;
@@ -35,30 +37,50 @@ struct NameKeyHash {
   size_t operator()(const NameKey& k) const;
 };
 
+// Identifiers up to a limit set by the expected object count sit in a
+// direct table; the others (the system rubric's, sparse numbering) in a hash
+// table.
 class IdIndex {
  public:
   void Clear();
   void Reserve(size_t n);
   bool Insert(uint32_t id, DDicoBase* object);  // keeps the first object of an id
   DDicoBase* Find(uint32_t id) const;
+  // REQUIRES: no other thread can reach the index (the handler is loading).
+  bool InsertUnlocked(uint32_t id, DDicoBase* object);
+  DDicoBase* FindUnlocked(uint32_t id) const {
+    return id < dense_.size() ? dense_[id] : sparse_.Find(id);
+  }
   size_t Size() const;
 
  private:
   mutable std::mutex mu_;
-  std::unordered_map<uint32_t, DDicoBase*> map_;
+  std::vector<DDicoBase*> dense_;
+  FlatIndex<uint32_t, DDicoBase, IdHash> sparse_;
+  size_t size_ = 0;
 };
 
+// Keys are kept in entry order; the hash table holds only (hash, entry)
+// pairs, so that a large dictionary's index stays small in the cache.
 class NameIndex {
  public:
   void Clear();
   void Reserve(size_t n);
   bool Insert(const NameKey& key, DDicoBase* object);  // keeps the first object of a key
   DDicoBase* Find(const NameKey& key) const;
+  // REQUIRES: no other thread can reach the index (the handler is loading).
+  bool InsertUnlocked(const NameKey& key, DDicoBase* object);
   size_t Size() const;
 
  private:
+  struct Slot {
+    uint32_t hash = 0;
+    uint32_t entry = 0;  // entry index + 1; 0 = empty
+  };
+  void Rehash(size_t capacity);
   mutable std::mutex mu_;
-  std::unordered_map<NameKey, DDicoBase*, NameKeyHash> map_;
+  std::vector<std::pair<NameKey, DDicoBase*>> entries_;
+  std::vector<Slot> slots_;
 };
 
 // Which objects link to a given object.

@@ -118,7 +118,10 @@ constexpr const char* kClassCodes[] = {"Bd", "DialogBox", "Buffer", "Calc", "Rec
 const KindInfo& GetKindInfo(int kind) { return kKinds[static_cast<size_t>(kind)]; }
 
 uint32_t ImageSizeForLevel(int kind, int level) {
-  return HeaderSizeForLevel(level) + GetKindInfo(kind).image_size - kBaseSize;
+  uint32_t class_part = GetKindInfo(kind).image_size - kBaseSize;
+  // The root's native language (its last two bytes) came with level 11.
+  if (kind == kDico && level < 11) class_part -= 2;
+  return HeaderSizeForLevel(level) + class_part;
 }
 
 int ArrayCountForLevel(int level) {

@@ -74,7 +74,8 @@ struct KindInfo {
 
 const KindInfo& GetKindInfo(int kind);  // kind in [0, 27]
 // Image size of a kind as written at a format level: the level's record
-// header size plus the class part (the current size from level 11).
+// header size plus the class part (the current size from level 11; before
+// it the root's class part lacks the native language, 69 bytes in all).
 uint32_t ImageSizeForLevel(int kind, int level);
 // Number of object arrays a file of this level holds (26, 27 or 28).
 int ArrayCountForLevel(int level);

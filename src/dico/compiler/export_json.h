@@ -1,0 +1,28 @@
+// The reverse of the dictionary compiler: an attribute export, or a whole
+// loaded dictionary, written as a dictionary source (json_source.h), so that
+// binary -> source -> binary gives the same bytes.
+//
+// Texts are converted from Windows-1252 to UTF-8. Attributes that the
+// compiler derives ("usertype", "btrflags", "size", and "class", "type",
+// "typestr", "diskoffset", "nbitems" on kinds without such a class field) are
+// left out, as are empty "countries"/"macros" and "countriesexclude" false.
+// "@absent" becomes a list. Translation items other than "<id>.header",
+// "<id>.desc" and the category items are not carried.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "dico/attribute_export.h"
+
+namespace tavelnor::dico {
+
+class DDicoHandler;
+
+// One exported node and its subtree.
+nlohmann::ordered_json AttrTreeToJson(const AttrNode& node);
+
+// Header words, name index, categories, the root's tree, the detached
+// objects and the translations of a loaded dictionary.
+nlohmann::ordered_json DictionaryToJson(const DDicoHandler& handler);
+
+}  // namespace tavelnor::dico

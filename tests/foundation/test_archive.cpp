@@ -1,0 +1,392 @@
+// Archive container: the buffered reader against its own bytes, the exact
+// layout the writer produces, the writer's refusals, and the reader's
+// verdict on damaged images.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/archive.h"
+#include "foundation/archive_test_support.h"
+#include "foundation/byte_reader.h"
+
+namespace tavelnor {
+namespace {
+
+// ---------------------------------------------------------------------------
+// ArchiveReader
+
+TEST(ArchiveReaderTest, FailedReadLeavesTheCursorInPlace) {
+  const std::vector<uint8_t> data = {0x01, 0x02, 0x03};
+  ArchiveReader in{std::span<const uint8_t>(data)};
+  uint32_t u32 = 0;
+  uint16_t u16 = 0;
+  uint8_t u8 = 0;
+  std::string text = "keep";
+  EXPECT_FALSE(in.ReadU32(&u32));
+  EXPECT_EQ(in.Offset(), 0u);
+  EXPECT_FALSE(in.ReadString(4, &text));
+  EXPECT_EQ(text, "keep");
+  ASSERT_TRUE(in.ReadU16(&u16));
+  EXPECT_EQ(u16, 0x0201);
+  EXPECT_FALSE(in.ReadU16(&u16));
+  EXPECT_EQ(in.Offset(), 2u);
+  ASSERT_TRUE(in.ReadU8(&u8));
+  EXPECT_EQ(u8, 0x03);
+  EXPECT_TRUE(in.AtEnd());
+  EXPECT_FALSE(in.io_error());
+}
+
+TEST(ArchiveReaderTest, OpenMissingFileIsNotFound) {
+  test::ScratchDir dir;
+  ArchiveReader in;
+  EXPECT_EQ(in.Open(dir.File("absent.oxatrad")).code(), Status::Code::kNotFound);
+}
+
+// One random sequence of reads of every width and length, each compared with
+// the bytes themselves, until the reader reaches the end.
+void ReadRandomly(ArchiveReader& in, const std::vector<uint8_t>& data, unsigned seed) {
+  std::mt19937 rng(seed);
+  while (!in.AtEnd()) {
+    const size_t at = in.Offset();
+    const size_t left = data.size() - at;
+    const size_t n = std::vector<size_t>{1, 2, 4, rng() % 300, 4096 + rng() % 4096}[rng() % 5];
+    bool ok = false;
+    uint64_t value = 0;
+    std::string bytes;
+    if (n == 1) {
+      uint8_t v = 0;
+      ok = in.ReadU8(&v);
+      value = v;
+    } else if (n == 2) {
+      uint16_t v = 0;
+      ok = in.ReadU16(&v);
+      value = v;
+    } else if (n == 4) {
+      uint32_t v = 0;
+      ok = in.ReadU32(&v);
+      value = v;
+    } else {
+      ok = in.ReadString(n, &bytes);
+    }
+    ASSERT_EQ(ok, n <= left) << "at " << at;
+    ASSERT_FALSE(in.io_error());
+    if (!ok) {
+      ASSERT_EQ(in.Offset(), at);
+      continue;
+    }
+    if (n == 1 || n == 2 || n == 4) {
+      uint64_t expected = 0;
+      for (size_t k = 0; k < n; ++k) expected |= uint64_t{data[at + k]} << (8 * k);
+      ASSERT_EQ(value, expected) << "at " << at;
+    } else {
+      ASSERT_EQ(bytes, std::string(data.begin() + at, data.begin() + at + n)) << "at " << at;
+    }
+  }
+}
+
+// On a file of several buffers, reads straddle every buffer boundary and
+// include reads longer than a buffer; the same bytes in memory read alike.
+TEST(ArchiveReaderTest, ReadsMatchTheBytesAcrossBufferBoundaries) {
+  std::mt19937 fill(7);
+  std::vector<uint8_t> data(3 * ArchiveReader::kBufferSize + 123);
+  for (auto& b : data) b = static_cast<uint8_t>(fill());
+  test::ScratchDir dir;
+  const std::string path = dir.File("data.bin");
+  test::WriteWholeFile(path, data);
+  for (unsigned seed = 0; seed < 40; ++seed) {
+    SCOPED_TRACE(seed);
+    ArchiveReader file;
+    ASSERT_TRUE(file.Open(path).ok());
+    ASSERT_EQ(file.Size(), data.size());
+    ReadRandomly(file, data, seed);
+    ArchiveReader memory{std::span<const uint8_t>(data)};
+    ReadRandomly(memory, data, seed);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// ArchiveWriter and ReadArchive on good archives
+
+// Writes the visited events as text, to compare whole traversals.
+class Recorder : public ArchiveVisitor {
+ public:
+  void EnterNode(std::string_view name, size_t texts) override {
+    log += "<" + std::string(name);
+    pending_texts = texts;
+  }
+  // Each Text call must have been announced by its EnterNode.
+  void Text(uint16_t lang, std::string text) override {
+    if (pending_texts == 0) log += " unannounced";
+    if (pending_texts > 0) --pending_texts;
+    log += " " + std::to_string(lang) + "=" + text;
+  }
+  void LeaveNode() override { log += ">"; }
+  std::string log;
+  size_t pending_texts = 0;
+};
+
+std::vector<uint8_t> Header(uint32_t sections) {
+  ByteWriter w;
+  w.Text("TVAR");
+  w.U16(1);
+  w.U16(0);
+  w.U32(sections);
+  return w.Take();
+}
+
+TEST(ArchiveWriterTest, WritesTheDocumentedLayout) {
+  ArchiveWriter writer;
+  writer.BeginNode("S");
+  writer.Text(1036, "ab");
+  writer.BeginNode("x");
+  writer.EndNode();
+  writer.EndNode();
+  auto bytes = writer.Finish();
+  ASSERT_TRUE(bytes.ok()) << bytes.status().ToString();
+  const std::vector<uint8_t> expected = {'T',  'V',  'A', 'R', 1, 0, 0,   0,
+                                         1,    0,    0,   0,  // header, one section
+                                         1,    'S',  1,       // "S", one text
+                                         0x0C, 0x04, 2,   0,   0, 0, 'a', 'b',  // 1036: "ab"
+                                         1,    0,    0,   0,                    // one child
+                                         1,    'x',  0,   0,   0, 0, 0};  // "x": no text, no child
+  EXPECT_EQ(bytes.value(), expected);
+}
+
+TEST(ArchiveWriterTest, EmptyArchiveReadsBackEmpty) {
+  auto bytes = ArchiveWriter().Finish();
+  ASSERT_TRUE(bytes.ok());
+  EXPECT_EQ(bytes.value(), Header(0));
+  ArchiveReader in{std::span<const uint8_t>(bytes.value())};
+  Recorder recorder;
+  EXPECT_TRUE(ReadArchive(in, recorder).ok());
+  EXPECT_EQ(recorder.log, "");
+}
+
+TEST(ArchiveWriterTest, ReaderVisitsWhatWasWritten) {
+  ArchiveWriter writer;
+  writer.BeginNode("A");
+  writer.BeginNode("1");
+  writer.Text(1033, "one");
+  writer.Text(1036, std::string("un\0\xE9", 4));
+  writer.BeginNode("deep");
+  writer.Text(2055, "");
+  writer.EndNode();
+  writer.EndNode();
+  writer.BeginNode("2");
+  writer.EndNode();
+  writer.EndNode();
+  writer.BeginNode("B");
+  writer.Text(1, "root text");
+  writer.EndNode();
+  auto bytes = writer.Finish();
+  ASSERT_TRUE(bytes.ok()) << bytes.status().ToString();
+
+  ArchiveReader in{std::span<const uint8_t>(bytes.value())};
+  Recorder recorder;
+  ASSERT_TRUE(ReadArchive(in, recorder).ok());
+  EXPECT_EQ(recorder.log, "<A<1 1033=one 1036=" + std::string("un\0\xE9", 4) +
+                              "<deep 2055=>><2>><B 1=root text>");
+}
+
+// Runs a writer script: "+name" begins a node ("+" alone: empty name), "-"
+// ends one, a number writes a text in that language.
+Status RunScript(const std::string& script) {
+  ArchiveWriter writer;
+  std::istringstream tokens(script);
+  for (std::string token; tokens >> token;) {
+    if (token[0] == '+') {
+      writer.BeginNode(std::string_view(token).substr(1));
+    } else if (token == "-") {
+      writer.EndNode();
+    } else {
+      writer.Text(static_cast<uint16_t>(std::stoi(token)), "t");
+    }
+  }
+  return writer.Finish().status();
+}
+
+std::string Repeat(const std::string& token, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += token + " ";
+  return out;
+}
+
+TEST(ArchiveWriterTest, RefusesMisuse) {
+  std::string many_languages = "+s ";
+  for (int lang = 0; lang < 256; ++lang) many_languages += std::to_string(lang) + " ";
+  const std::pair<const char*, std::string> cases[] = {
+      {"empty name", "+ -"},
+      {"name of 256 bytes", "+" + std::string(256, 'n') + " -"},
+      {"siblings out of order", "+b - +a -"},
+      {"repeated child", "+s +x - +x - -"},
+      {"text after a child", "+s +x - 1036 -"},
+      {"repeated language", "+s 1036 1036 -"},
+      {"languages out of order", "+s 2055 1036 -"},
+      {"256 languages", many_languages + "-"},
+      {"text outside a node", "1036"},
+      {"EndNode without BeginNode", "-"},
+      {"node left open", "+open"},
+      {"65 levels", Repeat("+n", kArchiveMaxDepth + 1) + Repeat("-", kArchiveMaxDepth + 1)},
+  };
+  for (const auto& [name, script] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(RunScript(script).code(), Status::Code::kInvalidArgument);
+  }
+  // The limits themselves are accepted.
+  EXPECT_TRUE(RunScript("+" + std::string(255, 'n') + " 1 2 +a - +b - - +t -").ok());
+  EXPECT_TRUE(RunScript(Repeat("+n", kArchiveMaxDepth) + Repeat("-", kArchiveMaxDepth)).ok());
+}
+
+TEST(ArchiveWriterTest, FinishTwiceIsRefused) {
+  ArchiveWriter writer;
+  ASSERT_TRUE(writer.Finish().ok());
+  EXPECT_FALSE(writer.Finish().ok());
+}
+
+// ---------------------------------------------------------------------------
+// ReadArchive on damaged images
+
+// The head of a node without text; its `children` follow it.
+void Node(ByteWriter& w, std::string_view name, uint32_t children) {
+  w.U8(static_cast<uint8_t>(name.size()));
+  w.Text(name);
+  w.U8(0);
+  w.U32(children);
+}
+
+struct RawText {
+  uint16_t lang;
+  uint32_t declared_length;
+  std::string_view bytes;
+};
+
+// A node with a declared text count and texts that need not agree with it.
+void NodeWithTexts(ByteWriter& w, std::string_view name, uint8_t declared,
+                   std::initializer_list<RawText> texts) {
+  w.U8(static_cast<uint8_t>(name.size()));
+  w.Text(name);
+  w.U8(declared);
+  for (const RawText& t : texts) {
+    w.U16(t.lang);
+    w.U32(t.declared_length);
+    w.Text(t.bytes);
+  }
+  w.U32(0);
+}
+
+std::vector<uint8_t> Nested(int levels) {
+  ByteWriter w;
+  w.Bytes(Header(1));
+  for (int i = 0; i < levels; ++i) Node(w, "n", i + 1 < levels ? 1 : 0);
+  return w.Take();
+}
+
+struct DamageCase {
+  const char* name;
+  std::vector<uint8_t> bytes;
+  Status::Code code;
+  const char* message;  // expected part of the message
+};
+
+std::vector<DamageCase> DamageCases() {
+  std::vector<DamageCase> cases;
+  auto add = [&](const char* name, Status::Code code, const char* message, auto build) {
+    ByteWriter w;
+    build(w);
+    cases.push_back({name, w.Take(), code, message});
+  };
+  auto header = [](ByteWriter& w, const char* magic, uint16_t version, uint16_t flags) {
+    w.Text(magic);
+    w.U16(version);
+    w.U16(flags);
+    w.U32(0);
+  };
+  using C = Status::Code;
+  add("empty input", C::kCorrupt, "archive magic truncated", [](ByteWriter&) {});
+  add("bad magic", C::kCorrupt, "bad archive magic at offset 0",
+      [&](ByteWriter& w) { header(w, "TVAX", 1, 0); });
+  add("newer version", C::kUnsupported, "version 2",
+      [&](ByteWriter& w) { header(w, "TVAR", 2, 0); });
+  add("unknown flags", C::kCorrupt, "at offset 6", [&](ByteWriter& w) { header(w, "TVAR", 1, 4); });
+  add("absurd section count", C::kCorrupt, "section count 4294967295", [](ByteWriter& w) {
+    w.Bytes(Header(0xFFFFFFFF));
+    Node(w, "s", 0);
+  });
+  add("empty name", C::kCorrupt, "empty node name at offset 12", [](ByteWriter& w) {
+    w.Bytes(Header(1));
+    Node(w, "", 0);
+    w.U8(0);  // enough bytes left for the smallest node
+  });
+  add("sections out of order", C::kCorrupt, "\"a\" out of order or repeated at offset 19",
+      [](ByteWriter& w) {
+        w.Bytes(Header(2));
+        Node(w, "b", 0);
+        Node(w, "a", 0);
+      });
+  add("repeated child", C::kCorrupt, "\"x\" out of order or repeated at offset 26",
+      [](ByteWriter& w) {
+        w.Bytes(Header(1));
+        Node(w, "s", 2);
+        Node(w, "x", 0);
+        Node(w, "x", 0);
+      });
+  add("absurd child count", C::kCorrupt, "child count 4294967295", [](ByteWriter& w) {
+    w.Bytes(Header(1));
+    Node(w, "s", 0xFFFFFFFF);
+    Node(w, "x", 0);
+  });
+  add("absurd text count", C::kCorrupt, "text count 255", [](ByteWriter& w) {
+    w.Bytes(Header(1));
+    NodeWithTexts(w, "s", 255, {{1036, 0, ""}});
+  });
+  add("absurd text length", C::kCorrupt, "text truncated at offset 21", [](ByteWriter& w) {
+    w.Bytes(Header(1));
+    NodeWithTexts(w, "s", 1, {{1036, 0xFFFFFFFF, "abc"}});
+  });
+  add("repeated language", C::kCorrupt, "language 1036 out of order or repeated at offset 21",
+      [](ByteWriter& w) {
+        w.Bytes(Header(1));
+        NodeWithTexts(w, "s", 2, {{1036, 0, ""}, {1036, 0, ""}});
+      });
+  add("trailing bytes", C::kCorrupt, "2 trailing bytes at offset 19", [](ByteWriter& w) {
+    w.Bytes(Header(1));
+    Node(w, "s", 0);
+    w.U16(0);
+  });
+  cases.push_back({"65 levels", Nested(kArchiveMaxDepth + 1), C::kCorrupt, "nesting deeper"});
+  return cases;
+}
+
+TEST(ReadArchiveTest, ReportsDamageWithItsOffset) {
+  for (const auto& c : DamageCases()) {
+    SCOPED_TRACE(c.name);
+    ArchiveReader in{std::span<const uint8_t>(c.bytes)};
+    Recorder recorder;
+    const Status status = ReadArchive(in, recorder);
+    EXPECT_EQ(status.code(), c.code) << status.ToString();
+    EXPECT_NE(status.message().find(c.message), std::string::npos) << status.ToString();
+  }
+}
+
+TEST(ReadArchiveTest, AcceptsTheDeepestNesting) {
+  const auto bytes = Nested(kArchiveMaxDepth);
+  ArchiveReader in{std::span<const uint8_t>(bytes)};
+  Recorder recorder;
+  const Status status = ReadArchive(in, recorder);
+  EXPECT_TRUE(status.ok()) << status.ToString();
+  EXPECT_EQ(std::count(recorder.log.begin(), recorder.log.end(), '<'), kArchiveMaxDepth);
+}
+
+TEST(ArchiveReaderTest, DirectoryIsAnIoError) {
+  test::ScratchDir dir;
+  ArchiveReader in;
+  EXPECT_EQ(in.Open(dir.path()).code(), Status::Code::kIoError);
+}
+
+}  // namespace
+}  // namespace tavelnor

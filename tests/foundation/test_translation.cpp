@@ -1,0 +1,351 @@
+// Translation file: lookups by dotted path, the builder, round trips through
+// bytes and files, and damaged or truncated translation files.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/archive_test_support.h"
+#include "foundation/byte_reader.h"
+#include "foundation/translation.h"
+
+namespace tavelnor {
+namespace {
+
+class TranslationFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const struct {
+      const char* section;
+      const char* path;
+      uint16_t lang;
+      const char* text;
+    } texts[] = {
+        {"OXADico", "1234", kLangFrench, "Clients"},
+        {"OXADico", "1234", kLangGerman, "Kunden"},
+        {"OXADico", "1234", kLangEnglish, "Customers"},
+        {"OXADico", "1234.Entete", kLangFrench, "Nom du client"},
+        {"OXADico", "1234.Entete.Court", kLangFrench, "Nom"},
+        {"OXADico", "42", kLangFrench, "Quarante-deux"},
+        {"Categories", "Ventes", kLangFrench, "Ventes"},
+        {"Categories", "Ventes", kLangGerman, "Verk\xE4ufe"},
+        {"Categories", "", kLangFrench, "Cat\xE9gories"},
+    };
+    for (const auto& t : texts) ASSERT_TRUE(file_.Set(t.section, t.path, t.lang, t.text).ok());
+  }
+
+  static TranslationFile Reload(const TranslationFile& file) {
+    auto bytes = file.Serialize();
+    EXPECT_TRUE(bytes.ok()) << bytes.status().ToString();
+    TranslationFile copy;
+    const Status status = copy.Parse(bytes.value());
+    EXPECT_TRUE(status.ok()) << status.ToString();
+    return copy;
+  }
+
+  static std::vector<uint8_t> Bytes(const TranslationFile& file) {
+    auto bytes = file.Serialize();
+    EXPECT_TRUE(bytes.ok()) << bytes.status().ToString();
+    return bytes.ok() ? bytes.value() : std::vector<uint8_t>{};
+  }
+
+  TranslationFile file_;
+};
+
+TEST_F(TranslationFileTest, FindsItemsAtEachDepth) {
+  const struct {
+    const char* section;
+    const char* path;
+    uint16_t lang;
+    const char* text;
+  } cases[] = {
+      {"Categories", "", kLangFrench, "Cat\xE9gories"},
+      {"OXADico", "1234", kLangFrench, "Clients"},
+      {"OXADico", "1234", kLangGerman, "Kunden"},
+      {"OXADico", "1234", kLangEnglish, "Customers"},
+      {"OXADico", "42", kLangFrench, "Quarante-deux"},
+      {"Categories", "Ventes", kLangGerman, "Verk\xE4ufe"},
+      {"OXADico", "1234.Entete", kLangFrench, "Nom du client"},
+      {"OXADico", "1234.Entete.Court", kLangFrench, "Nom"},
+  };
+  const TranslationFile reloaded = Reload(file_);
+  const TranslationFile* files[] = {&file_, &reloaded};
+  for (const TranslationFile* file : files) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.section) + "." + c.path);
+      const auto item = file->Find(c.section, c.path);
+      ASSERT_NE(item, nullptr);
+      EXPECT_TRUE(item->Has(c.lang));
+      EXPECT_EQ(item->Text(c.lang), c.text);
+      const std::string full = *c.path ? std::string(c.section) + "." + c.path : c.section;
+      EXPECT_EQ(file->Find(full), item);
+    }
+  }
+}
+
+TEST_F(TranslationFileTest, MissingPathsGiveNull) {
+  const char* missing[] = {
+      "OXADico.9999",      "Nowhere.1234",
+      "OXADico.1234.Pied", "OXADico.1234.Entete.Court.X",
+      "OXADico..1234",     ".OXADico",
+      "OXADico.",          "OXADico.1234.",
+      "oxadico.1234",      "",
+      "OXADico.12345",     "OXADico.123",
+  };
+  for (const char* path : missing) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(file_.Find(path), nullptr);
+  }
+  EXPECT_EQ(file_.Find("Nowhere", ""), nullptr);
+  EXPECT_EQ(file_.Section("Nowhere"), nullptr);
+  EXPECT_EQ(file_.Find("OXADico", "1234").get()->Child("Pied"), nullptr);
+}
+
+TEST_F(TranslationFileTest, AbsentLanguageIsAnEmptyView) {
+  const auto item = file_.Find("OXADico", "42");
+  ASSERT_NE(item, nullptr);
+  EXPECT_FALSE(item->Has(kLangGerman));
+  EXPECT_TRUE(item->Text(kLangGerman).empty());
+  // An intermediate item made by a deeper Set has no text at all.
+  ASSERT_TRUE(file_.Set("OXADico", "7.Entete", kLangFrench, "x").ok());
+  EXPECT_TRUE(file_.Find("OXADico.7")->Texts().empty());
+  // An empty text is still a text.
+  ASSERT_TRUE(file_.Set("OXADico", "42", kLangGerman, "").ok());
+  EXPECT_TRUE(item->Has(kLangGerman));
+}
+
+TEST_F(TranslationFileTest, SetReplacesOneLanguageAndKeepsTheOthers) {
+  ASSERT_TRUE(file_.Set("OXADico", "1234", kLangGerman, "Kundschaft").ok());
+  const auto item = file_.Find("OXADico.1234");
+  EXPECT_EQ(item->Text(kLangGerman), "Kundschaft");
+  EXPECT_EQ(item->Text(kLangFrench), "Clients");
+  ASSERT_EQ(item->Texts().size(), 3u);
+  EXPECT_EQ(item->Texts()[0].first, kLangEnglish);
+  EXPECT_EQ(item->Texts()[2].first, kLangGerman);
+  EXPECT_EQ(item->children().size(), 1u);
+}
+
+TEST_F(TranslationFileTest, RoundTripGivesTheSameBytes) {
+  const auto bytes = Bytes(file_);
+  const TranslationFile reloaded = Reload(file_);
+  EXPECT_EQ(Bytes(reloaded), bytes);
+  EXPECT_EQ(reloaded.Sections().size(), 2u);
+  EXPECT_EQ(reloaded.Section("OXADico")->children().size(), 2u);
+}
+
+TEST_F(TranslationFileTest, SaveAndLoadThroughAFile) {
+  test::ScratchDir dir;
+  const std::string path = dir.File("demo.oxatrad");
+  ASSERT_TRUE(file_.Save(path).ok());
+  TranslationFile loaded;
+  const Status status = loaded.Load(path);
+  ASSERT_TRUE(status.ok()) << status.ToString();
+  EXPECT_EQ(Bytes(loaded), Bytes(file_));
+}
+
+TEST_F(TranslationFileTest, SetRefusesBadNamesAndChangesNothing) {
+  const auto before = Bytes(file_);
+  const std::string long_name(256, 'n');
+  std::string deep = "a";
+  for (int i = 1; i < kArchiveMaxDepth; ++i) deep += ".a";  // one level too many
+  const struct {
+    std::string section;
+    std::string path;
+  } cases[] = {
+      {"", "1"},         {"OXA.Dico", "1"}, {long_name, "1"},       {"OXADico", "1..2"},
+      {"OXADico", ".1"}, {"OXADico", "1."}, {"OXADico", long_name}, {"OXADico", "9." + long_name},
+      {"OXADico", deep},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.section + " / " + c.path.substr(0, 40));
+    EXPECT_EQ(file_.Set(c.section, c.path, kLangFrench, "t").code(),
+              Status::Code::kInvalidArgument);
+  }
+  EXPECT_EQ(Bytes(file_), before);
+  // The deepest allowed path is accepted and survives a round trip.
+  ASSERT_TRUE(file_.Set("OXADico", deep.substr(2), kLangFrench, "deep").ok());
+  EXPECT_EQ(Reload(file_).Find("OXADico", deep.substr(2))->Text(kLangFrench), "deep");
+}
+
+TEST_F(TranslationFileTest, NamesHoldingDotsAreReachedThroughChild) {
+  const std::string_view names[] = {"Ventes.Export"};
+  ASSERT_TRUE(file_.SetByNames("Categories", names, kLangFrench, "Export").ok());
+  EXPECT_EQ(file_.Find("Categories", "Ventes.Export"), nullptr);
+  const TranslationFile reloaded = Reload(file_);
+  const auto item = reloaded.Section("Categories")->Child("Ventes.Export");
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->Text(kLangFrench), "Export");
+  const std::string_view empty[] = {"Ventes", ""};
+  EXPECT_EQ(file_.SetByNames("Categories", empty, kLangFrench, "x").code(),
+            Status::Code::kInvalidArgument);
+}
+
+TEST_F(TranslationFileTest, SetRefusesA256thLanguage) {
+  for (int lang = 0; lang < 255; ++lang) {
+    ASSERT_TRUE(file_.Set("Many", "x", static_cast<uint16_t>(lang), "t").ok());
+  }
+  EXPECT_EQ(file_.Set("Many", "x", 255, "t").code(), Status::Code::kInvalidArgument);
+  EXPECT_TRUE(file_.Set("Many", "x", 3, "replaced").ok());
+  EXPECT_EQ(Reload(file_).Find("Many.x")->Text(3), "replaced");
+}
+
+TEST_F(TranslationFileTest, ItemsOutliveTheFile) {
+  std::shared_ptr<const TranslationItem> item = file_.Find("OXADico.1234");
+  std::shared_ptr<const TranslationItem> shared = item;  // header and description share it
+  file_.Clear();
+  EXPECT_EQ(file_.Find("OXADico.1234"), nullptr);
+  EXPECT_EQ(item->Text(kLangEnglish), "Customers");
+  EXPECT_EQ(shared->Child("Entete")->Text(kLangFrench), "Nom du client");
+}
+
+// ---------------------------------------------------------------------------
+// Damaged files
+
+TEST_F(TranslationFileTest, EveryTruncationIsCorruptAndKeepsTheContent) {
+  const auto bytes = Bytes(file_);
+  const auto original = Bytes(file_);
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    SCOPED_TRACE(length);
+    const Status status = file_.Parse(std::span<const uint8_t>(bytes.data(), length));
+    EXPECT_EQ(status.code(), Status::Code::kCorrupt) << status.ToString();
+    EXPECT_NE(status.message().find("at offset"), std::string::npos);
+  }
+  EXPECT_EQ(Bytes(file_), original);
+}
+
+TEST_F(TranslationFileTest, EveryTruncatedFileIsCorrupt) {
+  const auto bytes = Bytes(file_);
+  test::ScratchDir dir;
+  const std::string path = dir.File("cut.oxatrad");
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    SCOPED_TRACE(length);
+    test::WriteWholeFile(path, bytes, length);
+    TranslationFile loaded;
+    EXPECT_EQ(loaded.Load(path).code(), Status::Code::kCorrupt);
+  }
+}
+
+TEST_F(TranslationFileTest, WrongMagicIsCorrupt) {
+  auto bytes = Bytes(file_);
+  bytes[0] = 'X';
+  TranslationFile other;
+  const Status status = other.Parse(bytes);
+  EXPECT_EQ(status.code(), Status::Code::kCorrupt);
+  EXPECT_NE(status.message().find("magic at offset 0"), std::string::npos) << status.ToString();
+  EXPECT_TRUE(other.empty());
+}
+
+TEST(TranslationDamageTest, AbsurdCountsAreCorruptWithoutAllocating) {
+  const auto build = [](uint32_t children, uint32_t text_length) {
+    ByteWriter w;
+    w.Text("TVAR");
+    w.U16(1);
+    w.U16(0);
+    w.U32(1);
+    w.U8(7);
+    w.Text("OXADico");
+    w.U8(1);
+    w.U16(kLangFrench);
+    w.U32(text_length);
+    w.Text("abc");
+    w.U32(children);
+    return w.Take();
+  };
+  for (const auto& bytes : {build(0x7FFFFFFF, 3), build(0, 0xFFFFFFF0), build(1, 3)}) {
+    TranslationFile file;
+    EXPECT_EQ(file.Parse(bytes).code(), Status::Code::kCorrupt);
+  }
+  TranslationFile file;
+  EXPECT_TRUE(file.Parse(build(0, 3)).ok());
+}
+
+// Random byte changes never crash; whatever still reads writes back unchanged.
+TEST_F(TranslationFileTest, RandomDamageIsRejectedOrCanonical) {
+  const auto bytes = Bytes(file_);
+  std::mt19937 rng(2024);
+  for (int round = 0; round < 3000; ++round) {
+    auto damaged = bytes;
+    const int changes = 1 + static_cast<int>(rng() % 3);
+    for (int i = 0; i < changes; ++i) {
+      damaged[rng() % damaged.size()] = static_cast<uint8_t>(rng());
+    }
+    TranslationFile file;
+    const Status status = file.Parse(damaged);
+    if (status.ok()) {
+      EXPECT_EQ(Bytes(file), damaged);
+    } else {
+      EXPECT_TRUE(status.code() == Status::Code::kCorrupt ||
+                  status.code() == Status::Code::kUnsupported)
+          << status.ToString();
+    }
+  }
+}
+
+TEST(TranslationFileIoTest, MissingFileAndUnwritablePath) {
+  test::ScratchDir dir;
+  TranslationFile file;
+  EXPECT_EQ(file.Load(dir.File("none.newtrad")).code(), Status::Code::kNotFound);
+  ASSERT_TRUE(file.Set("OXADico", "1", kLangFrench, "x").ok());
+  EXPECT_EQ(file.Save(dir.File("no/such/dir.oxatrad")).code(), Status::Code::kIoError);
+}
+
+// ---------------------------------------------------------------------------
+// Files larger than the read buffer
+
+// Shifting one item's bytes a byte at a time puts each of its fields, in turn,
+// across the end of the first read buffer.
+TEST(TranslationBufferTest, ItemsStraddlingTheBufferBoundary) {
+  test::ScratchDir dir;
+  const std::string path = dir.File("shift.oxatrad");
+  constexpr size_t kBuf = ArchiveReader::kBufferSize;
+  for (size_t pad = kBuf - 96; pad < kBuf - 16; ++pad) {
+    SCOPED_TRACE(pad);
+    TranslationFile file;
+    ASSERT_TRUE(file.Set("S", "a", kLangFrench, std::string(pad, 'x')).ok());
+    ASSERT_TRUE(file.Set("S", "b", kLangEnglish, "next").ok());
+    ASSERT_TRUE(file.Set("S", "b", kLangFrench, "suivant").ok());
+    ASSERT_TRUE(file.Set("S", "b.c", kLangGerman, "weiter").ok());
+    ASSERT_TRUE(file.Save(path).ok());
+    TranslationFile loaded;
+    ASSERT_TRUE(loaded.Load(path).ok());
+    EXPECT_EQ(loaded.Find("S.a")->Text(kLangFrench).size(), pad);
+    EXPECT_EQ(loaded.Find("S.b")->Text(kLangEnglish), "next");
+    EXPECT_EQ(loaded.Find("S.b")->Text(kLangFrench), "suivant");
+    EXPECT_EQ(loaded.Find("S.b.c")->Text(kLangGerman), "weiter");
+  }
+}
+
+TEST(TranslationBufferTest, LargeFileLoadsAndTruncationsAtBufferEdgesFail) {
+  TranslationFile file;
+  for (uint32_t id = 1; id <= 20000; ++id) {
+    ASSERT_TRUE(
+        file.Set("OXADico", std::to_string(id), kLangFrench, "Objet " + std::to_string(id)).ok());
+  }
+  ASSERT_TRUE(file.Set("OXADico", "500", kLangGerman, std::string(10000, 'd')).ok());
+  ASSERT_TRUE(file.Set("Categories", "Stock", kLangFrench, "Stock").ok());
+  test::ScratchDir dir;
+  const std::string path = dir.File("large.oxatrad");
+  ASSERT_TRUE(file.Save(path).ok());
+
+  TranslationFile loaded;
+  ASSERT_TRUE(loaded.Load(path).ok());
+  EXPECT_EQ(loaded.Section("OXADico")->children().size(), 20000u);
+  EXPECT_EQ(loaded.Find("OXADico.19999")->Text(kLangFrench), "Objet 19999");
+  EXPECT_EQ(loaded.Find("OXADico.500")->Text(kLangGerman), std::string(10000, 'd'));
+  EXPECT_EQ(loaded.Find("Categories.Stock")->Text(kLangFrench), "Stock");
+
+  auto bytes = file.Serialize();
+  ASSERT_TRUE(bytes.ok());
+  const size_t k = ArchiveReader::kBufferSize;
+  const size_t edges[] = {k - 1, k, k + 1, 2 * k - 3, 2 * k, 2 * k + 2, bytes.value().size() - 1};
+  for (size_t length : edges) {
+    SCOPED_TRACE(length);
+    test::WriteWholeFile(path, bytes.value(), length);
+    EXPECT_EQ(loaded.Load(path).code(), Status::Code::kCorrupt);
+  }
+  EXPECT_EQ(loaded.Find("OXADico.19999")->Text(kLangFrench), "Objet 19999");
+}
+
+}  // namespace
+}  // namespace tavelnor

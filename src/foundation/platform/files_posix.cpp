@@ -1,0 +1,81 @@
+// Files on POSIX.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "foundation/platform/files.h"
+
+namespace tavelnor::platform {
+
+namespace {
+std::string Describe(const std::string& path, int err) { return path + ": " + std::strerror(err); }
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat st{};
+  return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st{};
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_bytes) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    if (err == ENOENT || err == ENOTDIR) return Status::NotFound(Describe(path, err));
+    return Status::IoError(Describe(path, err));
+  }
+  struct stat st{};
+  if (fstat(fd, &st) != 0) {
+    int err = errno;
+    close(fd);
+    return Status::IoError(Describe(path, err));
+  }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd);
+    return Status::InvalidArgument(path + ": is a directory");
+  }
+  if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > max_bytes) {
+    close(fd);
+    return Status::InvalidArgument(path + ": file too large");
+  }
+  // The size is a hint only: files such as those of /proc report 0.
+  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size) + 1);
+  size_t done = 0;
+  for (;;) {
+    if (done == bytes.size()) {
+      if (done > max_bytes) {
+        close(fd);
+        return Status::InvalidArgument(path + ": file too large");
+      }
+      const size_t limit = max_bytes < SIZE_MAX ? max_bytes + 1 : max_bytes;
+      bytes.resize(std::min(limit, std::max<size_t>(done * 2, 4096)));
+    }
+    ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int err = errno;
+      close(fd);
+      return Status::IoError(Describe(path, err));
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done > max_bytes) {
+    close(fd);
+    return Status::InvalidArgument(path + ": file too large");
+  }
+  close(fd);
+  bytes.resize(done);
+  return bytes;
+}
+
+}  // namespace tavelnor::platform

@@ -1,0 +1,74 @@
+// Files on Windows, through the ANSI entry points.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "foundation/platform/files.h"
+
+namespace tavelnor::platform {
+
+namespace {
+std::string Describe(const std::string& path, DWORD err) {
+  return path + ": system error " + std::to_string(err);
+}
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD attrs = GetFileAttributesA(path.c_str());
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD attrs = GetFileAttributesA(path.c_str());
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_bytes) {
+  if (DirectoryExists(path)) return Status::InvalidArgument(path + ": is a directory");
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD err = GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+      return Status::NotFound(Describe(path, err));
+    }
+    return Status::IoError(Describe(path, err));
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) {
+    DWORD err = GetLastError();
+    CloseHandle(file);
+    return Status::IoError(Describe(path, err));
+  }
+  if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > max_bytes) {
+    CloseHandle(file);
+    return Status::InvalidArgument(path + ": file too large");
+  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + done, chunk, &got, nullptr)) {
+      DWORD err = GetLastError();
+      CloseHandle(file);
+      return Status::IoError(Describe(path, err));
+    }
+    if (got == 0) break;  // the file shrank meanwhile
+    done += got;
+  }
+  CloseHandle(file);
+  bytes.resize(done);
+  return bytes;
+}
+
+}  // namespace tavelnor::platform

@@ -1,0 +1,236 @@
+// The platform seam: named objects, locks, memory, process services and files.
+#include "foundation/platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tavelnor::platform {
+namespace {
+
+std::string UniqueName(const char* stem) {
+  static std::atomic<int> counter{0};
+  return std::string("TAVELNOR_TEST_") + stem + "_" + std::to_string(CurrentProcessId()) + "_" +
+         std::to_string(counter.fetch_add(1));
+}
+
+// Runs `open` on several threads released at once; returns what each got.
+template <typename Open>
+std::set<void*> OpenFromManyThreads(Open open) {
+  constexpr int kThreads = 8;
+  std::vector<void*> got(kThreads, nullptr);
+  std::atomic<bool> go{false};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      while (!go.load()) std::this_thread::yield();
+      got[i] = open();
+    });
+  }
+  go = true;
+  for (std::thread& t : threads) t.join();
+  return std::set<void*>(got.begin(), got.end());
+}
+
+TEST(NamedObjects, RacingOpenersOfANewNameGetOneMutex) {
+  const std::string name = UniqueName("MUTEX");
+  auto handles = OpenFromManyThreads([&] { return static_cast<void*>(OpenNamedMutex(name)); });
+  ASSERT_EQ(handles.size(), 1u);
+  EXPECT_NE(*handles.begin(), nullptr);
+}
+
+TEST(NamedObjects, RacingOpenersOfANewNameGetOneZeroFilledSection) {
+  const std::string name = UniqueName("SECTION");
+  auto sections = OpenFromManyThreads([&] { return static_cast<void*>(OpenNamedSection(name, 12)); });
+  ASSERT_EQ(sections.size(), 1u);
+  auto* section = static_cast<NamedSection*>(*sections.begin());
+  ASSERT_NE(section, nullptr);
+  auto* view = static_cast<unsigned char*>(MapNamedSection(section, 12));
+  ASSERT_NE(view, nullptr);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(view[i], 0);
+  view[4] = 42;
+  UnmapNamedSection(view);
+  NamedSection* again = OpenNamedSection(name, 12);
+  auto* view2 = static_cast<unsigned char*>(MapNamedSection(again, 12));
+  EXPECT_EQ(view2[4], 42);  // the same memory under the same name
+  UnmapNamedSection(view2);
+  CloseNamedSection(again);
+}
+
+TEST(NamedObjects, AFreshCopyFindsPublishedObjectsByName) {
+  const std::string mutex_name = UniqueName("FOUND_MUTEX");
+  const std::string section_name = UniqueName("FOUND_SECTION");
+  NamedMutex* mutex = OpenNamedMutex(mutex_name);
+  NamedSection* section = OpenNamedSection(section_name, 12);
+  ASSERT_NE(mutex, nullptr);
+  ASSERT_NE(section, nullptr);
+  ForgetResolvedNames();
+  EXPECT_EQ(OpenNamedMutex(mutex_name), mutex);
+  EXPECT_EQ(OpenNamedSection(section_name, 12), section);
+}
+
+TEST(NamedObjects, ANameHoldsOneKindOfObject) {
+  const std::string name = UniqueName("KIND");
+  ASSERT_NE(OpenNamedMutex(name), nullptr);
+  EXPECT_EQ(OpenNamedSection(name, 12), nullptr);
+  EXPECT_EQ(OpenNamedMutex(""), nullptr);
+}
+
+TEST(NamedObjects, MutexIsRecursiveAndExcludesOtherThreads) {
+  NamedMutex* m = OpenNamedMutex(UniqueName("RECURSIVE"));
+  ASSERT_NE(m, nullptr);
+  LockNamedMutex(m);
+  LockNamedMutex(m);
+  std::atomic<bool> entered{false};
+  std::thread other([&] {
+    LockNamedMutex(m);
+    entered = true;
+    UnlockNamedMutex(m);
+  });
+  UnlockNamedMutex(m);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(entered);  // still held once
+  UnlockNamedMutex(m);
+  other.join();
+  EXPECT_TRUE(entered);
+}
+
+TEST(CriticalSection, RecursiveAndExclusive) {
+  CriticalSection cs;
+  cs.lock();
+  EXPECT_TRUE(cs.try_lock());  // the owner may enter again
+  bool other_got_it = true;
+  std::thread([&] { other_got_it = cs.try_lock(); }).join();
+  EXPECT_FALSE(other_got_it);
+  cs.unlock();
+  cs.unlock();
+  std::thread([&] {
+    other_got_it = cs.try_lock();
+    if (other_got_it) cs.unlock();
+  }).join();
+  EXPECT_TRUE(other_got_it);
+}
+
+TEST(Memory, PagesAreZeroedAndWritable) {
+  constexpr size_t kBytes = 40000;
+  auto* p = static_cast<unsigned char*>(AllocatePages(kBytes));
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p[0], 0);
+  EXPECT_EQ(p[kBytes - 1], 0);
+  std::memset(p, 0xAB, kBytes);
+  FreePages(p, kBytes);
+  EXPECT_EQ(AllocatePages(0), nullptr);
+
+  void* h = ProcessHeapAlloc(100);
+  ASSERT_NE(h, nullptr);
+  std::memset(h, 1, 100);
+  ProcessHeapFree(h);
+  ProcessHeapFree(nullptr);
+}
+
+TEST(Process, EnvironmentSetGetAndRemove) {
+  const std::string name = UniqueName("ENV");
+  EXPECT_FALSE(GetEnv(name.c_str()).has_value());
+  ASSERT_TRUE(SetEnv(name.c_str(), "value \xE9"));
+  EXPECT_EQ(GetEnv(name.c_str()).value_or(""), "value \xE9");
+  ASSERT_TRUE(SetEnv(name.c_str(), nullptr));
+  EXPECT_FALSE(GetEnv(name.c_str()).has_value());
+  EXPECT_FALSE(SetEnv("", "x"));
+  EXPECT_FALSE(GetEnv(nullptr).has_value());
+}
+
+TEST(Process, TickCountAdvancesInMilliseconds) {
+  const uint32_t start = TickCountMs();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  const uint32_t elapsed = TickCountMs() - start;
+  EXPECT_GE(elapsed, 25u);
+  EXPECT_LT(elapsed, 5000u);
+}
+
+TEST(Process, LastOsErrorIsPerThread) {
+  SetLastOsError(1234);
+  uint32_t seen_elsewhere = 99;
+  std::thread([&] {
+    seen_elsewhere = LastOsError();
+    SetLastOsError(5);
+  }).join();
+  EXPECT_EQ(LastOsError(), 1234u);
+  EXPECT_EQ(seen_elsewhere, 0u);
+  SetLastOsError(0);
+}
+
+TEST(Process, ModulePathNamesAnExistingFile) {
+  const std::string path = ModulePath();
+  ASSERT_FALSE(path.empty());
+  EXPECT_TRUE(std::filesystem::path(path).is_absolute()) << path;
+  EXPECT_TRUE(FileExists(path)) << path;
+  EXPECT_NE(CurrentProcessId(), 0u);
+}
+
+class Files : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / UniqueName("files");
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::filesystem::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p.string();
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(Files, ExistenceOfFilesAndDirectories) {
+  const std::string file = Write("a.bin", "x");
+  EXPECT_TRUE(FileExists(file));
+  EXPECT_FALSE(DirectoryExists(file));
+  EXPECT_TRUE(DirectoryExists(dir_.string()));
+  EXPECT_FALSE(FileExists(dir_.string()));
+  EXPECT_FALSE(FileExists((dir_ / "missing").string()));
+  EXPECT_FALSE(FileExists(""));
+}
+
+TEST_F(Files, ReadWholeFileReturnsEveryByte) {
+  std::string bytes(70000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  auto read = ReadWholeFile(Write("data.bin", bytes));
+  ASSERT_TRUE(read.ok()) << read.status().ToString();
+  ASSERT_EQ(read->size(), bytes.size());
+  EXPECT_EQ(std::memcmp(read->data(), bytes.data(), bytes.size()), 0);
+
+  auto empty = ReadWholeFile(Write("empty.bin", ""));
+  ASSERT_TRUE(empty.ok());
+  EXPECT_TRUE(empty->empty());
+}
+
+TEST_F(Files, ReadWholeFileFailures) {
+  auto missing = ReadWholeFile((dir_ / "missing.bin").string());
+  EXPECT_EQ(missing.status().code(), Status::Code::kNotFound);
+  auto directory = ReadWholeFile(dir_.string());
+  EXPECT_EQ(directory.status().code(), Status::Code::kInvalidArgument);
+  auto too_big = ReadWholeFile(Write("big.bin", std::string(100, 'b')), 99);
+  EXPECT_EQ(too_big.status().code(), Status::Code::kInvalidArgument);
+  auto just_fits = ReadWholeFile(Write("fits.bin", std::string(100, 'b')), 100);
+  EXPECT_TRUE(just_fits.ok());
+}
+
+#if defined(__linux__)
+TEST(FilesLinux, FilesThatReportNoSizeAreReadToTheEnd) {
+  auto status = ReadWholeFile("/proc/self/status");
+  ASSERT_TRUE(status.ok());
+  EXPECT_GT(status->size(), 0u);
+}
+#endif
+
+}  // namespace
+}  // namespace tavelnor::platform

@@ -10,6 +10,7 @@ void DicoArray::Adopt(std::vector<uint8_t>&& block) {
   block_ = std::move(block);
   count_ = static_cast<uint32_t>(block_.size() / image_size_);
   block_.resize(static_cast<size_t>(count_) * image_size_);
+  view_.data = block_.data();
   const uint32_t n = count_;
   for (uint32_t i = 0; i < n; ++i) Construct(i);
 }
@@ -17,6 +18,7 @@ void DicoArray::Adopt(std::vector<uint8_t>&& block) {
 DDicoBase* DicoArray::Create() {
   const uint32_t index = Count();
   block_.resize(block_.size() + ImageSize(), 0);
+  view_.data = block_.data();
   ++count_;
   owner_->NoteObjectCreated();
   Construct(index);
@@ -28,6 +30,7 @@ DDicoBase* DicoArray::Create() {
 void DicoArray::Clear() {
   DestroyAll();
   block_.clear();
+  view_.data = nullptr;
   count_ = 0;
 }
 

@@ -17,7 +17,12 @@ namespace tavelnor::dico {
 class DicoArray {
  public:
   DicoArray(DDicoHandler* owner, int kind)
-      : owner_(owner), kind_(kind), image_size_(GetKindInfo(kind).image_size) {}
+      : owner_(owner), kind_(kind), image_size_(GetKindInfo(kind).image_size) {
+    view_.image_size = image_size_;
+    view_.kind = static_cast<uint8_t>(kind);
+    view_.owner = owner;
+    view_.array = this;
+  }
   virtual ~DicoArray() = default;
   DicoArray(const DicoArray&) = delete;
   DicoArray& operator=(const DicoArray&) = delete;
@@ -39,6 +44,7 @@ class DicoArray {
 
  protected:
   virtual void Construct(uint32_t index) = 0;
+  const ArrayView* View() const { return &view_; }
   virtual void DestroyAll() = 0;
 
  private:
@@ -47,6 +53,7 @@ class DicoArray {
   uint32_t image_size_;
   uint32_t count_ = 0;
   std::vector<uint8_t> block_;
+  ArrayView view_;
 };
 
 template <typename T>
@@ -56,7 +63,7 @@ class DicoArrayOf final : public DicoArray {
   DDicoBase* At(uint32_t index) override { return &objects_[index]; }
 
  protected:
-  void Construct(uint32_t index) override { objects_.emplace_back(this, index); }
+  void Construct(uint32_t index) override { objects_.emplace_back(View(), index); }
   void DestroyAll() override { objects_.clear(); }
 
  private:

@@ -9,10 +9,6 @@
 
 namespace tavelnor::dico {
 
-int DDicoBase::Kind() const { return array_->Kind(); }
-DDicoHandler* DDicoBase::Owner() const { return array_->Owner(); }
-const uint8_t* DDicoBase::Image() const { return array_->ImageAt(index_); }
-uint8_t* DDicoBase::MutableImage() { return array_->ImageAt(index_); }
 
 const char* DDicoBase::StringAt(uint32_t offset) const {
   const int32_t ref = static_cast<int32_t>(Word(offset));

@@ -39,6 +39,16 @@ struct TextRecord {
   uint8_t owned = 0;
 };
 
+// What an object needs of its array, kept current by the array (the block
+// may move when it grows).
+struct ArrayView {
+  uint8_t* data = nullptr;
+  uint32_t image_size = 0;
+  uint8_t kind = 0;
+  DDicoHandler* owner = nullptr;
+  DicoArray* array = nullptr;
+};
+
 // Selectors of FirstDescendant/NextDescendant.
 enum class Selector : int {
   kAll = 0,       // every object
@@ -51,23 +61,23 @@ enum class Selector : int {
 
 class DDicoBase {
  public:
-  DDicoBase(DicoArray* array, uint32_t index) : array_(array), index_(index) {}
+  DDicoBase(const ArrayView* view, uint32_t index) : view_(view), index_(index) {}
   virtual ~DDicoBase() = default;
   DDicoBase(const DDicoBase&) = delete;
   DDicoBase& operator=(const DDicoBase&) = delete;
   DDicoBase(DDicoBase&&) = default;
 
   // --- identity --------------------------------------------------------
-  int Kind() const;
+  int Kind() const { return view_->kind; }
   virtual int UserType() const { return GetKindInfo(Kind()).group; }
   const KindInfo& Info() const { return GetKindInfo(Kind()); }
-  DDicoHandler* Owner() const;
+  DDicoHandler* Owner() const { return view_->owner; }
   uint32_t Index() const { return index_; }
 
   // --- record image ----------------------------------------------------
-  const uint8_t* Image() const;
-  uint8_t* MutableImage();
-  uint32_t ImageSize() const { return Info().image_size; }
+  const uint8_t* Image() const { return view_->data + static_cast<size_t>(index_) * view_->image_size; }
+  uint8_t* MutableImage() { return view_->data + static_cast<size_t>(index_) * view_->image_size; }
+  uint32_t ImageSize() const { return view_->image_size; }
   uint32_t Word(uint32_t offset) const { return LoadLE32(Image() + offset); }
   void SetWord(uint32_t offset, uint32_t v) { StoreLE32(MutableImage() + offset, v); }
   uint16_t Half(uint32_t offset) const { return LoadLE16(Image() + offset); }
@@ -156,7 +166,7 @@ class DDicoBase {
   const char* ShownText(const TextRecord& record, const char* pool_text) const;
 
  private:
-  DicoArray* array_;
+  const ArrayView* view_;
   uint32_t index_;
   TextRecord header_;
   TextRecord desc_;

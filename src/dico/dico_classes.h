@@ -9,7 +9,7 @@ namespace tavelnor::dico {
 
 // Class part accessors shared by the families below.
 #define TAVELNOR_DICO_CTOR(Class, Base) \
-  Class(DicoArray* array, uint32_t index) : Base(array, index) {}
+  Class(const ArrayView* view, uint32_t index) : Base(view, index) {}
 
 class DDico : public DDicoBase {
  public:

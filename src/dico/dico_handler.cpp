@@ -203,7 +203,12 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
       if (!root_ && o->Kind() == kDico) root_ = static_cast<DDico*>(o);
     }
   }
-  if (flags & kLoadNameIndex) names_.Reserve(total);
+  std::vector<std::pair<NameKey, DDicoBase*>> named;
+  std::vector<uint32_t> container_memo;
+  if (flags & kLoadNameIndex) {
+    named.reserve(total);
+    container_memo.assign(std::min<size_t>(total * 2 + 1, static_cast<size_t>(last_id_) + 1), 0);
+  }
   for (auto& a : arrays_) {
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
       DDicoBase* o = a->At(i);
@@ -214,10 +219,11 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
       if (!name) continue;
       if (o->Kind() == kRubricTable) table_map_.emplace(name, static_cast<DRubricTable*>(o));
       if ((flags & kLoadNameIndex) && o->UserType() != 7) {
-        names_.InsertUnlocked(NameKey(BulkNameParentId(*o), static_cast<uint8_t>(o->UserType()), name), o);
+        named.emplace_back(NameKey(BulkNameParentId(*o, container_memo), static_cast<uint8_t>(o->UserType()), name), o);
       }
     }
   }
+  names_.BulkInsertUnlocked(std::move(named));
   if (!root_) return Status::Corrupt("the dictionary has no root object");
   ResolveCategoryTexts();
   CompleteSystemRubric();
@@ -260,16 +266,33 @@ void DDicoHandler::ResolveCategoryTexts() {
 
 // --- registration and lookups ---------------------------------------------
 
-uint32_t DDicoHandler::BulkNameParentId(const DDicoBase& object) const {
-  const DDicoBase* o = &object;
-  for (int depth = 0; o && depth < kMaxContainerDepth; ++depth) {
-    if (IsContainerKind(o->Kind())) {
-      if (o == &object) return root_ ? root_->Id() : 0;
-      return o->Id();
+uint32_t DDicoHandler::BulkNameParentId(const DDicoBase& object,
+                                        std::vector<uint32_t>& memo) const {
+  if (IsContainerKind(object.Kind())) return root_ ? root_->Id() : 0;
+  // memo[id]: 0 unknown, kNone no container, else the container's id.
+  constexpr uint32_t kNone = 0xFFFFFFFFu;
+  uint32_t chain[kMaxContainerDepth];
+  int length = 0;
+  uint32_t id = object.ParentId();
+  uint32_t found = kNone;
+  while (id != 0 && length < kMaxContainerDepth) {
+    if (id < memo.size() && memo[id] != 0) {
+      found = memo[id];
+      break;
     }
-    o = ids_.FindUnlocked(o->ParentId());
+    const DDicoBase* o = ids_.FindUnlocked(id);
+    if (!o) break;
+    chain[length++] = id;
+    if (IsContainerKind(o->Kind())) {
+      found = id;
+      break;
+    }
+    id = o->ParentId();
   }
-  return 0;
+  for (int i = 0; i < length; ++i) {
+    if (chain[i] < memo.size()) memo[chain[i]] = found;
+  }
+  return found == kNone ? 0 : found;
 }
 
 uint32_t DDicoHandler::NameParentId(const DDicoBase& object) const {

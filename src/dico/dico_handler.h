@@ -158,7 +158,7 @@ class DDicoHandler {
   // NameParentId while loading, through the index without its lock. Chains
   // of parents deeper than kMaxContainerDepth count as having no container.
   static constexpr int kMaxContainerDepth = 256;
-  uint32_t BulkNameParentId(const DDicoBase& object) const;
+  uint32_t BulkNameParentId(const DDicoBase& object, std::vector<uint32_t>& memo) const;
   void ResolveCategoryTexts();
   void CompleteSystemRubric();
   std::shared_ptr<const TranslationItem> ObjectTranslation(const DDicoBase& object,

@@ -64,6 +64,7 @@ void NameIndex::Clear() {
   std::lock_guard<std::mutex> lock(mu_);
   entries_.clear();
   slots_.clear();
+  size_ = 0;
 }
 void NameIndex::Reserve(size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
@@ -84,19 +85,49 @@ void NameIndex::Rehash(size_t capacity) {
     slots_[i] = s;
   }
 }
-bool NameIndex::InsertUnlocked(const NameKey& key, DDicoBase* object) {
-  if ((entries_.size() + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 16 : slots_.size() * 2);
-  const auto hash = static_cast<uint32_t>(NameKeyHash()(key));
+// Puts entry number `entry` (1-based) in the table unless its key is there.
+bool NameIndex::Place(uint32_t hash, uint32_t entry) {
+  const NameKey& key = entries_[entry - 1].first;
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot& s = slots_[i];
     if (!s.entry) {
-      entries_.emplace_back(key, object);
       s.hash = hash;
-      s.entry = static_cast<uint32_t>(entries_.size());
+      s.entry = entry;
+      ++size_;
       return true;
     }
     if (s.hash == hash && entries_[s.entry - 1].first == key) return false;
+  }
+}
+
+bool NameIndex::InsertUnlocked(const NameKey& key, DDicoBase* object) {
+  if ((size_ + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 16 : slots_.size() * 2);
+  entries_.emplace_back(key, object);
+  if (Place(static_cast<uint32_t>(NameKeyHash()(key)), static_cast<uint32_t>(entries_.size()))) {
+    return true;
+  }
+  entries_.pop_back();
+  return false;
+}
+
+void NameIndex::BulkInsertUnlocked(std::vector<std::pair<NameKey, DDicoBase*>>&& add) {
+  size_t cap = slots_.empty() ? 16 : slots_.size();
+  while (cap < (size_ + add.size()) * 2) cap <<= 1;
+  if (cap > slots_.size()) Rehash(cap);
+  std::vector<uint32_t> hashes(add.size());
+  for (size_t i = 0; i < add.size(); ++i) hashes[i] = static_cast<uint32_t>(NameKeyHash()(add[i].first));
+  const size_t first = entries_.size();
+  if (entries_.empty()) {
+    entries_ = std::move(add);
+  } else {
+    entries_.insert(entries_.end(), add.begin(), add.end());
+  }
+  const size_t mask = slots_.size() - 1;
+  constexpr size_t kAhead = 16;
+  for (size_t i = 0; i < hashes.size(); ++i) {
+    if (i + kAhead < hashes.size()) __builtin_prefetch(&slots_[hashes[i + kAhead] & mask]);
+    Place(hashes[i], static_cast<uint32_t>(first + i + 1));
   }
 }
 bool NameIndex::Insert(const NameKey& key, DDicoBase* object) {
@@ -116,7 +147,7 @@ DDicoBase* NameIndex::Find(const NameKey& key) const {
 }
 size_t NameIndex::Size() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return entries_.size();
+  return size_;
 }
 
 void ReverseLinkIndex::Clear() {

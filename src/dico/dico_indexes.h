@@ -70,6 +70,9 @@ class NameIndex {
   DDicoBase* Find(const NameKey& key) const;
   // REQUIRES: no other thread can reach the index (the handler is loading).
   bool InsertUnlocked(const NameKey& key, DDicoBase* object);
+  // Enters many keys at once, prefetching the table ahead of the inserts;
+  // a key already present keeps its first object.
+  void BulkInsertUnlocked(std::vector<std::pair<NameKey, DDicoBase*>>&& entries);
   size_t Size() const;
 
  private:
@@ -79,8 +82,10 @@ class NameIndex {
   };
   void Rehash(size_t capacity);
   mutable std::mutex mu_;
-  std::vector<std::pair<NameKey, DDicoBase*>> entries_;
+  bool Place(uint32_t hash, uint32_t entry);
+  std::vector<std::pair<NameKey, DDicoBase*>> entries_;  // unreferenced when a duplicate
   std::vector<Slot> slots_;
+  size_t size_ = 0;
 };
 
 // Which objects link to a given object.

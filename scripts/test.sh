@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
+# (warnings as errors), runs every test, then runs each fuzz target briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --workflow --preset asan
+scripts/fuzz-smoke.sh "${FUZZ_SECONDS:-20}"

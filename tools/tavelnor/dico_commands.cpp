@@ -3,6 +3,9 @@
 #include <memory>
 
 #include "dico/attribute_export.h"
+#include "dico/compiler/cp1252.h"
+#include "dico/compiler/dico_compiler.h"
+#include "dico/compiler/export_json.h"
 #include "dico/dico_handler.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
@@ -23,7 +26,7 @@ void RunShow(const ShowOptions& opt) {
     const int32_t code = ZAVL_GetLastError();
     dico::DDicoHandler probe;
     (void)probe.Load(Chaine(opt.path), dico::kLoadNameIndex);
-    Fail(code, opt.path + ": " + probe.LastLoadStatus().ToString());
+    Fail(code, opt.path + ": " + dico::Cp1252ToUtf8(probe.LastLoadStatus().ToString()));
     return;
   }
   const int32_t version = ZAVL_GetDicoVersion(schema);
@@ -33,12 +36,40 @@ void RunShow(const ShowOptions& opt) {
     Fail(ZAVL_ERR_DICO_LOAD, handler.LastLoadStatus().ToString());
     return;
   }
+  if (opt.json) {
+    std::cout << dico::DictionaryToJson(handler).dump(2) << "\n";
+    return;
+  }
   const dico::DicoExport exported = dico::ExportDictionary(handler);
   std::cout << "Dictionary " << opt.path << ": format level " << handler.FormatLevel()
             << ", version " << version << "." << handler.VersionUser() << ", "
             << handler.ObjectCount() << " objects\n";
-  std::cout << dico::RenderTree(exported.root);
-  for (const auto& d : exported.detached) std::cout << "(detached) " << dico::RenderTree(d);
+  // Dictionary texts are Windows-1252; terminals and files here expect UTF-8.
+  std::cout << dico::Cp1252ToUtf8(dico::RenderTree(exported.root));
+  for (const auto& d : exported.detached) {
+    std::cout << "(detached) " << dico::Cp1252ToUtf8(dico::RenderTree(d));
+  }
+}
+
+struct BuildOptions {
+  std::string source;
+  std::string output;
+  int level = 0;
+  bool gzip = false;
+  bool module = false;
+};
+
+void RunBuild(const BuildOptions& opt) {
+  const auto container = opt.module ? dico::Container::kPeModule
+                         : opt.gzip ? dico::Container::kGzip
+                                    : dico::Container::kPlain;
+  Status s = dico::BuildDicoFile(opt.source, opt.output, opt.level, container);
+  if (!s.ok()) {
+    std::cerr << "tavelnor: cannot build " << opt.output << ": " << s.ToString() << "\n";
+    SetExitCode(1);
+    return;
+  }
+  std::cout << "wrote " << opt.output << "\n";
 }
 
 }  // namespace
@@ -51,6 +82,17 @@ void AddDicoCommands(CLI::App& app) {
   show->add_option("dictionary", show_opt->path, "dictionary file")->required();
   show->add_flag("--json", show_opt->json, "print the attribute export as JSON source");
   show->callback([show_opt] { RunShow(*show_opt); });
+
+  auto build_opt = std::make_shared<BuildOptions>();
+  CLI::App* build = dico->add_subcommand("build", "Compile a JSON dictionary source");
+  build->add_option("source", build_opt->source, "JSON source file")->required();
+  build->add_option("-o,--output", build_opt->output, "dictionary file to write")->required();
+  build->add_option("--level", build_opt->level, "format level 2 to 11 (default: the source's)")
+      ->check(CLI::Range(0, 11));
+  auto* gz = build->add_flag("--gzip", build_opt->gzip, "write a gzip-compressed dictionary");
+  build->add_flag("--module", build_opt->module, "wrap the dictionary in a Windows module")
+      ->excludes(gz);
+  build->callback([build_opt] { RunBuild(*build_opt); });
 }
 
 }  // namespace tavelnor::tool

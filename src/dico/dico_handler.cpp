@@ -225,6 +225,7 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
   }
   names_.BulkInsertUnlocked(std::move(named));
   if (!root_) return Status::Corrupt("the dictionary has no root object");
+  if (Status t = ValidateTree(); !t.ok()) return t;
   ResolveCategoryTexts();
   CompleteSystemRubric();
   if (header_.level < 9) {
@@ -234,6 +235,61 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
     }
   }
   record::SetMinimumDateZero((root_->Flags() & 0x1) != 0);
+  return Status::Ok();
+}
+
+// The child and sibling links must form a forest: every object reached at
+// most once, no loop, no deeper nesting than kMaxTreeDepth. Walks of the tree
+// (layout, export, descendants) rely on it.
+Status DDicoHandler::ValidateTree() const {
+  std::array<std::vector<uint8_t>, kKindCount> reached;
+  for (int k = 0; k < kKindCount; ++k) reached[static_cast<size_t>(k)].assign(Array(k).Count(), 0);
+  auto mark = [&](const DDicoBase* o) -> uint8_t& {
+    return reached[static_cast<size_t>(o->Kind())][o->Index()];
+  };
+  for (const auto& a : arrays_) {
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
+      const DDicoBase* o = a->At(i);
+      for (uint32_t link : {o->FirstChildId(), o->NextSiblingId()}) {
+        const DDicoBase* target = link ? ids_.FindUnlocked(link) : nullptr;
+        if (!target) continue;
+        if (mark(target) != 0) {
+          return Status::Corrupt("object " + std::to_string(target->Id()) +
+                                 " is reached twice through child and sibling links");
+        }
+        mark(target) = 1;
+      }
+    }
+  }
+  size_t visited = 0;
+  std::vector<std::pair<const DDicoBase*, uint32_t>> stack;
+  for (const auto& a : arrays_) {
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
+      if (mark(a->At(i)) != 0) continue;
+      stack.emplace_back(a->At(i), 0);
+      while (!stack.empty()) {
+        auto [o, depth] = stack.back();
+        stack.pop_back();
+        if (mark(o) == 2) continue;
+        mark(o) = 2;
+        ++visited;
+        if (depth > kMaxTreeDepth) {
+          return Status::Corrupt("objects nested deeper than " + std::to_string(kMaxTreeDepth) +
+                                 " levels below object " + std::to_string(o->Id()));
+        }
+        if (const DDicoBase* s = o->NextSiblingId() ? ids_.FindUnlocked(o->NextSiblingId()) : nullptr) {
+          stack.emplace_back(s, depth);
+        }
+        if (const DDicoBase* c = o->FirstChildId() ? ids_.FindUnlocked(o->FirstChildId()) : nullptr) {
+          stack.emplace_back(c, depth + 1);
+        }
+      }
+    }
+  }
+  if (visited != object_count_) {
+    return Status::Corrupt("the child and sibling links of " +
+                           std::to_string(object_count_ - visited) + " objects form a loop");
+  }
   return Status::Ok();
 }
 
@@ -354,11 +410,16 @@ int32_t DDicoHandler::Intern(std::string_view text) {
   if (text.empty()) return -1;
   if (int32_t b = BuiltinStringRef(text)) return b;
   if (last_interned_ >= 0 && text == last_interned_text_) return last_interned_;
+  // The text may lie in the pool itself, which may move below: work on a copy.
+  last_interned_text_.assign(text);
+  text = last_interned_text_;
   // Offset 0 would read as "no string": an empty pool starts with a spare zero.
   if (pool_used_ == 0) {
     pool_.assign(1, 0);
     pool_used_ = 1;
   }
+  // A pool read from a file may end inside a string: its guard zero stays.
+  if (pool_[pool_used_ - 1] != 0) ++pool_used_;
   const size_t need = pool_used_ + text.size() + 1;
   if (need + 1 > pool_.capacity()) pool_.reserve(((need + 1) / 10000 + 1) * 10000);
   const auto offset = static_cast<int32_t>(pool_used_);
@@ -368,7 +429,6 @@ int32_t DDicoHandler::Intern(std::string_view text) {
   pool_used_ = static_cast<uint32_t>(pool_.size());
   pool_.push_back(0);
   last_interned_ = offset;
-  last_interned_text_.assign(text);
   return offset;
 }
 

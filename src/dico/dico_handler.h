@@ -158,6 +158,8 @@ class DDicoHandler {
   // NameParentId while loading, through the index without its lock. Chains
   // of parents deeper than kMaxContainerDepth count as having no container.
   static constexpr int kMaxContainerDepth = 256;
+  static constexpr uint32_t kMaxTreeDepth = 256;
+  Status ValidateTree() const;
   uint32_t BulkNameParentId(const DDicoBase& object, std::vector<uint32_t>& memo) const;
   void ResolveCategoryTexts();
   void CompleteSystemRubric();

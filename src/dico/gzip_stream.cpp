@@ -99,7 +99,6 @@ GzipReader::GzipReader(Source source, uint64_t max_output)
     return;
   }
   z_->ready = true;
-  in_.resize(kInputBufferSize);
 }
 
 GzipReader::~GzipReader() = default;
@@ -112,6 +111,7 @@ void GzipReader::Fail(Status status) {
 
 bool GzipReader::Fill() {
   if (source_end_ || state_ == State::kFailed) return false;
+  if (in_.empty()) in_.resize(kInputBufferSize);  // only once something is read
   if (in_pos_ == in_len_) {
     consumed_ += in_len_;
     in_pos_ = in_len_ = 0;

@@ -11,12 +11,29 @@ void DicoArray::Adopt(std::vector<uint8_t>&& block) {
   count_ = static_cast<uint32_t>(block_.size() / image_size_);
   block_.resize(static_cast<size_t>(count_) * image_size_);
   view_.data = block_.data();
-  const uint32_t n = count_;
-  for (uint32_t i = 0; i < n; ++i) Construct(i);
+  BuildObjects();
+}
+
+void DicoArray::AdoptInPlace(std::shared_ptr<std::vector<uint8_t>> backing, size_t offset,
+                             uint32_t count) {
+  Clear();
+  backing_ = std::move(backing);
+  count_ = count;
+  view_.data = backing_->data() + offset;
+  BuildObjects();
+}
+
+void DicoArray::BuildObjects() {
+  Prepare(count_);
+  for (uint32_t i = 0; i < count_; ++i) Construct(i);
 }
 
 DDicoBase* DicoArray::Create() {
   const uint32_t index = Count();
+  if (backing_) {
+    block_.assign(view_.data, view_.data + static_cast<size_t>(count_) * image_size_);
+    backing_.reset();
+  }
   block_.resize(block_.size() + ImageSize(), 0);
   view_.data = block_.data();
   ++count_;
@@ -30,6 +47,7 @@ DDicoBase* DicoArray::Create() {
 void DicoArray::Clear() {
   DestroyAll();
   block_.clear();
+  backing_.reset();
   view_.data = nullptr;
   count_ = 0;
 }

@@ -124,8 +124,9 @@ LoadResult DDicoHandler::LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flag
   }
   header_ = header;
   if (flags & kLoadHeaderOnly) return LoadResult::kHeaderChecked;
-  auto image = ParseDicoImage(bytes);
-  bytes = {};
+  // The images stay where they were read; the arrays share the buffer.
+  auto backing = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
+  auto image = ParseDicoImage(*backing, ParseOptions{true});
   if (!image.ok()) {
     if (image.status().code() == Status::Code::kUnsupported) {
       platform::SetLastOsError(kErrorNotADictionary);
@@ -133,7 +134,7 @@ LoadResult DDicoHandler::LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flag
     load_status_ = image.status();
     return LoadResult::kFailed;
   }
-  if (Status p = Publish(std::move(image.value()), flags); !p.ok()) {
+  if (Status p = Publish(std::move(image.value()), flags, backing); !p.ok()) {
     Reset();
     load_status_ = p;
     return LoadResult::kFailed;
@@ -167,7 +168,8 @@ uint32_t OwnershipBitsOfPresentRefs(const DDicoBase& o) {
 }
 }  // namespace
 
-Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
+Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
+                             const std::shared_ptr<std::vector<uint8_t>>& backing) {
   header_ = image.header;
   last_id_ = image.last_id;
   lowest_user_id_ = image.lowest_user_id;
@@ -187,7 +189,12 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
 
   size_t total = 0;
   for (int k = 0; k < kKindCount; ++k) {
-    arrays_[static_cast<size_t>(k)]->Adopt(std::move(image.arrays[static_cast<size_t>(k)]));
+    const auto& in_place = image.in_place[static_cast<size_t>(k)];
+    if (in_place.used) {
+      arrays_[static_cast<size_t>(k)]->AdoptInPlace(backing, in_place.offset, in_place.count);
+    } else {
+      arrays_[static_cast<size_t>(k)]->Adopt(std::move(image.arrays[static_cast<size_t>(k)]));
+    }
     total += arrays_[static_cast<size_t>(k)]->Count();
   }
   object_count_ = total;
@@ -241,54 +248,104 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags) {
 // The child and sibling links must form a forest: every object reached at
 // most once, no loop, no deeper nesting than kMaxTreeDepth. Walks of the tree
 // (layout, export, descendants) rely on it.
+//
+// Each object has at most one predecessor (the object whose first child or
+// next sibling it is); following predecessors from any object must end at an
+// object without one. The walk works on identifiers alone, with tables
+// indexed by identifier, so it reads the images once, in order.
 Status DDicoHandler::ValidateTree() const {
-  std::array<std::vector<uint8_t>, kKindCount> reached;
-  for (int k = 0; k < kKindCount; ++k) reached[static_cast<size_t>(k)].assign(Array(k).Count(), 0);
-  auto mark = [&](const DDicoBase* o) -> uint8_t& {
-    return reached[static_cast<size_t>(o->Kind())][o->Index()];
+  uint32_t max_id = 0;
+  for (const auto& a : arrays_) {
+    const uint8_t* p = a->Block().data();
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
+      max_id = std::max(max_id, LoadLE32(p + base::kId));
+    }
+  }
+  // Identifiers are indexes into the tables below; sparse numbering (the
+  // system rubric's 0x100000 and up) is folded onto a dense range.
+  std::vector<uint32_t> sparse_ids;
+  const uint64_t dense_limit = static_cast<uint64_t>(object_count_) * 8 + 4096;
+  auto slot = [&](uint32_t id) -> uint32_t {
+    if (id < dense_limit) return id;
+    auto it = std::lower_bound(sparse_ids.begin(), sparse_ids.end(), id);
+    return static_cast<uint32_t>(dense_limit + static_cast<uint64_t>(it - sparse_ids.begin()));
   };
   for (const auto& a : arrays_) {
-    for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
-      const DDicoBase* o = a->At(i);
-      for (uint32_t link : {o->FirstChildId(), o->NextSiblingId()}) {
-        const DDicoBase* target = link ? ids_.FindUnlocked(link) : nullptr;
-        if (!target) continue;
-        if (mark(target) != 0) {
-          return Status::Corrupt("object " + std::to_string(target->Id()) +
+    const uint8_t* p = a->Block().data();
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
+      const uint32_t id = LoadLE32(p + base::kId);
+      if (id >= dense_limit) sparse_ids.push_back(id);
+    }
+  }
+  std::sort(sparse_ids.begin(), sparse_ids.end());
+  sparse_ids.erase(std::unique(sparse_ids.begin(), sparse_ids.end()), sparse_ids.end());
+  const size_t table_size =
+      static_cast<size_t>(std::min<uint64_t>(dense_limit, uint64_t{max_id} + 1)) + sparse_ids.size();
+  const size_t sparse_base = static_cast<size_t>(std::min<uint64_t>(dense_limit, uint64_t{max_id} + 1));
+  auto index_of = [&](uint32_t id) -> size_t {
+    const uint32_t s = slot(id);
+    return s < dense_limit ? s : sparse_base + (s - dense_limit);
+  };
+  // pred[x]: the predecessor's identifier + 1, with bit 31 set for a first
+  // child link; 0 for none.
+  std::vector<uint32_t> pred(table_size, 0);
+  for (const auto& a : arrays_) {
+    const uint8_t* p = a->Block().data();
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
+      const uint32_t id = LoadLE32(p + base::kId);
+      const uint32_t links[2] = {LoadLE32(p + base::kFirstChild), LoadLE32(p + base::kNextSibling)};
+      for (int l = 0; l < 2; ++l) {
+        const uint32_t target = links[l];
+        if (!target || !ids_.FindUnlocked(target)) continue;
+        uint32_t& entry = pred[index_of(target)];
+        if (entry != 0 || target == id) {
+          return Status::Corrupt("object " + std::to_string(target) +
                                  " is reached twice through child and sibling links");
         }
-        mark(target) = 1;
+        entry = slot(id) + 1;
+        if (l == 0) entry |= 0x80000000u;
       }
     }
   }
-  size_t visited = 0;
-  std::vector<std::pair<const DDicoBase*, uint32_t>> stack;
+  // depth[x]: nesting depth + 1 once known; kBusy while its chain is walked.
+  constexpr uint16_t kBusy = 0xFFFF;
+  std::vector<uint16_t> depth(table_size, 0);
+  std::vector<size_t> chain;
   for (const auto& a : arrays_) {
-    for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
-      if (mark(a->At(i)) != 0) continue;
-      stack.emplace_back(a->At(i), 0);
-      while (!stack.empty()) {
-        auto [o, depth] = stack.back();
-        stack.pop_back();
-        if (mark(o) == 2) continue;
-        mark(o) = 2;
-        ++visited;
-        if (depth > kMaxTreeDepth) {
+    const uint8_t* p = a->Block().data();
+    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
+      size_t x = index_of(LoadLE32(p + base::kId));
+      chain.clear();
+      uint32_t known = 0;  // depth + 1 where the walk stopped, 0 at a start
+      while (true) {
+        if (depth[x] == kBusy) {
+          return Status::Corrupt("the child and sibling links of object " +
+                                 std::to_string(LoadLE32(p + base::kId)) + " form a loop");
+        }
+        if (depth[x] != 0) {
+          known = depth[x];
+          break;
+        }
+        depth[x] = kBusy;
+        chain.push_back(x);
+        if (pred[x] == 0) break;
+        const uint32_t up = (pred[x] & 0x7FFFFFFFu) - 1;
+        x = up < dense_limit ? up : sparse_base + (up - static_cast<uint32_t>(dense_limit));
+      }
+      // Unwind from the top of the chain down to the object: a first-child
+      // link goes one level deeper, a sibling link stays on the same level.
+      uint32_t d = known ? known - 1 : 0;
+      for (size_t c = chain.size(); c-- > 0;) {
+        const size_t y = chain[c];
+        const bool is_root = c + 1 == chain.size() && !known;
+        if (!is_root && (pred[y] & 0x80000000u)) ++d;
+        if (d > kMaxTreeDepth) {
           return Status::Corrupt("objects nested deeper than " + std::to_string(kMaxTreeDepth) +
-                                 " levels below object " + std::to_string(o->Id()));
+                                 " levels");
         }
-        if (const DDicoBase* s = o->NextSiblingId() ? ids_.FindUnlocked(o->NextSiblingId()) : nullptr) {
-          stack.emplace_back(s, depth);
-        }
-        if (const DDicoBase* c = o->FirstChildId() ? ids_.FindUnlocked(o->FirstChildId()) : nullptr) {
-          stack.emplace_back(c, depth + 1);
-        }
+        depth[y] = static_cast<uint16_t>(d + 1);
       }
     }
-  }
-  if (visited != object_count_) {
-    return Status::Corrupt("the child and sibling links of " +
-                           std::to_string(object_count_ - visited) + " objects form a loop");
   }
   return Status::Ok();
 }

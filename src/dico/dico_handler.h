@@ -153,7 +153,8 @@ class DDicoHandler {
   friend class DDicoBase;
   void Reset();
   LoadResult LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flags);
-  Status Publish(DicoImage&& image, uint32_t flags);
+  Status Publish(DicoImage&& image, uint32_t flags,
+                 const std::shared_ptr<std::vector<uint8_t>>& backing);
   void ResolveTexts(DDicoBase& object);
   // NameParentId while loading, through the index without its lock. Chains
   // of parents deeper than kMaxContainerDepth count as having no container.

@@ -58,7 +58,7 @@ void ConvertImages(std::span<const uint8_t> src, uint32_t count, uint32_t stored
   }
 }
 
-Status ReadArrays(ByteReader& r, int level, DicoImage* img) {
+Status ReadArrays(ByteReader& r, int level, bool in_place, const uint8_t* start, DicoImage* img) {
   const int n = ArrayCountForLevel(level);
   std::array<uint32_t, kKindCount> counts{};
   for (int k = 0; k < n; ++k) {
@@ -89,7 +89,9 @@ Status ReadArrays(ByteReader& r, int level, DicoImage* img) {
     }
     const uint32_t current = GetKindInfo(k).image_size;
     auto& dst = img->arrays[static_cast<size_t>(k)];
-    if (size == current && img->record_header_size == kBaseSize) {
+    if (size == current && img->record_header_size == kBaseSize && in_place) {
+      img->in_place[static_cast<size_t>(k)] = {true, static_cast<size_t>(src.data() - start), count};
+    } else if (size == current && img->record_header_size == kBaseSize) {
       dst.assign(src.begin(), src.end());
     } else {
       ConvertImages(src, count, size, img->record_header_size, current, &dst);
@@ -134,7 +136,7 @@ Status ParseDicoHeader(std::span<const uint8_t> bytes, DicoHeader* header) {
   return ReadHeader(r, header);
 }
 
-Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes) {
+Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes, ParseOptions options) {
   ByteReader r(bytes);
   DicoImage img;
   if (Status s = ReadHeader(r, &img.header); !s.ok()) return s;
@@ -170,7 +172,7 @@ Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes) {
       return Damaged(at, "record header size " + std::to_string(img.record_header_size));
     }
   }
-  if (Status s = ReadArrays(r, level, &img); !s.ok()) return s;
+  if (Status s = ReadArrays(r, level, options.in_place, bytes.data(), &img); !s.ok()) return s;
   uint32_t pool_size;
   const size_t pool_at = r.Offset();
   if (!r.ReadU32(&pool_size)) return Truncated(r, "the string pool size");

@@ -40,10 +40,20 @@ struct DicoImage {
   uint32_t record_header_size = kBaseSize;
   // Images of each kind at their current size, count = size / image size.
   std::array<std::vector<uint8_t>, kKindCount> arrays;
+  // With ParseOptions::in_place, arrays stored at their current size stay in
+  // the parsed bytes: `arrays` is empty for them and this says where they are.
+  struct InPlace {
+    bool used = false;
+    size_t offset = 0;
+    uint32_t count = 0;
+  };
+  std::array<InPlace, kKindCount> in_place;
   std::vector<uint8_t> pool;
   std::vector<uint8_t> categories;  // count x 257 bytes
 
   uint32_t Count(int kind) const {
+    const auto& ip = in_place[static_cast<size_t>(kind)];
+    if (ip.used) return ip.count;
     return static_cast<uint32_t>(arrays[static_cast<size_t>(kind)].size() /
                                  GetKindInfo(kind).image_size);
   }
@@ -61,13 +71,16 @@ Status ParseDicoHeader(std::span<const uint8_t> bytes, DicoHeader* header);
 
 // Reads the whole image. Corrupt (with the offset) on any count or size that
 // the remaining bytes cannot hold; Unsupported on a refused signature.
-Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes);
+struct ParseOptions {
+  bool in_place = false;  // leave current-size arrays in the input (see DicoImage::in_place)
+};
+Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes, ParseOptions options = {});
 
 // Writes `image` at `level` (2 to 11). Below level 11 the name index, the
 // countries and macros bytes and the root's native language are not written; below level 8 `versionuser`,
 // below level 5 the lowest user identifier. Level-11 output of a parsed
 // level-11 file with 67-byte headers and 257-byte categories is identical to
-// the input.
+// the input. REQUIRES: no array of `image` is in place.
 std::vector<uint8_t> WriteDicoImage(const DicoImage& image, int level);
 
 }  // namespace tavelnor::dico

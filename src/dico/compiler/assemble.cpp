@@ -134,8 +134,7 @@ Status AssignIdentifiers(SourceDico* d) {
     n.SetU32(base::kId, static_cast<uint32_t>(next));
     highest_auto = static_cast<uint32_t>(next++);
   }
-  d->image.last_id =
-      std::max(d->lastid_given ? d->image.last_id : highest, highest_auto);
+  d->image.last_id = std::max(d->lastid_given ? d->image.last_id : highest, highest_auto);
   return Status::Ok();
 }
 
@@ -149,10 +148,6 @@ void SetTreeFields(SourceDico* d) {
           i + 1 < n.children.size() ? d->nodes[static_cast<size_t>(n.children[i + 1])].Id() : 0;
       d->nodes[static_cast<size_t>(n.children[i])].SetU32(base::kNextSibling, next);
     }
-  }
-  // Detached roots have no parent, hence no sibling chain.
-  for (SourceNode& n : d->nodes) {
-    if (n.parent < 0) n.SetU32(base::kNextSibling, 0);
   }
 }
 

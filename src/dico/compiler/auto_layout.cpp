@@ -8,10 +8,14 @@
 namespace tavelnor::dico::source {
 namespace {
 
-bool IsField(int kind) { return (kind >= kVariable && kind <= kVarInPerso) || kind == kVarInSystem; }
+bool IsField(int kind) {
+  return (kind >= kVariable && kind <= kVarInPerso) || kind == kVarInSystem;
+}
 bool IsPlacedField(int kind) { return kind >= kVariable && kind <= kVarInPerso; }
 bool IsArray(int kind) { return kind == kVarArray || kind == kVarArrayInStruct; }
-bool HasItemCount(int kind) { return IsField(kind) || (kind >= kVarStruct && kind <= kVarArrayInStruct); }
+bool HasItemCount(int kind) {
+  return IsField(kind) || (kind >= kVarStruct && kind <= kVarArrayInStruct);
+}
 
 uint16_t FieldOffset(int kind, const char* attribute) {
   return FindClassField(GetKindInfo(kind).image_type, attribute)->offset;
@@ -33,7 +37,9 @@ class Layout {
         size = Recompute(n.children[0]);
       }
       StoreUnit(&n, size);
-      if (overflow_) return Status::InvalidArgument("node \"" + n.where + "\": record larger than 4 GiB");
+      if (overflow_) {
+        return Status::InvalidArgument("node \"" + n.where + "\": record larger than 4 GiB");
+      }
     }
     for (SourceNode& n : d_->nodes) {
       if (!n.field) continue;

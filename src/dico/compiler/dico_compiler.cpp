@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "dico/dico_handler.h"
 #include "dico/gzip_stream.h"
 #include "dico/pe_resource.h"
 
@@ -30,7 +31,8 @@ Result<std::string> ReadWholeFile(const std::filesystem::path& path) {
 Status WriteWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) return Status::IoError(path.string() + ": cannot open for writing");
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) return Status::IoError(path.string() + ": write error");
   return Status::Ok();
@@ -55,8 +57,10 @@ Result<std::vector<uint8_t>> EncodeDico(const DicoImage& image, int level, Conta
   std::vector<uint8_t> bytes = WriteDicoImage(image, level);
   try {
     switch (container) {
-      case Container::kPlain: return bytes;
-      case Container::kGzip: return GzipCompress(bytes);
+      case Container::kPlain:
+        return bytes;
+      case Container::kGzip:
+        return GzipCompress(bytes);
       case Container::kPeModule:
         return BuildPeModuleWithResource(u"DICO", u"DICO", kDicoLanguage, bytes);
     }
@@ -70,11 +74,7 @@ Result<std::vector<uint8_t>> EncodeDico(const DicoImage& image, int level, Conta
 }
 
 std::filesystem::path TranslationPathFor(const std::filesystem::path& dico_path) {
-  std::string ext = dico_path.extension().string();
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  std::filesystem::path out = dico_path;
-  out.replace_extension(ext == ".new" ? ".newtrad" : ".oxatrad");
-  return out;
+  return DDicoHandler::TranslationPathFor(dico_path.string());
 }
 
 Status BuildDicoFile(const std::filesystem::path& json_path, const std::filesystem::path& out_path,

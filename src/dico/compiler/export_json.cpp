@@ -22,10 +22,14 @@ bool IsDerived(int kind, const std::string& key) {
 
 std::string LanguageKey(uint16_t lang) {
   switch (lang) {
-    case kLangFrench: return "fr";
-    case kLangGerman: return "de";
-    case kLangEnglish: return "en";
-    default: return std::to_string(lang);
+    case kLangFrench:
+      return "fr";
+    case kLangGerman:
+      return "de";
+    case kLangEnglish:
+      return "en";
+    default:
+      return std::to_string(lang);
   }
 }
 
@@ -86,6 +90,27 @@ nlohmann::ordered_json Translations(const TranslationFile& file) {
   return out;
 }
 
+// The export writes an absent class-part text and an empty one alike; the
+// object tells them apart, so its absent ones join "@absent".
+void MarkAbsentClassTexts(const DDicoHandler& handler, nlohmann::ordered_json* node) {
+  if (auto children = node->find("children"); children != node->end()) {
+    for (auto& child : *children) MarkAbsentClassTexts(handler, &child);
+  }
+  auto accel = node->find("accel");
+  if (accel == node->end() || !accel->is_string()) return;
+  const auto id = source::TextAsInteger(accel->get<std::string>());
+  const DDicoBase* object = id ? handler.FindById(static_cast<uint32_t>(*id)) : nullptr;
+  if (object == nullptr) return;
+  for (const FieldDesc& f : ClassFields(object->Info().image_type)) {
+    if (f.form != FieldForm::kString || object->Word(f.offset) != 0) continue;
+    auto& absent = (*node)[std::string(kAbsentAttribute)];
+    if (absent.is_null()) absent = nlohmann::ordered_json::array();
+    if (std::find(absent.begin(), absent.end(), f.attribute) == absent.end()) {
+      absent.push_back(f.attribute);
+    }
+  }
+}
+
 }  // namespace
 
 nlohmann::ordered_json AttrTreeToJson(const AttrNode& node) {
@@ -115,7 +140,8 @@ nlohmann::ordered_json AttrTreeToJson(const AttrNode& node) {
 nlohmann::ordered_json DictionaryToJson(const DDicoHandler& handler) {
   const DicoHeader& h = handler.Header();
   nlohmann::ordered_json j;
-  j["signature"] = std::string{static_cast<char>(h.signature[0]), static_cast<char>(h.signature[1])};
+  j["signature"] =
+      std::string{static_cast<char>(h.signature[0]), static_cast<char>(h.signature[1])};
   j["versionbyte"] = h.version_byte;
   j["level"] = h.level;
   j["versionsystem"] = h.version_system;
@@ -130,9 +156,13 @@ nlohmann::ordered_json DictionaryToJson(const DDicoHandler& handler) {
   j["categories"] = Categories(handler);
   const DicoExport exported = ExportDictionary(handler);
   j["root"] = AttrTreeToJson(exported.root);
+  MarkAbsentClassTexts(handler, &j["root"]);
   if (!exported.detached.empty()) {
     nlohmann::ordered_json detached = nlohmann::ordered_json::array();
-    for (const AttrNode& n : exported.detached) detached.push_back(AttrTreeToJson(n));
+    for (const AttrNode& n : exported.detached) {
+      detached.push_back(AttrTreeToJson(n));
+      MarkAbsentClassTexts(handler, &detached.back());
+    }
     j["detached"] = std::move(detached);
   }
   nlohmann::ordered_json translations = Translations(handler.Translations());

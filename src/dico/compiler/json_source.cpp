@@ -57,12 +57,15 @@ Status CollectTranslations(const SourceDico& d, CompiledDico* out) {
         id = static_cast<uint32_t>(*number);
       } else {
         auto node = source::ResolvePath(d, t.key);
-        if (!node.ok()) return Status::InvalidArgument("\"" + t.where + "\": " + node.status().message());
+        if (!node.ok()) {
+          return Status::InvalidArgument("\"" + t.where + "\": " + node.status().message());
+        }
         id = d.nodes[static_cast<size_t>(*node)].Id();
       }
       path = std::to_string(id) + "." + t.item;
     }
-    if (Status s = SetText(&out->translations, t.section, path, t.lang, t.text, "\"" + t.where + "\"");
+    if (Status s =
+            SetText(&out->translations, t.section, path, t.lang, t.text, "\"" + t.where + "\"");
         !s.ok()) {
       return s;
     }

@@ -29,6 +29,7 @@
 //   "translations"   {"OXADico": {"<id or path>": {"header": T, "desc": T}},
 //                     "Categories": {"<category name>": T}}
 //                    where T = {"fr"|"de"|"en"|"<language id>": text}
+//   "comment"        ignored
 //
 // A node: {"isa": node name ("Dico", "Rubric", "TitleData", "Variable", ...),
 //          attributes..., "children": [nodes in sibling order]}
@@ -37,18 +38,20 @@
 //                    tree order (root, children depth first, then "detached")
 //   "name", "ddfname", "header", "desc"   texts; absent = no string (0),
 //                    "" = the empty string (-1)
-//   "@absent"        names of text attributes (base or class part) stored as
-//                    "no string" although a value is given (the export writes
-//                    display fallbacks)
+//   "@absent"        names of text attributes (base or class part), as a list
+//                    or joined by ",", stored as "no string" although a value
+//                    is given (the export writes display fallbacks and "")
 //   "flags", "internalflags" (the read-from-file bit 0x20000 and the string
 //                    ownership bits are cleared), "internalsize" (unit size),
 //                    "reserved56", "altid" (base words at 56 and 60)
 //   "linkedto"       identifier, or a path of names from the root separated by
 //                    "/" ("Clients/Lesdonnees/Code"); a text that reads as a
 //                    number is an identifier, a leading "/" forces a path
-//   "countries", "macros"  names joined by ","; unknown names are entered in
-//                    the name index with the lowest free code
+//   "countries", "macros"  names joined by "," (or a list); unknown names are
+//                    entered in the name index with the lowest free code
 //   "countriesexclude"     "true"/"false"
+//                    (country byte 0: 0x80 when any country is named, 0x40 for
+//                    an exclusion list; the code bits as the object model reads them)
 //   "translations"   {"header": T, "desc": T}: this node's translated texts
 // Class attributes: the attribute names of ClassFields() (image_format.h) for
 //   the node's image type; "linkedkey" takes an identifier or a path like

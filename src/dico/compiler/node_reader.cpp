@@ -20,10 +20,10 @@ struct CreationValue {
   uint32_t value;
 };
 constexpr CreationValue kCreationValues[] = {
-    {ImageType::kVariable, "type", 0xFF},     {ImageType::kVariable, "precision", 0xFF},
-    {ImageType::kVariable, "nbitems", 1},     {ImageType::kVariable, "masterindex", 0xFF},
+    {ImageType::kVariable, "type", 0xFF},       {ImageType::kVariable, "precision", 0xFF},
+    {ImageType::kVariable, "nbitems", 1},       {ImageType::kVariable, "masterindex", 0xFF},
     {ImageType::kRubricTable, "pagesize", 512}, {ImageType::kSegment, "typeseg", 0xFF},
-    {ImageType::kVarStruct, "nbitems", 1},    {ImageType::kVarArray, "nbitems", 1},
+    {ImageType::kVarStruct, "nbitems", 1},      {ImageType::kVarArray, "nbitems", 1},
     {ImageType::kDico, "nativelanguage", 1036},
 };
 
@@ -54,19 +54,29 @@ constexpr std::array<const char*, 5> kDerivedUnlessField = {"class", "type", "ty
 void StoreField(SourceNode* n, const FieldDesc& f, uint32_t v) {
   switch (f.form) {
     case FieldForm::kU8:
-    case FieldForm::kI8: n->SetU8(f.offset, static_cast<uint8_t>(v)); break;
-    case FieldForm::kU16: n->SetU16(f.offset, static_cast<uint16_t>(v)); break;
-    default: n->SetU32(f.offset, v); break;
+    case FieldForm::kI8:
+      n->SetU8(f.offset, static_cast<uint8_t>(v));
+      break;
+    case FieldForm::kU16:
+      n->SetU16(f.offset, static_cast<uint16_t>(v));
+      break;
+    default:
+      n->SetU32(f.offset, v);
+      break;
   }
 }
 
 std::pair<int64_t, int64_t> RangeOf(FieldForm form) {
   switch (form) {
     case FieldForm::kU8:
-    case FieldForm::kI8: return {-128, 255};
-    case FieldForm::kU16: return {-32768, 65535};
-    case FieldForm::kId: return {0, kU32Max};
-    default: return {kI32Min, kU32Max};
+    case FieldForm::kI8:
+      return {-128, 255};
+    case FieldForm::kU16:
+      return {-32768, 65535};
+    case FieldForm::kId:
+      return {0, kU32Max};
+    default:
+      return {kI32Min, kU32Max};
   }
 }
 
@@ -90,14 +100,16 @@ class NodeReader {
       names = SplitList(it->get<std::string>());
     } else if (it->is_array()) {
       for (const auto& e : *it) {
-        if (!e.is_string()) return Error("@absent", e.dump() + " is not an attribute name");
+        if (!e.is_string()) return Error("@absent", Shown(e) + " is not an attribute name");
         names.push_back(e.get<std::string>());
       }
     } else {
       return Error("@absent", "expected a list of attribute names");
     }
     for (auto& name : names) {
-      if (!IsTextAttribute(name)) return Error("@absent", "\"" + name + "\" is not a text attribute");
+      if (!IsTextAttribute(name)) {
+        return Error("@absent", "\"" + name + "\" is not a text attribute");
+      }
       absent_.insert(std::move(name));
     }
     return Status::Ok();
@@ -140,8 +152,8 @@ class NodeReader {
     for (const char* d : kDerivedUnlessField) {
       if (key == d) return Status::Ok();
     }
-    return Error(key, std::string("unknown attribute for isa \"") +
-                          GetKindInfo(n_->kind).node_name + "\"");
+    return Error(
+        key, std::string("unknown attribute for isa \"") + GetKindInfo(n_->kind).node_name + "\"");
   }
 
  private:
@@ -272,7 +284,7 @@ Status ReadNodeTree(const nlohmann::json& json, const std::string& label, int pa
   }
   const int kind = KindFromNodeName(isa->get<std::string>());
   if (kind < 0) {
-    return Status::InvalidArgument("node \"" + label + "\": unknown isa " + isa->dump());
+    return Status::InvalidArgument("node \"" + label + "\": unknown isa " + Shown(*isa));
   }
   SourceNode node;
   node.kind = kind;

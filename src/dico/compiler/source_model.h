@@ -5,14 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "dico/dico_image.h"
 #include "dico/image_format.h"
@@ -82,6 +81,8 @@ struct SourceDico {
 
 // --- values (source_values.cpp) ------------------------------------------------
 
+// A value as JSON text for messages, cut to 40 characters.
+std::string Shown(const nlohmann::json& v);
 // Reads an integer attribute: JSON integer, boolean, or decimal / "0x" hex
 // text ("" is 0). Refuses values outside [min, max].
 Result<int64_t> ReadInteger(const nlohmann::json& v, int64_t min, int64_t max);
@@ -97,8 +98,7 @@ std::vector<std::string> SplitList(std::string_view text);
 // Language identifier from "fr", "de", "en" or a decimal identifier.
 Result<uint16_t> LanguageFromKey(std::string_view key);
 // Reads {"lang": text, ...}.
-Result<std::vector<std::pair<uint16_t, std::string>>> ReadLanguageTexts(
-    const nlohmann::json& v);
+Result<std::vector<std::pair<uint16_t, std::string>>> ReadLanguageTexts(const nlohmann::json& v);
 
 // The class field of an image type named `attribute`, or null.
 const FieldDesc* FindClassField(ImageType type, std::string_view attribute);

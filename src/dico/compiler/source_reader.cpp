@@ -194,9 +194,9 @@ Status ReadTranslations(const nlohmann::json& v, SourceDico* d) {
 Result<SourceDico> ReadSource(const nlohmann::json& src) {
   if (!src.is_object()) return Status::InvalidArgument("the dictionary source is not an object");
   static const char* const kMembers[] = {
-      "signature", "versionbyte", "level",      "versionsystem", "versionuser",
-      "lastid",    "lowestuserid", "nameindex", "countries",     "macros",
-      "categories", "root",        "detached",  "translations",  "comment"};
+      "signature",  "versionbyte",  "level",     "versionsystem", "versionuser",
+      "lastid",     "lowestuserid", "nameindex", "countries",     "macros",
+      "categories", "root",         "detached",  "translations",  "comment"};
   for (const auto& [key, value] : src.items()) {
     bool known = false;
     for (const char* m : kMembers) known = known || key == m;

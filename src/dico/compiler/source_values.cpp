@@ -8,12 +8,6 @@
 namespace tavelnor::dico::source {
 namespace {
 
-std::string Shown(const nlohmann::json& v) {
-  std::string s = v.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  if (s.size() > 40) s = s.substr(0, 37) + "...";
-  return s;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -22,6 +16,12 @@ int HexDigit(char c) {
 }
 
 }  // namespace
+
+std::string Shown(const nlohmann::json& v) {
+  std::string s = v.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (s.size() > 40) s = s.substr(0, 37) + "...";
+  return s;
+}
 
 std::optional<int64_t> TextAsInteger(std::string_view t) {
   if (t.empty()) return 0;
@@ -67,8 +67,8 @@ Result<int64_t> ReadInteger(const nlohmann::json& v, int64_t min, int64_t max) {
     return Status::InvalidArgument(Shown(v) + " is not an integer");
   }
   if (value < min || value > max) {
-    return Status::InvalidArgument(Shown(v) + " is out of range " + std::to_string(min) +
-                                   ".." + std::to_string(max));
+    return Status::InvalidArgument(Shown(v) + " is out of range " + std::to_string(min) + ".." +
+                                   std::to_string(max));
   }
   return value;
 }
@@ -119,8 +119,7 @@ Result<uint16_t> LanguageFromKey(std::string_view key) {
   return static_cast<uint16_t>(*id);
 }
 
-Result<std::vector<std::pair<uint16_t, std::string>>> ReadLanguageTexts(
-    const nlohmann::json& v) {
+Result<std::vector<std::pair<uint16_t, std::string>>> ReadLanguageTexts(const nlohmann::json& v) {
   if (!v.is_object()) {
     return Status::InvalidArgument("expected {\"fr\"|\"de\"|\"en\"|\"<id>\": text}, got " +
                                    Shown(v));
@@ -130,7 +129,9 @@ Result<std::vector<std::pair<uint16_t, std::string>>> ReadLanguageTexts(
     auto lang = LanguageFromKey(key);
     if (!lang.ok()) return lang.status();
     auto t = ReadText(text);
-    if (!t.ok()) return Status::InvalidArgument("language \"" + key + "\": " + t.status().message());
+    if (!t.ok()) {
+      return Status::InvalidArgument("language \"" + key + "\": " + t.status().message());
+    }
     out.emplace_back(*lang, std::move(*t));
   }
   return out;

@@ -31,12 +31,23 @@ const char* DDicoBase::DescPoolText() const {
   return t ? t : HeaderPoolText();
 }
 
-const char* DDicoBase::ShownText(const TextRecord& record, const char* pool_text) const {
-  if (record.translation) {
-    std::string_view t = record.translation->Text(ResourceLanguage());
+const char* DDicoBase::ShownText(const TextRecord* record, const char* pool_text) const {
+  if (record && record->translation) {
+    std::string_view t = record->translation->Text(ResourceLanguage());
     if (!t.empty()) return t.data();
   }
   return pool_text;
+}
+
+TextRecord& DDicoBase::HeaderRecord() { return Owner()->ObjectTexts(*this).header; }
+TextRecord& DDicoBase::DescRecord() { return Owner()->ObjectTexts(*this).desc; }
+const TextRecord* DDicoBase::FindHeaderRecord() const {
+  const auto* texts = Owner()->FindObjectTexts(*this);
+  return texts ? &texts->header : nullptr;
+}
+const TextRecord* DDicoBase::FindDescRecord() const {
+  const auto* texts = Owner()->FindObjectTexts(*this);
+  return texts ? &texts->desc : nullptr;
 }
 
 Chaine DDicoBase::GetName() const {
@@ -46,7 +57,7 @@ Chaine DDicoBase::GetName() const {
 Chaine DDicoBase::GetDdfName() const { return Chaine(std::string_view(DdfNameText())); }
 
 Chaine DDicoBase::GetHeader() const {
-  return Chaine(std::string_view(ShownText(header_, HeaderPoolText())));
+  return Chaine(std::string_view(ShownText(FindHeaderRecord(), HeaderPoolText())));
 }
 
 Chaine DDicoBase::GetDescription() const {
@@ -54,7 +65,7 @@ Chaine DDicoBase::GetDescription() const {
     // No description of its own: the header (translated) serves.
     return GetHeader();
   }
-  return Chaine(std::string_view(ShownText(desc_, DescPoolText())));
+  return Chaine(std::string_view(ShownText(FindDescRecord(), DescPoolText())));
 }
 
 // --- countries and macros -------------------------------------------------

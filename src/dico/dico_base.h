@@ -6,6 +6,9 @@
 // image_format.h. The object itself adds only what the image cannot hold: its
 // place in the array and the translation items of its two display texts.
 //
+// Objects are small (a table pointer and an index): a large dictionary holds
+// hundreds of thousands of them.
+//
 // Lifetime: objects are owned by their array, which the DDicoHandler owns;
 // every pointer handed out (objects, texts) stays valid until the handler
 // loads again or is destroyed. Reads are safe from several threads; changes
@@ -115,8 +118,12 @@ class DDicoBase {
   Chaine GetDescription() const;  // translated when the current language has a text
   // Slot 18: the identifier in decimal.
   std::string TranslationKey() const { return std::to_string(Id()); }
-  TextRecord& HeaderRecord() { return header_; }
-  TextRecord& DescRecord() { return desc_; }
+  // The translation records of the display texts, kept by the handler for
+  // the objects that have one (most have none).
+  TextRecord& HeaderRecord();
+  TextRecord& DescRecord();
+  const TextRecord* FindHeaderRecord() const;
+  const TextRecord* FindDescRecord() const;
 
   // --- countries and macros --------------------------------------------
   bool HasCountryRestriction() const { return (Byte(base::kCountries) & 0x80) != 0; }
@@ -163,13 +170,11 @@ class DDicoBase {
 
  protected:
   virtual void ExportClassAttributes(AttrNode& node) const;
-  const char* ShownText(const TextRecord& record, const char* pool_text) const;
+  const char* ShownText(const TextRecord* record, const char* pool_text) const;
 
  private:
   const ArrayView* view_;
   uint32_t index_;
-  TextRecord header_;
-  TextRecord desc_;
 };
 
 // True when `object` is accepted by `selector`.

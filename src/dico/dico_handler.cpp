@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dico/dico_file.h"
+#include "dico/tree_check.h"
 #include "foundation/platform/files.h"
 #include "foundation/platform/process.h"
 #include "foundation/string_resources.h"
@@ -41,6 +42,7 @@ void DDicoHandler::Reset() {
   last_interned_text_.clear();
   categories_.clear();
   category_texts_.clear();
+  object_texts_.clear();
   category_dictionary_.clear();
   name_index_.clear();
   countries_.clear();
@@ -201,24 +203,36 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
   // Bulk entry: nobody else can reach the handler while it loads, so the
   // indexes are filled without taking their locks for every object.
   ids_.Reserve(total);
+  std::vector<uint32_t> all_ids;
+  all_ids.reserve(total);
+  uint32_t max_id = 0;
   for (auto& a : arrays_) {
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
       DDicoBase* o = a->At(i);
       if (Status s = CheckStringRefs(*o, pool_used_); !s.ok()) return s;
+      all_ids.push_back(o->Id());
+      max_id = std::max(max_id, o->Id());
       o->SetInternalFlags((o->InternalFlags() | iflag::kFromFile) & ~OwnershipBitsOfPresentRefs(*o));
       ids_.InsertUnlocked(o->Id(), o);
       if (!root_ && o->Kind() == kDico) root_ = static_cast<DDico*>(o);
     }
   }
-  std::vector<std::pair<NameKey, DDicoBase*>> named;
+  std::vector<NameIndex::Entry> named;
+  std::vector<uint32_t> name_hashes;
   std::vector<uint32_t> container_memo;
   if (flags & kLoadNameIndex) {
     named.reserve(total);
+    name_hashes.reserve(total);
     container_memo.assign(std::min<size_t>(total * 2 + 1, static_cast<size_t>(last_id_) + 1), 0);
   }
+  TreeCheck tree(all_ids, max_id, kMaxTreeDepth);
+  auto exists = [this](uint32_t id) { return ids_.FindUnlocked(id) != nullptr; };
   for (auto& a : arrays_) {
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
       DDicoBase* o = a->At(i);
+      if (Status s = tree.AddLinks(o->Id(), o->FirstChildId(), o->NextSiblingId(), exists); !s.ok()) {
+        return s;
+      }
       ResolveTexts(*o);
       if (o->LinkedToId()) reverse_links_.Insert(o->LinkedToId(), o->Id());
       if (o->AltId()) alt_ids_.Insert(o->AltId(), o->Id());
@@ -226,13 +240,15 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
       if (!name) continue;
       if (o->Kind() == kRubricTable) table_map_.emplace(name, static_cast<DRubricTable*>(o));
       if ((flags & kLoadNameIndex) && o->UserType() != 7) {
-        named.emplace_back(NameKey(BulkNameParentId(*o, container_memo), static_cast<uint8_t>(o->UserType()), name), o);
+        const NameKey key(BulkNameParentId(*o, container_memo), static_cast<uint8_t>(o->UserType()), name);
+        named.push_back({o, key.parent, key.group});
+        name_hashes.push_back(static_cast<uint32_t>(NameKeyHash()(key)));
       }
     }
   }
-  names_.BulkInsertUnlocked(std::move(named));
+  names_.BulkInsertUnlocked(std::move(named), name_hashes);
+  if (Status t = tree.Finish(); !t.ok()) return t;
   if (!root_) return Status::Corrupt("the dictionary has no root object");
-  if (Status t = ValidateTree(); !t.ok()) return t;
   ResolveCategoryTexts();
   CompleteSystemRubric();
   if (header_.level < 9) {
@@ -242,111 +258,6 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
     }
   }
   record::SetMinimumDateZero((root_->Flags() & 0x1) != 0);
-  return Status::Ok();
-}
-
-// The child and sibling links must form a forest: every object reached at
-// most once, no loop, no deeper nesting than kMaxTreeDepth. Walks of the tree
-// (layout, export, descendants) rely on it.
-//
-// Each object has at most one predecessor (the object whose first child or
-// next sibling it is); following predecessors from any object must end at an
-// object without one. The walk works on identifiers alone, with tables
-// indexed by identifier, so it reads the images once, in order.
-Status DDicoHandler::ValidateTree() const {
-  uint32_t max_id = 0;
-  for (const auto& a : arrays_) {
-    const uint8_t* p = a->Block().data();
-    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
-      max_id = std::max(max_id, LoadLE32(p + base::kId));
-    }
-  }
-  // Identifiers are indexes into the tables below; sparse numbering (the
-  // system rubric's 0x100000 and up) is folded onto a dense range.
-  std::vector<uint32_t> sparse_ids;
-  const uint64_t dense_limit = static_cast<uint64_t>(object_count_) * 8 + 4096;
-  auto slot = [&](uint32_t id) -> uint32_t {
-    if (id < dense_limit) return id;
-    auto it = std::lower_bound(sparse_ids.begin(), sparse_ids.end(), id);
-    return static_cast<uint32_t>(dense_limit + static_cast<uint64_t>(it - sparse_ids.begin()));
-  };
-  for (const auto& a : arrays_) {
-    const uint8_t* p = a->Block().data();
-    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
-      const uint32_t id = LoadLE32(p + base::kId);
-      if (id >= dense_limit) sparse_ids.push_back(id);
-    }
-  }
-  std::sort(sparse_ids.begin(), sparse_ids.end());
-  sparse_ids.erase(std::unique(sparse_ids.begin(), sparse_ids.end()), sparse_ids.end());
-  const size_t table_size =
-      static_cast<size_t>(std::min<uint64_t>(dense_limit, uint64_t{max_id} + 1)) + sparse_ids.size();
-  const size_t sparse_base = static_cast<size_t>(std::min<uint64_t>(dense_limit, uint64_t{max_id} + 1));
-  auto index_of = [&](uint32_t id) -> size_t {
-    const uint32_t s = slot(id);
-    return s < dense_limit ? s : sparse_base + (s - dense_limit);
-  };
-  // pred[x]: the predecessor's identifier + 1, with bit 31 set for a first
-  // child link; 0 for none.
-  std::vector<uint32_t> pred(table_size, 0);
-  for (const auto& a : arrays_) {
-    const uint8_t* p = a->Block().data();
-    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
-      const uint32_t id = LoadLE32(p + base::kId);
-      const uint32_t links[2] = {LoadLE32(p + base::kFirstChild), LoadLE32(p + base::kNextSibling)};
-      for (int l = 0; l < 2; ++l) {
-        const uint32_t target = links[l];
-        if (!target || !ids_.FindUnlocked(target)) continue;
-        uint32_t& entry = pred[index_of(target)];
-        if (entry != 0 || target == id) {
-          return Status::Corrupt("object " + std::to_string(target) +
-                                 " is reached twice through child and sibling links");
-        }
-        entry = slot(id) + 1;
-        if (l == 0) entry |= 0x80000000u;
-      }
-    }
-  }
-  // depth[x]: nesting depth + 1 once known; kBusy while its chain is walked.
-  constexpr uint16_t kBusy = 0xFFFF;
-  std::vector<uint16_t> depth(table_size, 0);
-  std::vector<size_t> chain;
-  for (const auto& a : arrays_) {
-    const uint8_t* p = a->Block().data();
-    for (uint32_t i = 0, n = a->Count(); i < n; ++i, p += a->ImageSize()) {
-      size_t x = index_of(LoadLE32(p + base::kId));
-      chain.clear();
-      uint32_t known = 0;  // depth + 1 where the walk stopped, 0 at a start
-      while (true) {
-        if (depth[x] == kBusy) {
-          return Status::Corrupt("the child and sibling links of object " +
-                                 std::to_string(LoadLE32(p + base::kId)) + " form a loop");
-        }
-        if (depth[x] != 0) {
-          known = depth[x];
-          break;
-        }
-        depth[x] = kBusy;
-        chain.push_back(x);
-        if (pred[x] == 0) break;
-        const uint32_t up = (pred[x] & 0x7FFFFFFFu) - 1;
-        x = up < dense_limit ? up : sparse_base + (up - static_cast<uint32_t>(dense_limit));
-      }
-      // Unwind from the top of the chain down to the object: a first-child
-      // link goes one level deeper, a sibling link stays on the same level.
-      uint32_t d = known ? known - 1 : 0;
-      for (size_t c = chain.size(); c-- > 0;) {
-        const size_t y = chain[c];
-        const bool is_root = c + 1 == chain.size() && !known;
-        if (!is_root && (pred[y] & 0x80000000u)) ++d;
-        if (d > kMaxTreeDepth) {
-          return Status::Corrupt("objects nested deeper than " + std::to_string(kMaxTreeDepth) +
-                                 " levels");
-        }
-        depth[y] = static_cast<uint16_t>(d + 1);
-      }
-    }
-  }
   return Status::Ok();
 }
 
@@ -362,8 +273,12 @@ std::shared_ptr<const TranslationItem> DDicoHandler::ObjectTranslation(
 
 void DDicoHandler::ResolveTexts(DDicoBase& object) {
   if (translations_.empty()) return;
-  if (object.Word(base::kHeader)) object.HeaderRecord().translation = ObjectTranslation(object, "header");
-  if (object.Word(base::kDesc)) object.DescRecord().translation = ObjectTranslation(object, "desc");
+  if (object.Word(base::kHeader)) {
+    if (auto t = ObjectTranslation(object, "header")) object.HeaderRecord().translation = std::move(t);
+  }
+  if (object.Word(base::kDesc)) {
+    if (auto t = ObjectTranslation(object, "desc")) object.DescRecord().translation = std::move(t);
+  }
 }
 
 void DDicoHandler::ResolveCategoryTexts() {

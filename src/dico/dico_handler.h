@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dico/dico_array.h"
@@ -141,6 +142,16 @@ class DDicoHandler {
   DDicoBase* CreateObject(int kind, DDicoBase* parent, std::string_view name, bool system = false);
   void Register(DDicoBase* object, uint32_t mask);
   const TranslationFile& Translations() const { return translations_; }
+  struct ObjectTextRecords {
+    TextRecord header;
+    TextRecord desc;
+  };
+  ObjectTextRecords& ObjectTexts(const DDicoBase& object) { return object_texts_[&object]; }
+  const ObjectTextRecords* FindObjectTexts(const DDicoBase& object) const {
+    if (object_texts_.empty()) return nullptr;
+    auto it = object_texts_.find(&object);
+    return it == object_texts_.end() ? nullptr : &it->second;
+  }
 
   // --- tree walks (FirstDescendant / NextDescendant keep their state here) --
   struct WalkState {
@@ -160,7 +171,6 @@ class DDicoHandler {
   // of parents deeper than kMaxContainerDepth count as having no container.
   static constexpr int kMaxContainerDepth = 256;
   static constexpr uint32_t kMaxTreeDepth = 256;
-  Status ValidateTree() const;
   uint32_t BulkNameParentId(const DDicoBase& object, std::vector<uint32_t>& memo) const;
   void ResolveCategoryTexts();
   void CompleteSystemRubric();
@@ -176,6 +186,7 @@ class DDicoHandler {
   std::map<std::string, int> macros_;
   std::vector<uint8_t> categories_;
   std::vector<TextRecord> category_texts_;
+  std::unordered_map<const DDicoBase*, ObjectTextRecords> object_texts_;
   std::vector<uint8_t> pool_;  // always holds pool_used_ bytes plus a terminating zero
   uint32_t pool_used_ = 0;
   int32_t last_interned_ = -1;

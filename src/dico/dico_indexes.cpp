@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dico/dico_base.h"
 #include "foundation/case_tables.h"
 
 namespace tavelnor::dico {
@@ -66,6 +67,7 @@ void NameIndex::Clear() {
   slots_.clear();
   size_ = 0;
 }
+
 void NameIndex::Reserve(size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
   entries_.reserve(n);
@@ -73,6 +75,7 @@ void NameIndex::Reserve(size_t n) {
   while (cap < n * 2) cap <<= 1;
   if (cap > slots_.size()) Rehash(cap);
 }
+
 void NameIndex::Rehash(size_t capacity) {
   std::vector<Slot> old;
   old.swap(slots_);
@@ -85,9 +88,23 @@ void NameIndex::Rehash(size_t capacity) {
     slots_[i] = s;
   }
 }
+
+bool NameIndex::Matches(const Entry& e, const NameKey& key) const {
+  if (e.parent != key.parent || e.group != key.group) return false;
+  const char* name = e.object->NameText();
+  if (!name) return false;
+  size_t i = 0;
+  for (; i < NameKey::kMaxName && name[i]; ++i) {
+    if (i >= key.length || static_cast<char>(ToUpper1252(static_cast<uint8_t>(name[i]))) != key.name[i]) {
+      return false;
+    }
+  }
+  return i == key.length;
+}
+
 // Puts entry number `entry` (1-based) in the table unless its key is there.
 bool NameIndex::Place(uint32_t hash, uint32_t entry) {
-  const NameKey& key = entries_[entry - 1].first;
+  const Entry& e = entries_[entry - 1];
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot& s = slots_[i];
@@ -97,13 +114,17 @@ bool NameIndex::Place(uint32_t hash, uint32_t entry) {
       ++size_;
       return true;
     }
-    if (s.hash == hash && entries_[s.entry - 1].first == key) return false;
+    if (s.hash == hash) {
+      const Entry& other = entries_[s.entry - 1];
+      const char* name = e.object->NameText();
+      if (name && Matches(other, NameKey(e.parent, e.group, name))) return false;
+    }
   }
 }
 
 bool NameIndex::InsertUnlocked(const NameKey& key, DDicoBase* object) {
   if ((size_ + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 16 : slots_.size() * 2);
-  entries_.emplace_back(key, object);
+  entries_.push_back({object, key.parent, key.group});
   if (Place(static_cast<uint32_t>(NameKeyHash()(key)), static_cast<uint32_t>(entries_.size()))) {
     return true;
   }
@@ -111,12 +132,10 @@ bool NameIndex::InsertUnlocked(const NameKey& key, DDicoBase* object) {
   return false;
 }
 
-void NameIndex::BulkInsertUnlocked(std::vector<std::pair<NameKey, DDicoBase*>>&& add) {
+void NameIndex::BulkInsertUnlocked(std::vector<Entry>&& add, const std::vector<uint32_t>& hashes) {
   size_t cap = slots_.empty() ? 16 : slots_.size();
   while (cap < (size_ + add.size()) * 2) cap <<= 1;
   if (cap > slots_.size()) Rehash(cap);
-  std::vector<uint32_t> hashes(add.size());
-  for (size_t i = 0; i < add.size(); ++i) hashes[i] = static_cast<uint32_t>(NameKeyHash()(add[i].first));
   const size_t first = entries_.size();
   if (entries_.empty()) {
     entries_ = std::move(add);
@@ -130,10 +149,12 @@ void NameIndex::BulkInsertUnlocked(std::vector<std::pair<NameKey, DDicoBase*>>&&
     Place(hashes[i], static_cast<uint32_t>(first + i + 1));
   }
 }
+
 bool NameIndex::Insert(const NameKey& key, DDicoBase* object) {
   std::lock_guard<std::mutex> lock(mu_);
   return InsertUnlocked(key, object);
 }
+
 DDicoBase* NameIndex::Find(const NameKey& key) const {
   std::lock_guard<std::mutex> lock(mu_);
   if (slots_.empty()) return nullptr;
@@ -142,9 +163,10 @@ DDicoBase* NameIndex::Find(const NameKey& key) const {
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& s = slots_[i];
     if (!s.entry) return nullptr;
-    if (s.hash == hash && entries_[s.entry - 1].first == key) return entries_[s.entry - 1].second;
+    if (s.hash == hash && Matches(entries_[s.entry - 1], key)) return entries_[s.entry - 1].object;
   }
 }
+
 size_t NameIndex::Size() const {
   std::lock_guard<std::mutex> lock(mu_);
   return size_;

@@ -60,19 +60,28 @@ class IdIndex {
   size_t size_ = 0;
 };
 
-// Keys are kept in entry order; the hash table holds only (hash, entry)
-// pairs, so that a large dictionary's index stays small in the cache.
+// Entries keep only the object, its name parent and its group; the name
+// part of a key is read from the object when keys are compared, so a large
+// dictionary's index stays small. The hash table holds (hash, entry) pairs.
+// REQUIRES: an object's name does not change while it is in the index.
 class NameIndex {
  public:
+  struct Entry {
+    DDicoBase* object = nullptr;
+    uint32_t parent = 0;
+    uint8_t group = 0;
+  };
+
   void Clear();
   void Reserve(size_t n);
   bool Insert(const NameKey& key, DDicoBase* object);  // keeps the first object of a key
   DDicoBase* Find(const NameKey& key) const;
   // REQUIRES: no other thread can reach the index (the handler is loading).
   bool InsertUnlocked(const NameKey& key, DDicoBase* object);
-  // Enters many keys at once, prefetching the table ahead of the inserts;
-  // a key already present keeps its first object.
-  void BulkInsertUnlocked(std::vector<std::pair<NameKey, DDicoBase*>>&& entries);
+  // Enters many objects at once (hashes[i] is NameKeyHash of entries[i]'s
+  // key), prefetching the table ahead of the inserts; a key already present
+  // keeps its first object.
+  void BulkInsertUnlocked(std::vector<Entry>&& entries, const std::vector<uint32_t>& hashes);
   size_t Size() const;
 
  private:
@@ -81,9 +90,10 @@ class NameIndex {
     uint32_t entry = 0;  // entry index + 1; 0 = empty
   };
   void Rehash(size_t capacity);
-  mutable std::mutex mu_;
+  bool Matches(const Entry& entry, const NameKey& key) const;
   bool Place(uint32_t hash, uint32_t entry);
-  std::vector<std::pair<NameKey, DDicoBase*>> entries_;  // unreferenced when a duplicate
+  mutable std::mutex mu_;
+  std::vector<Entry> entries_;  // unreferenced when a duplicate
   std::vector<Slot> slots_;
   size_t size_ = 0;
 };

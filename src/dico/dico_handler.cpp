@@ -145,29 +145,49 @@ LoadResult DDicoHandler::LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flag
 }
 
 namespace {
-Status CheckStringRefs(const DDicoBase& o, uint32_t pool_used) {
-  for (uint16_t off : StringRefOffsets(o.Info().image_type)) {
-    const int32_t ref = static_cast<int32_t>(o.Word(off));
-    const bool ok = ref >= -1 - kBuiltinStringCount ? (ref < 0 || static_cast<uint32_t>(ref) < pool_used)
-                                                     : false;
-    if (!ok) {
-      return Status::Corrupt("string reference " + std::to_string(ref) + " at byte " +
-                             std::to_string(off) + " of object " + std::to_string(o.Id()) +
-                             " (" + o.Info().class_name + ") lies outside the string pool");
+
+// The string references of one image type with the ownership bit each
+// clears once resolved.
+struct RefLayout {
+  uint16_t offset[12];
+  uint32_t bit[12];
+  int count = 0;
+
+  explicit RefLayout(ImageType type) {
+    for (uint16_t off : StringRefOffsets(type)) {
+      uint32_t b = 0;
+      if (off == base::kName) b = iflag::kOwnName;
+      if (off == base::kDdfName) b = iflag::kOwnDdfName;
+      for (const FieldDesc& f : ClassFields(type)) {
+        if (f.offset == off) b = f.ownership_bit;
+      }
+      offset[count] = off;
+      bit[count] = b;
+      ++count;
     }
   }
+};
+
+// Checks that every reference of an image resolves and answers the
+// ownership bits to clear.
+Status ResolveRefs(const RefLayout& layout, const uint8_t* image, uint32_t pool_used,
+                   const KindInfo& info, uint32_t* clear_bits) {
+  uint32_t bits = 0;
+  for (int i = 0; i < layout.count; ++i) {
+    const auto ref = static_cast<int32_t>(LoadLE32(image + layout.offset[i]));
+    if (ref == 0) continue;
+    if (ref < -1 - kBuiltinStringCount || (ref > 0 && static_cast<uint32_t>(ref) >= pool_used)) {
+      return Status::Corrupt("string reference " + std::to_string(ref) + " at byte " +
+                             std::to_string(layout.offset[i]) + " of object " +
+                             std::to_string(LoadLE32(image + base::kId)) + " (" + info.class_name +
+                             ") lies outside the string pool");
+    }
+    bits |= layout.bit[i];
+  }
+  *clear_bits = bits;
   return Status::Ok();
 }
 
-uint32_t OwnershipBitsOfPresentRefs(const DDicoBase& o) {
-  uint32_t bits = 0;
-  if (o.Word(base::kName)) bits |= iflag::kOwnName;
-  if (o.Word(base::kDdfName)) bits |= iflag::kOwnDdfName;
-  for (const FieldDesc& f : ClassFields(o.Info().image_type)) {
-    if (f.form == FieldForm::kString && f.ownership_bit && o.Word(f.offset)) bits |= f.ownership_bit;
-  }
-  return bits;
-}
 }  // namespace
 
 Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
@@ -207,14 +227,20 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
   all_ids.reserve(total);
   uint32_t max_id = 0;
   for (auto& a : arrays_) {
+    const KindInfo& info = GetKindInfo(a->Kind());
+    const RefLayout layout(info.image_type);
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
+      uint8_t* image = a->ImageAt(i);
+      uint32_t clear = 0;
+      if (Status s = ResolveRefs(layout, image, pool_used_, info, &clear); !s.ok()) return s;
+      const uint32_t id = LoadLE32(image + base::kId);
+      all_ids.push_back(id);
+      max_id = std::max(max_id, id);
+      StoreLE32(image + base::kInternalFlags,
+                (LoadLE32(image + base::kInternalFlags) | iflag::kFromFile) & ~clear);
       DDicoBase* o = a->At(i);
-      if (Status s = CheckStringRefs(*o, pool_used_); !s.ok()) return s;
-      all_ids.push_back(o->Id());
-      max_id = std::max(max_id, o->Id());
-      o->SetInternalFlags((o->InternalFlags() | iflag::kFromFile) & ~OwnershipBitsOfPresentRefs(*o));
-      ids_.InsertUnlocked(o->Id(), o);
-      if (!root_ && o->Kind() == kDico) root_ = static_cast<DDico*>(o);
+      ids_.InsertUnlocked(id, o);
+      if (!root_ && a->Kind() == kDico) root_ = static_cast<DDico*>(o);
     }
   }
   std::vector<NameIndex::Entry> named;

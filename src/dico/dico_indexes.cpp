@@ -16,15 +16,28 @@ NameKey::NameKey(uint32_t parent_id, uint8_t name_group, std::string_view text)
   }
 }
 
-size_t NameKeyHash::operator()(const NameKey& k) const {
-  uint64_t h = 1469598103934665603ull ^ (static_cast<uint64_t>(k.parent) << 8) ^ k.group;
-  for (size_t i = 0; i < k.length; ++i) {
-    h ^= static_cast<uint8_t>(k.name[i]);
-    h *= 1099511628211ull;
+NameKey::NameKey(uint32_t parent_id, uint8_t name_group, const char* text)
+    : parent(parent_id), group(name_group) {
+  size_t n = 0;
+  for (; n < kMaxName && text[n]; ++n) {
+    name[n] = static_cast<char>(ToUpper1252(static_cast<uint8_t>(text[n])));
   }
-  h ^= h >> 32;
-  h *= 0x9E3779B97F4A7C15ull;
-  return static_cast<size_t>(h >> 32);
+  length = static_cast<uint8_t>(n);
+}
+
+size_t NameKeyHash::operator()(const NameKey& k) const {
+  // The name buffer is zero-padded to 20 bytes: three words, three mixes.
+  auto mix = [](uint64_t h, uint64_t v) {
+    h ^= v;
+    h *= 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+  };
+  uint64_t w[3] = {0, 0, 0};
+  std::memcpy(w, k.name, NameKey::kMaxName);
+  uint64_t h = mix((static_cast<uint64_t>(k.parent) << 16) | (uint64_t{k.group} << 8) | k.length, w[0]);
+  h = mix(h, w[1]);
+  h = mix(h, w[2]);
+  return static_cast<size_t>(h ^ (h >> 32));
 }
 
 void IdIndex::Clear() {
@@ -117,7 +130,7 @@ bool NameIndex::Place(uint32_t hash, uint32_t entry) {
     if (s.hash == hash) {
       const Entry& other = entries_[s.entry - 1];
       const char* name = e.object->NameText();
-      if (name && Matches(other, NameKey(e.parent, e.group, name))) return false;
+      if (name && Matches(other, NameKey(e.parent, e.group, name))) return false;  // same key
     }
   }
 }
@@ -174,16 +187,27 @@ size_t NameIndex::Size() const {
 
 void ReverseLinkIndex::Clear() {
   std::lock_guard<std::mutex> lock(mu_);
-  map_.clear();
+  links_.clear();
+  sorted_ = true;
 }
 void ReverseLinkIndex::Insert(uint32_t target, uint32_t source) {
   std::lock_guard<std::mutex> lock(mu_);
-  map_[target].push_back(source);
+  if (!links_.empty() && links_.back().first > target) sorted_ = false;
+  links_.emplace_back(target, source);
 }
 std::vector<uint32_t> ReverseLinkIndex::Find(uint32_t target) const {
   std::lock_guard<std::mutex> lock(mu_);
-  auto it = map_.find(target);
-  return it == map_.end() ? std::vector<uint32_t>{} : it->second;
+  if (!sorted_) {
+    // Stable, so that the sources of one target keep their order of entry.
+    std::stable_sort(links_.begin(), links_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    sorted_ = true;
+  }
+  auto lo = std::lower_bound(links_.begin(), links_.end(), std::make_pair(target, 0u),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<uint32_t> out;
+  for (; lo != links_.end() && lo->first == target; ++lo) out.push_back(lo->second);
+  return out;
 }
 
 void AltIdIndex::Clear() {

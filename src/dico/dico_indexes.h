@@ -27,6 +27,8 @@ struct NameKey {
 
   NameKey() = default;
   NameKey(uint32_t parent_id, uint8_t name_group, std::string_view text);
+  // From a zero-terminated name, reading at most kMaxName bytes of it.
+  NameKey(uint32_t parent_id, uint8_t name_group, const char* text);
   bool operator==(const NameKey& o) const {
     return parent == o.parent && group == o.group && length == o.length &&
            std::memcmp(name, o.name, length) == 0;
@@ -98,7 +100,8 @@ class NameIndex {
   size_t size_ = 0;
 };
 
-// Which objects link to a given object.
+// Which objects link to a given object: (target, source) pairs, sorted on
+// the first lookup after an insert.
 class ReverseLinkIndex {
  public:
   void Clear();
@@ -107,7 +110,8 @@ class ReverseLinkIndex {
 
  private:
   mutable std::mutex mu_;
-  std::unordered_map<uint32_t, std::vector<uint32_t>> map_;
+  mutable std::vector<std::pair<uint32_t, uint32_t>> links_;
+  mutable bool sorted_ = true;
 };
 
 // Alternate identifier (base word at offset 60) to identifier.

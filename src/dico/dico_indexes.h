@@ -65,7 +65,7 @@ class IdIndex {
 // Entries keep only the object, its name parent and its group; the name
 // part of a key is read from the object when keys are compared, so a large
 // dictionary's index stays small. The hash table holds (hash, entry) pairs.
-// REQUIRES: an object's name does not change while it is in the index.
+// An entry whose object was renamed simply stops matching its old key.
 class NameIndex {
  public:
   struct Entry {

@@ -99,6 +99,11 @@ void DDicoBase::ExportAttributes(AttrNode& node) const {
                            std::pair{"header", base::kHeader}, std::pair{"desc", base::kDesc}}) {
     if (Word(off) == 0) absent += absent.empty() ? attr : std::string(",") + attr;
   }
+  for (const FieldDesc& f : ClassFields(Info().image_type)) {
+    if (f.form == FieldForm::kString && Word(f.offset) == 0) {
+      absent += absent.empty() ? f.attribute : std::string(",") + f.attribute;
+    }
+  }
   if (!absent.empty()) node.Set(std::string(kAbsentAttribute), absent);
   if (Word(base::kReserved56)) node.Set("reserved56", Dec(Word(base::kReserved56)));
   if (AltId()) node.Set("altid", Dec(AltId()));
@@ -157,21 +162,27 @@ DicoExport ExportDictionary(const DDicoHandler& handler) {
     if (!reached.insert(o->Id()).second) continue;
     for (const DDicoBase* c : o->Children()) stack.push_back(c);
   }
-  for (int k = 0; k < kKindCount; ++k) {
-    const DicoArray& a = handler.Array(k);
-    for (uint32_t i = 0; i < a.Count(); ++i) {
-      const DDicoBase* o = const_cast<DicoArray&>(a).At(i);
-      if (reached.count(o->Id())) continue;
-      const DDicoBase* parent = o->GetParent();
-      if (parent && !reached.count(parent->Id()) && parent != o) continue;  // exported with its parent
-      out.detached.emplace_back();
-      o->ExportAttributes(out.detached.back());
-      std::vector<const DDicoBase*> sub{o};
-      while (!sub.empty()) {
-        const DDicoBase* s = sub.back();
-        sub.pop_back();
-        if (!reached.insert(s->Id()).second) continue;
-        for (const DDicoBase* c : s->Children()) sub.push_back(c);
+  // A second pass takes the objects whose parent's child chain does not
+  // hold them after all.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int k = 0; k < kKindCount; ++k) {
+      const DicoArray& a = handler.Array(k);
+      for (uint32_t i = 0; i < a.Count(); ++i) {
+        const DDicoBase* o = const_cast<DicoArray&>(a).At(i);
+        if (reached.count(o->Id())) continue;
+        const DDicoBase* parent = o->GetParent();
+        if (pass == 0 && parent && !reached.count(parent->Id()) && parent != o) {
+          continue;  // exported with its parent
+        }
+        out.detached.emplace_back();
+        o->ExportAttributes(out.detached.back());
+        std::vector<const DDicoBase*> sub{o};
+        while (!sub.empty()) {
+          const DDicoBase* s = sub.back();
+          sub.pop_back();
+          if (!reached.insert(s->Id()).second) continue;
+          for (const DDicoBase* c : s->Children()) sub.push_back(c);
+        }
       }
     }
   }

@@ -25,9 +25,9 @@ struct AttrNode {
 };
 
 // Attributes added after the documented ones so that an export can be
-// compiled back into the same bytes: "@absent" (the display texts whose
-// string reference is absent, joined by ","), and the reserved words when
-// they are not zero.
+// compiled back into the same bytes: "@absent" (the texts whose string
+// reference is absent, which the documented attributes write like empty
+// ones, joined by ","), and the reserved words when they are not zero.
 inline constexpr std::string_view kAbsentAttribute = "@absent";
 
 // The whole dictionary: the root's export, plus the objects that the tree

@@ -232,7 +232,10 @@ Result<std::vector<uint8_t>> CInternalDicoFile::ReadAll(uint64_t max_size) {
         if (std::fread(trailer, 1, 4, file_) == 4) {
           const uint64_t hint = static_cast<uint64_t>(trailer[0]) | (uint64_t{trailer[1]} << 8) |
                                 (uint64_t{trailer[2]} << 16) | (uint64_t{trailer[3]} << 24);
-          out.reserve(static_cast<size_t>(std::min<uint64_t>(hint + kReadChunk, max_size)));
+          // The trailer is only a hint: a damaged one must not make us
+          // reserve more than the stream could plausibly inflate to.
+          const uint64_t plausible = static_cast<uint64_t>(size) * 64 + kReadChunk;
+          out.reserve(static_cast<size_t>(std::min({hint + kReadChunk, plausible, max_size})));
         }
       }
     }

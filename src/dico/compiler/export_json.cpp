@@ -90,27 +90,6 @@ nlohmann::ordered_json Translations(const TranslationFile& file) {
   return out;
 }
 
-// The export writes an absent class-part text and an empty one alike; the
-// object tells them apart, so its absent ones join "@absent".
-void MarkAbsentClassTexts(const DDicoHandler& handler, nlohmann::ordered_json* node) {
-  if (auto children = node->find("children"); children != node->end()) {
-    for (auto& child : *children) MarkAbsentClassTexts(handler, &child);
-  }
-  auto accel = node->find("accel");
-  if (accel == node->end() || !accel->is_string()) return;
-  const auto id = source::TextAsInteger(accel->get<std::string>());
-  const DDicoBase* object = id ? handler.FindById(static_cast<uint32_t>(*id)) : nullptr;
-  if (object == nullptr) return;
-  for (const FieldDesc& f : ClassFields(object->Info().image_type)) {
-    if (f.form != FieldForm::kString || object->Word(f.offset) != 0) continue;
-    auto& absent = (*node)[std::string(kAbsentAttribute)];
-    if (absent.is_null()) absent = nlohmann::ordered_json::array();
-    if (std::find(absent.begin(), absent.end(), f.attribute) == absent.end()) {
-      absent.push_back(f.attribute);
-    }
-  }
-}
-
 }  // namespace
 
 nlohmann::ordered_json AttrTreeToJson(const AttrNode& node) {
@@ -156,13 +135,9 @@ nlohmann::ordered_json DictionaryToJson(const DDicoHandler& handler) {
   j["categories"] = Categories(handler);
   const DicoExport exported = ExportDictionary(handler);
   j["root"] = AttrTreeToJson(exported.root);
-  MarkAbsentClassTexts(handler, &j["root"]);
   if (!exported.detached.empty()) {
     nlohmann::ordered_json detached = nlohmann::ordered_json::array();
-    for (const AttrNode& n : exported.detached) {
-      detached.push_back(AttrTreeToJson(n));
-      MarkAbsentClassTexts(handler, &detached.back());
-    }
+    for (const AttrNode& n : exported.detached) detached.push_back(AttrTreeToJson(n));
     j["detached"] = std::move(detached);
   }
   nlohmann::ordered_json translations = Translations(handler.Translations());

@@ -14,12 +14,12 @@ void DicoArray::Adopt(std::vector<uint8_t>&& block) {
   BuildObjects();
 }
 
-void DicoArray::AdoptInPlace(std::shared_ptr<std::vector<uint8_t>> backing, size_t offset,
+void DicoArray::AdoptInPlace(std::shared_ptr<uint8_t> backing, size_t offset,
                              uint32_t count) {
   Clear();
   backing_ = std::move(backing);
   count_ = count;
-  view_.data = backing_->data() + offset;
+  view_.data = backing_.get() + offset;
   BuildObjects();
 }
 

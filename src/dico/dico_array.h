@@ -44,7 +44,7 @@ class DicoArray {
   void Adopt(std::vector<uint8_t>&& block);
   // Takes `count` current-size images that lie in place at `offset` of a
   // buffer shared with other arrays; the first growth copies them out.
-  void AdoptInPlace(std::shared_ptr<std::vector<uint8_t>> backing, size_t offset, uint32_t count);
+  void AdoptInPlace(std::shared_ptr<uint8_t> backing, size_t offset, uint32_t count);
   // Appends a zero image with the kind's creation values; returns the object.
   DDicoBase* Create();
   void Clear();
@@ -63,7 +63,7 @@ class DicoArray {
   uint32_t count_ = 0;
   void BuildObjects();
   std::vector<uint8_t> block_;                      // own images
-  std::shared_ptr<std::vector<uint8_t>> backing_;  // or images in place in a shared buffer
+  std::shared_ptr<uint8_t> backing_;  // or images in place in a shared buffer
   ArrayView view_;
 };
 

@@ -197,16 +197,17 @@ Status CInternalDicoFile::SettleAfterLoad() {
   return Status::Ok();
 }
 
-Result<std::vector<uint8_t>> CInternalDicoFile::ReadAll(uint64_t max_size) {
+Result<ImageBuffer> CInternalDicoFile::ReadImage(uint64_t max_size) {
   if (Status s = Rewind(); !s.ok()) return s;
   if (container_ == DicoContainer::kModule) {
     if (memory_.size() > max_size) {
       return Status::Corrupt("dictionary image larger than " + std::to_string(max_size) + " bytes");
     }
     memory_pos_ = memory_.size();
-    return memory_;
+    std::vector<uint8_t> copy = memory_;
+    return ImageBuffer::FromVector(std::move(copy));
   }
-  std::vector<uint8_t> out;
+  uint64_t reserve = 0;
   if (file_) {
     // A file read as it stands (plain, or not gzip after all) comes in one
     // read; a gzip stream's output is reserved from its length trailer.
@@ -220,9 +221,9 @@ Result<std::vector<uint8_t>> CInternalDicoFile::ReadAll(uint64_t max_size) {
           return Status::Corrupt("dictionary image in \"" + path_ + "\" larger than " +
                                  std::to_string(max_size) + " bytes");
         }
-        out.resize(static_cast<size_t>(size));
+        ImageBuffer out = ImageBuffer::ForOverwrite(static_cast<size_t>(size));
         std::rewind(file_);
-        if (std::fread(out.data(), 1, out.size(), file_) != out.size()) {
+        if (std::fread(out.data.get(), 1, out.size, file_) != out.size) {
           return Status::IoError("read error in \"" + path_ + "\"");
         }
         return out;
@@ -235,12 +236,14 @@ Result<std::vector<uint8_t>> CInternalDicoFile::ReadAll(uint64_t max_size) {
           // The trailer is only a hint: a damaged one must not make us
           // reserve more than the stream could plausibly inflate to.
           const uint64_t plausible = static_cast<uint64_t>(size) * 64 + kReadChunk;
-          out.reserve(static_cast<size_t>(std::min({hint + kReadChunk, plausible, max_size})));
+          reserve = std::min({hint + kReadChunk, plausible, max_size});
         }
       }
     }
     std::rewind(file_);
   }
+  std::vector<uint8_t> out;
+  out.reserve(static_cast<size_t>(reserve));
   for (;;) {
     const size_t old = out.size();
     out.resize(old + kReadChunk);
@@ -253,7 +256,14 @@ Result<std::vector<uint8_t>> CInternalDicoFile::ReadAll(uint64_t max_size) {
     }
     if (got < kReadChunk) break;
   }
-  return out;
+  return ImageBuffer::FromVector(std::move(out));
+}
+
+Result<std::vector<uint8_t>> CInternalDicoFile::ReadAll(uint64_t max_size) {
+  auto image = ReadImage(max_size);
+  if (!image.ok()) return image.status();
+  const auto bytes = image->bytes();
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 }  // namespace tavelnor::dico

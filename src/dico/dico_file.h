@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "dico/gzip_stream.h"
+#include "dico/image_buffer.h"
 #include "foundation/status.h"
 
 namespace tavelnor::dico {
@@ -94,6 +95,9 @@ class CInternalDicoFile {
   // the end. Corrupt when the image exceeds `max_size` bytes or a gzip
   // stream is damaged or truncated; IoError on a read error.
   Result<std::vector<uint8_t>> ReadAll(uint64_t max_size = kMaxDicoImageSize);
+  // The same as a shared buffer; a file read as it stands is read straight
+  // into it, without filling it first.
+  Result<ImageBuffer> ReadImage(uint64_t max_size = kMaxDicoImageSize);
 
   void Close();
 

@@ -94,7 +94,7 @@ LoadResult DDicoHandler::Load(const Chaine& path, uint32_t flags) {
       }
     }
   }
-  auto bytes = file_->ReadAll();
+  auto bytes = file_->ReadImage();
   if (!bytes.ok()) {
     load_status_ = bytes.status();
     return LoadResult::kFailed;
@@ -111,14 +111,14 @@ LoadResult DDicoHandler::LoadImage(std::vector<uint8_t> bytes, uint32_t flags,
   Reset();
   load_status_ = Status::Ok();
   if (translations) translations_ = *translations;
-  const LoadResult result = LoadFromBytes(std::move(bytes), flags);
+  const LoadResult result = LoadFromBytes(ImageBuffer::FromVector(std::move(bytes)), flags);
   load_time_ms_ = platform::TickCountMs() - start;
   return result;
 }
 
-LoadResult DDicoHandler::LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flags) {
+LoadResult DDicoHandler::LoadFromBytes(ImageBuffer bytes, uint32_t flags) {
   DicoHeader header;
-  Status s = ParseDicoHeader(bytes, &header);
+  Status s = ParseDicoHeader(bytes.bytes(), &header);
   if (s.code() == Status::Code::kUnsupported) platform::SetLastOsError(kErrorNotADictionary);
   if (!s.ok()) {
     load_status_ = s;
@@ -127,8 +127,7 @@ LoadResult DDicoHandler::LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flag
   header_ = header;
   if (flags & kLoadHeaderOnly) return LoadResult::kHeaderChecked;
   // The images stay where they were read; the arrays share the buffer.
-  auto backing = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
-  auto image = ParseDicoImage(*backing, ParseOptions{true});
+  auto image = ParseDicoImage(bytes.bytes(), ParseOptions{true});
   if (!image.ok()) {
     if (image.status().code() == Status::Code::kUnsupported) {
       platform::SetLastOsError(kErrorNotADictionary);
@@ -136,7 +135,7 @@ LoadResult DDicoHandler::LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flag
     load_status_ = image.status();
     return LoadResult::kFailed;
   }
-  if (Status p = Publish(std::move(image.value()), flags, backing); !p.ok()) {
+  if (Status p = Publish(std::move(image.value()), flags, bytes); !p.ok()) {
     Reset();
     load_status_ = p;
     return LoadResult::kFailed;
@@ -191,7 +190,7 @@ Status ResolveRefs(const RefLayout& layout, const uint8_t* image, uint32_t pool_
 }  // namespace
 
 Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
-                             const std::shared_ptr<std::vector<uint8_t>>& backing) {
+                             const ImageBuffer& backing) {
   header_ = image.header;
   last_id_ = image.last_id;
   lowest_user_id_ = image.lowest_user_id;
@@ -213,7 +212,7 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
   for (int k = 0; k < kKindCount; ++k) {
     const auto& in_place = image.in_place[static_cast<size_t>(k)];
     if (in_place.used) {
-      arrays_[static_cast<size_t>(k)]->AdoptInPlace(backing, in_place.offset, in_place.count);
+      arrays_[static_cast<size_t>(k)]->AdoptInPlace(backing.data, in_place.offset, in_place.count);
     } else {
       arrays_[static_cast<size_t>(k)]->Adopt(std::move(image.arrays[static_cast<size_t>(k)]));
     }

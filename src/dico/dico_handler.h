@@ -24,6 +24,7 @@
 #include "dico/dico_classes.h"
 #include "dico/dico_indexes.h"
 #include "dico/dico_image.h"
+#include "dico/image_buffer.h"
 #include "foundation/chaine.h"
 #include "foundation/status.h"
 #include "foundation/translation.h"
@@ -163,9 +164,9 @@ class DDicoHandler {
  private:
   friend class DDicoBase;
   void Reset();
-  LoadResult LoadFromBytes(std::vector<uint8_t> bytes, uint32_t flags);
+  LoadResult LoadFromBytes(ImageBuffer bytes, uint32_t flags);
   Status Publish(DicoImage&& image, uint32_t flags,
-                 const std::shared_ptr<std::vector<uint8_t>>& backing);
+                 const ImageBuffer& backing);
   void ResolveTexts(DDicoBase& object);
   // NameParentId while loading, through the index without its lock. Chains
   // of parents deeper than kMaxContainerDepth count as having no container.

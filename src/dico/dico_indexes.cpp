@@ -18,11 +18,15 @@ NameKey::NameKey(uint32_t parent_id, uint8_t name_group, std::string_view text)
 
 NameKey::NameKey(uint32_t parent_id, uint8_t name_group, const char* text)
     : parent(parent_id), group(name_group) {
+  // Gathered in registers and stored a word at a time, so that the hash's
+  // word loads that follow are served from the stores.
+  uint64_t w[3] = {0, 0, 0};
   size_t n = 0;
   for (; n < kMaxName && text[n]; ++n) {
-    name[n] = static_cast<char>(ToUpper1252(static_cast<uint8_t>(text[n])));
+    w[n / 8] |= static_cast<uint64_t>(ToUpper1252(static_cast<uint8_t>(text[n]))) << (8 * (n % 8));
   }
   length = static_cast<uint8_t>(n);
+  std::memcpy(name, w, sizeof w);
 }
 
 size_t NameKeyHash::operator()(const NameKey& k) const {
@@ -32,8 +36,8 @@ size_t NameKeyHash::operator()(const NameKey& k) const {
     h *= 0x9E3779B97F4A7C15ull;
     return h ^ (h >> 29);
   };
-  uint64_t w[3] = {0, 0, 0};
-  std::memcpy(w, k.name, NameKey::kMaxName);
+  uint64_t w[3];
+  std::memcpy(w, k.name, sizeof w);
   uint64_t h = mix((static_cast<uint64_t>(k.parent) << 16) | (uint64_t{k.group} << 8) | k.length, w[0]);
   h = mix(h, w[1]);
   h = mix(h, w[2]);

@@ -23,7 +23,8 @@ struct NameKey {
   uint32_t parent = 0;
   uint8_t group = 0;
   uint8_t length = 0;
-  char name[kMaxName] = {};
+  // Zero-padded to three words, which the hash reads whole.
+  alignas(8) char name[24] = {};
 
   NameKey() = default;
   NameKey(uint32_t parent_id, uint8_t name_group, std::string_view text);

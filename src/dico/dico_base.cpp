@@ -122,26 +122,27 @@ void DDicoBase::SetMacros(const std::vector<std::string>& names) {
   MutableImage()[base::kMacros] = bits;
 }
 
-std::vector<std::string> DDicoBase::CountryNames() const {
+namespace {
+// The names of a code table whose codes `has` accepts, in code order.
+template <typename Has>
+std::vector<std::string> NamesWithCodes(const std::map<std::string, int>& table, Has has) {
   std::vector<std::pair<int, std::string>> found;
-  for (const auto& [name, code] : Owner()->Countries()) {
-    if (HasCountry(code)) found.emplace_back(code, name);
+  for (const auto& [name, code] : table) {
+    if (has(code)) found.emplace_back(code, name);
   }
   std::sort(found.begin(), found.end());
   std::vector<std::string> out;
   for (auto& f : found) out.push_back(std::move(f.second));
   return out;
 }
+}  // namespace
+
+std::vector<std::string> DDicoBase::CountryNames() const {
+  return NamesWithCodes(Owner()->Countries(), [this](int code) { return HasCountry(code); });
+}
 
 std::vector<std::string> DDicoBase::MacroNames() const {
-  std::vector<std::pair<int, std::string>> found;
-  for (const auto& [name, code] : Owner()->Macros()) {
-    if (HasMacro(code)) found.emplace_back(code, name);
-  }
-  std::sort(found.begin(), found.end());
-  std::vector<std::string> out;
-  for (auto& f : found) out.push_back(std::move(f.second));
-  return out;
+  return NamesWithCodes(Owner()->Macros(), [this](int code) { return HasMacro(code); });
 }
 
 // --- tree -----------------------------------------------------------------

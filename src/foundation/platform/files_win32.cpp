@@ -1,11 +1,5 @@
 // Files on Windows, through the ANSI entry points.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "foundation/platform/win32_headers.h"
 
 #include <algorithm>
 #include <string>

@@ -1,11 +1,5 @@
 // Raw memory on Windows: committed top-down virtual memory and the process heap.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "foundation/platform/win32_headers.h"
 
 #include "foundation/platform/memory.h"
 

@@ -1,12 +1,6 @@
 // Named process-wide objects on Windows: a named mutex and a named section
 // backed by the paging file. Handles are passed through the opaque types.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "foundation/platform/win32_headers.h"
 
 #include "foundation/platform/named_objects.h"
 

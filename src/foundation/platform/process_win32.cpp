@@ -1,12 +1,6 @@
 // The process and the current thread on Windows. Texts are in the ANSI code
 // page (Windows-1252 on the systems the library serves).
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "foundation/platform/win32_headers.h"
 
 #include <vector>
 

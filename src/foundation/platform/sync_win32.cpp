@@ -1,12 +1,6 @@
 // In-process locks on Windows: a critical section held in the opaque storage
 // of CriticalSection.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "foundation/platform/win32_headers.h"
 
 #include <new>
 

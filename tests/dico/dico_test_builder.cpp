@@ -88,7 +88,9 @@ void DicoTestBuilder::SetHalf(uint32_t id, uint32_t offset, uint16_t value) {
 void DicoTestBuilder::SetByte(uint32_t id, uint32_t offset, uint8_t value) {
   Image(id)[offset] = value;
 }
-uint32_t DicoTestBuilder::Word(uint32_t id, uint32_t offset) { return LoadLE32(Image(id) + offset); }
+uint32_t DicoTestBuilder::Word(uint32_t id, uint32_t offset) {
+  return LoadLE32(Image(id) + offset);
+}
 
 void DicoTestBuilder::SetString(uint32_t id, uint32_t offset, std::string_view text) {
   SetWord(id, offset, static_cast<uint32_t>(Str(text)));

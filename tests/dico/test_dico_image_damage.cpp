@@ -1,0 +1,284 @@
+// The dictionary image reader on bad input: refused signatures and version
+// bytes, the header words, truncation at every length, absurd counts and
+// sizes, and random damage.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dico/dico_handler.h"
+#include "dico/dico_image.h"
+#include "dico/allocation_probe.h"
+#include "dico/dico_test_builder.h"
+#include "dico/dico_test_support.h"
+#include "foundation/byte_reader.h"
+#include "foundation/platform/process.h"
+
+namespace tavelnor::dico {
+namespace {
+
+using testing::CraftLevel11;
+using testing::DicoTestBuilder;
+using testing::PatternBytes;
+using testing::WalkImageLayout;
+using Bytes = std::vector<uint8_t>;
+
+// --- header and header words ---------------------------------------------------
+
+struct HeaderCase {
+  const char* name;
+  uint8_t sig0, sig1, version, level;
+  bool ok;
+};
+
+class DicoHeaderCheck : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(DicoHeaderCheck, AcceptsOnlyKnownSignaturesAndVersions) {
+  const HeaderCase& c = GetParam();
+  Bytes bytes = DicoTestBuilder().Bytes(11);
+  bytes[0] = c.sig0;
+  bytes[1] = c.sig1;
+  bytes[2] = c.version;
+  auto parsed = ParseDicoImage(bytes);
+  EXPECT_EQ(parsed.ok(), c.ok);
+  if (!c.ok) {
+    EXPECT_EQ(parsed.status().code(), Status::Code::kUnsupported);
+  }
+
+  platform::SetLastOsError(0);
+  DDicoHandler handler;
+  const LoadResult result = handler.LoadImage(bytes, kLoadNameIndex);
+  EXPECT_EQ(result == LoadResult::kLoaded, c.ok) << handler.LastLoadStatus().ToString();
+  if (!c.ok) {
+    EXPECT_EQ(platform::LastOsError(), kErrorNotADictionary);
+    EXPECT_EQ(handler.Root(), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, DicoHeaderCheck,
+    ::testing::Values(HeaderCase{"D8", 'D', '8', 2, 11, true},
+                      HeaderCase{"ED", 'E', 'D', 2, 11, true},
+                      HeaderCase{"Version10", 'D', '8', 10, 11, true},
+                      HeaderCase{"Version11", 'D', '8', 11, 11, false},
+                      HeaderCase{"Version255", 'D', '8', 255, 11, false},
+                      HeaderCase{"DE", 'D', 'E', 2, 11, false},
+                      HeaderCase{"E8", 'E', '8', 2, 11, false},
+                      HeaderCase{"MZ", 'M', 'Z', 2, 11, false},
+                      HeaderCase{"Zeros", 0, 0, 0, 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DicoHeader, LevelBelowTwoIsUnsupported) {
+  Bytes bytes = DicoTestBuilder().Bytes(11);
+  bytes[3] = 1;
+  auto parsed = ParseDicoImage(bytes);
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.status().code(), Status::Code::kUnsupported);
+}
+
+TEST(DicoHeader, HeaderOnlyParseReadsTheVersions) {
+  DicoTestBuilder b;
+  b.image().header.version_system = 12;
+  b.image().header.version_user = 34;
+  DicoHeader h;
+  ASSERT_TRUE(ParseDicoHeader(b.Bytes(8), &h).ok());
+  EXPECT_EQ(h.level, 8);
+  EXPECT_EQ(h.version_system, 12u);
+  EXPECT_EQ(h.version_user, 34u);
+  ASSERT_TRUE(ParseDicoHeader(b.Bytes(7), &h).ok());
+  EXPECT_EQ(h.version_user, 0u) << "no user version before level 8";
+  const Bytes three = {'D', '8', 2};
+  EXPECT_EQ(ParseDicoHeader(three, &h).code(), Status::Code::kCorrupt);
+}
+
+TEST(DicoHeaderWords, UnsetLowestUserIdReadsMinusOne) {
+  struct Case {
+    uint32_t stored;
+    int32_t read;
+  };
+  for (const Case& c : {Case{0xCDCDCDCDu, -1}, Case{0xFFFFFFFFu, -1}, Case{7, 7},
+                        Case{0, 0}, Case{0xCDCDCDCEu, static_cast<int32_t>(0xCDCDCDCEu)}}) {
+    Bytes bytes = DicoTestBuilder().Bytes(11);
+    StoreLE32(&bytes[16], c.stored);  // after 12 header bytes and the last id
+    auto parsed = ParseDicoImage(bytes);
+    ASSERT_TRUE(parsed.ok());
+    EXPECT_EQ(parsed->lowest_user_id, c.read) << std::hex << c.stored;
+  }
+}
+
+TEST(DicoHeaderWords, NameIndexEntersMacrosAndCountries) {
+  DicoTestBuilder b;
+  b.image().name_index.push_back({15, "@X"});
+  b.image().name_index.push_back({3, "France"});
+  b.image().name_index.push_back({21, "@Paie"});
+  DDicoHandler handler;
+  ASSERT_EQ(handler.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
+  ASSERT_EQ(handler.Macros().count("X"), 1u);
+  EXPECT_EQ(handler.Macros().at("X"), 1);
+  EXPECT_EQ(handler.Macros().at("Paie"), 7);
+  ASSERT_EQ(handler.Countries().count("France"), 1u);
+  EXPECT_EQ(handler.Countries().at("France"), 3);
+  EXPECT_EQ(handler.Countries().size(), 1u);
+  EXPECT_EQ(handler.Macros().count("@X"), 0u);
+}
+
+// --- damage ------------------------------------------------------------------------
+
+DicoTestBuilder MakeSmallBuilder() {
+  DicoTestBuilder b;
+  auto t = b.AddTable("Clients");
+  b.AddField(t.data, "Nom", 0, 30);
+  b.AddCategory("Adresse", 1, 0);
+  b.AddCountry("France", 3);
+  return b;
+}
+
+class DicoTruncation : public ::testing::TestWithParam<int> {};
+
+TEST_P(DicoTruncation, EveryShorterLengthIsAnError) {
+  const Bytes bytes = MakeSmallBuilder().Bytes(GetParam());
+  ASSERT_TRUE(ParseDicoImage(bytes).ok());
+  DDicoHandler handler;
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    const Bytes cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+    auto parsed = ParseDicoImage(cut);
+    ASSERT_FALSE(parsed.ok()) << "length " << n << " of " << bytes.size();
+    EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt) << "length " << n;
+    ASSERT_EQ(handler.LoadImage(cut, kLoadNameIndex), LoadResult::kFailed) << n;
+    EXPECT_EQ(handler.Root(), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, DicoTruncation, ::testing::Values(2, 4, 5, 10, 11),
+                         [](const auto& info) { return "Level" + std::to_string(info.param); });
+
+// Places in a level-11 image of MakeSmallBuilder() without name index.
+struct Places {
+  size_t name_count = 20, header_size = 24, counts = 28, first_size = 28 + 4 * kKindCount;
+  size_t pool_size = 0, category_count = 0, category_size = 0;
+};
+
+Places Locate(const DicoTestBuilder& b, const Bytes& bytes) {
+  Places p;
+  const size_t cats = b.image().categories.size();
+  p.category_size = bytes.size() - cats - 4;
+  p.category_count = p.category_size - 4;
+  p.pool_size = p.category_count - b.image().pool.size() - 4;
+  return p;
+}
+
+struct AbsurdCase {
+  const char* name;
+  size_t Places::*where;
+  size_t extra;  // added to the place (a word after it)
+  uint32_t value;
+};
+
+class DicoAbsurdValues : public ::testing::TestWithParam<AbsurdCase> {};
+
+TEST_P(DicoAbsurdValues, FailQuicklyAsCorrupt) {
+  const AbsurdCase& c = GetParam();
+  DicoTestBuilder b = MakeSmallBuilder();
+  b.image().name_index.clear();
+  Bytes bytes = b.Bytes(11);
+  const Places places = Locate(b, bytes);
+  ASSERT_TRUE(ParseDicoImage(bytes).ok());
+  StoreLE32(&bytes[places.*c.where + c.extra], c.value);
+
+  // Refused before anything the size of the absurd value is allocated.
+  tavelnor::testing::AllocationProbe probe;
+  auto parsed = ParseDicoImage(bytes);
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt) << parsed.status().ToString();
+  EXPECT_NE(parsed.status().message().find("offset"), std::string::npos);
+  EXPECT_LT(probe.Largest(), 16 * bytes.size() + 4096);
+
+  DDicoHandler handler;
+  EXPECT_EQ(handler.LoadImage(bytes, kLoadNameIndex), LoadResult::kFailed);
+  EXPECT_EQ(handler.LastLoadStatus().code(), Status::Code::kCorrupt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DicoAbsurdValues,
+    ::testing::Values(
+        AbsurdCase{"NameIndexCount", &Places::name_count, 0, 0xFFFFFFFFu},
+        AbsurdCase{"RecordHeaderSizeHuge", &Places::header_size, 0, 0xFFFFFFFFu},
+        AbsurdCase{"RecordHeaderSizeTiny", &Places::header_size, 0, 3},
+        AbsurdCase{"RootCount", &Places::counts, 0, 0xFFFFFFFFu},
+        AbsurdCase{"TableCount", &Places::counts, 4 * kRubricTable, 0xFFFFFFFFu},
+        AbsurdCase{"VariableCount", &Places::counts, 4 * kVariable, 0x10000000u},
+        AbsurdCase{"ElementSizeHuge", &Places::first_size, 0, 0xFFFFFFFFu},
+        AbsurdCase{"ElementSizeBelowHeader", &Places::first_size, 0, 66},
+        AbsurdCase{"ElementSizeZero", &Places::first_size, 0, 0},
+        AbsurdCase{"PoolBeyondFile", &Places::pool_size, 0, 0x7FFFFFF0u},
+        AbsurdCase{"CategoryCountHuge", &Places::category_count, 0, 0xFFFFFFFFu},
+        AbsurdCase{"CategoryCountPlusOne", &Places::category_count, 0, 2},
+        AbsurdCase{"CategorySizeHuge", &Places::category_size, 0, 0xFFFFFFFFu},
+        AbsurdCase{"CategorySizeBelowOldEntry", &Places::category_size, 0, 35}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DicoDamage, PoolSizeOneBeyondTheFileIsCorrupt) {
+  DicoTestBuilder b = MakeSmallBuilder();
+  b.image().name_index.clear();
+  Bytes bytes = b.Bytes(11);
+  const Places places = Locate(b, bytes);
+  // The pool may not swallow the category table: count and size are gone.
+  StoreLE32(&bytes[places.pool_size],
+            static_cast<uint32_t>(bytes.size() - places.pool_size - 4 + 1));
+  auto parsed = ParseDicoImage(bytes);
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt);
+}
+
+TEST(DicoDamage, ElementSizeBelowALargerRecordHeaderIsCorrupt) {
+  auto parsed = ParseDicoImage(CraftLevel11(100, kVariable, 80, PatternBytes(80)));
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt);
+}
+
+TEST(DicoDamage, ElementSizeBelowOldRecordHeaderIsCorrupt) {
+  for (int level : {4, 10}) {
+    Bytes bytes = MakeSmallBuilder().Bytes(level);
+    StoreLE32(&bytes[WalkImageLayout(bytes).first_size_at], HeaderSizeForLevel(level) - 1);
+    auto parsed = ParseDicoImage(bytes);
+    ASSERT_FALSE(parsed.ok()) << level;
+    EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt) << level;
+  }
+}
+
+TEST(DicoDamage, NameIndexEntryLongerThanTheFileIsCorrupt) {
+  Bytes bytes = MakeSmallBuilder().Bytes(11);
+  // One entry: value at 24, length at 28.
+  StoreLE32(&bytes[28], 0xFFFFFFF0u);
+  auto parsed = ParseDicoImage(bytes);
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt);
+}
+
+TEST(DicoDamage, RandomBytesNeverCrashTheParser) {
+  DicoTestBuilder b = MakeSmallBuilder();
+  auto t = b.AddTable("Factures");
+  const uint32_t num = b.AddField(t.data, "Numero", 2, 4);
+  b.AddSegment(b.AddKey(t.keys, "ParNumero"), "Numero", num, 0);
+  b.AddVarPerso(t.data, "Perso", 50, 4);
+  const Bytes good = b.Bytes(11);
+  std::mt19937 gen(99);
+  int accepted = 0;
+  for (int round = 0; round < 300; ++round) {
+    Bytes bytes = good;
+    const int flips = 1 + static_cast<int>(gen() % 8);
+    for (int i = 0; i < flips; ++i) bytes[gen() % bytes.size()] = static_cast<uint8_t>(gen());
+    auto parsed = ParseDicoImage(bytes);
+    if (parsed.ok()) ++accepted;
+    DDicoHandler handler;
+    if (handler.LoadImage(bytes, kLoadNameIndex) != LoadResult::kLoaded) {
+      EXPECT_FALSE(handler.LastLoadStatus().ok());
+      EXPECT_EQ(handler.Root(), nullptr);
+    }
+  }
+  EXPECT_GT(accepted, 0) << "changes inside record images parse";
+}
+
+}  // namespace
+}  // namespace tavelnor::dico

@@ -222,6 +222,12 @@ DDicoBase* DDicoBase::NextDescendant(const DDicoBase* current) const {
   return nullptr;
 }
 
+DDicoBase* DDicoBase::CreateChild(int kind, std::string_view name, bool system) {
+  if (kind < 0 || kind >= kKindCount) return nullptr;
+  if (name.empty()) name = GetKindInfo(kind).default_name;
+  return Owner()->CreateObject(kind, this, name, system);
+}
+
 // --- layout -----------------------------------------------------------------
 
 uint32_t DDicoBase::ComputeSize() {

@@ -150,6 +150,11 @@ class DDicoBase {
   virtual uint32_t ComputeSize();
   virtual void AssignOffsets(uint32_t& running);
   virtual uint32_t RecomputeSize();
+  // Slot 24: a new object of `kind` as this object's last child, named
+  // `name` (the kind's default name when empty); `system` takes the
+  // process-wide system counter as identifier.
+  DDicoBase* CreateChild(int kind, std::string_view name = {}, bool system = false);
+  const char* DefaultName() const { return Info().default_name; }
   // Puts the class part back to its creation values.
   virtual void ResetClassFields() {}
   // Slot 80: this object and its children as attribute nodes.

@@ -68,6 +68,7 @@ std::string DDicoHandler::TranslationPathFor(const std::string& path) {
 }
 
 LoadResult DDicoHandler::Load(const Chaine& path, uint32_t flags) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   const uint32_t start = platform::TickCountMs();
   Reset();
   load_status_ = Status::Ok();
@@ -107,6 +108,7 @@ LoadResult DDicoHandler::Load(const Chaine& path, uint32_t flags) {
 
 LoadResult DDicoHandler::LoadImage(std::vector<uint8_t> bytes, uint32_t flags,
                                    const TranslationFile* translations) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   const uint32_t start = platform::TickCountMs();
   Reset();
   load_status_ = Status::Ok();

@@ -267,9 +267,12 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
       if (!name) continue;
       if (o->Kind() == kRubricTable) table_map_.emplace(name, static_cast<DRubricTable*>(o));
       if ((flags & kLoadNameIndex) && o->UserType() != 7) {
-        const NameKey key(BulkNameParentId(*o, container_memo), static_cast<uint8_t>(o->UserType()), name);
-        named.push_back({o, key.parent, key.group});
-        name_hashes.push_back(static_cast<uint32_t>(NameKeyHash()(key)));
+        const uint32_t parent = BulkNameParentId(*o, container_memo);
+        const auto group = static_cast<uint8_t>(o->UserType());
+        uint64_t words[3];
+        const size_t length = NameWords(name, words);
+        named.push_back({o, parent, group});
+        name_hashes.push_back(HashNameKey(parent, group, length, words));
       }
     }
   }

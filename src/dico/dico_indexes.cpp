@@ -16,32 +16,38 @@ NameKey::NameKey(uint32_t parent_id, uint8_t name_group, std::string_view text)
   }
 }
 
-NameKey::NameKey(uint32_t parent_id, uint8_t name_group, const char* text)
-    : parent(parent_id), group(name_group) {
-  // Gathered in registers and stored a word at a time, so that the hash's
-  // word loads that follow are served from the stores.
-  uint64_t w[3] = {0, 0, 0};
+size_t NameWords(const char* text, uint64_t w[3]) {
+  w[0] = w[1] = w[2] = 0;
   size_t n = 0;
-  for (; n < kMaxName && text[n]; ++n) {
+  for (; n < NameKey::kMaxName && text[n]; ++n) {
     w[n / 8] |= static_cast<uint64_t>(ToUpper1252(static_cast<uint8_t>(text[n]))) << (8 * (n % 8));
   }
-  length = static_cast<uint8_t>(n);
-  std::memcpy(name, w, sizeof w);
+  return n;
 }
 
-size_t NameKeyHash::operator()(const NameKey& k) const {
-  // The name buffer is zero-padded to 20 bytes: three words, three mixes.
+uint32_t HashNameKey(uint32_t parent, uint8_t group, size_t length, const uint64_t w[3]) {
   auto mix = [](uint64_t h, uint64_t v) {
     h ^= v;
     h *= 0x9E3779B97F4A7C15ull;
     return h ^ (h >> 29);
   };
-  uint64_t w[3];
-  std::memcpy(w, k.name, sizeof w);
-  uint64_t h = mix((static_cast<uint64_t>(k.parent) << 16) | (uint64_t{k.group} << 8) | k.length, w[0]);
+  uint64_t h = mix((static_cast<uint64_t>(parent) << 16) | (uint64_t{group} << 8) | length, w[0]);
   h = mix(h, w[1]);
   h = mix(h, w[2]);
-  return static_cast<size_t>(h ^ (h >> 32));
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+NameKey::NameKey(uint32_t parent_id, uint8_t name_group, const char* text)
+    : parent(parent_id), group(name_group) {
+  uint64_t w[3];
+  length = static_cast<uint8_t>(NameWords(text, w));
+  std::memcpy(name, w, sizeof w);
+}
+
+size_t NameKeyHash::operator()(const NameKey& k) const {
+  uint64_t w[3];
+  std::memcpy(w, k.name, sizeof w);
+  return HashNameKey(k.parent, k.group, k.length, w);
 }
 
 void IdIndex::Clear() {

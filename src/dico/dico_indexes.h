@@ -36,6 +36,12 @@ struct NameKey {
   }
 };
 
+// The first 20 characters of a name, upper-cased, as three zero-padded
+// little-endian words; answers the length taken.
+size_t NameWords(const char* text, uint64_t words[3]);
+// The hash of a name key given by its parts; NameKeyHash gives the same.
+uint32_t HashNameKey(uint32_t parent, uint8_t group, size_t length, const uint64_t words[3]);
+
 struct NameKeyHash {
   size_t operator()(const NameKey& k) const;
 };

@@ -222,7 +222,15 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
   }
   object_count_ = total;
   // Bulk entry: nobody else can reach the handler while it loads, so the
-  // indexes are filled without taking their locks for every object.
+  // indexes are filled without taking their locks for every object. The
+  // first pass reads each image once and keeps what the second needs.
+  struct Loaded {
+    DDicoBase* object;
+    uint32_t id, parent, first_child, next_sibling, linked_to, alt_id;
+    int32_t name;
+  };
+  std::vector<Loaded> loaded;
+  loaded.reserve(total);
   ids_.Reserve(total);
   std::vector<uint32_t> all_ids;
   all_ids.reserve(total);
@@ -240,6 +248,10 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
       StoreLE32(image + base::kInternalFlags,
                 (LoadLE32(image + base::kInternalFlags) | iflag::kFromFile) & ~clear);
       DDicoBase* o = a->At(i);
+      loaded.push_back({o, id, LoadLE32(image + base::kParent), LoadLE32(image + base::kFirstChild),
+                        LoadLE32(image + base::kNextSibling), LoadLE32(image + base::kLinkedTo),
+                        LoadLE32(image + base::kAltId),
+                        static_cast<int32_t>(LoadLE32(image + base::kName))});
       ids_.InsertUnlocked(id, o);
       if (!root_ && a->Kind() == kDico) root_ = static_cast<DDico*>(o);
     }
@@ -247,31 +259,33 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
   std::vector<NameIndex::Entry> named;
   std::vector<uint32_t> name_hashes;
   std::vector<uint32_t> container_memo;
-  if (flags & kLoadNameIndex) {
+  const bool name_index = (flags & kLoadNameIndex) != 0;
+  if (name_index) {
     named.reserve(total);
     name_hashes.reserve(total);
     container_memo.assign(std::min<size_t>(total * 2 + 1, static_cast<size_t>(last_id_) + 1), 0);
   }
   TreeCheck tree(all_ids, max_id, kMaxTreeDepth);
   auto exists = [this](uint32_t id) { return ids_.FindUnlocked(id) != nullptr; };
+  size_t next = 0;
   for (auto& a : arrays_) {
+    const int kind = a->Kind();
+    const auto group = static_cast<uint8_t>(GetKindInfo(kind).group);
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
-      DDicoBase* o = a->At(i);
-      if (Status s = tree.AddLinks(o->Id(), o->FirstChildId(), o->NextSiblingId(), exists); !s.ok()) {
-        return s;
-      }
-      ResolveTexts(*o);
-      if (o->LinkedToId()) reverse_links_.Insert(o->LinkedToId(), o->Id());
-      if (o->AltId()) alt_ids_.Insert(o->AltId(), o->Id());
-      const char* name = o->NameText();
+      const Loaded& l = loaded[next++];
+      if (Status s = tree.AddLinks(l.id, l.first_child, l.next_sibling, exists); !s.ok()) return s;
+      ResolveTexts(*l.object);
+      if (l.linked_to) reverse_links_.Insert(l.linked_to, l.id);
+      if (l.alt_id) alt_ids_.Insert(l.alt_id, l.id);
+      const char* name = l.name ? ResolveString(l.name) : nullptr;
       if (!name) continue;
-      if (o->Kind() == kRubricTable) table_map_.emplace(name, static_cast<DRubricTable*>(o));
-      if ((flags & kLoadNameIndex) && o->UserType() != 7) {
-        const uint32_t parent = BulkNameParentId(*o, container_memo);
-        const auto group = static_cast<uint8_t>(o->UserType());
+      if (kind == kRubricTable) table_map_.emplace(name, static_cast<DRubricTable*>(l.object));
+      if (name_index && group != 7) {
+        const uint32_t parent = IsContainerKind(kind) ? (root_ ? root_->Id() : 0)
+                                                      : BulkContainerOf(l.parent, container_memo);
         uint64_t words[3];
         const size_t length = NameWords(name, words);
-        named.push_back({o, parent, group});
+        named.push_back({l.object, parent, group});
         name_hashes.push_back(HashNameKey(parent, group, length, words));
       }
     }
@@ -324,14 +338,11 @@ void DDicoHandler::ResolveCategoryTexts() {
 
 // --- registration and lookups ---------------------------------------------
 
-uint32_t DDicoHandler::BulkNameParentId(const DDicoBase& object,
-                                        std::vector<uint32_t>& memo) const {
-  if (IsContainerKind(object.Kind())) return root_ ? root_->Id() : 0;
+uint32_t DDicoHandler::BulkContainerOf(uint32_t id, std::vector<uint32_t>& memo) const {
   // memo[id]: 0 unknown, kNone no container, else the container's id.
   constexpr uint32_t kNone = 0xFFFFFFFFu;
   uint32_t chain[kMaxContainerDepth];
   int length = 0;
-  uint32_t id = object.ParentId();
   uint32_t found = kNone;
   while (id != 0 && length < kMaxContainerDepth) {
     if (id < memo.size() && memo[id] != 0) {

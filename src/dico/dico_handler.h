@@ -168,11 +168,12 @@ class DDicoHandler {
   Status Publish(DicoImage&& image, uint32_t flags,
                  const ImageBuffer& backing);
   void ResolveTexts(DDicoBase& object);
-  // NameParentId while loading, through the index without its lock. Chains
-  // of parents deeper than kMaxContainerDepth count as having no container.
+  // While loading, through the index without its lock: the nearest
+  // container from object `id` upwards, 0 for none. Chains of parents deeper
+  // than kMaxContainerDepth count as having no container.
   static constexpr int kMaxContainerDepth = 256;
+  uint32_t BulkContainerOf(uint32_t id, std::vector<uint32_t>& memo) const;
   static constexpr uint32_t kMaxTreeDepth = 256;
-  uint32_t BulkNameParentId(const DDicoBase& object, std::vector<uint32_t>& memo) const;
   void ResolveCategoryTexts();
   void CompleteSystemRubric();
   std::shared_ptr<const TranslationItem> ObjectTranslation(const DDicoBase& object,

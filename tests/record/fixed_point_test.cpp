@@ -1,0 +1,289 @@
+// EDecimal32, EDecimal64 and ECurrency: range rules, text readers, the
+// formatter, products and conversions, and a decimal <-> text property.
+#include "record/fixed_point.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace tavelnor::record {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct FromDoubleCase {
+  double value;
+  int64_t raw;
+};
+
+TEST(Decimal32Test, FromDouble) {
+  const FromDoubleCase cases[] = {
+      {2000000.0, 2000000000},
+      {-2000000.0, -2000000000},
+      {2000000.5, 0},
+      {-2000000.001, 0},
+      {-1.5, -1500},
+      {1.5, 1500},
+      {0.0, 0},
+      {-0.0, 0},
+      {0.0004, 0},
+      {0.0005, 1},
+      {-0.0005, -1},
+      {1.0005, 1000},
+      {1.2345, 1234} /* printed 1.234: the binary value is below */,
+      {kNaN, 0},
+      {kInf, 0},
+      {-kInf, 0},
+      {1999999.9999, 2000000000},
+  };
+  for (const FromDoubleCase& c : cases) {
+    EXPECT_EQ(EDecimal32::FromDouble(c.value).Raw(), c.raw) << c.value;
+  }
+}
+
+TEST(Decimal64Test, FromDouble) {
+  const FromDoubleCase cases[] = {
+      {1.5, 15000000},
+      {-0.00000006, -1},
+      {-0.00000004, 0},
+      {123456.1234567, 1234561234567},
+      {1000000000001.0, 0},
+      {-1000000000001.0, 0},
+      {900000000000.0, 9000000000000000000},
+      {1000000000000.0, 0},  // in range but beyond the 64-bit stored form
+      {kNaN, 0},
+  };
+  for (const FromDoubleCase& c : cases) {
+    EXPECT_EQ(EDecimal64::FromDouble(c.value).Raw(), c.raw) << c.value;
+  }
+}
+
+struct FromTextCase {
+  const char* text;
+  int64_t raw;
+};
+
+TEST(Decimal32Test, FromText) {
+  const FromTextCase cases[] = {
+      {" 12,3456", 12345},
+      {"-0.5", -500},
+      {"12", 12000},
+      {"12.", 12000},
+      {".5", 500},
+      {"1 2 3", 123000},
+      {"+7,1", 7100},
+      {"7,1-", -7100},
+      {"1,2 3", 1230},
+      {"1,2 34", 1230},
+      {"12a34", 12000},
+      {"", 0},
+      {"abc", 0},
+      {"1.2.3", 1200},
+      {"2147483,647", 2147483647},
+      {"2147483,648", 0},
+      {"-2147483,648", INT32_MIN},
+      {"99999999999999999999", 0},
+      {"12345678901234567890123456789012345678901234567890", 0},
+  };
+  for (const FromTextCase& c : cases) {
+    EXPECT_EQ(EDecimal32::FromText(c.text).Raw(), c.raw) << '"' << c.text << '"';
+  }
+  std::string sixty(60, '1');
+  EXPECT_EQ(EDecimal32::FromText(sixty).Raw(), 0);
+  std::string fifty = std::string(46, ' ') + "1,25";
+  EXPECT_EQ(EDecimal32::FromText(fifty).Raw(), 1250);
+  EXPECT_EQ(EDecimal32::FromText(std::string(47, ' ') + "1,25").Raw(), 0) << "51 characters";
+  EXPECT_EQ(EDecimal32::FromText("3,5xyz", 0).Raw(), 3500) << "length 0: up to the zero";
+  EXPECT_EQ(EDecimal32::FromText("3,5xyz", 2).Raw(), 3000);
+  EXPECT_EQ(EDecimal32::FromText(nullptr, 0).Raw(), 0);
+}
+
+TEST(Decimal64Test, FromTextKeepsSevenDecimals) {
+  EXPECT_EQ(EDecimal64::FromText("1,123456789").Raw(), 11234567);
+  EXPECT_EQ(EDecimal64::FromText("-0,0000001").Raw(), -1);
+  EXPECT_EQ(EDecimal64::FromText("922337203685,4775807").Raw(), INT64_MAX);
+  EXPECT_EQ(EDecimal64::FromText("922337203685,4775808").Raw(), 0);
+}
+
+struct FormatCase {
+  int32_t raw;
+  int32_t width;
+  int32_t decimals;
+  const char* text;
+};
+
+TEST(Decimal32Test, Format) {
+  const FormatCase cases[] = {
+      {1500, 0, 3, "1,500"},
+      {1500, 0, -1, "1,5"},
+      {1500, 0, 0, "1"},
+      {1500, 0, 2, "1,50"},
+      {-500, 0, 3, "-0,500"},
+      {0, 0, -1, ""},
+      {0, 0, 0, ""},
+      {0, 0, 2, "0,00"},
+      {1500, 8, 3, "   1,500"},
+      {1500, 3, 3, "1,5"},
+      {1500, 5, 3, "1,500"},
+      {1500, 0, 5, "1,50000"},
+      {1000, 0, -1, "1"},
+      {500, 0, -1, "0,5"},
+      {500, 0, 0, ""},
+      {-500, 0, 0, "-0"},
+      {-1500, 0, 1, "-1,5"},
+      {1999, 0, 1, "1,9"},
+      {-12345, 0, -1, "-12,345"},
+      {INT32_MIN, 0, 3, "-2147483,648"},
+      {INT32_MAX, 0, -1, "2147483,647"},
+      {7, 0, 3, "0,007"},
+      {7, 0, 2, "0,00"},
+      {1500, -4, 3, "1,500"},
+      {0, 4, 2, "0,00"},
+      {0, 3, 2, "0,0"},
+  };
+  for (const FormatCase& c : cases) {
+    EXPECT_EQ(EDecimal32::FromRaw(c.raw).Format(c.width, c.decimals), c.text)
+        << c.raw << " w=" << c.width << " d=" << c.decimals;
+  }
+}
+
+TEST(Decimal32Test, FormatLengthLimits) {
+  // Joined texts of 99 characters or more keep the integer text alone.
+  EXPECT_EQ(EDecimal32::FromRaw(1500).Format(0, 96).Length(), 98u);
+  EXPECT_EQ(EDecimal32::FromRaw(1500).Format(0, 97), "1");
+  EXPECT_EQ(EDecimal32::FromRaw(0).Format(0, 96).Length(), 98u);
+  EXPECT_EQ(EDecimal32::FromRaw(0).Format(0, INT32_MAX), "0");
+  EXPECT_EQ(EDecimal32::FromRaw(1500).Format(INT32_MAX, 3).Length(),
+            static_cast<size_t>(kMaxFormatWidth));
+}
+
+TEST(Decimal64Test, Format) {
+  EXPECT_EQ(EDecimal64::FromRaw(15000000).Format(0, -1), "1,5");
+  EXPECT_EQ(EDecimal64::FromRaw(-1).Format(0, -1), "-0,0000001");
+  EXPECT_EQ(EDecimal64::FromRaw(-1).Format(0, 3), "-0,000");
+  EXPECT_EQ(EDecimal64::FromRaw(INT64_MIN).Format(0, 7), "-922337203685,4775808");
+}
+
+TEST(FixedPointProperty, TextRoundTrip) {
+  std::mt19937_64 rng(1234567);
+  std::uniform_int_distribution<int32_t> d32(INT32_MIN, INT32_MAX);
+  std::uniform_int_distribution<int64_t> d64(-9000000000000000000, 9000000000000000000);
+  for (int i = 0; i < 100000; ++i) {
+    EDecimal32 a = EDecimal32::FromRaw(d32(rng));
+    ASSERT_EQ(EDecimal32::FromText(a.Format(0, 3).view()), a) << a.Raw();
+    ASSERT_EQ(EDecimal32::FromText(a.Format(0, -1).view()), a) << a.Raw();
+    EDecimal64 b = EDecimal64::FromRaw(d64(rng));
+    ASSERT_EQ(EDecimal64::FromText(b.Format(0, 7).view()), b) << b.Raw();
+    ECurrency c = ECurrency::FromRaw(d64(rng) / 100000);  // 14 integer digits at most
+    ASSERT_EQ(ECurrency::FromText(c.Format().view()), c) << c.Raw();
+  }
+}
+
+TEST(FixedPointProperty, DoubleRoundTripWithinRange) {
+  std::mt19937 rng(99);
+  std::uniform_int_distribution<int32_t> dist(-2000000000, 2000000000);
+  for (int i = 0; i < 100000; ++i) {
+    EDecimal32 a = EDecimal32::FromRaw(dist(rng));
+    ASSERT_EQ(EDecimal32::FromDouble(a.ToDouble()), a) << a.Raw();
+  }
+}
+
+TEST(Decimal32Test, ProductsAndQuotients) {
+  auto d = [](int32_t raw) { return EDecimal32::FromRaw(raw); };
+  EXPECT_EQ(Multiply(d(1500), d(2000)).Raw(), 3000);
+  EXPECT_EQ(Multiply(d(-1500), d(1500)).Raw(), -2250);
+  EXPECT_EQ(Multiply(d(0), d(1500)).Raw(), 0);
+  EXPECT_EQ(Multiply(d(2000000000), d(2000)).Raw(), 0) << "out of range";
+  EXPECT_EQ(Divide(d(3000), d(2000)).Raw(), 1500);
+  EXPECT_EQ(Divide(d(1000), d(3000)).Raw(), 333);
+  EXPECT_EQ(Divide(d(2000), d(3000)).Raw(), 667);
+  EXPECT_EQ(Divide(d(1500), d(0)).Raw(), 0);
+  EXPECT_EQ(Divide(d(0), d(1500)).Raw(), 0);
+}
+
+TEST(CurrencyTest, FromDouble) {
+  const FromDoubleCase cases[] = {
+      {-1.23456, -12346},
+      {1.23455, 12345},
+      {0.00005, 0},
+      {0.00006, 1},
+      {-0.00006, -1},
+      {12.5, 125000},
+      {kNaN, 0},
+      {kInf, 0},
+      {100000000000000.0, 0},
+      {-100000000000000.0, 0},
+      {1099511627776.0, 10995116277760000},
+  };
+  for (const FromDoubleCase& c : cases) {
+    EXPECT_EQ(ECurrency::FromDouble(c.value).Raw(), c.raw) << c.value;
+  }
+}
+
+TEST(CurrencyTest, FromText) {
+  const FromTextCase cases[] = {
+      {"1 234,56789", 12345679},
+      {"1 234,56784", 12345678},
+      {"0,99995", 10000},
+      {"-0,99995", -10000},
+      {"  \t-12.5", -125000},
+      {"+3", 30000},
+      {"12,", 120000},
+      {"1 x", 10000},
+      {"1'234.5", 12345000},
+      {"12,3a4", 123000},
+      {"x12", 0},
+      {",5", 0},
+      {"", 0},
+      {"99999999999999,9999", 999999999999999999},
+      {"100000000000000", 0},
+      {"12 345 678", 123456780000},
+      {"12  345", 120000},
+  };
+  for (const FromTextCase& c : cases) {
+    EXPECT_EQ(ECurrency::FromText(c.text).Raw(), c.raw) << '"' << c.text << '"';
+  }
+}
+
+TEST(CurrencyTest, ConversionsAndFormat) {
+  ECurrency c = ECurrency::FromRaw(-123456789);
+  EXPECT_EQ(ToDecimal64(c).Raw(), -123456789000);
+  EXPECT_EQ(ToDecimal64(ECurrency::FromRaw(INT64_MAX)).Raw(), 0);
+  EXPECT_EQ(ToCurrency(EDecimal64::FromRaw(-123456789999)).Raw(), -123456789);
+  EXPECT_EQ(ToDecimal32(c).Raw(), -12345678);
+  EXPECT_EQ(ToDecimal32(ECurrency::FromRaw(INT64_MAX)).Raw(), 0);
+  EXPECT_EQ(ECurrency::FromInteger(-7).Raw(), -70000);
+  EXPECT_EQ(ECurrency::FromInteger(INT64_MAX).Raw(), 0);
+  EXPECT_EQ(c.ToInteger(), -12345);
+  EXPECT_DOUBLE_EQ(c.ToDouble(), -12345.6789);
+  EXPECT_EQ(EDecimal32::FromRaw(-1999).ToInteger(), -1);
+  EXPECT_DOUBLE_EQ(EDecimal32::FromRaw(-1999).ToDouble(), -1.999);
+  EXPECT_EQ(EDecimal64::FromRaw(-19999999).ToInteger(), -1);
+  EXPECT_EQ(c.Format(), "-12345,6789");
+  EXPECT_EQ(ECurrency::FromRaw(5).Format(0, 2), "0,00");
+  EXPECT_EQ(Multiply(ECurrency::FromRaw(15000), ECurrency::FromRaw(20000)).Raw(), 30000);
+  EXPECT_EQ(Divide(ECurrency::FromRaw(10000), ECurrency::FromRaw(30000)).Raw(), 3333);
+  EXPECT_EQ(Divide(ECurrency::FromRaw(10000), ECurrency()).Raw(), 0);
+}
+
+TEST(FixedPointBytes, LittleEndianTwosComplement) {
+  uint8_t b4[4];
+  EDecimal32::FromRaw(-2).ToBytes(b4);
+  EXPECT_EQ(b4[0], 0xFE);
+  EXPECT_EQ(b4[3], 0xFF);
+  EXPECT_EQ(EDecimal32::FromBytes(b4).Raw(), -2);
+  uint8_t b8[8] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x80};
+  EXPECT_EQ(EDecimal64::FromBytes(b8).Raw(), static_cast<int64_t>(0x8007060504030201ULL));
+  EXPECT_EQ(ECurrency::FromBytes(b8).Raw(), static_cast<int64_t>(0x8007060504030201ULL));
+  uint8_t out[8];
+  ECurrency::FromRaw(0x0102030405060708).ToBytes(out);
+  EXPECT_EQ(out[0], 0x08);
+  EXPECT_EQ(out[7], 0x01);
+}
+
+}  // namespace
+}  // namespace tavelnor::record

@@ -76,7 +76,12 @@ Status NodeError(const SourceNode& n, const std::string& msg) {
   return Status::InvalidArgument("node \"" + n.where + "\": " + msg);
 }
 
-std::string Shown(const std::string& cp1252) { return "\"" + Cp1252ToUtf8(cp1252) + "\""; }
+std::string Shown(const std::string& cp1252) {
+  std::string out = "\"";  // built in place: GCC 12 misreads "x" + std::string&& (-Wrestrict)
+  out += Cp1252ToUtf8(cp1252);
+  out += '"';
+  return out;
+}
 
 }  // namespace
 

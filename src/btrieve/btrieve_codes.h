@@ -1,0 +1,73 @@
+// Operation codes and status numbers of the Btrieve call interface, as the
+// record manager answers them.
+#pragma once
+
+#include <cstdint>
+
+namespace tavelnor::btrieve {
+
+enum Op : int {
+  kOpOpen = 0,
+  kOpClose = 1,
+  kOpInsert = 2,
+  kOpUpdate = 3,
+  kOpDelete = 4,
+  kOpGetEqual = 5,
+  kOpGetNext = 6,
+  kOpGetPrevious = 7,
+  kOpGetGreater = 8,
+  kOpGetGreaterOrEqual = 9,
+  kOpGetLess = 10,
+  kOpGetLessOrEqual = 11,
+  kOpGetFirst = 12,
+  kOpGetLast = 13,
+  kOpCreate = 14,
+  kOpStat = 15,
+  kOpGetPosition = 22,
+  kOpGetDirect = 23,
+  kOpStepNext = 24,
+  kOpVersion = 26,
+  kOpReset = 28,
+  kOpStepFirst = 33,
+  kOpStepLast = 34,
+  kOpStepPrevious = 35,
+  kGetKeyBias = 50,
+};
+
+enum StatusCode : int16_t {
+  kOk = 0,
+  kInvalidOperation = 1,
+  kIoError = 2,
+  kFileNotOpen = 3,
+  kKeyNotFound = 4,
+  kDuplicateKey = 5,
+  kInvalidKeyNumber = 6,
+  kDifferentKeyNumber = 7,
+  kInvalidPositioning = 8,
+  kEndOfFile = 9,
+  kModifiableKeyChanged = 10,
+  kInvalidFileName = 11,
+  kFileNotFound = 12,
+  kDiskFull = 18,
+  kKeyBufferTooShort = 21,
+  kDataBufferTooShort = 22,
+  kPageSizeError = 24,
+  kCreateIoError = 25,
+  kKeyCountError = 26,
+  kKeyPositionError = 27,
+  kRecordLengthError = 28,
+  kKeyLengthError = 29,
+  kNotOurFile = 30,
+  kInvalidRecordAddress = 43,
+  kInvalidKeyPath = 44,
+  kInconsistentKeyFlags = 45,
+  kAccessDenied = 46,
+  kInvalidAcs = 48,
+  kInvalidKeyType = 49,
+  kOwnerError = 51,
+  kFileExists = 59,
+  kFileLocked = 85,
+  kIncompatibleMode = 88,
+};
+
+}  // namespace tavelnor::btrieve

@@ -1,0 +1,261 @@
+// Record and index operations of one data file.
+#include "btrieve/data_file.h"
+
+#include <cstring>
+#include <limits>
+
+#include "btrieve/btrieve_codes.h"
+#include "btrieve/key_codec.h"
+
+namespace tavelnor::btrieve {
+
+namespace {
+
+void AppendSequence(std::string* k, uint64_t seq) {
+  for (int i = 7; i >= 0; --i) k->push_back(static_cast<char>((seq >> (8 * i)) & 0xFF));
+}
+
+uint64_t SequenceOf(const std::string& k) {
+  uint64_t seq = 0;
+  for (size_t i = k.size() - kDupSuffixSize; i < k.size(); ++i) {
+    seq = (seq << 8) | static_cast<uint8_t>(k[i]);
+  }
+  return seq;
+}
+
+}  // namespace
+
+int DataFile::MapError(int rc) const {
+  switch (rc & 0xFF) {
+    case SQLITE_FULL:
+      return kDiskFull;
+    case SQLITE_CONSTRAINT:
+      return kDuplicateKey;
+    case SQLITE_NOTADB:
+      return kNotOurFile;
+    case SQLITE_READONLY:
+      return kAccessDenied;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return kFileLocked;  // another process held it past the timeout
+    default:
+      return kIoError;
+  }
+}
+
+int DataFile::Begin() {
+  int rc = db_.Exec("BEGIN IMMEDIATE");
+  return rc == SQLITE_OK ? kOk : MapError(rc);
+}
+
+int DataFile::Finish(int status) {
+  if (status == kOk) {
+    int rc = db_.Exec("COMMIT");
+    if (rc == SQLITE_OK) return kOk;
+    status = MapError(rc);
+  }
+  (void)db_.Exec("ROLLBACK");
+  return status;
+}
+
+int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data) {
+  Statement::Scope scope(read_);
+  read_.BindInt(1, pos);
+  int rc = read_.Step();
+  if (rc == SQLITE_DONE) return kInvalidRecordAddress;
+  if (rc != SQLITE_ROW) return MapError(rc);
+  const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(read_.get(), 0));
+  data->assign(p, p + sqlite3_column_bytes(read_.get(), 0));
+  return kOk;
+}
+
+int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data) {
+  Statement& st = forward ? step_next_ : step_prev_;
+  Statement::Scope scope(st);
+  st.BindInt(1, forward || from != std::numeric_limits<uint32_t>::max()
+                    ? int64_t{from}
+                    : std::numeric_limits<int64_t>::max());
+  int rc = st.Step();
+  if (rc == SQLITE_DONE) return kEndOfFile;
+  if (rc != SQLITE_ROW) return MapError(rc);
+  *pos = static_cast<uint32_t>(st.Int(0));
+  const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(st.get(), 1));
+  data->assign(p, p + sqlite3_column_bytes(st.get(), 1));
+  return kOk;
+}
+
+int DataFile::Find(int num, Seek seek, const std::string& bound, Entry* out) {
+  Statement& st = seek_[static_cast<int>(seek)];
+  Statement::Scope scope(st);
+  st.BindInt(1, num);
+  if (seek != Seek::kFirst && seek != Seek::kLast) st.BindBlob(2, bound);
+  int rc = st.Step();
+  if (rc == SQLITE_DONE) return kEndOfFile;
+  if (rc != SQLITE_ROW) return MapError(rc);
+  out->k = st.Blob(0);
+  out->pos = static_cast<uint32_t>(st.Int(1));
+  return kOk;
+}
+
+int DataFile::EntryOf(int num, uint32_t pos, Entry* out) {
+  Statement::Scope scope(key_of_pos_);
+  key_of_pos_.BindInt(1, pos);
+  key_of_pos_.BindInt(2, num);
+  int rc = key_of_pos_.Step();
+  if (rc == SQLITE_DONE) return kKeyNotFound;
+  if (rc != SQLITE_ROW) return MapError(rc);
+  out->k = key_of_pos_.Blob(0);
+  out->pos = pos;
+  return kOk;
+}
+
+bool DataFile::Encode(const KeyDef& key, const uint8_t* record, std::string* k) const {
+  std::string raw = ExtractKey(key, record);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(raw.data());
+  if (IsNullKey(key, bytes)) return false;
+  *k = EncodeKey(spec_, key, bytes);
+  return true;
+}
+
+int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos) {
+  if (key.duplicates()) {
+    // Next sequence number after the last duplicate of the same value.
+    std::string top = k + std::string(kDupSuffixSize, '\xFF');
+    Entry last;
+    int st = Find(key.number, Seek::kAtMost, top, &last);
+    if (st != kOk && st != kEndOfFile) return st;
+    uint64_t seq = 0;
+    if (st == kOk && last.k.size() == top.size() && last.k.compare(0, k.size(), k) == 0) {
+      seq = SequenceOf(last.k) + 1;
+    }
+    AppendSequence(&k, seq);
+  }
+  Statement::Scope scope(key_insert_);
+  key_insert_.BindInt(1, key.number);
+  key_insert_.BindBlob(2, k);
+  key_insert_.BindInt(3, pos);
+  int rc = key_insert_.Step();
+  return rc == SQLITE_DONE ? kOk : MapError(rc);
+}
+
+int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
+  for (const KeyDef& key : spec_.keys) {
+    const Segment& seg = key.segments.front();
+    if (seg.type != kTypeAutoIncrement) continue;
+    uint8_t* field = record->data() + seg.position - 1;
+    bool zero = true;
+    for (size_t i = 0; i < seg.length; ++i) zero = zero && field[i] == 0;
+    if (!zero) continue;
+    Entry last;
+    int st = Find(key.number, Seek::kLast, {}, &last);
+    if (st != kOk && st != kEndOfFile) return st;
+    uint64_t next = st == kOk ? DecodeAutoIncrement(last.k, seg.length) + 1 : 1;
+    for (size_t i = 0; i < seg.length; ++i) field[i] = static_cast<uint8_t>(next >> (8 * i));
+  }
+  return kOk;
+}
+
+int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos) {
+  if (int st = Begin(); st != kOk) return st;
+  int status = FillAutoIncrement(record);
+  if (status == kOk) {
+    Statement::Scope scope(insert_rec_);
+    insert_rec_.BindBlob(1, record->data(), record->size());
+    int rc = insert_rec_.Step();
+    int64_t id = sqlite3_last_insert_rowid(db_.get());
+    if (rc != SQLITE_DONE) {
+      status = MapError(rc);
+    } else if (id <= 0 || id > std::numeric_limits<uint32_t>::max()) {
+      status = kDiskFull;
+    } else {
+      *pos = static_cast<uint32_t>(id);
+    }
+  }
+  for (size_t i = 0; status == kOk && i < spec_.keys.size(); ++i) {
+    std::string k;
+    if (Encode(spec_.keys[i], record->data(), &k)) status = AddEntry(spec_.keys[i], k, *pos);
+  }
+  return Finish(status);
+}
+
+int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
+  if (int st = Begin(); st != kOk) return st;
+  std::vector<uint8_t> old;
+  int status = Read(pos, &old);
+  for (size_t i = 0; status == kOk && i < spec_.keys.size(); ++i) {
+    const KeyDef& key = spec_.keys[i];
+    if (ExtractKey(key, old.data()) == ExtractKey(key, record.data())) continue;
+    if (!key.modifiable()) {
+      status = kModifiableKeyChanged;
+      break;
+    }
+    Entry before;
+    int found = EntryOf(key.number, pos, &before);
+    std::string k;
+    bool indexed = Encode(key, record.data(), &k);
+    if (found == kOk && indexed && before.k.compare(0, k.size(), k) == 0) continue;
+    if (found == kOk) {
+      Statement::Scope scope(key_delete_one_);
+      key_delete_one_.BindInt(1, key.number);
+      key_delete_one_.BindBlob(2, before.k);
+      if (int rc = key_delete_one_.Step(); rc != SQLITE_DONE) status = MapError(rc);
+    } else if (found != kKeyNotFound) {
+      status = found;
+    }
+    if (status == kOk && indexed) status = AddEntry(key, k, pos);
+  }
+  if (status == kOk) {
+    Statement::Scope scope(update_rec_);
+    update_rec_.BindInt(1, pos);
+    update_rec_.BindBlob(2, record.data(), record.size());
+    if (int rc = update_rec_.Step(); rc != SQLITE_DONE) status = MapError(rc);
+  }
+  return Finish(status);
+}
+
+int DataFile::Delete(uint32_t pos) {
+  if (int st = Begin(); st != kOk) return st;
+  int status = kOk;
+  {
+    Statement::Scope scope(delete_rec_);
+    delete_rec_.BindInt(1, pos);
+    int rc = delete_rec_.Step();
+    if (rc != SQLITE_DONE)
+      status = MapError(rc);
+    else if (sqlite3_changes(db_.get()) == 0)
+      status = kInvalidRecordAddress;
+  }
+  if (status == kOk) {
+    Statement::Scope scope(key_delete_pos_);
+    key_delete_pos_.BindInt(1, pos);
+    if (int rc = key_delete_pos_.Step(); rc != SQLITE_DONE) status = MapError(rc);
+  }
+  return Finish(status);
+}
+
+int DataFile::RecordCount(uint32_t* count) {
+  Statement::Scope scope(count_);
+  if (int rc = count_.Step(); rc != SQLITE_ROW) return MapError(rc);
+  *count = static_cast<uint32_t>(count_.Int(0));
+  return kOk;
+}
+
+int DataFile::DistinctValues(std::vector<uint32_t>* per_key) {
+  per_key->clear();
+  Statement st;
+  if (int rc =
+          st.Prepare(db_.get(), "SELECT count(DISTINCT substr(k, 1, ?2)) FROM keys WHERE num = ?1");
+      rc != SQLITE_OK) {
+    return MapError(rc);
+  }
+  for (const KeyDef& key : spec_.keys) {
+    Statement::Scope scope(st);
+    st.BindInt(1, key.number);
+    st.BindInt(2, static_cast<int64_t>(key.length()));
+    if (int rc = st.Step(); rc != SQLITE_ROW) return MapError(rc);
+    per_key->push_back(static_cast<uint32_t>(st.Int(0)));
+  }
+  return kOk;
+}
+
+}  // namespace tavelnor::btrieve

@@ -1,0 +1,96 @@
+// Storage of one data file: a SQLite database holding the file description,
+// the records under stable 4-byte positions and one ordered index per key.
+//
+// Schema (format "tavelnor-records", version 1):
+//   meta(name TEXT PRIMARY KEY, value)   WITHOUT ROWID
+//     'format'  = 'tavelnor-records'     anything else: not our file (30)
+//     'version' = 1                      a higher version: not our file (30)
+//     'spec'    = the file description in the Create layout (file_spec.h):
+//                 record length, page size, version byte, flags, keys,
+//                 segments and collating sequences
+//     'owner'   = owner name ('' = none)
+//   records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB)
+//     pos is the record's physical position (1 .. 2^32-1), never reused,
+//     stable for the record's life; physical order is pos order
+//   keys(num INTEGER, k BLOB, pos INTEGER, PRIMARY KEY(num, k)) WITHOUT ROWID
+//     one entry per record and non-null key; k = key_codec.h encoding, plus
+//     the 8-byte insertion sequence on duplicate keys; index keys_pos(pos, num)
+//
+// Each write runs in its own SQLite transaction (rollback journal, full sync),
+// so an interrupted write leaves the file as it was. Not thread-safe: the
+// caller serialises access.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "btrieve/file_spec.h"
+#include "btrieve/sqlite_handle.h"
+
+namespace tavelnor::btrieve {
+
+// One index entry.
+struct Entry {
+  std::string k;     // encoded key, with the sequence suffix on duplicate keys
+  uint32_t pos = 0;  // physical position of its record
+};
+
+// Where a search lands relative to a bound.
+enum class Seek { kFirst, kLast, kAtLeast, kAbove, kAtMost, kBelow };
+
+class DataFile {
+ public:
+  inline static const char kFormatName[] = "tavelnor-records";
+  static constexpr int kFormatVersion = 1;
+
+  // Creates the file, empty. Fails with 59 when it exists and !replace.
+  static int Create(const std::string& path, const FileSpec& spec, bool replace);
+  // Opens an existing file: 12 missing, 30 not ours, 2 damaged.
+  static int Open(const std::string& path, std::unique_ptr<DataFile>* out);
+
+  const FileSpec& spec() const { return spec_; }
+  const std::string& owner() const { return owner_; }
+  int SetOwner(const std::string& owner);
+
+  // Records. 43 when no record has that position.
+  int Read(uint32_t pos, std::vector<uint8_t>* data);
+  // The first record after (forward) or before `from` in physical order, or
+  // the first/last one when `from` is 0 / UINT32_MAX. 9 when there is none.
+  int Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data);
+
+  // Index entries of key `num` (a key number of spec()).
+  int Find(int num, Seek seek, const std::string& bound, Entry* out);
+  // The entry of the record at `pos` on key `num`; 4 when the key is null.
+  int EntryOf(int num, uint32_t pos, Entry* out);
+
+  // Writes. Insert fills zero AUTOINCREMENT fields into `record`.
+  int Insert(std::vector<uint8_t>* record, uint32_t* pos);
+  int Update(uint32_t pos, const std::vector<uint8_t>& record);
+  int Delete(uint32_t pos);
+
+  int RecordCount(uint32_t* count);
+  int DistinctValues(std::vector<uint32_t>* per_key);
+
+ private:
+  DataFile() = default;
+  int Prepare();
+  int Load();
+  int Begin();
+  int Finish(int status);
+  int MapError(int rc) const;
+  // Encoded entry for key `key` of `record`, or false when the key is null.
+  bool Encode(const KeyDef& key, const uint8_t* record, std::string* k) const;
+  int AddEntry(const KeyDef& key, std::string k, uint32_t pos);
+  int FillAutoIncrement(std::vector<uint8_t>* record);
+
+  Connection db_;
+  FileSpec spec_;
+  std::string owner_;
+  Statement read_, step_next_, step_prev_, insert_rec_, update_rec_, delete_rec_;
+  Statement key_insert_, key_delete_pos_, key_delete_one_, key_of_pos_, count_;
+  Statement seek_[6];
+};
+
+}  // namespace tavelnor::btrieve

@@ -1,0 +1,175 @@
+// Creating and opening data files: schema, format check, damage check.
+#include <string>
+
+#include "btrieve/btrieve_codes.h"
+#include "btrieve/data_file.h"
+#include "foundation/platform/file_admin.h"
+#include "foundation/platform/files.h"
+
+namespace tavelnor::btrieve {
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE meta(name TEXT PRIMARY KEY, value) WITHOUT ROWID;"
+    "CREATE TABLE records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB NOT NULL);"
+    "CREATE TABLE keys(num INTEGER NOT NULL, k BLOB NOT NULL, pos INTEGER NOT NULL,"
+    " PRIMARY KEY(num, k)) WITHOUT ROWID;"
+    "CREATE INDEX keys_pos ON keys(pos, num);";
+
+constexpr const char* kSeekSql[6] = {
+    "SELECT k, pos FROM keys WHERE num = ?1 ORDER BY k LIMIT 1",
+    "SELECT k, pos FROM keys WHERE num = ?1 ORDER BY k DESC LIMIT 1",
+    "SELECT k, pos FROM keys WHERE num = ?1 AND k >= ?2 ORDER BY k LIMIT 1",
+    "SELECT k, pos FROM keys WHERE num = ?1 AND k > ?2 ORDER BY k LIMIT 1",
+    "SELECT k, pos FROM keys WHERE num = ?1 AND k <= ?2 ORDER BY k DESC LIMIT 1",
+    "SELECT k, pos FROM keys WHERE num = ?1 AND k < ?2 ORDER BY k DESC LIMIT 1",
+};
+
+void RemoveWithCompanions(const std::string& path) {
+  (void)platform::RemoveFile(path + "-journal");
+  (void)platform::RemoveFile(path + "-wal");
+  (void)platform::RemoveFile(path + "-shm");
+}
+
+// Reads one metadata value as a statement column; false when absent.
+bool MetaValue(sqlite3* db, const char* name, std::string* out, int* rc) {
+  Statement st;
+  *rc = st.Prepare(db, "SELECT value FROM meta WHERE name = ?1");
+  if (*rc != SQLITE_OK) return false;
+  st.BindText(1, name);
+  *rc = st.Step();
+  if (*rc != SQLITE_ROW) return false;
+  *out = st.Blob(0);
+  *rc = SQLITE_OK;
+  return true;
+}
+
+}  // namespace
+
+int DataFile::Create(const std::string& path, const FileSpec& spec, bool replace) {
+  if (path.empty()) return kInvalidFileName;
+  if (platform::DirectoryExists(path)) return kInvalidFileName;
+  if (platform::FileExists(path)) {
+    if (!replace) return kFileExists;
+    if (!platform::RemoveFile(path).ok()) return kCreateIoError;
+  }
+  RemoveWithCompanions(path);
+  Connection db;
+  if (db.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) != SQLITE_OK) {
+    return kCreateIoError;
+  }
+  std::vector<uint8_t> blob = SerializeFileSpec(spec);
+  bool ok = db.Exec("PRAGMA page_size = 4096; BEGIN IMMEDIATE") == SQLITE_OK &&
+            db.Exec(kSchema) == SQLITE_OK;
+  if (ok) {
+    Statement st;
+    ok = st.Prepare(db.get(),
+                    "INSERT INTO meta(name, value) VALUES ('format', ?1), ('version', ?2),"
+                    " ('spec', ?3), ('owner', '')") == SQLITE_OK;
+    if (ok) {
+      st.BindText(1, kFormatName);
+      st.BindInt(2, kFormatVersion);
+      st.BindBlob(3, blob.data(), blob.size());
+      ok = st.Step() == SQLITE_DONE;
+    }
+  }
+  ok = ok && db.Exec("COMMIT") == SQLITE_OK;
+  if (!ok) {
+    (void)db.Exec("ROLLBACK");
+    return kCreateIoError;
+  }
+  return kOk;
+}
+
+int DataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
+  if (path.empty()) return kInvalidFileName;
+  if (!platform::FileExists(path)) return kFileNotFound;
+  std::unique_ptr<DataFile> file(new DataFile());
+  if (file->db_.Open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK) {
+    file.reset(new DataFile());
+    if (file->db_.Open(path, SQLITE_OPEN_READONLY) != SQLITE_OK) return kIoError;
+  }
+  sqlite3_busy_timeout(file->db_.get(), 10000);
+  if (int st = file->Load(); st != kOk) return st;
+  if (int st = file->Prepare(); st != kOk) return st;
+  *out = std::move(file);
+  return kOk;
+}
+
+int DataFile::Load() {
+  sqlite3* db = db_.get();
+  std::string format, spec_blob;
+  int rc = SQLITE_OK;
+  if (!MetaValue(db, "format", &format, &rc)) {
+    return rc == SQLITE_CORRUPT || rc == SQLITE_IOERR ? kIoError : kNotOurFile;
+  }
+  if (format != kFormatName) return kNotOurFile;
+  Statement v;
+  if (v.Prepare(db, "SELECT value FROM meta WHERE name = 'version'") != SQLITE_OK ||
+      v.Step() != SQLITE_ROW || v.Int(0) < 1 || v.Int(0) > kFormatVersion) {
+    return kNotOurFile;
+  }
+  if (!MetaValue(db, "spec", &spec_blob, &rc) || !MetaValue(db, "owner", &owner_, &rc)) {
+    return kIoError;
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(spec_blob.data());
+  if (ParseFileSpec({bytes, spec_blob.size()}, &spec_) != kOk) return kIoError;
+  // A file cut short still opens in SQLite; its header names more pages than
+  // the file holds.
+  Statement pages;
+  if (pages.Prepare(db, "SELECT page_count * page_size FROM pragma_page_count, pragma_page_size") !=
+          SQLITE_OK ||
+      pages.Step() != SQLITE_ROW) {
+    return kIoError;
+  }
+  auto size = platform::FileSize(sqlite3_db_filename(db, "main"));
+  if (!size.ok() || static_cast<uint64_t>(pages.Int(0)) > *size) return kIoError;
+  // The index table's root page must be readable too.
+  Statement check;
+  if (check.Prepare(db, "SELECT count(*) FROM keys WHERE num < 0") != SQLITE_OK ||
+      check.Step() != SQLITE_ROW) {
+    return kIoError;
+  }
+  return kOk;
+}
+
+int DataFile::Prepare() {
+  sqlite3* db = db_.get();
+  struct Item {
+    Statement* st;
+    const char* sql;
+  } items[] = {
+      {&read_, "SELECT data FROM records WHERE pos = ?1"},
+      {&step_next_, "SELECT pos, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT 1"},
+      {&step_prev_, "SELECT pos, data FROM records WHERE pos < ?1 ORDER BY pos DESC LIMIT 1"},
+      {&insert_rec_, "INSERT INTO records(data) VALUES (?1)"},
+      {&update_rec_, "UPDATE records SET data = ?2 WHERE pos = ?1"},
+      {&delete_rec_, "DELETE FROM records WHERE pos = ?1"},
+      {&key_insert_, "INSERT INTO keys(num, k, pos) VALUES (?1, ?2, ?3)"},
+      {&key_delete_pos_, "DELETE FROM keys WHERE pos = ?1"},
+      {&key_delete_one_, "DELETE FROM keys WHERE num = ?1 AND k = ?2"},
+      {&key_of_pos_, "SELECT k FROM keys WHERE pos = ?1 AND num = ?2"},
+      {&count_, "SELECT count(*) FROM records"},
+  };
+  for (const Item& item : items) {
+    if (item.st->Prepare(db, item.sql) != SQLITE_OK) return kIoError;
+  }
+  for (int i = 0; i < 6; ++i) {
+    if (seek_[i].Prepare(db, kSeekSql[i]) != SQLITE_OK) return kIoError;
+  }
+  return kOk;
+}
+
+int DataFile::SetOwner(const std::string& owner) {
+  Statement st;
+  if (st.Prepare(db_.get(), "UPDATE meta SET value = ?1 WHERE name = 'owner'") != SQLITE_OK) {
+    return kIoError;
+  }
+  st.BindText(1, owner);
+  if (st.Step() != SQLITE_DONE) return kIoError;
+  owner_ = owner;
+  return kOk;
+}
+
+}  // namespace tavelnor::btrieve

@@ -1,0 +1,184 @@
+// Call decoding and the file-level operations: Open, Close, Create, Stat,
+// Version, Reset.
+#include "btrieve/engine.h"
+
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "btrieve/btrieve_codes.h"
+#include "foundation/byte_reader.h"
+
+namespace tavelnor::btrieve {
+
+namespace {
+
+constexpr uint16_t kVersion = 7;
+constexpr uint16_t kRevision = 0;
+constexpr char kPlatformLetter = '9';
+
+// The path in the key buffer: up to the first NUL, trailing blanks removed.
+std::string PathFromKey(const Call& call) {
+  if (call.key == nullptr) return {};
+  const void* nul = std::memchr(call.key, 0, call.key_len);
+  size_t n = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - call.key) : call.key_len;
+  while (n > 0 && call.key[n - 1] == ' ') --n;
+  return std::string(reinterpret_cast<const char*>(call.key), n);
+}
+
+// Open mode without the sharing biases; kInvalidOperation when unknown.
+int OpenMode(int key_num, int* mode) {
+  int m = key_num;
+  if (m <= -64) {
+    m += 64;
+  } else if (m <= -32) {
+    m += 32;
+  }
+  if (m > 0 || m < -4) return kInvalidOperation;
+  *mode = m;
+  return kOk;
+}
+
+Registry& TheRegistry() {
+  static Registry registry;
+  return registry;
+}
+
+std::mutex& TheLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+}  // namespace
+
+int DoOpen(Registry& registry, const Call& call) {
+  int mode = 0;
+  if (int st = OpenMode(call.key_num, &mode); st != kOk) return st;
+  std::string path = PathFromKey(call);
+  if (path.empty()) return kInvalidFileName;
+  std::string owner;
+  if (call.data && call.data_len && *call.data_len > 0) {
+    const void* nul = std::memchr(call.data, 0, *call.data_len);
+    size_t n =
+        nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - call.data) : *call.data_len;
+    owner.assign(reinterpret_cast<const char*>(call.data), n);
+  }
+  const bool exclusive = mode == -4;
+  // Opening over a block that is still open closes the old file first.
+  if (registry.Find(call.pos_block, call.client)) registry.Detach(call.pos_block);
+  std::shared_ptr<SharedFile> file = registry.OpenFile(path);
+  if (file && (file->exclusive || exclusive)) return kIncompatibleMode;
+  if (!file) {
+    file = std::make_shared<SharedFile>();
+    file->path = path;
+    if (int st = DataFile::Open(path, &file->data); st != kOk) return st;
+  }
+  if (!file->data->owner().empty() && file->data->owner() != owner) return kOwnerError;
+  auto cursor = std::make_unique<Cursor>();
+  cursor->file = file;
+  cursor->client = call.client;
+  cursor->read_only = mode == -2;
+  file->opens++;
+  file->exclusive = exclusive;
+  registry.Remember(file);
+  registry.Attach(call.pos_block, std::move(cursor));
+  return kOk;
+}
+
+int DoCreate(Registry& registry, const Call& call) {
+  std::string path = PathFromKey(call);
+  if (path.empty()) return kInvalidFileName;
+  if (call.data == nullptr || call.data_len == nullptr) return kDataBufferTooShort;
+  FileSpec spec;
+  if (int st = ParseFileSpec({call.data, *call.data_len}, &spec); st != kOk) return st;
+  if (registry.OpenFile(path)) return kIncompatibleMode;
+  return DataFile::Create(path, spec, call.key_num != -1);
+}
+
+int DoStat(Cursor& cursor, const Call& call) {
+  if (call.key_num != 0 && call.key_num != -1) return kInvalidKeyNumber;
+  uint32_t count = 0;
+  std::vector<uint32_t> distinct;
+  if (int st = cursor.data().RecordCount(&count); st != kOk) return st;
+  if (int st = cursor.data().DistinctValues(&distinct); st != kOk) return st;
+  std::vector<uint8_t> stat = BuildStat(cursor.data().spec(), count, distinct, call.key_num == -1);
+  if (call.data == nullptr || call.data_len == nullptr || *call.data_len < stat.size()) {
+    return kDataBufferTooShort;
+  }
+  std::memcpy(call.data, stat.data(), stat.size());
+  *call.data_len = static_cast<uint32_t>(stat.size());
+  if (call.key && call.key_len > 0) call.key[0] = 0;
+  return kOk;
+}
+
+int DoVersion(const Call& call) {
+  if (call.data == nullptr || call.data_len == nullptr || *call.data_len < 5) {
+    return kDataBufferTooShort;
+  }
+  StoreLE16(call.data, kVersion);
+  StoreLE16(call.data + 2, kRevision);
+  call.data[4] = static_cast<uint8_t>(kPlatformLetter);
+  *call.data_len = 5;
+  return kOk;
+}
+
+int16_t Dispatch(const Call& call) {
+  std::lock_guard<std::mutex> guard(TheLock());
+  Registry& registry = TheRegistry();
+  int op = call.op;
+  if (op == kOpVersion) return static_cast<int16_t>(DoVersion(call));
+  if (op == kOpReset) {
+    registry.DetachClient(call.client);
+    return kOk;
+  }
+  if (op == kOpCreate) return static_cast<int16_t>(DoCreate(registry, call));
+  if (call.pos_block == nullptr) return kFileNotOpen;
+  if (op == kOpOpen) return static_cast<int16_t>(DoOpen(registry, call));
+  Cursor* cursor = registry.Find(call.pos_block, call.client);
+  bool known = (op >= kOpClose && op <= kOpStat) || op == kOpGetPosition || op == kOpGetDirect ||
+               op == kOpStepNext || (op >= kOpStepFirst && op <= kOpStepPrevious) ||
+               (op >= kOpGetEqual + kGetKeyBias && op <= kOpGetLast + kGetKeyBias);
+  if (!known) return kInvalidOperation;
+  if (cursor == nullptr) return kFileNotOpen;
+  int st = kInvalidOperation;
+  switch (op) {
+    case kOpClose:
+      registry.Detach(call.pos_block);
+      st = kOk;
+      break;
+    case kOpStat:
+      st = DoStat(*cursor, call);
+      break;
+    case kOpInsert:
+      st = DoInsert(*cursor, call);
+      break;
+    case kOpUpdate:
+      st = DoUpdate(*cursor, call);
+      break;
+    case kOpDelete:
+      st = DoDelete(*cursor, call);
+      break;
+    case kOpGetPosition:
+      st = DoGetPosition(*cursor, call);
+      break;
+    case kOpGetDirect:
+      st = DoGetDirect(*cursor, call);
+      break;
+    case kOpStepFirst:
+    case kOpStepLast:
+    case kOpStepNext:
+    case kOpStepPrevious:
+      st = DoStep(*cursor, call, op);
+      break;
+    default:
+      if (op >= kOpGetEqual && op <= kOpGetLast) {
+        st = DoGet(*cursor, call, op, false);
+      } else if (op >= kOpGetEqual + kGetKeyBias && op <= kOpGetLast + kGetKeyBias) {
+        st = DoGet(*cursor, call, op - kGetKeyBias, true);
+      }
+      break;
+  }
+  return static_cast<int16_t>(st);
+}
+
+}  // namespace tavelnor::btrieve

@@ -1,0 +1,47 @@
+// The record manager's dispatcher: decodes one call of the Btrieve interface
+// and runs it against the position block's cursor. Thread-safe: calls are
+// serialised on one process-wide lock.
+#pragma once
+
+#include <cstdint>
+
+#include "btrieve/session.h"
+
+namespace tavelnor::btrieve {
+
+// One call as the entry points receive it. Pointers may be null; lengths are
+// capacities on input.
+struct Call {
+  int op = 0;
+  uint8_t* pos_block = nullptr;
+  uint8_t* data = nullptr;
+  uint32_t* data_len = nullptr;
+  uint8_t* key = nullptr;
+  uint8_t key_len = 0;
+  int key_num = 0;  // signed: 0xFF arrives as -1
+  ClientId client{};
+};
+
+int16_t Dispatch(const Call& call);
+
+// Handlers, one per family of operations (engine_*.cpp). `cursor` is the
+// position block's cursor, never null.
+int DoOpen(Registry& registry, const Call& call);
+int DoCreate(Registry& registry, const Call& call);
+int DoStat(Cursor& cursor, const Call& call);
+int DoVersion(const Call& call);
+int DoInsert(Cursor& cursor, const Call& call);
+int DoUpdate(Cursor& cursor, const Call& call);
+int DoDelete(Cursor& cursor, const Call& call);
+int DoGet(Cursor& cursor, const Call& call, int base_op, bool key_only);
+int DoStep(Cursor& cursor, const Call& call, int base_op);
+int DoGetPosition(Cursor& cursor, const Call& call);
+int DoGetDirect(Cursor& cursor, const Call& call);
+
+// Copies a record into the caller's data buffer: 22 when it does not fit (a
+// variable-length record is cut to fit, a fixed one is not written).
+int ReturnRecord(const Cursor& cursor, const Call& call, const std::vector<uint8_t>& record);
+// Copies the key of `num` from `record` into the key buffer: 21 when short.
+int ReturnKey(const Cursor& cursor, const Call& call, int num, const std::vector<uint8_t>& record);
+
+}  // namespace tavelnor::btrieve

@@ -1,0 +1,84 @@
+// Per position block state of the record manager, and the registry that maps
+// the caller's 128-byte position blocks to it.
+//
+// Position block layout (ours; the rest of the 128 bytes is left zero):
+//   off size meaning
+//   0   8    magic "TvlnrPB1"
+//   8   8    handle, little-endian (registry key; never reused in a process)
+//   16  8    handle XOR a fixed mask (check)
+// A block whose magic or check does not match, or whose handle is not
+// registered (closed, reset), is not open: status 3.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "btrieve/data_file.h"
+
+namespace tavelnor::btrieve {
+
+inline constexpr size_t kPositionBlockSize = 128;
+using ClientId = std::array<uint8_t, 16>;
+
+// One data file as opened in this process, shared by its position blocks.
+struct SharedFile {
+  std::unique_ptr<DataFile> data;
+  std::string path;
+  std::string identity;  // absolute, normalised path: one SharedFile per file
+  int opens = 0;
+  bool exclusive = false;
+};
+
+// Currency and mode of one position block.
+struct Cursor {
+  enum class Physical { kNone, kStart, kOn, kDeleted };
+
+  std::shared_ptr<SharedFile> file;
+  ClientId client{};
+  bool read_only = false;
+
+  Physical physical = Physical::kStart;
+  uint32_t physical_pos = 0;
+
+  int logical_key = -1;       // -1: no logical currency
+  std::string logical_entry;  // index entry of the logical record (kept after Delete)
+  bool collapsed = false;     // positioned by a Get Key: duplicates count as one value
+  bool key_switched = false;  // Update used another key: the next Get Next/Previous gives 7
+
+  DataFile& data() { return *file->data; }
+  void DropLogical() {
+    logical_key = -1;
+    logical_entry.clear();
+    collapsed = false;
+    key_switched = false;
+  }
+};
+
+class Registry {
+ public:
+  // The cursor of an open block used by `client`, or null (status 3).
+  Cursor* Find(const uint8_t* block, const ClientId& client);
+  // Registers `cursor` and writes its handle into `block`.
+  void Attach(uint8_t* block, std::unique_ptr<Cursor> cursor);
+  // Closes the block's cursor and clears the block.
+  void Detach(uint8_t* block);
+  // Closes every cursor of `client`.
+  void DetachClient(const ClientId& client);
+
+  // The process-wide file record for `path`, if any is open.
+  std::shared_ptr<SharedFile> OpenFile(const std::string& path);
+  void Remember(const std::shared_ptr<SharedFile>& file);
+
+ private:
+  void Release(Cursor* cursor);
+
+  std::map<uint64_t, std::unique_ptr<Cursor>> cursors_;
+  std::map<std::string, std::shared_ptr<SharedFile>> files_;
+  uint64_t next_handle_ = 0x51ED;
+};
+
+}  // namespace tavelnor::btrieve

@@ -1,0 +1,169 @@
+// Create and Stat: a creation specification comes back from Stat as sent,
+// with the counts filled in, and every malformed specification is refused
+// with its status.
+#include "record_fixture.h"
+
+namespace tavelnor::btrieve::testing {
+namespace {
+
+std::vector<uint8_t> AcsBlock(const char* name) {
+  std::vector<uint8_t> block(kAcsBlockSize, 0);
+  block[0] = 0xAC;
+  std::memcpy(block.data() + 1, name, std::strlen(name));
+  for (int i = 0; i < 256; ++i) block[9 + i] = static_cast<uint8_t>(255 - i);  // reversed order
+  return block;
+}
+
+class CreateStat : public ::testing::Test {
+ protected:
+  int16_t Create(std::vector<uint8_t> spec, int mode = 0) { return b_.Create(path_, spec, mode); }
+  std::vector<uint8_t> Stat(int key_num) {
+    std::vector<uint8_t> out(4096);
+    b_.len = static_cast<uint32_t>(out.size());
+    EXPECT_EQ(b_.Call(kOpStat, out.data(), &b_.len, key_num), 0);
+    out.resize(b_.len);
+    return out;
+  }
+  ScratchDir dir_;
+  std::string path_ = dir_.File("spec.btr");
+  Block b_;
+};
+
+TEST_F(CreateStat, StatReturnsTheSpecificationWithCounts) {
+  std::vector<uint8_t> spec =
+      MakeSpec(40,
+               {{{1, 4, kKeyDup | kKeyRepeatDups | kKeyModifiable, kTypeInteger}},
+                {{5, 10, kKeyNullAll, kTypeString, 0x20},
+                 {15, 2, kKeyNullAll | kKeyDescending, kTypeInteger}},
+                {{17, 6, kKeyNoCase | kKeyDup, kTypeZstring}},
+                {{23, 4, kKeyAlternate | kKeyNullAny, kTypeString, '-'}}},
+               kFileVarRecs, 2048);
+  spec[5] = 0x60;
+  std::vector<uint8_t> acs = AcsBlock("REVERSE");
+  spec.insert(spec.end(), acs.begin(), acs.end());
+  ASSERT_EQ(Create(spec), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+  std::vector<uint8_t> rec(40, 0);
+  for (int i = 0; i < 3; ++i) {
+    rec[0] = static_cast<uint8_t>(i % 2);  // key 0: two distinct values
+    std::memset(rec.data() + 4, i == 0 ? ' ' : 'a' + i, 10);
+    rec[14] = rec[15] = 0;
+    rec[16] = static_cast<uint8_t>(i);
+    std::memset(rec.data() + 22, 'k' + i, 4);
+    ASSERT_EQ(b_.Write(kOpInsert, rec, 0), 0);
+  }
+  std::vector<uint8_t> stat = Stat(-1);
+  ASSERT_EQ(stat.size(), spec.size());
+  std::vector<uint8_t> expected = spec;
+  expected[6] = 3;                           // records
+  const uint32_t distinct[] = {2, 2, 3, 3};  // key 1 leaves the blank record out
+  for (size_t seg = 0, key = 0; seg < 5; ++seg) {
+    uint8_t* s = expected.data() + 16 + 16 * seg;
+    s[6] = static_cast<uint8_t>(distinct[key]);
+    s[14] = static_cast<uint8_t>(key);
+    if (!(s[4] & kKeySegmented)) ++key;
+  }
+  EXPECT_EQ(stat, expected);
+  std::vector<uint8_t> short_form = Stat(0);
+  EXPECT_EQ(short_form[4], 4);
+  EXPECT_EQ(short_form[5], 0);
+  EXPECT_EQ(b_.key[0], 0);
+}
+
+TEST_F(CreateStat, KeyNumbersCanBeGivenWithGaps) {
+  std::vector<uint8_t> spec =
+      MakeSpec(16, {{{1, 4, 0, kTypeInteger}}, {{5, 4, 0, kTypeInteger}}}, kFileSpecifyKeyNums);
+  spec[16 + 14] = 3;
+  spec[32 + 14] = 7;
+  ASSERT_EQ(Create(spec), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+  std::vector<uint8_t> stat = Stat(-1);
+  EXPECT_EQ(stat[16 + 14], 3);
+  EXPECT_EQ(stat[32 + 14], 7);
+  std::vector<uint8_t> rec(16, 1), got;
+  ASSERT_EQ(b_.Write(kOpInsert, rec, 7), 0);
+  EXPECT_EQ(b_.Read(kOpGetFirst, &got, 3), 0);
+  EXPECT_EQ(b_.Read(kOpGetFirst, &got, 0), kInvalidKeyNumber);
+  spec[32 + 14] = 3;
+  EXPECT_EQ(b_.Create(dir_.File("dup.btr"), spec), kInvalidKeyNumber);
+}
+
+TEST_F(CreateStat, MalformedSpecificationsAreRefused) {
+  auto base = [] { return MakeSpec(32, {{{1, 4, 0, kTypeInteger}}, {{5, 8, 0, kTypeString}}}); };
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    int status;
+  } cases[] = {
+      {"page size not a multiple of 512", [](auto& s) { s[2] = 0xE8, s[3] = 0x03; },
+       kPageSizeError},
+      {"page size above 4096", [](auto& s) { s[2] = 0, s[3] = 0x20; }, kPageSizeError},
+      {"record length 2", [](auto& s) { s[0] = 2, s[1] = 0; }, kRecordLengthError},
+      {"120 keys", [](auto& s) { s[4] = 120; }, kKeyCountError},
+      {"more keys than segments", [](auto& s) { s[4] = 3; }, kDataBufferTooShort},
+      {"header cut", [](auto& s) { s.resize(10); }, kDataBufferTooShort},
+      {"position 0", [](auto& s) { s[16] = 0; }, kKeyPositionError},
+      {"past the record", [](auto& s) { s[32] = 30; }, kKeyPositionError},
+      {"zero length", [](auto& s) { s[18] = 0; }, kKeyLengthError},
+      {"3-byte integer", [](auto& s) { s[18] = 3; }, kKeyLengthError},
+      {"type 12", [](auto& s) { s[26] = 12; }, kInvalidKeyType},
+      {"type 200", [](auto& s) { s[26] = 200; }, kInvalidKeyType},
+      {"ACS without a block", [](auto& s) { s[20] |= kKeyAlternate; }, kInvalidAcs},
+      {"mixed duplicate flags",
+       [](auto& s) {
+         s[4] = 1;
+         s[20] |= kKeySegmented | kKeyDup;
+       },
+       kInconsistentKeyFlags},
+      {"ACS block of a wrong kind",
+       [](auto& s) {
+         std::vector<uint8_t> acs = AcsBlock("X");
+         acs[0] = 0xAB;
+         s.insert(s.end(), acs.begin(), acs.end());
+       },
+       kInvalidAcs},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> spec = base();
+    c.damage(spec);
+    EXPECT_EQ(Create(spec), c.status) << c.what;
+  }
+  EXPECT_EQ(Create(base()), 0);
+  std::vector<uint8_t> spec = base();
+  uint32_t len = 8;
+  b_.SetPath(path_);
+  EXPECT_EQ(b_.Call(kOpCreate, spec.data(), &len, 0), kDataBufferTooShort);
+  EXPECT_EQ(b_.Call(kOpCreate, nullptr, nullptr, 0), kDataBufferTooShort);
+}
+
+TEST_F(CreateStat, AlternateCollatingSequenceOrdersThroughItsMap) {
+  std::vector<uint8_t> spec = MakeSpec(8, {{{1, 2, kKeyAlternate | kKeyDup, kTypeString}}});
+  std::vector<uint8_t> acs = AcsBlock("REVERSE");
+  spec.insert(spec.end(), acs.begin(), acs.end());
+  ASSERT_EQ(Create(spec), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+  for (const char* v : {"ab", "zz", "aa", "b0"}) {
+    std::vector<uint8_t> rec(8, 0);
+    std::memcpy(rec.data(), v, 2);
+    ASSERT_EQ(b_.Write(kOpInsert, rec, 0), 0);
+  }
+  std::string order;
+  std::vector<uint8_t> got;
+  for (int st = b_.Read(kOpGetFirst, &got, 0); st == 0; st = b_.Read(kOpGetNext, &got, 0)) {
+    order += std::string(got.begin(), got.begin() + 2) + " ";
+  }
+  EXPECT_EQ(order, "zz b0 ab aa ");
+}
+
+TEST_F(CreateStat, DataOnlyFileStepsButHasNoKeys) {
+  ASSERT_EQ(Create(MakeSpec(8, {})), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+  std::vector<uint8_t> rec(8, 3), got;
+  ASSERT_EQ(b_.Write(kOpInsert, rec, 0), 0);
+  EXPECT_EQ(b_.Read(kOpStepFirst, &got, 0), 0);
+  EXPECT_EQ(got, rec);
+  EXPECT_EQ(b_.Read(kOpGetFirst, &got, 0), kInvalidKeyNumber);
+}
+
+}  // namespace
+}  // namespace tavelnor::btrieve::testing

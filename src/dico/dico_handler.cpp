@@ -21,6 +21,7 @@ std::atomic<uint32_t>& SystemIdCounter() {
 DDicoHandler::DDicoHandler() {
   for (int k = 0; k < kKindCount; ++k) arrays_[static_cast<size_t>(k)] = MakeDicoArray(this, k);
   pool_.assign(1, 0);
+  pool_data_ = pool_.data();
 }
 
 DDicoHandler::~DDicoHandler() {
@@ -37,6 +38,8 @@ void DDicoHandler::Reset() {
   object_count_ = 0;
   root_ = nullptr;
   pool_.assign(1, 0);
+  pool_data_ = pool_.data();
+  pool_backing_.reset();
   pool_used_ = 0;
   last_interned_ = -1;
   last_interned_text_.clear();
@@ -204,9 +207,24 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
       countries_[e.name] = e.value;
     }
   }
-  pool_ = std::move(image.pool);
-  pool_used_ = static_cast<uint32_t>(pool_.size());
-  pool_.push_back(0);  // every pool offset now reaches a terminator
+  const auto& pool_view = image.pool_in_place;
+  const uint8_t* pool_start = pool_view.used ? backing.data.get() + pool_view.offset : nullptr;
+  if (pool_view.used && pool_view.count > 0 && pool_start[pool_view.count - 1] == 0) {
+    // Every pool offset reaches the pool's own last zero: the pool is used
+    // where it was read.
+    pool_data_ = pool_start;
+    pool_used_ = pool_view.count;
+    pool_backing_ = backing.data;
+  } else {
+    if (pool_view.used) {
+      pool_.assign(pool_start, pool_start + pool_view.count);
+    } else {
+      pool_ = std::move(image.pool);
+    }
+    pool_used_ = static_cast<uint32_t>(pool_.size());
+    pool_.push_back(0);  // every pool offset now reaches a terminator
+    pool_data_ = pool_.data();
+  }
   categories_ = std::move(image.categories);
   load_flags_ = flags;
 
@@ -416,7 +434,7 @@ const char* DDicoHandler::ResolveString(int32_t ref) const {
   if (ref == -1) return "";
   if (ref < 0) return BuiltinString(-2 - ref);
   if (static_cast<uint32_t>(ref) >= pool_used_) return nullptr;
-  return reinterpret_cast<const char*>(pool_.data()) + ref;
+  return reinterpret_cast<const char*>(pool_data_) + ref;
 }
 
 int32_t DDicoHandler::Intern(std::string_view text) {
@@ -426,6 +444,12 @@ int32_t DDicoHandler::Intern(std::string_view text) {
   // The text may lie in the pool itself, which may move below: work on a copy.
   last_interned_text_.assign(text);
   text = last_interned_text_;
+  if (pool_backing_) {
+    // The first new text: the pool leaves the loaded image.
+    pool_.assign(pool_data_, pool_data_ + pool_used_);
+    pool_.push_back(0);
+    pool_backing_.reset();
+  }
   // Offset 0 would read as "no string": an empty pool starts with a spare zero.
   if (pool_used_ == 0) {
     pool_.assign(1, 0);
@@ -441,6 +465,7 @@ int32_t DDicoHandler::Intern(std::string_view text) {
   pool_.push_back(0);
   pool_used_ = static_cast<uint32_t>(pool_.size());
   pool_.push_back(0);
+  pool_data_ = pool_.data();
   last_interned_ = offset;
   return offset;
 }

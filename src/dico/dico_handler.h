@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -116,7 +117,7 @@ class DDicoHandler {
   // --- strings ---------------------------------------------------------------
   const char* ResolveString(int32_t ref) const;
   int32_t Intern(std::string_view text);
-  const std::vector<uint8_t>& Pool() const { return pool_; }
+  std::span<const uint8_t> Pool() const { return {pool_data_, pool_used_}; }
   const std::vector<NameIndexEntry>& NameIndexEntries() const { return name_index_; }
   uint32_t PoolUsed() const { return pool_used_; }
 
@@ -189,7 +190,12 @@ class DDicoHandler {
   std::vector<uint8_t> categories_;
   std::vector<TextRecord> category_texts_;
   std::unordered_map<const DDicoBase*, ObjectTextRecords> object_texts_;
-  std::vector<uint8_t> pool_;  // always holds pool_used_ bytes plus a terminating zero
+  // The pool: pool_used_ bytes at pool_data_, followed by a zero. It stays in
+  // the loaded image (kept alive by pool_backing_) until the first Intern
+  // copies it into pool_.
+  std::vector<uint8_t> pool_;
+  const uint8_t* pool_data_ = nullptr;
+  std::shared_ptr<uint8_t> pool_backing_;
   uint32_t pool_used_ = 0;
   int32_t last_interned_ = -1;
   std::string last_interned_text_;

@@ -181,7 +181,11 @@ Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes, ParseOptions op
     return Damaged(pool_at, "string pool of " + std::to_string(pool_size) +
                                 " bytes runs past the end of the image");
   }
-  img.pool.assign(pool.begin(), pool.end());
+  if (options.in_place) {
+    img.pool_in_place = {true, static_cast<size_t>(pool.data() - bytes.data()), pool_size};
+  } else {
+    img.pool.assign(pool.begin(), pool.end());
+  }
   if (Status s = ReadCategories(r, level, &img); !s.ok()) return s;
   return img;
 }

@@ -48,6 +48,7 @@ struct DicoImage {
     uint32_t count = 0;
   };
   std::array<InPlace, kKindCount> in_place;
+  InPlace pool_in_place;  // count = pool size; `pool` is empty then
   std::vector<uint8_t> pool;
   std::vector<uint8_t> categories;  // count x 257 bytes
 

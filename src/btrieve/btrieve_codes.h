@@ -28,9 +28,15 @@ enum Op : int {
   kOpStepNext = 24,
   kOpVersion = 26,
   kOpReset = 28,
+  kOpSetOwner = 29,
+  kOpClearOwner = 30,
+  kOpCreateIndex = 31,
+  kOpDropIndex = 32,
   kOpStepFirst = 33,
   kOpStepLast = 34,
   kOpStepPrevious = 35,
+  kOpGetByPercentage = 44,
+  kOpFindPercentage = 45,
   kGetKeyBias = 50,
 };
 
@@ -64,10 +70,12 @@ enum StatusCode : int16_t {
   kAccessDenied = 46,
   kInvalidAcs = 48,
   kInvalidKeyType = 49,
+  kOwnerAlreadySet = 50,
   kOwnerError = 51,
   kFileExists = 59,
   kFileLocked = 85,
   kIncompatibleMode = 88,
+  kAcsNotInFile = 136,
 };
 
 }  // namespace tavelnor::btrieve

@@ -45,7 +45,12 @@ int DataFile::MapError(int rc) const {
 
 int DataFile::Begin() {
   int rc = db_.Exec("BEGIN IMMEDIATE");
-  return rc == SQLITE_OK ? kOk : MapError(rc);
+  if (rc != SQLITE_OK) return MapError(rc);
+  // Another connection may have added or dropped a key since: write with
+  // the keys the file has now.
+  int status = Refresh();
+  if (status != kOk) (void)db_.Exec("ROLLBACK");
+  return status;
 }
 
 int DataFile::Finish(int status) {
@@ -130,11 +135,35 @@ int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos) {
     }
     AppendSequence(&k, seq);
   }
-  Statement::Scope scope(key_insert_);
-  key_insert_.BindInt(1, key.number);
-  key_insert_.BindBlob(2, k);
-  key_insert_.BindInt(3, pos);
-  int rc = key_insert_.Step();
+  bool fresh = true;  // a unique key never holds a value twice
+  if (key.duplicates()) fresh = SequenceOf(k) == 0;
+  {
+    Statement::Scope scope(key_insert_);
+    key_insert_.BindInt(1, key.number);
+    key_insert_.BindBlob(2, k);
+    key_insert_.BindInt(3, pos);
+    if (int rc = key_insert_.Step(); rc != SQLITE_DONE) return MapError(rc);
+  }
+  return fresh ? AdjustDistinct(key.number, 1) : kOk;
+}
+
+int DataFile::RemovedEntry(const KeyDef& key, const std::string& k) {
+  if (key.duplicates()) {
+    const std::string value = k.substr(0, key.length());
+    Entry next;
+    int st = Find(key.number, Seek::kAtLeast, value, &next);
+    if (st != kOk && st != kEndOfFile) return st;
+    if (st == kOk && next.k.compare(0, value.size(), value) == 0) return kOk;
+  }
+  return AdjustDistinct(key.number, -1);
+}
+
+int DataFile::AdjustDistinct(int num, int delta) {
+  Statement::Scope scope(adjust_);
+  const std::string name = DistinctName(num);  // bound, not copied
+  adjust_.BindText(1, name);
+  adjust_.BindInt(2, delta);
+  int rc = adjust_.Step();
   return rc == SQLITE_DONE ? kOk : MapError(rc);
 }
 
@@ -199,6 +228,7 @@ int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
       key_delete_one_.BindInt(1, key.number);
       key_delete_one_.BindBlob(2, before.k);
       if (int rc = key_delete_one_.Step(); rc != SQLITE_DONE) status = MapError(rc);
+      if (status == kOk) status = RemovedEntry(key, before.k);
     } else if (found != kKeyNotFound) {
       status = found;
     }
@@ -216,6 +246,16 @@ int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
 int DataFile::Delete(uint32_t pos) {
   if (int st = Begin(); st != kOk) return st;
   int status = kOk;
+  std::vector<std::pair<const KeyDef*, std::string>> removed;
+  for (const KeyDef& key : spec_.keys) {
+    Entry entry;
+    int st = EntryOf(key.number, pos, &entry);
+    if (st == kOk) {
+      removed.emplace_back(&key, std::move(entry.k));
+    } else if (st != kKeyNotFound) {
+      return Finish(st);
+    }
+  }
   {
     Statement::Scope scope(delete_rec_);
     delete_rec_.BindInt(1, pos);
@@ -230,6 +270,9 @@ int DataFile::Delete(uint32_t pos) {
     key_delete_pos_.BindInt(1, pos);
     if (int rc = key_delete_pos_.Step(); rc != SQLITE_DONE) status = MapError(rc);
   }
+  for (size_t i = 0; status == kOk && i < removed.size(); ++i) {
+    status = RemovedEntry(*removed[i].first, removed[i].second);
+  }
   return Finish(status);
 }
 
@@ -242,19 +285,44 @@ int DataFile::RecordCount(uint32_t* count) {
 
 int DataFile::DistinctValues(std::vector<uint32_t>* per_key) {
   per_key->clear();
-  Statement st;
-  if (int rc =
-          st.Prepare(db_.get(), "SELECT count(DISTINCT substr(k, 1, ?2)) FROM keys WHERE num = ?1");
-      rc != SQLITE_OK) {
-    return MapError(rc);
-  }
+  std::vector<size_t> missing;
   for (const KeyDef& key : spec_.keys) {
-    Statement::Scope scope(st);
-    st.BindInt(1, key.number);
-    st.BindInt(2, static_cast<int64_t>(key.length()));
-    if (int rc = st.Step(); rc != SQLITE_ROW) return MapError(rc);
-    per_key->push_back(static_cast<uint32_t>(st.Int(0)));
+    Statement::Scope scope(distinct_);
+    const std::string name = DistinctName(key.number);
+    distinct_.BindText(1, name);
+    int rc = distinct_.Step();
+    if (rc == SQLITE_DONE) missing.push_back(per_key->size());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return MapError(rc);
+    per_key->push_back(rc == SQLITE_ROW ? static_cast<uint32_t>(distinct_.Int(0)) : 0);
   }
+  if (missing.empty()) return kOk;
+  // Files written before the counts were kept: count once, and keep the
+  // counts from now on when the file can be written.
+  Statement count, store;
+  int rc =
+      count.Prepare(db_.get(), "SELECT count(DISTINCT substr(k, 1, ?2)) FROM keys WHERE num = ?1");
+  if (rc != SQLITE_OK) return MapError(rc);
+  for (size_t i : missing) {
+    Statement::Scope scope(count);
+    count.BindInt(1, spec_.keys[i].number);
+    count.BindInt(2, static_cast<int64_t>(spec_.keys[i].length()));
+    if (rc = count.Step(); rc != SQLITE_ROW) return MapError(rc);
+    (*per_key)[i] = static_cast<uint32_t>(count.Int(0));
+  }
+  if (Begin() != kOk) return kOk;
+  int status =
+      store.Prepare(db_.get(), "INSERT OR REPLACE INTO meta(name, value) VALUES (?1, ?2)") ==
+              SQLITE_OK
+          ? kOk
+          : kIoError;
+  for (size_t i = 0; status == kOk && i < missing.size(); ++i) {
+    Statement::Scope scope(store);
+    const std::string name = DistinctName(spec_.keys[missing[i]].number);
+    store.BindText(1, name);
+    store.BindInt(2, (*per_key)[missing[i]]);
+    if (store.Step() != SQLITE_DONE) status = kIoError;
+  }
+  (void)Finish(status);
   return kOk;
 }
 

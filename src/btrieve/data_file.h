@@ -9,6 +9,11 @@
 //                 record length, page size, version byte, flags, keys,
 //                 segments and collating sequences
 //     'owner'   = owner name ('' = none)
+//     'owner_mode' = Set Owner mode 0..3 (absent in files never owned: 0)
+//     'layout'  = counter raised by every change of keys or owner, so that
+//                 other connections reload the description (absent: 0)
+//     'distinct:N' = number of distinct values of key N, kept by every write
+//                 (absent: counted from the index at the next Stat)
 //   records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB)
 //     pos is the record's physical position (1 .. 2^32-1), never reused,
 //     stable for the record's life; physical order is pos order
@@ -31,6 +36,9 @@
 
 namespace tavelnor::btrieve {
 
+// The metadata name of key `num`'s distinct value count.
+inline std::string DistinctName(int num) { return "distinct:" + std::to_string(num); }
+
 // One index entry.
 struct Entry {
   std::string k;     // encoded key, with the sequence suffix on duplicate keys
@@ -52,7 +60,25 @@ class DataFile {
 
   const FileSpec& spec() const { return spec_; }
   const std::string& owner() const { return owner_; }
-  int SetOwner(const std::string& owner);
+  // Set Owner mode: 0/2 name needed for any access, 1/3 only for writes.
+  int owner_mode() const { return owner_mode_; }
+  // Stores the owner name ('' clears it) and mode.
+  int SetOwner(const std::string& owner, int mode);
+
+  // Index changes, each in one transaction. AddIndex takes the whole new
+  // description (the key `num` added, collating sequences it brought) and
+  // builds that key over the existing records; zero AUTOINCREMENT fields of
+  // the new key are numbered. DropIndex removes key `num`, and with
+  // `renumber` moves every higher key down by one.
+  int AddIndex(const FileSpec& spec, int num);
+  int DropIndex(int num, bool renumber);
+
+  // Ranks for percentages. `num` is a key number, or -1 for physical order.
+  // Count: entries (records); At: the entry of that rank (ranks from 0);
+  // RankBelow: how many entries sort before `k` (-1: before position `pos`).
+  int CountOf(int num, uint32_t* count);
+  int EntryAt(int num, uint32_t rank, Entry* out);
+  int RankBelow(int num, const std::string& k, uint32_t pos, uint32_t* rank);
 
   // Records. 43 when no record has that position.
   int Read(uint32_t pos, std::vector<uint8_t>* data);
@@ -82,14 +108,30 @@ class DataFile {
   int MapError(int rc) const;
   // Encoded entry for key `key` of `record`, or false when the key is null.
   bool Encode(const KeyDef& key, const uint8_t* record, std::string* k) const;
+  // Adds an index entry, counting a value new to the key.
   int AddEntry(const KeyDef& key, std::string k, uint32_t pos);
+  // After the entry `k` of `key` is gone: uncounts its value unless another
+  // entry still holds it.
+  int RemovedEntry(const KeyDef& key, const std::string& k);
+  int AdjustDistinct(int num, int delta);
+  // Saves the description and raises the layout counter.
+  int SaveSpec(const FileSpec& spec);
+  // Reloads description and owner when the layout counter moved.
+  int Refresh();
+  int SetMeta(const std::string& name, int64_t value);
+  // Renames a metadata row, or removes it when `to` is empty.
+  int RenameMeta(const std::string& from, const std::string& to);
+  int BuildIndex(const KeyDef& key);
   int FillAutoIncrement(std::vector<uint8_t>* record);
 
   Connection db_;
   FileSpec spec_;
   std::string owner_;
+  int owner_mode_ = 0;
+  int64_t layout_ = 0;
   Statement read_, step_next_, step_prev_, insert_rec_, update_rec_, delete_rec_;
   Statement key_insert_, key_delete_pos_, key_delete_one_, key_of_pos_, count_;
+  Statement adjust_, distinct_, layout_read_;
   Statement seek_[6];
 };
 

@@ -1,4 +1,5 @@
 // Creating and opening data files: schema, format check, damage check.
+#include <cstdlib>
 #include <string>
 
 #include "btrieve/btrieve_codes.h"
@@ -74,6 +75,15 @@ int DataFile::Create(const std::string& path, const FileSpec& spec, bool replace
       ok = st.Step() == SQLITE_DONE;
     }
   }
+  for (const KeyDef& key : spec.keys) {
+    Statement st;
+    ok = ok && st.Prepare(db.get(), "INSERT INTO meta(name, value) VALUES (?1, 0)") == SQLITE_OK;
+    if (ok) {
+      const std::string name = DistinctName(key.number);  // bound, not copied
+      st.BindText(1, name);
+      ok = st.Step() == SQLITE_DONE;
+    }
+  }
   ok = ok && db.Exec("COMMIT") == SQLITE_OK;
   if (!ok) {
     (void)db.Exec("ROLLBACK");
@@ -113,8 +123,15 @@ int DataFile::Load() {
   if (!MetaValue(db, "spec", &spec_blob, &rc) || !MetaValue(db, "owner", &owner_, &rc)) {
     return kIoError;
   }
+  std::string layout;
+  if (MetaValue(db, "layout", &layout, &rc)) layout_ = std::atoll(layout.c_str());
+  std::string mode;
+  if (MetaValue(db, "owner_mode", &mode, &rc) && mode.size() == 1 && mode[0] >= '0' &&
+      mode[0] <= '3') {
+    owner_mode_ = mode[0] - '0';
+  }
   const auto* bytes = reinterpret_cast<const uint8_t*>(spec_blob.data());
-  if (ParseFileSpec({bytes, spec_blob.size()}, &spec_) != kOk) return kIoError;
+  if (ParseFileSpec({bytes, spec_blob.size()}, &spec_, true) != kOk) return kIoError;
   // A file cut short still opens in SQLite; its header names more pages than
   // the file holds.
   Statement pages;
@@ -151,6 +168,9 @@ int DataFile::Prepare() {
       {&key_delete_one_, "DELETE FROM keys WHERE num = ?1 AND k = ?2"},
       {&key_of_pos_, "SELECT k FROM keys WHERE pos = ?1 AND num = ?2"},
       {&count_, "SELECT count(*) FROM records"},
+      {&adjust_, "UPDATE meta SET value = value + ?2 WHERE name = ?1"},
+      {&distinct_, "SELECT value FROM meta WHERE name = ?1"},
+      {&layout_read_, "SELECT value FROM meta WHERE name = 'layout'"},
   };
   for (const Item& item : items) {
     if (item.st->Prepare(db, item.sql) != SQLITE_OK) return kIoError;
@@ -158,17 +178,6 @@ int DataFile::Prepare() {
   for (int i = 0; i < 6; ++i) {
     if (seek_[i].Prepare(db, kSeekSql[i]) != SQLITE_OK) return kIoError;
   }
-  return kOk;
-}
-
-int DataFile::SetOwner(const std::string& owner) {
-  Statement st;
-  if (st.Prepare(db_.get(), "UPDATE meta SET value = ?1 WHERE name = 'owner'") != SQLITE_OK) {
-    return kIoError;
-  }
-  st.BindText(1, owner);
-  if (st.Step() != SQLITE_DONE) return kIoError;
-  owner_ = owner;
   return kOk;
 }
 

@@ -73,11 +73,16 @@ int DoOpen(Registry& registry, const Call& call) {
     file->path = path;
     if (int st = DataFile::Open(path, &file->data); st != kOk) return st;
   }
-  if (!file->data->owner().empty() && file->data->owner() != owner) return kOwnerError;
+  // Owner modes 1 and 3 let a caller without the name read, not write.
+  bool owner_missing = false;
+  if (!file->data->owner().empty() && file->data->owner() != owner) {
+    if (!owner.empty() || (file->data->owner_mode() & 1) == 0) return kOwnerError;
+    owner_missing = true;
+  }
   auto cursor = std::make_unique<Cursor>();
   cursor->file = file;
   cursor->client = call.client;
-  cursor->read_only = mode == -2;
+  cursor->read_only = mode == -2 || owner_missing;
   file->opens++;
   file->exclusive = exclusive;
   registry.Remember(file);
@@ -136,7 +141,9 @@ int16_t Dispatch(const Call& call) {
   if (op == kOpOpen) return static_cast<int16_t>(DoOpen(registry, call));
   Cursor* cursor = registry.Find(call.pos_block, call.client);
   bool known = (op >= kOpClose && op <= kOpStat) || op == kOpGetPosition || op == kOpGetDirect ||
-               op == kOpStepNext || (op >= kOpStepFirst && op <= kOpStepPrevious) ||
+               op == kOpStepNext || (op >= kOpSetOwner && op <= kOpDropIndex) ||
+               (op >= kOpStepFirst && op <= kOpStepPrevious) || op == kOpGetByPercentage ||
+               op == kOpFindPercentage ||
                (op >= kOpGetEqual + kGetKeyBias && op <= kOpGetLast + kGetKeyBias);
   if (!known) return kInvalidOperation;
   if (cursor == nullptr) return kFileNotOpen;
@@ -163,6 +170,24 @@ int16_t Dispatch(const Call& call) {
       break;
     case kOpGetDirect:
       st = DoGetDirect(*cursor, call);
+      break;
+    case kOpSetOwner:
+      st = DoSetOwner(*cursor, call);
+      break;
+    case kOpClearOwner:
+      st = DoClearOwner(*cursor, call);
+      break;
+    case kOpCreateIndex:
+      st = DoCreateIndex(*cursor, call);
+      break;
+    case kOpDropIndex:
+      st = DoDropIndex(registry, *cursor, call);
+      break;
+    case kOpGetByPercentage:
+      st = DoGetByPercentage(*cursor, call);
+      break;
+    case kOpFindPercentage:
+      st = DoFindPercentage(*cursor, call);
       break;
     case kOpStepFirst:
     case kOpStepLast:

@@ -37,6 +37,12 @@ int DoGet(Cursor& cursor, const Call& call, int base_op, bool key_only);
 int DoStep(Cursor& cursor, const Call& call, int base_op);
 int DoGetPosition(Cursor& cursor, const Call& call);
 int DoGetDirect(Cursor& cursor, const Call& call);
+int DoCreateIndex(Cursor& cursor, const Call& call);
+int DoDropIndex(Registry& registry, Cursor& cursor, const Call& call);
+int DoSetOwner(Cursor& cursor, const Call& call);
+int DoClearOwner(Cursor& cursor, const Call& call);
+int DoGetByPercentage(Cursor& cursor, const Call& call);
+int DoFindPercentage(Cursor& cursor, const Call& call);
 
 // Copies a record into the caller's data buffer: 22 when it does not fit (a
 // variable-length record is cut to fit, a fixed one is not written).

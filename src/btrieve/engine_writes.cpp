@@ -54,8 +54,11 @@ int DoInsert(Cursor& cursor, const Call& call) {
   if (int st = RecordFromCall(cursor, call, &record); st != kOk) return st;
   const KeyDef* key = nullptr;
   if (int st = WriteKey(cursor, call, &key); st != kOk) return st;
+  const int number = key ? key->number : -1;
   uint32_t pos = 0;
   if (int st = cursor.data().Insert(&record, &pos); st != kOk) return st;
+  // The write may have reloaded the keys another connection changed.
+  key = key ? cursor.data().spec().FindKey(number) : nullptr;
   std::memcpy(call.data, record.data(), record.size());  // AUTOINCREMENT values filled in
   cursor.physical = Cursor::Physical::kOn;
   cursor.physical_pos = pos;
@@ -72,8 +75,10 @@ int DoUpdate(Cursor& cursor, const Call& call) {
   const KeyDef* key = nullptr;
   if (int st = WriteKey(cursor, call, &key); st != kOk) return st;
   const uint32_t pos = cursor.physical_pos;
+  const int number = key ? key->number : -1;
   int st = cursor.data().Update(pos, record);
   if (st == kInvalidRecordAddress) return kInvalidPositioning;
+  key = key ? cursor.data().spec().FindKey(number) : nullptr;
   if (st != kOk || key == nullptr) return st;
   if (key->number == cursor.logical_key) {
     if (int s = SetLogical(cursor, *key, pos); s != kOk) return s;

@@ -13,7 +13,6 @@ namespace {
 
 constexpr size_t kHeaderSize = 16;
 constexpr size_t kSegmentSize = 16;
-constexpr int kMaxKeys = 119;
 constexpr size_t kMaxKeyLength = 255;
 constexpr uint16_t kSharedKeyFlags =
     kKeyDup | kKeyRepeatDups | kKeyModifiable | kKeyNullAll | kKeyNullAny;
@@ -99,6 +98,27 @@ int ReadSegment(ByteReader& r, const FileSpec& spec, Segment* seg, uint8_t* key_
   return kOk;
 }
 
+// One key: segments up to the first without the SEG flag. `number` gets the
+// key number byte of the first segment.
+int ReadKey(ByteReader& r, const FileSpec& spec, KeyDef* key, uint8_t* number) {
+  bool more = true;
+  while (more) {
+    if (r.Remaining() < kSegmentSize) return kDataBufferTooShort;
+    Segment seg;
+    uint8_t n = 0;
+    if (int st = ReadSegment(r, spec, &seg, &n); st != kOk) return st;
+    if (key->segments.empty()) {
+      *number = n;
+    } else if ((seg.flags & kSharedKeyFlags) != (key->flags() & kSharedKeyFlags)) {
+      return kInconsistentKeyFlags;
+    }
+    more = (seg.flags & kKeySegmented) != 0;
+    key->segments.push_back(seg);
+  }
+  if (key->length() > kMaxKeyLength) return kKeyLengthError;
+  return kOk;
+}
+
 }  // namespace
 
 size_t KeyDef::length() const {
@@ -120,7 +140,19 @@ size_t FileSpec::SegmentCount() const {
   return n;
 }
 
-int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out) {
+int ParseKeySegments(std::span<const uint8_t> data, const FileSpec& spec, KeyDef* out,
+                     size_t* used) {
+  ByteReader r(data);
+  KeyDef key;
+  uint8_t number = 0;
+  if (int st = ReadKey(r, spec, &key, &number); st != kOk) return st;
+  key.number = number;
+  *used = data.size() - r.Remaining();
+  *out = std::move(key);
+  return kOk;
+}
+
+int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out, bool stored) {
   ByteReader r(data);
   FileSpec spec;
   uint8_t key_count = 0;
@@ -138,21 +170,9 @@ int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out) {
   std::set<int> numbers;
   for (int k = 0; k < key_count; ++k) {
     KeyDef key;
-    bool more = true;
-    while (more) {
-      if (r.Remaining() < kSegmentSize) return kDataBufferTooShort;
-      Segment seg;
-      uint8_t number = 0;
-      if (int st = ReadSegment(r, spec, &seg, &number); st != kOk) return st;
-      if (key.segments.empty()) {
-        key.number = (spec.flags & kFileSpecifyKeyNums) ? number : static_cast<uint8_t>(k);
-      } else if ((seg.flags & kSharedKeyFlags) != (key.flags() & kSharedKeyFlags)) {
-        return kInconsistentKeyFlags;
-      }
-      more = (seg.flags & kKeySegmented) != 0;
-      key.segments.push_back(seg);
-    }
-    if (key.length() > kMaxKeyLength) return kKeyLengthError;
+    uint8_t number = 0;
+    if (int st = ReadKey(r, spec, &key, &number); st != kOk) return st;
+    key.number = (stored || (spec.flags & kFileSpecifyKeyNums)) ? number : static_cast<uint8_t>(k);
     if (key.number >= kMaxKeys || !numbers.insert(key.number).second) return kInvalidKeyNumber;
     spec.keys.push_back(std::move(key));
   }

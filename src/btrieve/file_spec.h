@@ -66,6 +66,7 @@ enum KeyType : uint8_t {
 };
 
 inline constexpr size_t kAcsBlockSize = 265;
+inline constexpr int kMaxKeys = 119;  // key numbers 0 .. 118
 inline constexpr uint8_t kDefaultVersionByte = 0x70;
 
 struct Segment {
@@ -102,8 +103,16 @@ struct FileSpec {
 };
 
 // Parses a Create data buffer. Returns 0 or the Btrieve status that rejects
-// it (22, 24, 26, 27, 28, 29, 45, 48, 49).
-int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out);
+// it (22, 24, 26, 27, 28, 29, 45, 48, 49). `stored` reads the stored layout,
+// where byte 14 of each key's first segment always holds its number (keys
+// added or dropped later leave numbers that are not their places).
+int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out, bool stored = false);
+
+// Parses the segments of one key (a Create Index buffer) against `spec`. The
+// key number is byte 14 of the first segment; `used` gets the bytes the
+// segments took. 22, 27, 29, 45, 49.
+int ParseKeySegments(std::span<const uint8_t> data, const FileSpec& spec, KeyDef* out,
+                     size_t* used);
 
 // The stored (Create) layout of `spec`; ParseFileSpec reads it back.
 std::vector<uint8_t> SerializeFileSpec(const FileSpec& spec);

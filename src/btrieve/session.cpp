@@ -76,6 +76,12 @@ void Registry::DetachClient(const ClientId& client) {
   }
 }
 
+void Registry::ForEachCursor(const SharedFile* file, const std::function<void(Cursor&)>& fn) {
+  for (auto& [handle, cursor] : cursors_) {
+    if (cursor->file.get() == file) fn(*cursor);
+  }
+}
+
 std::shared_ptr<SharedFile> Registry::OpenFile(const std::string& path) {
   auto it = files_.find(Identity(path));
   return it == files_.end() ? nullptr : it->second;

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -68,6 +69,8 @@ class Registry {
   void Detach(uint8_t* block);
   // Closes every cursor of `client`.
   void DetachClient(const ClientId& client);
+  // Runs `fn` on every cursor open on `file`, in any client.
+  void ForEachCursor(const SharedFile* file, const std::function<void(Cursor&)>& fn);
 
   // The process-wide file record for `path`, if any is open.
   std::shared_ptr<SharedFile> OpenFile(const std::string& path);

@@ -180,7 +180,7 @@ TEST_F(BadInput, OwnerNameMustMatch) {
   {
     std::unique_ptr<DataFile> file;
     ASSERT_EQ(DataFile::Open(path_, &file), 0);
-    ASSERT_EQ(file->SetOwner("secret"), 0);
+    ASSERT_EQ(file->SetOwner("secret", 0), 0);
   }
   EXPECT_EQ(b_.Open(path_), kOwnerError);
   EXPECT_EQ(b_.Open(path_, 0, "Secret"), kOwnerError);

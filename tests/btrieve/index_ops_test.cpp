@@ -1,0 +1,274 @@
+// Create Index and Drop Index on an open file: key numbers, the index built
+// over the records already there, statuses of bad key definitions, and the
+// currency that survives or is lost.
+#include <algorithm>
+#include <random>
+
+#include "btrieve/data_file.h"
+#include "record_fixture.h"
+
+namespace tavelnor::btrieve::testing {
+namespace {
+
+// The segments of one key as Create Index takes them.
+std::vector<uint8_t> KeySpec(const std::vector<SegmentDef>& segments) {
+  std::vector<uint8_t> spec = MakeSpec(kRecLen, {segments});
+  return {spec.begin() + 16, spec.end()};
+}
+
+// Distinct codes (key 2 is unique), in an order unrelated to the ids.
+int16_t CodeOf(int32_t id) { return static_cast<int16_t>(id * 37 % 101 - 50); }
+
+// key 3 in the tests: name ascending, then code descending, duplicates.
+const std::vector<SegmentDef> kNameCode = {{5, 4, kKeyDup, kTypeString},
+                                           {9, 2, kKeyDup | kKeyDescending, kTypeInteger}};
+
+class IndexOps : public RecordFile {
+ protected:
+  int16_t CreateIndex(std::vector<uint8_t> spec, int key_num, Block* block = nullptr) {
+    Block& b = block ? *block : b_;
+    b.len = static_cast<uint32_t>(spec.size());
+    return b.Call(kOpCreateIndex, spec.data(), &b.len, key_num);
+  }
+  int16_t DropIndex(int key_num) {
+    b_.len = 0;
+    return b_.Call(kOpDropIndex, nullptr, &b_.len, key_num);
+  }
+  // Ids in the order of key `num`, First to Last, from `block`.
+  std::vector<int32_t> Walk(int num, Block* block = nullptr) {
+    std::vector<int32_t> ids;
+    for (int32_t id = ReadId(kOpGetFirst, num, block); id > -1000;
+         id = ReadId(kOpGetNext, num, block)) {
+      ids.push_back(id);
+    }
+    return ids;
+  }
+  // Stat -1: the key numbers of every key, in the order Stat gives them.
+  std::vector<int> KeyNumbers() {
+    std::vector<uint8_t> stat(1920);
+    b_.len = static_cast<uint32_t>(stat.size());
+    EXPECT_EQ(b_.Call(kOpStat, stat.data(), &b_.len, -1), 0);
+    std::vector<int> numbers;
+    bool first = true;
+    for (size_t off = 16; off + 16 <= b_.len; off += 16) {
+      if (first) numbers.push_back(stat[off + 14]);
+      first = (LoadFlags(stat, off) & kKeySegmented) == 0;
+    }
+    EXPECT_EQ(numbers.size(), stat[4]);
+    return numbers;
+  }
+  static uint16_t LoadFlags(const std::vector<uint8_t>& stat, size_t off) {
+    return static_cast<uint16_t>(stat[off + 4] | (stat[off + 5] << 8));
+  }
+  // The same records in a shuffled order.
+  void InsertMany() {
+    std::vector<int32_t> ids(40);
+    for (int i = 0; i < 40; ++i) ids[i] = i + 1;
+    std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
+    const char* names[] = {"ab", "b", "aa", "zz", "b"};
+    for (int32_t id : ids) Insert(id, names[id % 5], CodeOf(id));
+  }
+};
+
+TEST_F(IndexOps, IndexBuiltOverRecordsOrdersThemLikeAFreshOne) {
+  InsertMany();
+  ASSERT_EQ(CreateIndex(KeySpec(kNameCode), 0), 0);
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2, 3}));
+  std::vector<int32_t> built = Walk(3);
+
+  // A file created with the key from the start, records inserted alike.
+  Block fresh;
+  std::string other = dir_.File("fresh.btr");
+  ASSERT_EQ(fresh.Create(other, MakeSpec(kRecLen, {{{1, 4, 0, kTypeInteger}}, kNameCode})), 0);
+  ASSERT_EQ(fresh.Open(other), 0);
+  std::vector<int32_t> ids(40);
+  for (int i = 0; i < 40; ++i) ids[i] = i + 1;
+  std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
+  const char* names[] = {"ab", "b", "aa", "zz", "b"};
+  for (int32_t id : ids) {
+    auto r = Rec(id, names[id % 5], CodeOf(id));
+    ASSERT_EQ(fresh.Write(kOpInsert, r, 0), 0);
+  }
+  EXPECT_EQ(built, Walk(1, &fresh));
+  ASSERT_EQ(built.size(), 40u);
+  ASSERT_EQ(fresh.Close(), 0);
+
+  // The key survives a reopen and new records join it.
+  ASSERT_EQ(b_.Close(), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+  Insert(41, "a", 1000);
+  EXPECT_EQ(ReadId(kOpGetFirst, 3), 41);
+}
+
+TEST_F(IndexOps, KeyNumbersExplicitOrLowestFree) {
+  ASSERT_EQ(CreateIndex(KeySpec({{11, 2, kKeyDup, kTypeInteger}}), 0x80 + 7), 0);
+  EXPECT_EQ(CreateIndex(KeySpec({{11, 2, kKeyDup, kTypeInteger}}), 0x80 + 7), kInvalidKeyNumber);
+  EXPECT_EQ(CreateIndex(KeySpec({{11, 2, kKeyDup, kTypeInteger}}), 0x80 + 119), kInvalidKeyNumber);
+  ASSERT_EQ(DropIndex(0x80 + 1), 0);  // a gap at 1, others keep their numbers
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 2, 7}));
+  ASSERT_EQ(CreateIndex(KeySpec({{5, 4, kKeyDup, kTypeString}}), 0), 0);
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2, 7}));
+  ASSERT_EQ(CreateIndex(KeySpec({{5, 2, kKeyDup, kTypeString}}), 0), 0);
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2, 3, 7}));
+  // Numbers with gaps are kept across a reopen.
+  ASSERT_EQ(b_.Close(), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2, 3, 7}));
+  Insert(5, "x", 1);
+  EXPECT_EQ(ReadId(kOpGetFirst, 7), 5);
+  EXPECT_EQ(ReadId(kOpGetFirst, 6), -1000 - kInvalidKeyNumber);
+}
+
+TEST_F(IndexOps, BadKeyDefinitionsAreRefused) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> spec;
+    int16_t status;
+  };
+  std::vector<uint8_t> dangling = KeySpec({{1, 2, kKeySegmented, kTypeInteger}});
+  std::vector<uint8_t> odd_tail = KeySpec({{1, 2, 0, kTypeInteger}});
+  odd_tail.resize(odd_tail.size() + 5);
+  const Case cases[] = {
+      {"past the record", KeySpec({{31, 4, 0, kTypeInteger}}), kKeyPositionError},
+      {"position 0", KeySpec({{0, 2, 0, kTypeInteger}}), kKeyPositionError},
+      {"bad length", KeySpec({{1, 3, 0, kTypeInteger}}), kKeyLengthError},
+      {"unknown type", KeySpec({{1, 4, 0, 12}}), kInvalidKeyType},
+      {"mixed flags",
+       KeySpec({{1, 2, kKeyDup, kTypeInteger}, {3, 2, kKeyModifiable, kTypeInteger}}),
+       kInconsistentKeyFlags},
+      {"short buffer", std::vector<uint8_t>(10, 0), kDataBufferTooShort},
+      {"segment missing", dangling, kDataBufferTooShort},
+      {"stray bytes", odd_tail, kDataBufferTooShort},
+      {"ACS not in file", KeySpec({{5, 4, kKeyAlternate, kTypeString}}), kAcsNotInFile},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CreateIndex(c.spec, 0), c.status) << c.what;
+  }
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(IndexOps, UniqueIndexOverDuplicatesFailsWhole) {
+  Insert(1, "aa", 1);
+  Insert(2, "aa", 2);
+  EXPECT_EQ(CreateIndex(KeySpec({{5, 4, 0, kTypeString}}), 0), kDuplicateKey);
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(ReadId(kOpGetFirst, 3), -1000 - kInvalidKeyNumber);
+  Insert(3, "aa", 3);  // the records are untouched and still writable
+  EXPECT_EQ(Count(), 3u);
+}
+
+TEST_F(IndexOps, FullFileRefusesAnotherKey) {
+  for (int i = 3; i < kMaxKeys; ++i) {
+    ASSERT_EQ(CreateIndex(KeySpec({{11, 2, kKeyDup, kTypeInteger}}), 0), 0) << i;
+  }
+  EXPECT_EQ(CreateIndex(KeySpec({{11, 2, kKeyDup, kTypeInteger}}), 0), kKeyCountError);
+  EXPECT_EQ(KeyNumbers().back(), kMaxKeys - 1);
+}
+
+TEST_F(IndexOps, AutoIncrementIndexNumbersZeroFields) {
+  Insert(1, "a", 1);  // payload bytes are zero
+  Insert(2, "b", 2);
+  auto r = Rec(3, "c", 3);
+  r[10] = 9;  // field at 11..12 = 9
+  ASSERT_EQ(b_.Write(kOpInsert, r, 0), 0);
+  ASSERT_EQ(CreateIndex(KeySpec({{11, 2, 0, kTypeAutoIncrement}}), 0), 0);
+  std::vector<uint8_t> rec;
+  std::vector<int> values;
+  for (int16_t st = b_.Read(kOpStepFirst, &rec, 0); st == 0; st = b_.Read(kOpStepNext, &rec, 0)) {
+    values.push_back(rec[10] | (rec[11] << 8));
+  }
+  EXPECT_EQ(values, (std::vector<int>{10, 11, 9}));
+  EXPECT_EQ(Walk(3), (std::vector<int32_t>{3, 1, 2}));
+}
+
+TEST_F(IndexOps, AlternateSequenceSentWithTheKey) {
+  Insert(1, "ab", 1);
+  Insert(2, "ba", 2);
+  std::vector<uint8_t> spec = KeySpec({{5, 4, kKeyAlternate | kKeyDup, kTypeString}});
+  std::vector<uint8_t> acs(kAcsBlockSize, 0);
+  acs[0] = 0xAC;
+  std::memcpy(acs.data() + 1, "REVERSE", 7);
+  for (int i = 0; i < 256; ++i) acs[9 + i] = static_cast<uint8_t>(255 - i);
+  spec.insert(spec.end(), acs.begin(), acs.end());
+  ASSERT_EQ(CreateIndex(spec, 0), 0);
+  EXPECT_EQ(Walk(3), (std::vector<int32_t>{2, 1}));
+  // A second key naming the same sequence reuses it.
+  ASSERT_EQ(CreateIndex(spec, 0), 0);
+  std::vector<uint8_t> stat(4096);
+  b_.len = static_cast<uint32_t>(stat.size());
+  ASSERT_EQ(b_.Call(kOpStat, stat.data(), &b_.len, -1), 0);
+  EXPECT_EQ(b_.len, 16u + 16u * 5 + kAcsBlockSize);
+}
+
+TEST_F(IndexOps, CreateIndexKeepsCurrency) {
+  for (int i = 1; i <= 4; ++i) Insert(i, "n", static_cast<int16_t>(i));
+  b_.SetKey(IntKey(2).data(), 4);
+  ASSERT_EQ(ReadId(kOpGetEqual, 0), 2);
+  ASSERT_EQ(CreateIndex(KeySpec(kNameCode), 0), 0);
+  EXPECT_EQ(ReadId(kOpGetNext, 0), 3);
+  EXPECT_EQ(ReadId(kOpStepNext, 0), 4);
+}
+
+TEST_F(IndexOps, DropIndexRenumbersOrKeepsNumbers) {
+  Insert(1, "b", 20);
+  Insert(2, "a", 10);
+  Insert(3, "c", 30);
+  Block other;
+  ASSERT_EQ(other.Open(path_), 0);
+  ASSERT_EQ(ReadId(kOpGetFirst, 2, &other), 2);  // other block on code order
+  ASSERT_EQ(DropIndex(1), 0);                    // key 2 becomes key 1
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1}));
+  EXPECT_EQ(ReadId(kOpGetNext, 1, &other), 1);  // its currency followed the renumbering
+  EXPECT_EQ(ReadId(kOpGetFirst, 2), -1000 - kInvalidKeyNumber);
+  EXPECT_EQ(Walk(1), (std::vector<int32_t>{2, 1, 3}));
+  EXPECT_EQ(DropIndex(5), kInvalidKeyNumber);
+  EXPECT_EQ(DropIndex(125), kInvalidKeyNumber);
+
+  ASSERT_EQ(ReadId(kOpGetFirst, 1), 2);
+  ASSERT_EQ(DropIndex(0x80 + 1), 0);  // the current key goes, numbers stay
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0}));
+  EXPECT_EQ(ReadId(kOpGetNext, 1), -1000 - kInvalidKeyNumber);
+  EXPECT_EQ(ReadId(kOpGetNext, 0), -1000 - kInvalidPositioning);  // logical currency lost
+  EXPECT_EQ(ReadId(kOpStepNext, 0), 3);                           // physical currency stays
+  ASSERT_EQ(other.Close(), 0);
+}
+
+TEST_F(IndexOps, KeysChangedThroughAnotherConnectionAreFollowed) {
+  Insert(1, "bb", 1);
+  std::unique_ptr<DataFile> other;
+  ASSERT_EQ(DataFile::Open(path_, &other), 0);
+  FileSpec spec = other->spec();
+  KeyDef name;
+  name.number = 3;
+  name.segments.push_back(Segment{5, 4, kKeyDup | kKeyExtType, kTypeString, 0, 0, kTypeString});
+  spec.keys.push_back(name);
+  ASSERT_EQ(other->AddIndex(spec, 3), 0);
+  ASSERT_EQ(other->DropIndex(0, true), 0);  // keys 1..3 become 0..2
+  // This block's next write uses the keys the file has now.
+  auto r = Rec(2, "aa", 2);
+  ASSERT_EQ(b_.Write(kOpInsert, r, 0), 0);
+  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(Walk(2), (std::vector<int32_t>{2, 1}));
+  // A key built from a description that changed meanwhile is refused.
+  FileSpec stale = other->spec();
+  ASSERT_EQ(b_.Close(), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+  ASSERT_EQ(CreateIndex(KeySpec({{9, 2, kKeyDup, kTypeInteger}}), 0), 0);
+  name.number = 5;
+  stale.keys.push_back(name);
+  EXPECT_EQ(other->AddIndex(stale, 5), kFileLocked);
+}
+
+TEST_F(IndexOps, ReadOnlyOpenCannotChangeIndexes) {
+  Block ro;
+  ASSERT_EQ(b_.Close(), 0);
+  ASSERT_EQ(ro.Open(path_, -2), 0);
+  EXPECT_EQ(CreateIndex(KeySpec(kNameCode), 0, &ro), kAccessDenied);
+  ro.len = 0;
+  EXPECT_EQ(ro.Call(kOpDropIndex, nullptr, &ro.len, 1), kAccessDenied);
+  ASSERT_EQ(ro.Close(), 0);
+  ASSERT_EQ(b_.Open(path_), 0);
+}
+
+}  // namespace
+}  // namespace tavelnor::btrieve::testing

@@ -3,9 +3,32 @@
 // AssignOffsets, TakesSpace, SetOffset) differ by family.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
 #include "dico/dico_base.h"
+#include "foundation/chaine.h"
 
 namespace tavelnor::dico {
+
+class DKey;
+class DLink;
+
+// Table flags (the flags word of a table).
+namespace tflag {
+inline constexpr uint32_t kVariableLength = 0x0001, kBlankTruncation = 0x0002,
+                          kVatsAllocation = 0x0800, kParentDirectory = 0x10000,
+                          kCommonFolder = 0x20000, kTitle7 = 0x100000, kTitle8 = 0x200000;
+}  // namespace tflag
+
+// Page sizes: created with 512, enlarged by 512 up to 4096.
+inline constexpr uint32_t kMinPageSize = 512, kPageStep = 512, kMaxPageSize = 4096;
+// Bit 0x1 of a key's flags: duplicates allowed. Bit 0x100: a new segment's flag.
+inline constexpr uint32_t kKeyDuplicates = 0x1, kNewSegmentFlag = 0x100;
+// How many key segments a table with this page size may hold in all.
+uint32_t SegmentLimit(uint32_t page_size);
 
 // Class part accessors shared by the families below.
 #define TAVELNOR_DICO_CTOR(Class, Base) \
@@ -39,9 +62,37 @@ class DRubricTable : public DRubric {
   void SetVersionUser(uint32_t v) { SetWord(91, v); }
   uint32_t GetRecordLength() const { return UnitSize(); }
   uint32_t GetExtendedRecordLength() const { return UnitSize() + GetMemorySize(); }
+  // The record length with the data file's per-record overhead (2 bytes, 8
+  // per key allowing duplicates, and the variable-length part's pointers),
+  // saturated at UINT32_MAX.
+  uint32_t GetPhysicalRecordLength() const;
+  // The page size from 512 to 4096 that wastes the least per page for the
+  // physical record length (the smallest among equals; 4096 when no page
+  // holds a record).
+  uint32_t ComputeBestPageSize() const;
+  // The data file name: the default file name or the table name, its title
+  // cut by the 7/8-character flags, with the root's default extension (or
+  // "btr") when it has none and the table lies directly under the root.
+  Chaine GetFileName() const;
   // The unit size becomes the size of the record-layout node (first child).
   uint32_t RecomputeSize() override;
   void ResetClassFields() override;
+
+  // Walks in tree order (under the handler lock).
+  std::vector<DKey*> GetKeys() const;
+  std::vector<DLink*> GetLinks() const;
+  std::vector<DDicoBase*> GetFields() const;     // fields, structures, arrays, user areas
+  std::vector<DDicoBase*> GetVariables() const;  // the DVariable family only
+  // A field of this table by name (name group 2), or null.
+  DDicoBase* FindField(std::string_view name) const;
+
+  // Key segments: the total over the table's keys and what the page size
+  // allows (see SegmentLimit).
+  uint32_t GetTableSegmentCount() const;
+  bool CanAddKeySegment() const { return GetTableSegmentCount() < SegmentLimit(GetPageSize()); }
+  bool CanEnlargePage() const { return GetPageSize() < kMaxPageSize; }
+  // Adds 512 to the page size; false (and nothing changed) at 4096 and above.
+  bool EnlargePage();
 };
 
 class DSystem : public DRubric {
@@ -72,6 +123,10 @@ class DTitleVar : public DTitle {
 class DTitleKey : public DTitle {
  public:
   TAVELNOR_DICO_CTOR(DTitleKey, DTitle)
+  // A new key as the last child. Under a table whose page size allows no
+  // more segments the user is asked (message seam) whether to enlarge the
+  // page; null when nothing was added.
+  DKey* AddKey();
 };
 class DTitleLink : public DTitle {
  public:
@@ -89,6 +144,11 @@ class DTitleMemory : public DTitle {
 class DKey : public DDicoBase {
  public:
   TAVELNOR_DICO_CTOR(DKey, DDicoBase)
+  // The number of children (all kinds).
+  uint32_t GetSegmentCount() const { return static_cast<uint32_t>(Children().size()); }
+  // A new plain segment (flag 0x100) as the last child, with the same page
+  // size check as DTitleKey::AddKey; null when nothing was added.
+  DDicoBase* AddSegment();
 };
 
 class DLink : public DDicoBase {
@@ -185,6 +245,9 @@ class DSegment : public DDicoBase {
   void SetOffset(uint32_t offset) override { SetWord(67, offset); }
   const char* TypeText() const override { return StringAt(71); }
   uint32_t TypeCode() const override { return Byte(75); }
+  // The position in the record: the offset, plus the attached field's
+  // offset for an attached segment; nullopt when that field is missing.
+  std::optional<uint32_t> GetSegmentPosition() const;
   void ResetClassFields() override;
 };
 class DSegmentAttached : public DSegment {
@@ -196,6 +259,8 @@ class DSubLink : public DDicoBase {
  public:
   TAVELNOR_DICO_CTOR(DSubLink, DDicoBase)
   uint32_t Offset() const { return Word(67); }
+  // As DSegment::GetSegmentPosition.
+  std::optional<uint32_t> GetSegmentPosition() const;
 };
 class DSubLinkAttached : public DSubLink {
  public:

@@ -113,8 +113,10 @@ Result<uint16_t> LanguageFromKey(std::string_view key) {
   if (key == "en") return uint16_t{1033};
   const auto id = TextAsInteger(key);
   if (key.empty() || !id || *id < 1 || *id > 0xFFFF) {
-    return Status::InvalidArgument("\"" + std::string(key) +
-                                   "\" is not a language (fr, de, en or a language id)");
+    std::string message = "\"";  // built in place: GCC 12 misreads "x" + std::string&& (-Wrestrict)
+    message += key;
+    message += "\" is not a language (fr, de, en or a language id)";
+    return Status::InvalidArgument(message);
   }
   return static_cast<uint16_t>(*id);
 }

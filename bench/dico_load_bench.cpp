@@ -12,7 +12,6 @@
 #include <zlib.h>
 
 #include "bench/synthetic_dico.h"
-#include "dico/dico_file.h"
 #include "dico/gzip_stream.h"
 #include "foundation/platform/files.h"
 #include "tavelnor/zavl.h"

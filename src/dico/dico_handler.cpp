@@ -46,11 +46,9 @@ void DDicoHandler::Reset() {
   categories_.clear();
   category_texts_.clear();
   object_texts_.clear();
-  category_dictionary_.clear();
   name_index_.clear();
   countries_.clear();
   macros_.clear();
-  table_map_.clear();
   translations_.Clear();
   last_id_ = 0;
   lowest_user_id_ = -1;
@@ -297,7 +295,6 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
       if (l.alt_id) alt_ids_.Insert(l.alt_id, l.id);
       const char* name = l.name ? ResolveString(l.name) : nullptr;
       if (!name) continue;
-      if (kind == kRubricTable) table_map_.emplace(name, static_cast<DRubricTable*>(l.object));
       if (name_index && group != 7) {
         const uint32_t parent = IsContainerKind(kind) ? (root_ ? root_->Id() : 0)
                                                       : BulkContainerOf(l.parent, container_memo);
@@ -347,10 +344,9 @@ void DDicoHandler::ResolveCategoryTexts() {
   const int n = CategoryCount();
   category_texts_.assign(static_cast<size_t>(n), TextRecord{});
   auto section = translations_.Section(TranslationFile::kCategorySection);
+  if (!section) return;
   for (int i = 0; i < n; ++i) {
-    const std::string name = CategoryName(i).str();
-    category_dictionary_.emplace(name, i);
-    if (section) category_texts_[static_cast<size_t>(i)].translation = section->Child(name);
+    category_texts_[static_cast<size_t>(i)].translation = section->Child(CategoryName(i).view());
   }
 }
 
@@ -400,9 +396,6 @@ void DDicoHandler::Register(DDicoBase* o, uint32_t mask) {
     }
   }
   if ((mask & reg::kAltId) && o->AltId()) alt_ids_.Insert(o->AltId(), o->Id());
-  if (o->Kind() == kRubricTable && o->NameText()) {
-    table_map_.emplace(o->NameText(), static_cast<DRubricTable*>(o));
-  }
 }
 
 DDicoBase* DDicoHandler::FindByKindAndId(int kind, uint32_t id) const {

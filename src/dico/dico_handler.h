@@ -209,10 +209,8 @@ class DDicoHandler {
   DicoHeader header_;
   uint32_t load_flags_ = 0;
   std::map<Chaine, DDicoHandler*, ChaineLessNoCase> attached_;
-  std::map<std::string, int> category_dictionary_;
   Chaine merge_options_text_;
   uint8_t merge_options_ = 0x05;
-  std::map<std::string, DRubricTable*> table_map_;
   TranslationFile translations_;
   Status load_status_;
   WalkState walk_;

@@ -8,6 +8,7 @@
 
 #include "record/byte_form.h"
 #include "record/date_value.h"
+#include "record/er_buffer.h"
 #include "record/fixed_point.h"
 #include "record/text_fields.h"
 
@@ -140,6 +141,57 @@ void BM_TextCopyUpper(benchmark::State& state) {
   Report(state);
 }
 
+// The same conversions through a typed buffer aimed at each value in turn,
+// as a record field reads them (one virtual call per value).
+template <typename Read>
+void BufferPass(benchmark::State& state, int16_t code, size_t width, std::vector<uint8_t>& src,
+                Read read) {
+  std::unique_ptr<ErBuffer> buffer = CreateBuffer(code, static_cast<int32_t>(width), 0);
+  for (auto _ : state) {
+    for (size_t i = 0; i < kValues; ++i) {
+      buffer->SetData(src.data() + i * width);
+      benchmark::DoNotOptimize(read(*buffer));
+    }
+  }
+  buffer->SetData(nullptr);
+  Report(state);
+}
+
+void BM_BufferDateDayNumber(benchmark::State& state) {
+  std::vector<uint8_t> src = Dates();
+  BufferPass(state, 4, 4, src, [](const ErBuffer& b) { return b.GetInt64(); });
+}
+
+void BM_BufferInt32(benchmark::State& state) {
+  std::vector<uint8_t> src = Fill(4, [](std::mt19937_64& rng, uint8_t* p) {
+    StoreLittle<int32_t>(p, static_cast<int32_t>(rng()));
+  });
+  BufferPass(state, 1, 4, src, [](const ErBuffer& b) { return b.GetInt64(); });
+}
+
+void BM_BufferCurrencyDouble(benchmark::State& state) {
+  std::vector<uint8_t> src = Fill(8, [](std::mt19937_64& rng, uint8_t* p) {
+    StoreLittle<int64_t>(p, static_cast<int64_t>(rng() % 10000000000000ULL));
+  });
+  BufferPass(state, 29, 8, src, [](const ErBuffer& b) { return b.GetDouble(); });
+}
+
+void BM_BufferUpperText(benchmark::State& state) {
+  constexpr size_t kWidth = 32;
+  std::vector<uint8_t> dst(kValues * kWidth);
+  std::unique_ptr<ErBuffer> buffer = CreateBuffer(0, kWidth, 1);
+  const std::string_view text = "facture n\xB0 12 r\xE9" "gl\xE9" "e le lundi";
+  for (auto _ : state) {
+    for (size_t i = 0; i < kValues; ++i) {
+      buffer->SetData(dst.data() + i * kWidth);
+      buffer->SetText(text);
+    }
+    benchmark::ClobberMemory();
+  }
+  buffer->SetData(nullptr);
+  Report(state);
+}
+
 BENCHMARK(BM_Memcpy<4>)->Name("memcpy_4_bytes");
 BENCHMARK(BM_DateToDayNumber)->Name("date_to_day_number");
 BENCHMARK(BM_Decimal32ToDouble)->Name("decimal32_to_double");
@@ -153,6 +205,10 @@ BENCHMARK(BM_Memcpy<32>)->Name("memcpy_32_bytes");
 BENCHMARK(BM_TextCopyUpper)->Name("text32_copy_upper_plain")->Arg(1000000);
 BENCHMARK(BM_TextCopyUpper)->Name("text32_copy_upper_1_accent_in_64")->Arg(64);
 BENCHMARK(BM_TextCopyUpper)->Name("text32_copy_upper_random_1252")->Arg(0);
+BENCHMARK(BM_BufferDateDayNumber)->Name("buffer_date_day_number");
+BENCHMARK(BM_BufferInt32)->Name("buffer_int32_getter");
+BENCHMARK(BM_BufferCurrencyDouble)->Name("buffer_currency_to_double");
+BENCHMARK(BM_BufferUpperText)->Name("buffer_zstring32_set_text_upper");
 
 }  // namespace
 }  // namespace tavelnor::record

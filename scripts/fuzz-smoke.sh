@@ -5,10 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target fuzz_dico_loader fuzz_containers fuzz_translation
+targets=(fuzz_dico_loader fuzz_containers fuzz_translation fuzz_rtf_text)
+cmake --build --preset fuzz --target "${targets[@]}"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
-for target in fuzz_dico_loader fuzz_containers fuzz_translation; do
+for target in "${targets[@]}"; do
   mkdir -p "$scratch/$target"
   seeds=()
   [ -d "fuzz/corpus/$target" ] && seeds+=("fuzz/corpus/$target")

@@ -523,6 +523,31 @@ TEST_F(BufferTest, BlobBuffersKeepTheirBytesInTheStore) {
   EXPECT_EQ(LiveVarPartCount(), before);  // owned blocks released with their buffers
 }
 
+TEST_F(BufferTest, RichTextMemosHoldADocumentAndGiveItsText) {
+  auto rtf = Make(TYPE_BLOBRICHTEXT);
+  rtf->SetText("Ligne {1}\r\n\xC9t\xE9");
+  EXPECT_EQ(rtf->GetBytes().Left(5), "{\\rtf");
+  EXPECT_EQ(rtf->GetText(), "Ligne {1}\r\n\xC9t\xE9");
+  // A text set from a rich-text memo takes its plain text, and only when
+  // the memo holds something.
+  auto z = Make(TYPE_ZSTRING, 32);
+  z->SetText("garde");
+  z->SetRichText(sBlobRichText());
+  EXPECT_EQ(z->GetText(), "garde");
+  z->SetRichText(rtf->GetRichText());
+  EXPECT_EQ(z->GetText(), "Ligne {1}\r\n\xC9t\xE9");
+  // Joining two memos gives a rich-text memo holding both texts.
+  auto other = Make(TYPE_BLOBTEXT);
+  other->SetText("!");
+  auto joined = rtf->Combine('+', *other);
+  ASSERT_NE(joined, nullptr);
+  EXPECT_EQ(joined->GetTypeCode(), TYPE_BLOBRICHTEXT);
+  EXPECT_EQ(joined->GetText(), "Ligne {1}\r\n\xC9t\xE9!");
+  auto as_rtf = Make(TYPE_BLOBRICHTEXT);
+  as_rtf->SetFromBuffer(*z);  // through GetRichText of the text buffer
+  EXPECT_EQ(as_rtf->GetText(), z->GetText());
+}
+
 TEST_F(BufferTest, BuffersWithoutRoomNeverTouchMemory) {
   const int16_t codes[] = {-1, 0, 1, 2, 4, 5, 6, 7, 9, 12, 13, 14, 15, 16, 18, 19, 20, 21,
                            22, 23, 25, 26, 27, 28, 29, 30, 32, 33, 34, 35, 36, 37, 128, 161};

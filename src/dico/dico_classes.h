@@ -74,6 +74,11 @@ class DRubricTable : public DRubric {
   // cut by the 7/8-character flags, with the root's default extension (or
   // "btr") when it has none and the table lies directly under the root.
   Chaine GetFileName() const;
+  // The data file's full path: the file name in the dictionary's folder, in
+  // the folder above it (flag kParentDirectory) or in the special folder
+  // "Common" (flag kCommonFolder). The dictionary's path is the file it was
+  // read from (the module, for a dictionary held in a module).
+  Chaine GetFilePath() const;
   // The unit size becomes the size of the record-layout node (first child).
   uint32_t RecomputeSize() override;
   void ResetClassFields() override;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dico/data_paths.h"
 #include "dico/dico_classes.h"
 #include "dico/dico_handler.h"
 
@@ -115,6 +116,21 @@ Chaine DRubricTable::GetFileName() const {
     }
   }
   return Chaine(name);
+}
+
+Chaine DRubricTable::GetFilePath() const {
+  const std::string dico_path = Owner() != nullptr ? Owner()->GetFilePath().str() : std::string();
+  const std::string dico_folder = ParentFolder(dico_path);
+  const uint32_t flags = Flags();
+  std::string folder;
+  if (flags & tflag::kParentDirectory) {
+    folder = ParentFolder(dico_folder);
+  } else if (flags & tflag::kCommonFolder) {
+    folder = CommonDataFolder();
+  } else {
+    folder = dico_folder;
+  }
+  return Chaine(JoinDataPath(folder, GetFileName().view()));
 }
 
 }  // namespace tavelnor::dico

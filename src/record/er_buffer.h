@@ -44,6 +44,8 @@ class ErBuffer {
   void SetData(uint8_t* data);
   int32_t Size() const { return size_; }
   bool UpperCase() const { return upper_case_; }
+  // True while the data is what Allocate gave.
+  bool OwnsData() const { return owned_ != nullptr && owned_ == data_; }
 
   virtual int16_t GetTypeCode() const { return -1; }
   // `size` zero bytes owned by the buffer (none when the size is 0).
@@ -143,7 +145,6 @@ class ErBuffer {
     return data_ != nullptr && size_ > 0 && static_cast<size_t>(size_) >= n;
   }
   size_t ByteCount() const { return data_ != nullptr && size_ > 0 ? static_cast<size_t>(size_) : 0; }
-  bool OwnsData() const { return owned_ != nullptr; }
 
   uint8_t* data_ = nullptr;
   int32_t size_ = 0;

@@ -132,17 +132,6 @@ uint64_t ParseUInt64(std::string_view text) {
   return ec == std::errc() ? value : 0;
 }
 
-double ParseDouble(std::string_view text) {
-  text = SkipBlanks(text);
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  std::string copy(text.substr(0, 400));
-  std::replace(copy.begin(), copy.end(), ',', '.');
-  double value = 0.0;
-  auto [ptr, ec] = std::from_chars(copy.data(), copy.data() + copy.size(), value);
-  (void)ptr;
-  return ec == std::errc() ? value : 0.0;
-}
-
 int64_t ApplyOperator(char op, int64_t a, int64_t b) {
   auto ua = static_cast<uint64_t>(a);
   auto ub = static_cast<uint64_t>(b);

@@ -28,6 +28,7 @@
 #include "record/guid_value.h"
 #include "record/time_value.h"
 #include "record/timestamp.h"
+#include "record/value_text.h"
 
 namespace tavelnor::record {
 
@@ -199,11 +200,10 @@ Chaine NumberText(double value);
 Chaine NumberText(float value);
 
 // Text to number: leading spaces and tabs skipped, an optional sign, then
-// digits (doubles: "." or "," as decimal point, an exponent allowed); what
-// follows the number is ignored. No number, or one out of range, gives 0.
+// digits; what follows the number is ignored. No number, or one out of
+// range, gives 0. Doubles are read by ParseDouble (value_text.h).
 int64_t ParseInt64(std::string_view text);
 uint64_t ParseUInt64(std::string_view text);
-double ParseDouble(std::string_view text);
 
 // The four operators on the numeric root types. Integers wrap as two's
 // complement; currency sums that do not fit give 0; a zero divisor gives 0.

@@ -11,18 +11,13 @@
 #include "record/buffer_kinds.h"
 #include "record/er_buffer.h"
 #include "record/type_codes.h"
+#include "record/french_locale_test.h"
 
 namespace tavelnor::record {
 namespace {
 
-class BufferTest : public testing::Test {
+class BufferTest : public FrenchLocaleTest {
  protected:
-  void SetUp() override {
-    saved_lang_ = ResourceLanguage();
-    SetResourceLanguage(kLangFrench);
-  }
-  void TearDown() override { SetResourceLanguage(saved_lang_); }
-
   // An allocated buffer of `code` and `size`.
   static std::unique_ptr<ErBuffer> Make(int16_t code, int32_t size = -1, uint8_t upper = 0) {
     auto b = CreateBuffer(code, size, upper);
@@ -30,8 +25,6 @@ class BufferTest : public testing::Test {
     return b;
   }
   static std::string Bytes(const ErBuffer& b) { return b.GetBytes().str(); }
-
-  uint16_t saved_lang_ = kLangFrench;
 };
 
 struct FactoryRow {

@@ -7,19 +7,12 @@
 
 #include "foundation/string_resources.h"
 #include "record/timestamp.h"
+#include "record/french_locale_test.h"
 
 namespace tavelnor::record {
 namespace {
 
-class TimeTest : public testing::Test {
- protected:
-  void SetUp() override {
-    saved_lang_ = ResourceLanguage();
-    SetResourceLanguage(kLangFrench);
-  }
-  void TearDown() override { SetResourceLanguage(saved_lang_); }
-  uint16_t saved_lang_ = kLangFrench;
-};
+class TimeTest : public FrenchLocaleTest {};
 
 TEST_F(TimeTest, ByteFormAndOrder) {
   const uint8_t max_bytes[4] = {0x63, 0x3B, 0x3B, 0x17};

@@ -10,21 +10,14 @@
 #include "foundation/string_resources.h"
 #include "record/type_handler_registry.h"
 #include "record/type_handler_test_util.h"
+#include "record/french_locale_test.h"
 
 namespace tavelnor::record {
 namespace {
 
 namespace tv = testing_values;
 
-class TypeHandlerBytesTest : public testing::Test {
- protected:
-  void SetUp() override {
-    saved_lang_ = ResourceLanguage();
-    SetResourceLanguage(kLangFrench);
-  }
-  void TearDown() override { SetResourceLanguage(saved_lang_); }
-  uint16_t saved_lang_ = kLangFrench;
-};
+class TypeHandlerBytesTest : public FrenchLocaleTest {};
 
 struct WriteCase {
   int32_t code;

@@ -11,21 +11,14 @@
 #include "foundation/string_resources.h"
 #include "record/type_handler_registry.h"
 #include "record/type_handler_test_util.h"
+#include "record/french_locale_test.h"
 
 namespace tavelnor::record {
 namespace {
 
 namespace tv = testing_values;
 
-class TypeHandlerObjectsTest : public testing::Test {
- protected:
-  void SetUp() override {
-    saved_lang_ = ResourceLanguage();
-    SetResourceLanguage(kLangFrench);
-  }
-  void TearDown() override { SetResourceLanguage(saved_lang_); }
-  uint16_t saved_lang_ = kLangFrench;
-};
+class TypeHandlerObjectsTest : public FrenchLocaleTest {};
 
 // Longer than a pool block, so that a string left behind would be a leak.
 const std::string kLong(100, 'q');

@@ -51,12 +51,7 @@ class TextBuffer : public ErBuffer {
   int16_t JoinResult(char op, const ErBuffer& other, int32_t* size, int32_t extra) const;
 };
 
-// The Chaine kept at a slot's address as its pointer bits (all zero: none).
-// The bits may lie at any alignment.
-Chaine LoadChaineSlot(const uint8_t* slot);
-void StoreChaineSlot(uint8_t* slot, const Chaine& value);
-// Releases the Chaine and zeroes the slot.
-void ReleaseChaineSlot(uint8_t* slot);
+// The room a Chaine kept at a buffer's address takes.
 inline constexpr size_t kChaineSlotSize = sizeof(Chaine) > 4 ? sizeof(Chaine) : 4;
 
 }  // namespace tavelnor::record

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "foundation/case_tables.h"
 #include "record/bool_value.h"
@@ -10,6 +9,7 @@
 #include "record/er_buffer_text.h"
 #include "record/text_fields.h"
 #include "record/type_codes.h"
+#include "record/type_handler_values.h"
 #include "record/value_text.h"
 
 namespace tavelnor::record {
@@ -179,29 +179,29 @@ class ErBufferChaine final : public TextBuffer {
   // Out and in take the other side as a Chaine slot too.
   void CopyOut(void* dest) const override {
     if (dest != nullptr && HasSlot()) {
-      StoreChaineSlot(static_cast<uint8_t*>(dest), LoadChaineSlot(data_));
+      WriteHeapString(static_cast<uint8_t*>(dest), ReadHeapString(data_).view());
     }
   }
   void CopyIn(const void* src) override {
     if (src != nullptr && HasSlot()) {
-      StoreChaineSlot(data_, LoadChaineSlot(static_cast<const uint8_t*>(src)));
+      WriteHeapString(data_, ReadHeapString(static_cast<const uint8_t*>(src)).view());
     }
   }
   void ZeroFill() override {
-    if (HasSlot()) ReleaseChaineSlot(data_);
+    if (HasSlot()) DestroyHeapString(data_);
     ErBuffer::ZeroFill();
   }
   void SetText(std::string_view text) override {
     if (!HasSlot()) return;
     Chaine value(text);
     if (upper_case_) value.MakeUpper();
-    StoreChaineSlot(data_, value);
+    WriteHeapString(data_, value.view());
   }
   void SetMin() override { Clear(); }
   void Clear() override {
-    if (HasSlot()) ReleaseChaineSlot(data_);
+    if (HasSlot()) DestroyHeapString(data_);
   }
-  Chaine GetText() const override { return HasSlot() ? LoadChaineSlot(data_) : Chaine(); }
+  Chaine GetText() const override { return HasSlot() ? ReadHeapString(data_) : Chaine(); }
   Chaine GetBytes() const override { return GetText(); }
   int16_t ResultType(char op, const ErBuffer& other, int32_t* size) const override {
     return JoinResult(op, other, size, 1);
@@ -210,7 +210,7 @@ class ErBufferChaine final : public TextBuffer {
  private:
   bool HasSlot() const { return HasBytes(kChaineSlotSize); }
   void ReleaseOwned() {
-    if (OwnsData() && HasSlot()) ReleaseChaineSlot(data_);
+    if (OwnsData() && HasSlot()) DestroyHeapString(data_);
   }
 };
 
@@ -277,30 +277,6 @@ int16_t TextBuffer::JoinResult(char op, const ErBuffer& other, int32_t* size,
     *size = static_cast<int32_t>(GetText().Length() + other.GetText().Length()) + extra;
   }
   return TYPE_ZSTRING;
-}
-
-// --- Chaine slots ---------------------------------------------------------------
-
-Chaine LoadChaineSlot(const uint8_t* slot) {
-  if (AllZero(slot, sizeof(Chaine))) return Chaine();
-  alignas(Chaine) unsigned char bits[sizeof(Chaine)];
-  std::memcpy(bits, slot, sizeof(Chaine));
-  return *std::launder(reinterpret_cast<const Chaine*>(bits));
-}
-
-void ReleaseChaineSlot(uint8_t* slot) {
-  if (AllZero(slot, sizeof(Chaine))) return;
-  alignas(Chaine) unsigned char bits[sizeof(Chaine)];
-  std::memcpy(bits, slot, sizeof(Chaine));
-  std::destroy_at(std::launder(reinterpret_cast<Chaine*>(bits)));
-  std::memset(slot, 0, sizeof(Chaine));
-}
-
-void StoreChaineSlot(uint8_t* slot, const Chaine& value) {
-  alignas(Chaine) unsigned char bits[sizeof(Chaine)];
-  new (bits) Chaine(value);
-  ReleaseChaineSlot(slot);
-  std::memcpy(slot, bits, sizeof(Chaine));
 }
 
 std::unique_ptr<ErBuffer> MakeTextBuffer(BufferKind kind, int32_t size, bool upper) {

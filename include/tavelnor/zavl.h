@@ -75,6 +75,13 @@ typedef int32_t ZAVL_BOOL;              /* 0 or 1 */
 #define ZAVL_FT_FIXEDCHAR 23
 #define ZAVL_FT_GUID 35
 
+/* A memory block slot (blobs, memos, graphics): a 32-bit length in bytes
+ * followed by a pointer to a block of that length, allocated with malloc and
+ * freed by the library when it clears the slot. The slot takes
+ * 4 + sizeof(void*) bytes: 8 in 32-bit programs, 12 in 64-bit ones. Slots are
+ * packed without padding, so read the pointer with memcpy. */
+#define ZAVL_MEMORY_SLOT_SIZE (4 + sizeof(void*))
+
 /* Dictionary handles. */
 ZAVL_API ZAVL_Schema* ZAVL_CALL ZAVL_OpenSchema(const char* path, uint32_t flags);
 ZAVL_API void ZAVL_CALL ZAVL_CloseSchema(ZAVL_Schema* schema);

@@ -23,10 +23,14 @@ enum Op : int {
   kOpGetLast = 13,
   kOpCreate = 14,
   kOpStat = 15,
+  kOpBeginTransaction = 19,
+  kOpEndTransaction = 20,
+  kOpAbortTransaction = 21,
   kOpGetPosition = 22,
   kOpGetDirect = 23,
   kOpStepNext = 24,
   kOpVersion = 26,
+  kOpUnlock = 27,
   kOpReset = 28,
   kOpSetOwner = 29,
   kOpClearOwner = 30,
@@ -39,6 +43,16 @@ enum Op : int {
   kOpFindPercentage = 45,
   kGetKeyBias = 50,
 };
+
+// Biases added to an operation code: record locks on reads (and on Begin
+// Transaction, the default lock of the reads inside it), the concurrent form
+// of Begin Transaction and its "do not wait for changed pages" variant.
+inline constexpr int kBiasSingleWait = 100;
+inline constexpr int kBiasSingleNoWait = 200;
+inline constexpr int kBiasMultipleWait = 300;
+inline constexpr int kBiasMultipleNoWait = 400;
+inline constexpr int kBiasNoPageWait = 500;
+inline constexpr int kBiasConcurrent = 1000;
 
 enum StatusCode : int16_t {
   kOk = 0,
@@ -64,6 +78,9 @@ enum StatusCode : int16_t {
   kRecordLengthError = 28,
   kKeyLengthError = 29,
   kNotOurFile = 30,
+  kTransactionActive = 37,
+  kNoTransaction = 39,
+  kNotAllowedNow = 41,
   kInvalidRecordAddress = 43,
   kInvalidKeyPath = 44,
   kInconsistentKeyFlags = 45,
@@ -73,8 +90,13 @@ enum StatusCode : int16_t {
   kOwnerAlreadySet = 50,
   kOwnerError = 51,
   kFileExists = 59,
+  kEndTurnedIntoAbort = 74,
+  kDeadlock = 78,
+  kLockError = 81,
+  kRecordLocked = 84,
   kFileLocked = 85,
   kIncompatibleMode = 88,
+  kIncompatibleLockType = 93,
   kAcsNotInFile = 136,
 };
 

@@ -44,16 +44,24 @@ int DataFile::MapError(int rc) const {
 }
 
 int DataFile::Begin() {
-  int rc = db_.Exec("BEGIN IMMEDIATE");
+  // Inside a caller's transaction (BeginTransaction) each write is a
+  // savepoint: a failed write is undone alone and the transaction goes on.
+  nested_ = sqlite3_get_autocommit(db_.get()) == 0;
+  int rc = db_.Exec(nested_ ? "SAVEPOINT write" : "BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return MapError(rc);
   // Another connection may have added or dropped a key since: write with
   // the keys the file has now.
   int status = Refresh();
-  if (status != kOk) (void)db_.Exec("ROLLBACK");
+  if (status != kOk) (void)Finish(status);
   return status;
 }
 
 int DataFile::Finish(int status) {
+  if (nested_) {
+    if (status != kOk) (void)db_.Exec("ROLLBACK TO write");
+    int rc = db_.Exec("RELEASE write");
+    return status == kOk && rc != SQLITE_OK ? MapError(rc) : status;
+  }
   if (status == kOk) {
     int rc = db_.Exec("COMMIT");
     if (rc == SQLITE_OK) return kOk;

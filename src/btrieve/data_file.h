@@ -22,8 +22,8 @@
 //     the 8-byte insertion sequence on duplicate keys; index keys_pos(pos, num)
 //
 // Each write runs in its own SQLite transaction (rollback journal, full sync),
-// so an interrupted write leaves the file as it was. Not thread-safe: the
-// caller serialises access.
+// or as a savepoint of the caller's transaction, so an interrupted write
+// leaves the file as it was. Not thread-safe: the caller serialises access.
 #pragma once
 
 #include <cstdint>
@@ -99,6 +99,16 @@ class DataFile {
   int RecordCount(uint32_t* count);
   int DistinctValues(std::vector<uint32_t>* per_key);
 
+  // A transaction spanning many writes on this connection (data_file_txn.cpp):
+  // it holds the file's write lock until Commit or Rollback; the writes in it
+  // are savepoints, seen by this connection only until Commit.
+  int BeginTransaction();
+  int CommitTransaction();
+  void RollbackTransaction();
+  bool InTransaction() const;
+  // The connection, for the lock layer's busy handler.
+  sqlite3* connection() const { return db_.get(); }
+
  private:
   DataFile() = default;
   int Prepare();
@@ -129,6 +139,7 @@ class DataFile {
   std::string owner_;
   int owner_mode_ = 0;
   int64_t layout_ = 0;
+  bool nested_ = false;  // the current write is a savepoint in a transaction
   Statement read_, step_next_, step_prev_, insert_rec_, update_rec_, delete_rec_;
   Statement key_insert_, key_delete_pos_, key_delete_one_, key_of_pos_, count_;
   Statement adjust_, distinct_, layout_read_;

@@ -1,9 +1,9 @@
-// Call decoding and the file-level operations: Open, Close, Create, Stat,
-// Version, Reset.
+// The operations on their own, without locks and transactions (which
+// engine_control.cpp adds around them), and the file-level operations: Open,
+// Close, Create, Stat, Version, Reset.
 #include "btrieve/engine.h"
 
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "btrieve/btrieve_codes.h"
@@ -37,16 +37,6 @@ int OpenMode(int key_num, int* mode) {
   if (m > 0 || m < -4) return kInvalidOperation;
   *mode = m;
   return kOk;
-}
-
-Registry& TheRegistry() {
-  static Registry registry;
-  return registry;
-}
-
-std::mutex& TheLock() {
-  static std::mutex lock;
-  return lock;
 }
 
 }  // namespace
@@ -127,9 +117,7 @@ int DoVersion(const Call& call) {
   return kOk;
 }
 
-int16_t Dispatch(const Call& call) {
-  std::lock_guard<std::mutex> guard(TheLock());
-  Registry& registry = TheRegistry();
+int16_t DispatchBase(Registry& registry, const Call& call) {
   int op = call.op;
   if (op == kOpVersion) return static_cast<int16_t>(DoVersion(call));
   if (op == kOpReset) {

@@ -1,6 +1,6 @@
 // The record manager's dispatcher: decodes one call of the Btrieve interface
 // and runs it against the position block's cursor. Thread-safe: calls are
-// serialised on one process-wide lock.
+// serialised on one process-wide lock, released while a call waits for a lock.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,12 @@ struct Call {
   ClientId client{};
 };
 
+// Runs one call: decodes biases, takes locks and transactions into account
+// (engine_control.cpp), waits when a wait bias meets a held lock.
 int16_t Dispatch(const Call& call);
+// Runs one call whose operation code carries no bias, as if no lock and no
+// transaction existed. The caller holds the process-wide lock.
+int16_t DispatchBase(Registry& registry, const Call& call);
 
 // Handlers, one per family of operations (engine_*.cpp). `cursor` is the
 // position block's cursor, never null.

@@ -51,6 +51,7 @@ void Registry::Attach(uint8_t* block, std::unique_ptr<Cursor> cursor) {
 }
 
 void Registry::Release(Cursor* cursor) {
+  if (release_hook_) release_hook_(*cursor);
   std::shared_ptr<SharedFile> file = cursor->file;
   if (--file->opens == 0) files_.erase(file->identity);
 }

@@ -41,6 +41,9 @@ struct Cursor {
   std::shared_ptr<SharedFile> file;
   ClientId client{};
   bool read_only = false;
+  // The connection of the client's transaction when it has written this
+  // file: every call of the client then reads and writes through it.
+  DataFile* txn_data = nullptr;
 
   Physical physical = Physical::kStart;
   uint32_t physical_pos = 0;
@@ -50,7 +53,7 @@ struct Cursor {
   bool collapsed = false;     // positioned by a Get Key: duplicates count as one value
   bool key_switched = false;  // Update used another key: the next Get Next/Previous gives 7
 
-  DataFile& data() { return *file->data; }
+  DataFile& data() { return txn_data ? *txn_data : *file->data; }
   void DropLogical() {
     logical_key = -1;
     logical_entry.clear();
@@ -76,12 +79,17 @@ class Registry {
   std::shared_ptr<SharedFile> OpenFile(const std::string& path);
   void Remember(const std::shared_ptr<SharedFile>& file);
 
+  // Called for every cursor about to close (Close, Reset, reopening a block),
+  // before its file may close: the lock layer drops the cursor's locks.
+  void SetReleaseHook(std::function<void(Cursor&)> hook) { release_hook_ = std::move(hook); }
+
  private:
   void Release(Cursor* cursor);
 
   std::map<uint64_t, std::unique_ptr<Cursor>> cursors_;
   std::map<std::string, std::shared_ptr<SharedFile>> files_;
   uint64_t next_handle_ = 0x51ED;
+  std::function<void(Cursor&)> release_hook_;
 };
 
 }  // namespace tavelnor::btrieve

@@ -94,8 +94,13 @@ class Block {
   uint8_t pos[128] = {};
   uint8_t key[255] = {};
   uint32_t len = 0;
+  const uint8_t* client = nullptr;  // 16-byte client id (BTRCALLID); null: BTRCALL
 
   int16_t Call(int op, void* data, uint32_t* data_len, int key_num, uint8_t key_len = 255) {
+    if (client != nullptr) {
+      return BTRCALLID(static_cast<uint16_t>(op), pos, data, data_len, key, key_len,
+                       static_cast<int8_t>(key_num), client);
+    }
     return BTRCALL(static_cast<uint16_t>(op), pos, data, data_len, key, key_len,
                    static_cast<int8_t>(key_num));
   }

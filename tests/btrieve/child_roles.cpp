@@ -1,0 +1,117 @@
+// The roles a child of the multi-process tests plays (child_roles.h). Each
+// opens the data file itself, so nothing of the parent's state is shared.
+//   lock|path|id|op            Get Equal on key 0 with `op`: exit = status
+//   update|path|id             Get Equal, then Update: exit = Update's status
+//   hold|path|id|op|ready|go   reads with lock `op`, creates `ready`, waits
+//                              for `go`, unlocks
+//   txn|path|id|ready          inserts `id` in a concurrent transaction,
+//                              creates `ready`, then waits to be killed
+//   exclusive|path|ready       reads in an exclusive transaction, creates
+//                              `ready`, then waits to be killed
+//   write|path|ack|start|batch inserts records from `start` on, `batch` per
+//                              transaction (1: none), appending each id to
+//                              `ack` once acknowledged
+#include <cstdlib>
+#include <sstream>
+
+#include "child_roles.h"
+#include "crash_records.h"
+#include "foundation/platform/process.h"
+#include "record_fixture.h"
+
+namespace tavelnor::btrieve::testing {
+namespace {
+
+constexpr int kLongWaitMs = 30000;
+
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, '|');) out.push_back(part);
+  return out;
+}
+
+int16_t Simple(Block& b, int op) {
+  b.len = 0;
+  return b.Call(op, nullptr, &b.len, 0);
+}
+
+int16_t GetEqual(Block& b, int32_t id, int op) {
+  auto r = Rec(id, "", 0);
+  b.SetKey(r.data(), 4);
+  std::vector<uint8_t> buf;
+  return b.Read(op, &buf, 0);
+}
+
+int Writer(const std::string& path, const std::string& ack, int32_t start, int batch) {
+  Block b;
+  if (b.Open(path) != 0) return kChildSetupFailed;
+  std::ofstream out(ack, std::ios::app);
+  for (int32_t id = start;; id += batch) {
+    if (batch > 1 && Simple(b, kBiasConcurrent + kOpBeginTransaction) != 0) return 1;
+    for (int k = 0; k < batch; ++k) {
+      auto r = CrashRecord(id + k);
+      if (int16_t st = b.Write(kOpInsert, r, 0); st != 0) return st;
+    }
+    if (batch > 1 && Simple(b, kOpEndTransaction) != 0) return 2;
+    for (int k = 0; k < batch; ++k) out << id + k << '\n';
+    out.flush();  // written to the system before the next insert
+  }
+}
+
+int Run(const std::vector<std::string>& a) {
+  if (a.size() < 2) return kChildSetupFailed;
+  const std::string& role = a[0];
+  const std::string& path = a[1];
+  Block b;
+  if (role == "write" && a.size() == 5) {
+    return Writer(path, a[2], std::atoi(a[3].c_str()), std::atoi(a[4].c_str()));
+  }
+  if (b.Open(path) != 0) return kChildSetupFailed;
+  if (role == "lock" && a.size() == 4) {
+    return GetEqual(b, std::atoi(a[2].c_str()), std::atoi(a[3].c_str()));
+  }
+  if (role == "update" && a.size() >= 3) {
+    const int32_t id = std::atoi(a[2].c_str());
+    if (GetEqual(b, id, kOpGetEqual) != 0) return kChildSetupFailed;
+    auto r = Rec(id, "n" + std::to_string(id % 2), static_cast<int16_t>(id * 10), 9);
+    return b.Write(kOpUpdate, r, 0);
+  }
+  if (role == "hold" && a.size() == 6) {
+    if (int16_t st = GetEqual(b, std::atoi(a[2].c_str()), std::atoi(a[3].c_str())); st != 0) {
+      return st;
+    }
+    Touch(a[4]);
+    if (!WaitForFile(a[5], kLongWaitMs)) return kChildSetupFailed;
+    uint8_t none[4] = {};
+    b.len = 4;
+    return b.Call(kOpUnlock, none, &b.len, std::atoi(a[3].c_str()) >= 300 ? -2 : 0);
+  }
+  if (role == "txn" && a.size() == 4) {
+    if (Simple(b, kBiasConcurrent + kOpBeginTransaction) != 0) return kChildSetupFailed;
+    auto r = Rec(std::atoi(a[2].c_str()), "txn", 999);
+    if (int16_t st = b.Write(kOpInsert, r, 0); st != 0) return st;
+    Touch(a[3]);
+    (void)WaitForFile(a[3] + ".never", kLongWaitMs);
+    return kChildSetupFailed;
+  }
+  if (role == "exclusive" && a.size() == 3) {
+    if (Simple(b, kOpBeginTransaction) != 0) return kChildSetupFailed;
+    std::vector<uint8_t> buf;
+    if (int16_t st = b.Read(kOpGetFirst, &buf, 0); st != 0) return st;
+    Touch(a[2]);
+    (void)WaitForFile(a[2] + ".never", kLongWaitMs);
+    return kChildSetupFailed;
+  }
+  return kChildSetupFailed;
+}
+
+// Runs before the tests: a child plays its role and ends here.
+const bool kChildRoleRan = [] {
+  auto value = platform::GetEnv(kChildVar);
+  if (!value) return false;
+  std::_Exit(Run(Split(*value)));
+}();
+
+}  // namespace
+}  // namespace tavelnor::btrieve::testing

@@ -1,0 +1,95 @@
+// Writers killed outright at random moments, many times over: afterwards
+// every insert a writer saw acknowledged is in the file, no transaction is
+// half there, and every index holds exactly the records.
+#include <chrono>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "child_roles.h"
+#include "crash_records.h"
+
+namespace tavelnor::btrieve::testing {
+namespace {
+
+constexpr int kIdsPerRound = 5000;  // ids of a round never meet another's
+constexpr int kBatch = 3;           // inserts per transaction in odd rounds
+
+std::set<int32_t> Acknowledged(const std::string& ack) {
+  std::set<int32_t> ids;
+  std::ifstream in(ack);
+  for (int32_t id; in >> id;) ids.insert(id);
+  return ids;
+}
+
+// Checks the file against the acknowledgements: every record reads back
+// through every key, and each key holds exactly the records.
+void Verify(const std::string& path, const std::set<int32_t>& acked,
+            const std::map<int32_t, int>& round_batch) {
+  Block b;
+  ASSERT_EQ(b.Open(path), 0);
+  std::set<int32_t> present;
+  std::vector<uint8_t> r;
+  for (int16_t st = b.Read(kOpStepFirst, &r, 0); st != kEndOfFile; st = b.Read(kOpStepNext, &r, 0)) {
+    ASSERT_EQ(st, 0);
+    const int32_t id = IdOf(r);
+    ASSERT_EQ(r, CrashRecord(id)) << "record " << id << " damaged";
+    ASSERT_TRUE(present.insert(id).second) << "record " << id << " twice";
+    // Its code finds it through key 2.
+    std::vector<uint8_t> found;
+    b.SetKey(r.data() + 8, 2);
+    ASSERT_EQ(b.Read(kOpGetEqual, &found, 2), 0) << id;
+    ASSERT_EQ(IdOf(found), id);
+  }
+  for (int32_t id : acked) EXPECT_EQ(present.count(id), 1u) << "acknowledged " << id << " lost";
+  for (int key : {0, 1, 2}) {
+    size_t entries = 0;
+    for (int16_t st = b.Read(kOpGetFirst, &r, key); st == 0; st = b.Read(kOpGetNext, &r, key)) {
+      ++entries;
+    }
+    EXPECT_EQ(entries, present.size()) << "key " << key;
+  }
+  // Transactions are all there or not at all.
+  for (int32_t id : present) {
+    auto round = round_batch.find((id - 1) / kIdsPerRound);
+    ASSERT_NE(round, round_batch.end());
+    if (round->second == 1) continue;
+    const int32_t first = id - (id - 1) % kIdsPerRound % kBatch;
+    for (int32_t k = first; k < first + kBatch; ++k) {
+      EXPECT_EQ(present.count(k), 1u) << "transaction of " << first << " cut at " << k;
+    }
+  }
+  EXPECT_EQ(b.Close(), 0);
+}
+
+TEST(Crash, KilledWritersLoseNoAcknowledgedRecordAndLeaveIndexesWhole) {
+  ScratchDir dir;
+  const std::string path = dir.File("crash.btr");
+  const std::string ack = dir.File("ack.txt");
+  Block setup;
+  ASSERT_EQ(setup.Create(path, ThreeKeySpec()), 0);
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<int> delay_ms(20, 220);
+  std::map<int32_t, int> round_batch;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int rounds = 0;
+  for (; rounds < 40 && std::chrono::steady_clock::now() < deadline; ++rounds) {
+    const int batch = rounds % 2 == 1 ? kBatch : 1;
+    round_batch[rounds] = batch;
+    platform::ChildProcess writer = StartChild(
+        {"write", path, ack, std::to_string(rounds * kIdsPerRound + 1), std::to_string(batch)});
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms(random)));
+    ASSERT_TRUE(platform::KillProcess(writer).ok());
+    ASSERT_EQ(WaitChild(&writer), -1) << "the writer stopped by itself";
+    if (rounds % 8 == 7) Verify(path, Acknowledged(ack), round_batch);
+    if (HasFatalFailure()) return;
+  }
+  const std::set<int32_t> acked = Acknowledged(ack);
+  EXPECT_GE(rounds, 8);
+  EXPECT_GT(acked.size(), 100u) << "the writers hardly wrote";
+  Verify(path, acked, round_batch);
+}
+
+}  // namespace
+}  // namespace tavelnor::btrieve::testing

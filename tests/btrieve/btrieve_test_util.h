@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/platform/process.h"
 #include "btrieve/btrcall.h"
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/file_spec.h"
@@ -75,7 +76,10 @@ class ScratchDir {
     std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
                                      ? std::filesystem::path("/dev/shm")
                                      : std::filesystem::temp_directory_path();
-    std::string name = std::string("tavelnor-btr-") + info->test_suite_name() + "-" + info->name();
+    // The process id keeps concurrent runs of the suite (other build trees)
+    // out of each other's files.
+    std::string name = std::string("tavelnor-btr-") + std::to_string(platform::CurrentProcessId()) +
+                       "-" + info->test_suite_name() + "-" + info->name();
     std::replace(name.begin(), name.end(), '/', '_');  // parameterised names hold slashes
     path_ = base / name;
     std::filesystem::remove_all(path_);

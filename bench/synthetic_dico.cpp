@@ -110,4 +110,38 @@ DicoImage MakeSyntheticDico(uint32_t tables, uint32_t fields) {
   return img;
 }
 
+DicoImage MakeTypicalTableDico(uint32_t* record_length) {
+  struct Kind {
+    uint8_t type;
+    uint32_t size;
+    int count;
+  };
+  // Type codes: 0 text, 4 date, 29 currency, 12 fixed point, 1 long, 15 short, 33 memo.
+  static constexpr Kind kKinds[] = {{0, 30, 8}, {4, 4, 5}, {29, 8, 5}, {12, 4, 4},
+                                    {1, 4, 6},  {15, 2, 1}, {33, 8, 1}};
+  DicoImage img;
+  Builder b(&img);
+  const uint32_t root = b.Add(kDico, 0, "Gestion", "");
+  const uint32_t table = b.Add(kRubricTable, root, "Factures", "Factures");
+  const uint32_t data = b.Add(kTitleData, table, "Lesdonnees", "");
+  uint32_t offset = 0;
+  int n = 0;
+  for (const Kind& k : kKinds) {
+    for (int i = 0; i < k.count; ++i) {
+      const uint32_t id = b.Add(kVariable, data, "Champ" + std::to_string(++n), "");
+      uint8_t* p = b.Image(id);
+      p[79] = k.type;
+      StoreLE32(p + base::kUnitSize, k.size);
+      StoreLE16(p + 89, 1);
+      StoreLE32(p + 91, offset);
+      p[84] = 0xFF;
+      p[99] = 0xFF;
+      offset += k.size;
+    }
+  }
+  StoreLE32(b.Image(table) + base::kUnitSize, offset);
+  if (record_length != nullptr) *record_length = offset;
+  return img;
+}
+
 }  // namespace tavelnor::bench

@@ -11,4 +11,10 @@ namespace tavelnor::bench {
 
 dico::DicoImage MakeSyntheticDico(uint32_t tables, uint32_t fields);
 
+// One table "Factures" of 30 fields as business tables hold them: eight
+// 30-byte texts, five dates, five amounts (currency), four fixed-point
+// quantities, six 32-bit integers, one 16-bit integer and one text memo.
+// `record_length` receives the record's length.
+dico::DicoImage MakeTypicalTableDico(uint32_t* record_length);
+
 }  // namespace tavelnor::bench

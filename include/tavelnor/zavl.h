@@ -88,6 +88,38 @@ ZAVL_API void ZAVL_CALL ZAVL_CloseSchema(ZAVL_Schema* schema);
 ZAVL_API int32_t ZAVL_CALL ZAVL_GetDicoVersion(ZAVL_Schema* schema);
 ZAVL_API int32_t ZAVL_CALL ZAVL_GetLastError(void);
 
+/* Special paths: the folders of the application range, each known by a number
+ * and by a name ("AppParamsRoot" = 0, "Share" = 3, "Common" = 4, "Backups" = 21,
+ * "DocumentsRootID" = 33, ...), and six legacy folders (0 to 5). These five
+ * functions neither touch the last error code nor fail loudly: every failure
+ * is an empty result, 0, with the buffer (when given) filled with zero bytes.
+ *
+ * Output buffers: a result of `size` bytes or more is cut to size-1 bytes and
+ * a zero; a shorter one is followed by zeros up to the end of the buffer. A
+ * null buffer or a size below 1 writes nothing and returns 0.
+ *
+ * On 32-bit Windows they are exported under their decorated names:
+ * _ZAVL_GetSpecialPathByID@12, _ZAVL_GetSpecialPathByName@12,
+ * _ZAVL_ForceSpecialPathByID@8, _ZAVL_ForceSpecialPathByName@8 and
+ * _ZAVL_GetLegacyPath@12. */
+
+/* The folder of special path `id`, which must exist: the override forced for
+ * it, else its entry in Paths.ini (beside the host executable), else a rule,
+ * else its built-in default. 1 when a folder was found. */
+ZAVL_API ZAVL_BOOL ZAVL_CALL ZAVL_GetSpecialPathByID(int32_t id, char* buffer, int32_t size);
+/* The folder of `name` from Paths.ini or a rule only (no override, no
+ * default); it must exist. 1 when a folder was found. */
+ZAVL_API ZAVL_BOOL ZAVL_CALL ZAVL_GetSpecialPathByName(const char* name, char* buffer,
+                                                       int32_t size);
+/* Sets the override of special path `id` to the existing folder `path`, or
+ * removes it when `path` is "". 0 when the folder does not exist (the override
+ * is then left as it was). */
+ZAVL_API ZAVL_BOOL ZAVL_CALL ZAVL_ForceSpecialPathByID(int32_t id, const char* path);
+/* The same for a name. */
+ZAVL_API ZAVL_BOOL ZAVL_CALL ZAVL_ForceSpecialPathByName(const char* name, const char* path);
+/* The legacy folder `legacy_id` (0 to 5), which must exist. 1 when found. */
+ZAVL_API ZAVL_BOOL ZAVL_CALL ZAVL_GetLegacyPath(int32_t legacy_id, char* buffer, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   CLI::App app{"tavelnor: browse the record files of an accounting range through its dictionary"};
   app.require_subcommand(1);
   tavelnor::tool::AddDicoCommands(app);
+  tavelnor::tool::AddPathsCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

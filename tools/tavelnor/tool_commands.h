@@ -10,6 +10,7 @@
 namespace tavelnor::tool {
 
 void AddDicoCommands(CLI::App& app);
+void AddPathsCommands(CLI::App& app);
 
 int ExitCode();
 void SetExitCode(int code);

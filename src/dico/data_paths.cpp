@@ -4,6 +4,8 @@
 #include <atomic>
 #include <vector>
 
+#include "paths/special_paths.h"
+
 namespace tavelnor::dico {
 namespace {
 
@@ -103,7 +105,9 @@ void SetCommonFolderSource(CommonFolderSource source) { g_common_source.store(so
 
 std::string CommonDataFolder() {
   CommonFolderSource source = g_common_source.load();
-  return source != nullptr ? source() : std::string();
+  if (source != nullptr) return source();
+  constexpr int32_t kCommon = 4;
+  return paths::ResolveSpecialPath(kCommon, paths::PathMode::kMustExist).path;
 }
 
 }  // namespace tavelnor::dico

@@ -22,8 +22,9 @@ std::string JoinDataPath(std::string_view folder, std::string_view name);
 // The folder part of a path (without its last component), "" when none.
 std::string ParentFolder(std::string_view path);
 
-// The folder of the tables kept in the special folder "Common". The special
-// paths module installs its resolver; until then the answer is empty.
+// The folder of the tables kept in the special folder "Common": special
+// path 4 as the special paths resolve it (it must exist), unless a host or a
+// test installed another source.
 using CommonFolderSource = std::string (*)();
 void SetCommonFolderSource(CommonFolderSource source);
 std::string CommonDataFolder();

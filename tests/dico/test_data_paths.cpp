@@ -8,6 +8,7 @@
 #include "dico/dico_handler.h"
 #include "dico/dico_test_builder.h"
 #include "dico/dico_test_support.h"
+#include "paths/special_paths.h"
 
 namespace tavelnor::dico {
 namespace {
@@ -90,6 +91,15 @@ TEST_F(DataFilePath, CommonFolderFlagAsksTheSpecialFolder) {
   DRubricTable* both = LoadTable(0x30000);
   ASSERT_NE(both, nullptr);
   EXPECT_EQ(both->GetFilePath().str(), dir_.Path("app/Clients.btr"));
+}
+
+TEST_F(DataFilePath, CommonFolderIsTheSpecialPathByDefault) {
+  std::filesystem::create_directories(dir_.Path("partage/Common"));
+  ASSERT_TRUE(paths::ForceSpecialPath(4, dir_.Path("partage/Common")));
+  DRubricTable* table = LoadTable(0x20000);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->GetFilePath().str(), dir_.Path("partage/Common/Clients.btr"));
+  ASSERT_TRUE(paths::ForceSpecialPath(4, ""));
 }
 
 TEST_F(DataFilePath, WithoutADictionaryFileOnlyTheNameRemains) {

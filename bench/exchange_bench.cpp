@@ -22,10 +22,10 @@ constexpr double kFields = 30;
 struct Typical {
   Typical() {
     const dico::DicoImage img = bench::MakeTypicalTableDico(&length);
-    if (handler.LoadImage(dico::WriteDicoImage(img, 11), 0) != dico::LoadResult::kLoaded) {
+    if (handler.LoadImage(dico::WriteDicoImage(img, 11), dico::kLoadNameIndex) != dico::LoadResult::kLoaded) {
       std::abort();
     }
-    table = handler.FindTable("Factures");
+    table = static_cast<const dico::DRubricTable*>(handler.FindTable("Factures"));
     record.assign(length, 0);
     if (table == nullptr || !exchange.Build(*table, record.data(), false)) std::abort();
     // Values in every field, through typed buffers aimed at the record.
@@ -48,7 +48,7 @@ struct Typical {
 
 void Typical::FillField(size_t i) {
   static const char* kTexts[] = {"Dupont et Fils", "12 rue des Lilas", "Lyon", "FR76 3000",
-                                 "Contr\xF4le fiscal", "Net 30", "Remise", "R\xE9f. 2024-117"};
+                                 "Contr\xF4le fiscal", "Net 30", "Remise", "R\xE9" "f. 2024-117"};
   // The layout's order: 8 texts, 5 dates, 5 amounts, 4 quantities, 6+1 integers, memo.
   uint8_t* at = nullptr;
   int16_t code = 0;
@@ -105,7 +105,7 @@ void BM_ExchangeConvert(benchmark::State& state) {
   Typical t;
   const auto size = static_cast<uint32_t>(t.out.size());
   for (auto _ : state) {
-    t.exchange.Convert(t.out.data(), size, t.record.data(), 0);
+    t.exchange.Convert(t.out.data(), size, t.record.data(), t.length, 0);
     benchmark::ClobberMemory();
   }
   ReportPerField(state);

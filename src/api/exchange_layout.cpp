@@ -149,7 +149,7 @@ void ExchangeRecord::Clear(uint8_t* target, uint32_t target_size) const {
 }
 
 void ExchangeRecord::Convert(uint8_t* target, uint32_t target_size, uint8_t* record,
-                             uint32_t open_flags) {
+                             uint32_t record_size, uint32_t open_flags) {
   if (target == nullptr) return;
   SetRecordBase(record);
   Clear(target, target_size);
@@ -158,7 +158,12 @@ void ExchangeRecord::Convert(uint8_t* target, uint32_t target_size, uint8_t* rec
     const ExchangeSlot slot = SlotOf(i);
     if (slot.size == 0) continue;
     if (total + slot.size > target_size) break;
-    if (record != nullptr) WriteSlot(*fields_.Segment(i), slot, target + total, open_flags);
+    const r::ErField& field = *fields_.Segment(i);
+    const uint8_t* data = field.Data();
+    const bool inside = record != nullptr && data != nullptr && data >= record &&
+                        static_cast<uint64_t>(data - record) + static_cast<uint64_t>(field.Size()) <=
+                            record_size;
+    if (inside) WriteSlot(field, slot, target + total, open_flags);
     total += slot.size;
   }
 }

@@ -45,11 +45,14 @@ class ExchangeRecord {
 
   // Aims every field at `record`.
   void SetRecordBase(uint8_t* record);
-  // Converts the record at `record` into `target` (its first `target_size`
-  // bytes): the target is cleared first, then every slot that fits entirely
-  // is written. `open_flags` DATA_RICHTEXT_AS_TEXT gives rich-text memos as
-  // text with their terminating zero.
-  void Convert(uint8_t* target, uint32_t target_size, uint8_t* record, uint32_t open_flags);
+  // Converts the record of `record_size` bytes at `record` into `target`
+  // (its first `target_size` bytes): the target is cleared first, then every
+  // slot that fits entirely is written. A field whose bytes do not lie
+  // within the record leaves its slot zero. `open_flags`
+  // DATA_RICHTEXT_AS_TEXT gives rich-text memos as text with their
+  // terminating zero.
+  void Convert(uint8_t* target, uint32_t target_size, uint8_t* record, uint32_t record_size,
+               uint32_t open_flags);
   // Frees the blocks of the memory slots that fit and zeroes those slots.
   void Clear(uint8_t* target, uint32_t target_size) const;
 

@@ -96,7 +96,7 @@ TEST_F(ExchangeTest, RecordBecomesPackedSlots) {
   record::sDate{1, 1, 2000}.ToBytes(record_.data() + 14);
   ASSERT_TRUE(record::AssignVarPart(record_.data() + 18, "ligne"));
   std::vector<uint8_t> out(size + 3, 0xEE);
-  x.Convert(out.data(), size, record_.data(), 0);
+  x.Convert(out.data(), size, record_.data(), 34, 0);
   EXPECT_EQ(LoadLittle<int32_t>(out.data()), -7);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out.data() + 4)), "ABCDEFGHI");
   EXPECT_EQ(LoadLittle<int32_t>(out.data() + 14), 730120);
@@ -109,7 +109,7 @@ TEST_F(ExchangeTest, RecordBecomesPackedSlots) {
 
   // A second conversion frees the first block; the empty date gives 0.
   std::memset(record_.data() + 14, 0, 4);
-  x.Convert(out.data(), size, record_.data(), 0);
+  x.Convert(out.data(), size, record_.data(), 34, 0);
   EXPECT_EQ(LoadLittle<int32_t>(out.data() + 14), 0);
   x.Clear(out.data(), size);
   EXPECT_EQ(LoadLittle<uint32_t>(out.data() + 18), 0u);
@@ -122,12 +122,20 @@ TEST_F(ExchangeTest, ShortTargetsStopAtTheLastWholeSlot) {
   record::StoreLittle<int32_t>(record_.data(), 99);
   std::memcpy(record_.data() + 4, "abc", 4);
   std::vector<uint8_t> out(16, 0xEE);
-  x.Convert(out.data(), 16, record_.data(), 0);  // 4 + 10 fit, the date does not
+  x.Convert(out.data(), 16, record_.data(), 34, 0);  // 4 + 10 fit, the date does not
   EXPECT_EQ(LoadLittle<int32_t>(out.data()), 99);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out.data() + 4)), "abc");
   EXPECT_EQ(out[14], 0xEE);
   EXPECT_EQ(out[15], 0xEE);
-  x.Convert(nullptr, 16, record_.data(), 0);  // nothing to write into
+  x.Convert(nullptr, 16, record_.data(), 34, 0);  // nothing to write into
+
+  // A record shorter than the layout: fields beyond it stay zero.
+  std::vector<uint8_t> full(x.ExchangeSize(), 0xEE);
+  x.Convert(full.data(), x.ExchangeSize(), record_.data(), 10, 0);
+  EXPECT_EQ(LoadLittle<int32_t>(full.data()), 99);
+  EXPECT_EQ(full[4], 0);  // the text runs past the 10 bytes
+  EXPECT_EQ(LoadLittle<int32_t>(full.data() + 14), 0);
+  x.Clear(full.data(), x.ExchangeSize());
 }
 
 TEST(ExchangeRichText, RichTextAsTextCarriesItsTerminator) {
@@ -140,12 +148,12 @@ TEST(ExchangeRichText, RichTextAsTextCarriesItsTerminator) {
   ExchangeRecord x;
   ASSERT_TRUE(x.Build(*static_cast<dico::DRubricTable*>(l[t.table]), rec.data(), false));
   std::vector<uint8_t> out(kMemorySlotSize, 0);
-  x.Convert(out.data(), kMemorySlotSize, rec.data(), DATA_RICHTEXT_AS_TEXT);
+  x.Convert(out.data(), kMemorySlotSize, rec.data(), 8, DATA_RICHTEXT_AS_TEXT);
   EXPECT_EQ(LoadLittle<uint32_t>(out.data()), 8u);
   const char* block = nullptr;
   std::memcpy(&block, out.data() + 4, sizeof block);
   EXPECT_EQ(std::string(block), "Bonjour");
-  x.Convert(out.data(), kMemorySlotSize, rec.data(), 0);  // the raw document
+  x.Convert(out.data(), kMemorySlotSize, rec.data(), 8, 0);  // the raw document
   EXPECT_GT(LoadLittle<uint32_t>(out.data()), 8u);
   x.Clear(out.data(), kMemorySlotSize);
   record::ReleaseVarPart(rec.data());

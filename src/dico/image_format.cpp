@@ -106,7 +106,7 @@ constexpr uint16_t kVariableRefs[] = {base::kName, base::kDdfName, base::kHeader
                                       67, 71, 75, 85, 95, 124};
 
 constexpr const char* kBuiltins[kBuiltinStringCount] = {
-    "Les donn\xE9" "es", "Lesdonnees", "Lesdonnes", "Les extensions", "Lesextensions",
+    "Les donn\xE9\x65s", "Lesdonnees", "Lesdonnes", "Les extensions", "Lesextensions",
     "Les variables", "Lesvariables", "Les clefs", "Lesclefs", "Les liens", "Lesliens", "Dico",
     "Systeme", "Syst\xE8me", "Date", "Heure", "Page", "Utilisateur", "Code", "Nom", "Filler"};
 

@@ -14,6 +14,7 @@
 #include "btrieve/btrcall.h"
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/file_spec.h"
+#include "foundation/platform/process.h"
 
 namespace tavelnor::btrieve::testing {
 
@@ -75,7 +76,10 @@ class ScratchDir {
     std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
                                      ? std::filesystem::path("/dev/shm")
                                      : std::filesystem::temp_directory_path();
-    std::string name = std::string("tavelnor-btr-") + info->test_suite_name() + "-" + info->name();
+    // The process id keeps concurrent runs of the suite (other build trees)
+    // out of each other's files.
+    std::string name = "tavelnor-btr-" + std::to_string(platform::CurrentProcessId()) + "-" +
+                       info->test_suite_name() + "-" + info->name();
     std::replace(name.begin(), name.end(), '/', '_');  // parameterised names hold slashes
     path_ = base / name;
     std::filesystem::remove_all(path_);

@@ -39,8 +39,14 @@ enum Op : int {
   kOpStepFirst = 33,
   kOpStepLast = 34,
   kOpStepPrevious = 35,
+  kOpGetNextExtended = 36,
+  kOpGetPreviousExtended = 37,
+  kOpStepNextExtended = 38,
+  kOpStepPreviousExtended = 39,
+  kOpInsertExtended = 40,
   kOpGetByPercentage = 44,
   kOpFindPercentage = 45,
+  kOpUpdateChunk = 53,
   kGetKeyBias = 50,
 };
 
@@ -90,6 +96,11 @@ enum StatusCode : int16_t {
   kOwnerAlreadySet = 50,
   kOwnerError = 51,
   kFileExists = 59,
+  kRejectCountReached = 60,
+  kInvalidDescriptor = 62,
+  kInvalidInsertExtended = 63,
+  kFilterLimitReached = 64,
+  kInvalidFieldOffset = 65,
   kEndTurnedIntoAbort = 74,
   kDeadlock = 78,
   kLockError = 81,
@@ -97,6 +108,9 @@ enum StatusCode : int16_t {
   kFileLocked = 85,
   kIncompatibleMode = 88,
   kIncompatibleLockType = 93,
+  kChunkOffsetTooBig = 103,
+  kNoIntrarecordPosition = 106,
+  kFileSizeLimit = 132,
   kAcsNotInFile = 136,
 };
 

@@ -57,6 +57,8 @@ int DataFile::Begin() {
 }
 
 int DataFile::Finish(int status) {
+  if (status == kOk) status = FlushDistinct();
+  distinct_delta_.clear();
   if (nested_) {
     if (status != kOk) (void)db_.Exec("ROLLBACK TO write");
     int rc = db_.Exec("RELEASE write");
@@ -69,45 +71,6 @@ int DataFile::Finish(int status) {
   }
   (void)db_.Exec("ROLLBACK");
   return status;
-}
-
-int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data) {
-  Statement::Scope scope(read_);
-  read_.BindInt(1, pos);
-  int rc = read_.Step();
-  if (rc == SQLITE_DONE) return kInvalidRecordAddress;
-  if (rc != SQLITE_ROW) return MapError(rc);
-  const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(read_.get(), 0));
-  data->assign(p, p + sqlite3_column_bytes(read_.get(), 0));
-  return kOk;
-}
-
-int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data) {
-  Statement& st = forward ? step_next_ : step_prev_;
-  Statement::Scope scope(st);
-  st.BindInt(1, forward || from != std::numeric_limits<uint32_t>::max()
-                    ? int64_t{from}
-                    : std::numeric_limits<int64_t>::max());
-  int rc = st.Step();
-  if (rc == SQLITE_DONE) return kEndOfFile;
-  if (rc != SQLITE_ROW) return MapError(rc);
-  *pos = static_cast<uint32_t>(st.Int(0));
-  const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(st.get(), 1));
-  data->assign(p, p + sqlite3_column_bytes(st.get(), 1));
-  return kOk;
-}
-
-int DataFile::Find(int num, Seek seek, const std::string& bound, Entry* out) {
-  Statement& st = seek_[static_cast<int>(seek)];
-  Statement::Scope scope(st);
-  st.BindInt(1, num);
-  if (seek != Seek::kFirst && seek != Seek::kLast) st.BindBlob(2, bound);
-  int rc = st.Step();
-  if (rc == SQLITE_DONE) return kEndOfFile;
-  if (rc != SQLITE_ROW) return MapError(rc);
-  out->k = st.Blob(0);
-  out->pos = static_cast<uint32_t>(st.Int(1));
-  return kOk;
 }
 
 int DataFile::EntryOf(int num, uint32_t pos, Entry* out) {
@@ -135,7 +98,7 @@ int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos) {
     // Next sequence number after the last duplicate of the same value.
     std::string top = k + std::string(kDupSuffixSize, '\xFF');
     Entry last;
-    int st = Find(key.number, Seek::kAtMost, top, &last);
+    int st = FindEntry(key.number, Seek::kAtMost, top, &last);
     if (st != kOk && st != kEndOfFile) return st;
     uint64_t seq = 0;
     if (st == kOk && last.k.size() == top.size() && last.k.compare(0, k.size(), k) == 0) {
@@ -159,7 +122,7 @@ int DataFile::RemovedEntry(const KeyDef& key, const std::string& k) {
   if (key.duplicates()) {
     const std::string value = k.substr(0, key.length());
     Entry next;
-    int st = Find(key.number, Seek::kAtLeast, value, &next);
+    int st = FindEntry(key.number, Seek::kAtLeast, value, &next);
     if (st != kOk && st != kEndOfFile) return st;
     if (st == kOk && next.k.compare(0, value.size(), value) == 0) return kOk;
   }
@@ -167,12 +130,20 @@ int DataFile::RemovedEntry(const KeyDef& key, const std::string& k) {
 }
 
 int DataFile::AdjustDistinct(int num, int delta) {
-  Statement::Scope scope(adjust_);
-  const std::string name = DistinctName(num);  // bound, not copied
-  adjust_.BindText(1, name);
-  adjust_.BindInt(2, delta);
-  int rc = adjust_.Step();
-  return rc == SQLITE_DONE ? kOk : MapError(rc);
+  distinct_delta_[num] += delta;  // stored once per transaction, by Finish
+  return kOk;
+}
+
+int DataFile::FlushDistinct() {
+  for (const auto& [num, delta] : distinct_delta_) {
+    if (delta == 0) continue;
+    Statement::Scope scope(adjust_);
+    const std::string name = DistinctName(num);  // bound, not copied
+    adjust_.BindText(1, name);
+    adjust_.BindInt(2, delta);
+    if (int rc = adjust_.Step(); rc != SQLITE_DONE) return MapError(rc);
+  }
+  return kOk;
 }
 
 int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
@@ -184,7 +155,7 @@ int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
     for (size_t i = 0; i < seg.length; ++i) zero = zero && field[i] == 0;
     if (!zero) continue;
     Entry last;
-    int st = Find(key.number, Seek::kLast, {}, &last);
+    int st = FindEntry(key.number, Seek::kLast, {}, &last);
     if (st != kOk && st != kEndOfFile) return st;
     uint64_t next = st == kOk ? DecodeAutoIncrement(last.k, seg.length) + 1 : 1;
     for (size_t i = 0; i < seg.length; ++i) field[i] = static_cast<uint8_t>(next >> (8 * i));
@@ -194,6 +165,21 @@ int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
 
 int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos) {
   if (int st = Begin(); st != kOk) return st;
+  return Finish(InsertRow(record, pos));
+}
+
+int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
+                         std::vector<uint32_t>* positions) {
+  positions->assign(records->size(), 0);
+  if (int st = Begin(); st != kOk) return st;
+  int status = kOk;
+  for (size_t i = 0; status == kOk && i < records->size(); ++i) {
+    status = InsertRow(&(*records)[i], &(*positions)[i]);
+  }
+  return Finish(status);
+}
+
+int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos) {
   int status = FillAutoIncrement(record);
   if (status == kOk) {
     Statement::Scope scope(insert_rec_);
@@ -212,7 +198,7 @@ int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos) {
     std::string k;
     if (Encode(spec_.keys[i], record->data(), &k)) status = AddEntry(spec_.keys[i], k, *pos);
   }
-  return Finish(status);
+  return status;
 }
 
 int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {

@@ -23,18 +23,32 @@
 //
 // Each write runs in its own SQLite transaction (rollback journal, full sync),
 // or as a savepoint of the caller's transaction, so an interrupted write
-// leaves the file as it was. Not thread-safe: the caller serialises access.
+// leaves the file as it was. Reads go through a run of rows read ahead
+// (read_ahead.h), checked against the file header's change counter, which
+// the rollback journal mode moves on every commit of any process (files in
+// WAL mode are read without it). Not thread-safe: the caller serialises
+// access.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "btrieve/file_spec.h"
 #include "btrieve/sqlite_handle.h"
 
+namespace tavelnor::platform {
+class SharedFileView;
+}  // namespace tavelnor::platform
+
 namespace tavelnor::btrieve {
+
+class ReadAhead;
+struct AheadRow;
+struct ReadToken;
 
 // The metadata name of key `num`'s distinct value count.
 inline std::string DistinctName(int num) { return "distinct:" + std::to_string(num); }
@@ -57,6 +71,7 @@ class DataFile {
   static int Create(const std::string& path, const FileSpec& spec, bool replace);
   // Opens an existing file: 12 missing, 30 not ours, 2 damaged.
   static int Open(const std::string& path, std::unique_ptr<DataFile>* out);
+  ~DataFile();
 
   const FileSpec& spec() const { return spec_; }
   const std::string& owner() const { return owner_; }
@@ -85,6 +100,9 @@ class DataFile {
   // The first record after (forward) or before `from` in physical order, or
   // the first/last one when `from` is 0 / UINT32_MAX. 9 when there is none.
   int Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data);
+  // The same, without a copy: `data` stays valid until the next call on
+  // this file.
+  int Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data);
 
   // Index entries of key `num` (a key number of spec()).
   int Find(int num, Seek seek, const std::string& bound, Entry* out);
@@ -93,6 +111,9 @@ class DataFile {
 
   // Writes. Insert fills zero AUTOINCREMENT fields into `record`.
   int Insert(std::vector<uint8_t>* record, uint32_t* pos);
+  // Inserts every record or none, in one transaction; `positions` gets each
+  // record's position.
+  int InsertMany(std::vector<std::vector<uint8_t>>* records, std::vector<uint32_t>* positions);
   int Update(uint32_t pos, const std::vector<uint8_t>& record);
   int Delete(uint32_t pos);
 
@@ -110,7 +131,7 @@ class DataFile {
   sqlite3* connection() const { return db_.get(); }
 
  private:
-  DataFile() = default;
+  DataFile();
   int Prepare();
   int Load();
   int Begin();
@@ -123,7 +144,10 @@ class DataFile {
   // After the entry `k` of `key` is gone: uncounts its value unless another
   // entry still holds it.
   int RemovedEntry(const KeyDef& key, const std::string& k);
+  // Counts a value in or out of key `num`; the counts are stored by
+  // FlushDistinct, which Finish calls before committing.
   int AdjustDistinct(int num, int delta);
+  int FlushDistinct();
   // Saves the description and raises the layout counter.
   int SaveSpec(const FileSpec& spec);
   // Reloads description and owner when the layout counter moved.
@@ -132,7 +156,15 @@ class DataFile {
   // Renames a metadata row, or removes it when `to` is empty.
   int RenameMeta(const std::string& from, const std::string& to);
   int BuildIndex(const KeyDef& key);
+  // Find without reading ahead or records, for the writes' own lookups.
+  int FindEntry(int num, Seek seek, const std::string& bound, Entry* out);
+  // The row `seek` from `bound` lands on (physical order: num -1 and
+  // `bound_pos`), from the rows read ahead or a new batch of them.
+  int Locate(int num, Seek seek, const std::string& bound, int64_t bound_pos, const AheadRow** row);
+  ReadToken Token() const;
   int FillAutoIncrement(std::vector<uint8_t>* record);
+  // Inserts one record and its index entries inside the caller's transaction.
+  int InsertRow(std::vector<uint8_t>* record, uint32_t* pos);
 
   Connection db_;
   FileSpec spec_;
@@ -144,6 +176,10 @@ class DataFile {
   Statement key_insert_, key_delete_pos_, key_delete_one_, key_of_pos_, count_;
   Statement adjust_, distinct_, layout_read_;
   Statement seek_[6];
+  Statement fetch_[6];                                // seek_ joined with the records
+  std::unique_ptr<platform::SharedFileView> header_;  // null: no reading ahead
+  std::unique_ptr<ReadAhead> ahead_;
+  std::map<int, int64_t> distinct_delta_;  // per key, in the open transaction
 };
 
 }  // namespace tavelnor::btrieve

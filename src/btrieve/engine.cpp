@@ -131,7 +131,8 @@ int16_t DispatchBase(Registry& registry, const Call& call) {
   bool known = (op >= kOpClose && op <= kOpStat) || op == kOpGetPosition || op == kOpGetDirect ||
                op == kOpStepNext || (op >= kOpSetOwner && op <= kOpDropIndex) ||
                (op >= kOpStepFirst && op <= kOpStepPrevious) || op == kOpGetByPercentage ||
-               op == kOpFindPercentage ||
+               op == kOpFindPercentage || op == kOpUpdateChunk ||
+               (op >= kOpGetNextExtended && op <= kOpInsertExtended) ||
                (op >= kOpGetEqual + kGetKeyBias && op <= kOpGetLast + kGetKeyBias);
   if (!known) return kInvalidOperation;
   if (cursor == nullptr) return kFileNotOpen;
@@ -157,7 +158,21 @@ int16_t DispatchBase(Registry& registry, const Call& call) {
       st = DoGetPosition(*cursor, call);
       break;
     case kOpGetDirect:
-      st = DoGetDirect(*cursor, call);
+      st = call.key_num == -2 ? DoGetDirectChunk(*cursor, call) : DoGetDirect(*cursor, call);
+      break;
+    case kOpUpdateChunk:
+      st = DoUpdateChunk(*cursor, call);
+      break;
+    case kOpGetNextExtended:
+    case kOpGetPreviousExtended:
+      st = DoGetExtended(*cursor, call, op);
+      break;
+    case kOpStepNextExtended:
+    case kOpStepPreviousExtended:
+      st = DoStepExtended(*cursor, call, op);
+      break;
+    case kOpInsertExtended:
+      st = DoInsertExtended(*cursor, call);
       break;
     case kOpSetOwner:
       st = DoSetOwner(*cursor, call);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "btrieve/session.h"
 
@@ -48,10 +49,15 @@ int DoSetOwner(Cursor& cursor, const Call& call);
 int DoClearOwner(Cursor& cursor, const Call& call);
 int DoGetByPercentage(Cursor& cursor, const Call& call);
 int DoFindPercentage(Cursor& cursor, const Call& call);
+int DoGetDirectChunk(Cursor& cursor, const Call& call);
+int DoUpdateChunk(Cursor& cursor, const Call& call);
+int DoGetExtended(Cursor& cursor, const Call& call, int base_op);
+int DoStepExtended(Cursor& cursor, const Call& call, int base_op);
+int DoInsertExtended(Cursor& cursor, const Call& call);
 
 // Copies a record into the caller's data buffer: 22 when it does not fit (a
 // variable-length record is cut to fit, a fixed one is not written).
-int ReturnRecord(const Cursor& cursor, const Call& call, const std::vector<uint8_t>& record);
+int ReturnRecord(const Cursor& cursor, const Call& call, std::span<const uint8_t> record);
 // Copies the key of `num` from `record` into the key buffer: 21 when short.
 int ReturnKey(const Cursor& cursor, const Call& call, int num, const std::vector<uint8_t>& record);
 

@@ -14,8 +14,6 @@ namespace tavelnor::btrieve {
 
 namespace {
 
-constexpr int kOpInsertExtended = 40;
-constexpr int kOpUpdateChunk = 53;
 constexpr int kMaxWaitSleepMs = 20;
 
 bool TakesLockBias(int base) {

@@ -11,7 +11,6 @@ namespace tavelnor::btrieve {
 
 namespace {
 
-constexpr int kOpUpdateChunk = 53;
 // A locking read retries this often when another process keeps changing the
 // record between the read and the lock.
 constexpr int kLockedReadTries = 3;

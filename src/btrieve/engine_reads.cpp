@@ -58,7 +58,7 @@ int Locate(Cursor& cursor, const Call& call, const KeyDef& key, int op, bool key
 
 }  // namespace
 
-int ReturnRecord(const Cursor& cursor, const Call& call, const std::vector<uint8_t>& record) {
+int ReturnRecord(const Cursor& cursor, const Call& call, std::span<const uint8_t> record) {
   if (call.data_len == nullptr) return kDataBufferTooShort;
   uint32_t capacity = call.data ? *call.data_len : 0;
   if (capacity < record.size()) {
@@ -128,7 +128,7 @@ int DoStep(Cursor& cursor, const Call& call, int op) {
       break;
   }
   uint32_t pos = 0;
-  std::vector<uint8_t> record;
+  std::span<const uint8_t> record;
   if (int st = cursor.data().Step(forward, from, &pos, &record); st != kOk) return st;
   cursor.DropLogical();
   cursor.physical = P::kOn;

@@ -62,6 +62,7 @@ int DoInsert(Cursor& cursor, const Call& call) {
   std::memcpy(call.data, record.data(), record.size());  // AUTOINCREMENT values filled in
   cursor.physical = Cursor::Physical::kOn;
   cursor.physical_pos = pos;
+  cursor.after_extended = false;
   if (key == nullptr) return kOk;
   if (int st = SetLogical(cursor, *key, pos); st != kOk) return st;
   return ReturnKey(cursor, call, key->number, record);
@@ -69,7 +70,9 @@ int DoInsert(Cursor& cursor, const Call& call) {
 
 int DoUpdate(Cursor& cursor, const Call& call) {
   if (cursor.read_only) return kAccessDenied;
-  if (cursor.physical != Cursor::Physical::kOn || cursor.collapsed) return kInvalidPositioning;
+  if (cursor.physical != Cursor::Physical::kOn || cursor.collapsed || cursor.after_extended) {
+    return kInvalidPositioning;
+  }
   std::vector<uint8_t> record;
   if (int st = RecordFromCall(cursor, call, &record); st != kOk) return st;
   const KeyDef* key = nullptr;
@@ -90,7 +93,9 @@ int DoUpdate(Cursor& cursor, const Call& call) {
 
 int DoDelete(Cursor& cursor, const Call& /*call*/) {
   if (cursor.read_only) return kAccessDenied;
-  if (cursor.physical != Cursor::Physical::kOn || cursor.collapsed) return kInvalidPositioning;
+  if (cursor.physical != Cursor::Physical::kOn || cursor.collapsed || cursor.after_extended) {
+    return kInvalidPositioning;
+  }
   int st = cursor.data().Delete(cursor.physical_pos);
   if (st == kInvalidRecordAddress) return kInvalidPositioning;
   if (st != kOk) return st;

@@ -17,8 +17,9 @@ constexpr size_t kMaxKeyLength = 255;
 constexpr uint16_t kSharedKeyFlags =
     kKeyDup | kKeyRepeatDups | kKeyModifiable | kKeyNullAll | kKeyNullAny;
 
-// Whether `length` is allowed for `type`; false for types we do not order.
-bool TypeAccepts(uint8_t type, uint16_t length, int* status) {
+}  // namespace
+
+bool KeyTypeAccepts(uint8_t type, uint16_t length, int* status) {
   auto one_of = [length](std::initializer_list<uint16_t> allowed) {
     return std::find(allowed.begin(), allowed.end(), length) != allowed.end();
   };
@@ -69,6 +70,8 @@ bool TypeAccepts(uint8_t type, uint16_t length, int* status) {
   return ok;
 }
 
+namespace {
+
 int ReadSegment(ByteReader& r, const FileSpec& spec, Segment* seg, uint8_t* key_number) {
   uint32_t reserved32 = 0;
   uint16_t reserved16 = 0;
@@ -92,7 +95,7 @@ int ReadSegment(ByteReader& r, const FileSpec& spec, Segment* seg, uint8_t* key_
     return seg->length == 0 ? kKeyLengthError : kKeyPositionError;
   }
   int status = kOk;
-  if (!TypeAccepts(seg->type, seg->length, &status)) return status;
+  if (!KeyTypeAccepts(seg->type, seg->length, &status)) return status;
   if (!(seg->flags & kKeyAlternate)) seg->acs = 0;
   if ((seg->flags & kKeyAlternate) && !(seg->flags & kKeyNoCase)) seg->acs = 0;
   return kOk;

@@ -102,6 +102,10 @@ struct FileSpec {
   size_t SegmentCount() const;
 };
 
+// Whether values of `type` may be `length` bytes long. False with *status 49
+// for a type that is not ordered, 29 for a length the type does not allow.
+bool KeyTypeAccepts(uint8_t type, uint16_t length, int* status);
+
 // Parses a Create data buffer. Returns 0 or the Btrieve status that rejects
 // it (22, 24, 26, 27, 28, 29, 45, 48, 49). `stored` reads the stored layout,
 // where byte 14 of each key's first segment always holds its number (keys

@@ -52,6 +52,14 @@ struct Cursor {
   std::string logical_entry;  // index entry of the logical record (kept after Delete)
   bool collapsed = false;     // positioned by a Get Key: duplicates count as one value
   bool key_switched = false;  // Update used another key: the next Get Next/Previous gives 7
+  // Positioned by an extended operation: Update, Delete and Update Chunk give 8
+  // until the next positioning call.
+  bool after_extended = false;
+
+  // Intrarecord position of the chunk operations: the offset just after the
+  // last chunk read or written in the record at `chunk_record` (0: none).
+  uint32_t chunk_record = 0;
+  uint32_t chunk_offset = 0;
 
   DataFile& data() { return txn_data ? *txn_data : *file->data; }
   void DropLogical() {
@@ -59,6 +67,7 @@ struct Cursor {
     logical_entry.clear();
     collapsed = false;
     key_switched = false;
+    after_extended = false;
   }
 };
 

@@ -15,6 +15,7 @@
 #include "btrieve/btrcall.h"
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/file_spec.h"
+#include "foundation/platform/process.h"
 
 namespace tavelnor::btrieve::testing {
 
@@ -78,8 +79,8 @@ class ScratchDir {
                                      : std::filesystem::temp_directory_path();
     // The process id keeps concurrent runs of the suite (other build trees)
     // out of each other's files.
-    std::string name = std::string("tavelnor-btr-") + std::to_string(platform::CurrentProcessId()) +
-                       "-" + info->test_suite_name() + "-" + info->name();
+    std::string name = "tavelnor-btr-" + std::to_string(platform::CurrentProcessId()) + "-" +
+                       info->test_suite_name() + "-" + info->name();
     std::replace(name.begin(), name.end(), '/', '_');  // parameterised names hold slashes
     path_ = base / name;
     std::filesystem::remove_all(path_);

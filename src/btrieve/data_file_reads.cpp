@@ -1,0 +1,146 @@
+// Reads of a data file: records by position, steps in physical order and
+// seeks in an index, served from rows read ahead whenever the file has not
+// changed since they were read.
+#include <limits>
+
+#include "btrieve/btrieve_codes.h"
+#include "btrieve/data_file.h"
+#include "btrieve/read_ahead.h"
+#include "foundation/platform/shared_view.h"
+
+namespace tavelnor::btrieve {
+
+namespace {
+
+constexpr size_t kChangeCounterOffset = 24;
+
+std::vector<uint8_t> Column(const Statement& st, int col) {
+  const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(st.get(), col));
+  return p ? std::vector<uint8_t>(p, p + sqlite3_column_bytes(st.get(), col))
+           : std::vector<uint8_t>();
+}
+
+}  // namespace
+
+DataFile::DataFile() : ahead_(std::make_unique<ReadAhead>()) {}
+
+DataFile::~DataFile() = default;
+
+ReadToken DataFile::Token() const {
+  ReadToken token;
+  if (header_ == nullptr) return token;
+  token.valid = true;
+  token.counter = header_->LoadBE32(kChangeCounterOffset);
+  token.changes = sqlite3_total_changes64(db_.get());
+  return token;
+}
+
+int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound_pos,
+                     const AheadRow** row) {
+  // Taken before the query: a commit between the two makes the rows look
+  // older than they are, never newer.
+  const ReadToken token = Token();
+  ahead_->Check(token);
+  switch (ahead_->Lookup(num, seek, bound, row)) {
+    case ReadAhead::Answer::kRow:
+      return kOk;
+    case ReadAhead::Answer::kEnd:
+      return kEndOfFile;
+    case ReadAhead::Answer::kUnknown:
+      break;
+  }
+  size_t asked = token.valid ? ahead_->BatchFor(num, seek, bound) : 1;
+  const bool physical = num < 0;
+  Statement& st =
+      physical ? (seek == Seek::kAbove ? step_next_ : step_prev_) : fetch_[static_cast<int>(seek)];
+  Statement::Scope scope(st);
+  if (physical) {
+    st.BindInt(1, bound_pos);
+    st.BindInt(2, static_cast<int64_t>(asked));
+  } else {
+    st.BindInt(1, num);
+    if (seek != Seek::kFirst && seek != Seek::kLast) st.BindBlob(2, bound);
+    st.BindInt(3, static_cast<int64_t>(asked));
+  }
+  ahead_->Start(num, seek, bound, token);
+  int rc = SQLITE_OK;
+  size_t rows = 0;
+  while (rows < asked && (rc = st.Step()) == SQLITE_ROW) {
+    const int data_col = physical ? 1 : 2;
+    const void* data = sqlite3_column_blob(st.get(), data_col);
+    const size_t size = static_cast<size_t>(sqlite3_column_bytes(st.get(), data_col));
+    if (physical) {
+      const auto pos = static_cast<uint32_t>(st.Int(0));
+      ahead_->Add(PositionKey(pos), pos, data, size);
+    } else {
+      ahead_->Add(st.Blob(0), static_cast<uint32_t>(st.Int(1)), data, size);
+    }
+    ++rows;
+    if (ahead_->bytes() > ReadAhead::kMaxBytes) asked = rows;  // enough in memory; not the end
+  }
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE && rc != SQLITE_OK) {
+    ahead_->Clear();
+    return MapError(rc);
+  }
+  *row = ahead_->Finish(asked);
+  return *row != nullptr ? kOk : kEndOfFile;
+}
+
+int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data) {
+  ahead_->Check(Token());
+  if (const AheadRow* row = ahead_->Served(pos)) {
+    std::span<const uint8_t> bytes = ahead_->Data(*row);
+    data->assign(bytes.begin(), bytes.end());
+    return kOk;
+  }
+  Statement::Scope scope(read_);
+  read_.BindInt(1, pos);
+  int rc = read_.Step();
+  if (rc == SQLITE_DONE) return kInvalidRecordAddress;
+  if (rc != SQLITE_ROW) return MapError(rc);
+  *data = Column(read_, 0);
+  return kOk;
+}
+
+int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data) {
+  const int64_t bound = forward || from != std::numeric_limits<uint32_t>::max()
+                            ? int64_t{from}
+                            : std::numeric_limits<int64_t>::max();
+  const AheadRow* row = nullptr;
+  int st = Locate(-1, forward ? Seek::kAbove : Seek::kBelow, PositionKey(bound), bound, &row);
+  if (st != kOk) return st;
+  *pos = row->pos;
+  *data = ahead_->Data(*row);
+  return kOk;
+}
+
+int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data) {
+  std::span<const uint8_t> bytes;
+  int st = Step(forward, from, pos, &bytes);
+  if (st == kOk) data->assign(bytes.begin(), bytes.end());
+  return st;
+}
+
+int DataFile::Find(int num, Seek seek, const std::string& bound, Entry* out) {
+  const AheadRow* row = nullptr;
+  int st = Locate(num, seek, bound, 0, &row);
+  if (st != kOk) return st;
+  out->k = row->k;
+  out->pos = row->pos;
+  return kOk;
+}
+
+int DataFile::FindEntry(int num, Seek seek, const std::string& bound, Entry* out) {
+  Statement& st = seek_[static_cast<int>(seek)];
+  Statement::Scope scope(st);
+  st.BindInt(1, num);
+  if (seek != Seek::kFirst && seek != Seek::kLast) st.BindBlob(2, bound);
+  int rc = st.Step();
+  if (rc == SQLITE_DONE) return kEndOfFile;
+  if (rc != SQLITE_ROW) return MapError(rc);
+  out->k = st.Blob(0);
+  out->pos = static_cast<uint32_t>(st.Int(1));
+  return kOk;
+}
+
+}  // namespace tavelnor::btrieve

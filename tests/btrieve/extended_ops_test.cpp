@@ -1,0 +1,269 @@
+// Extended operations along key paths and the physical order: start rules,
+// the filter limit, end of file, currency afterwards, variable-length
+// records; Insert Extended, all or nothing.
+#include "chunk_fixture.h"
+#include "extended_fixture.h"
+
+namespace tavelnor::btrieve::testing {
+namespace {
+
+constexpr uint8_t kAnd = 1, kOr = 2, kLast = 0;
+constexpr uint8_t kEq = 1, kGt = 2, kLt = 3;
+
+const std::vector<std::pair<uint16_t, uint16_t>> kIdField = {{4, 0}};
+
+TEST_F(People, GetNextExtendedWalksTheKeyPath) {
+  // Name order: BOB 6, Bob 2, ann 1 8 11, bob 4, carl 3, dora 5, eve 7, ...
+  ASSERT_EQ(ReadId(kOpGetFirst, 1), 6);
+  std::vector<Returned> got;
+  ASSERT_EQ(Extended(b_, kOpGetNextExtended, Request({}, kIdField, 3), 1, &got), 0);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{2, 1, 8}));
+  EXPECT_EQ(got[1].pos, positions_[0]);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(b_.key), 8), "ann     ");
+  EXPECT_EQ(ReadId(kOpGetNext, 1), 11);  // on from the last record examined
+  ASSERT_EQ(Extended(b_, kOpGetPreviousExtended, Request({}, kIdField, 2), 1, &got), 0);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{8, 1}));
+  // "UC" after Get Equal: the record found comes first.
+  auto bob = Text("bob", 8);
+  b_.SetKey(bob.data(), 8);
+  ASSERT_EQ(ReadId(kOpGetEqual, 1), 4);
+  ASSERT_EQ(Extended(b_, kOpGetNextExtended, Request({}, kIdField, 2, 0, "UC"), 1, &got), 0);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{4, 3}));
+  // After a Get Key Equal the run of duplicates counts as one value.
+  auto ann = Text("ann", 8);
+  b_.SetKey(ann.data(), 8);
+  std::vector<uint8_t> none(kPersonLen);
+  b_.len = 0;
+  ASSERT_EQ(b_.Call(kOpGetEqual + kGetKeyBias, none.data(), &b_.len, 1), 0);
+  ASSERT_EQ(Extended(b_, kOpGetNextExtended, Request({}, kIdField, 1), 1, &got), 0);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{4}));
+}
+
+TEST_F(People, AFailedFirstTermOnTheKeyEndsTheWalkWithTheFilterLimit) {
+  ASSERT_EQ(GetEqual(4), 4);
+  std::vector<Returned> got;
+  auto below7 = Request({{kTypeInteger, 4, 0, kLt, kLast, Int(7, 4)}}, kIdField, 100, 0, "UC");
+  EXPECT_EQ(Extended(b_, kOpGetNextExtended, below7, 0, &got), kFilterLimitReached);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{4, 5, 6}));
+  EXPECT_EQ(b_.Position(), positions_[6]);  // 7 was examined
+  auto above2 = Request({{kTypeInteger, 4, 0, kGt, kLast, Int(2, 4)}}, kIdField);
+  EXPECT_EQ(Extended(b_, kOpGetPreviousExtended, above2, 0, &got), kFilterLimitReached);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{6, 5, 4, 3}));
+  // Equality stops once the walk has passed the value.
+  ASSERT_EQ(ReadId(kOpGetFirst, 0), 1);
+  auto is1 = Request({{kTypeInteger, 4, 0, kEq, kLast, Int(1, 4)}}, kIdField, 100, 0, "UC");
+  EXPECT_EQ(Extended(b_, kOpGetNextExtended, is1, 0, &got), kFilterLimitReached);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{1}));
+  EXPECT_EQ(b_.Position(), positions_[1]);
+  // No limit when the first term is joined by OR, compares another field,
+  // or the path is another key.
+  const std::vector<std::vector<Term>> unlimited = {
+      {{kTypeInteger, 4, 0, kLt, kOr, Int(7, 4)}, {kTypeInteger, 2, 32, kEq, kLast, Int(999, 2)}},
+      {{kTypeInteger, 2, 32, kLt, kAnd, Int(100, 2)}, {kTypeInteger, 4, 0, kLt, kLast, Int(7, 4)}},
+  };
+  for (const auto& terms : unlimited) {
+    ASSERT_EQ(GetEqual(4), 4);
+    EXPECT_EQ(Extended(b_, kOpGetNextExtended, Request(terms, kIdField, 100, 0, "UC"), 0, &got),
+              kEndOfFile);
+    EXPECT_EQ(Ids(got), (std::vector<int32_t>{4, 5, 6}));
+  }
+  ASSERT_EQ(ReadId(kOpGetFirst, 1), 6);
+  EXPECT_EQ(Extended(b_, kOpGetNextExtended,
+                     Request({{kTypeInteger, 4, 0, kLt, kLast, Int(3, 4)}}, kIdField), 1, &got),
+            kEndOfFile);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{2, 1}));
+}
+
+TEST_F(People, StepsExtendedStartAfterOpenAndEndWithTheRecordsFound) {
+  Block fresh;
+  ASSERT_EQ(fresh.Open(path_), 0);
+  std::vector<Returned> got;
+  EXPECT_EQ(Extended(fresh, kOpStepPreviousExtended, Request({}, kIdField), 0, &got),
+            kInvalidPositioning);
+  ASSERT_EQ(Extended(fresh, kOpStepNextExtended, Request({}, kIdField), 0, &got), kEndOfFile);
+  EXPECT_EQ(got.size(), people_.size());
+  EXPECT_EQ(fresh.Position(), positions_.back());
+  // At the end already: 9, nothing, currency unchanged.
+  ASSERT_EQ(Extended(fresh, kOpStepNextExtended, Request({}, kIdField), 0, &got), kEndOfFile);
+  EXPECT_TRUE(got.empty());
+  EXPECT_EQ(fresh.Position(), positions_.back());
+  std::vector<uint8_t> r;
+  ASSERT_EQ(fresh.Read(kOpStepPrevious, &r, 0), 0);
+  EXPECT_EQ(r[0], 11);
+  ASSERT_EQ(Extended(fresh, kOpStepPreviousExtended, Request({}, kIdField, 2), 0, &got), 0);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{10, 9}));
+  ASSERT_EQ(fresh.Close(), 0);
+}
+
+TEST_F(People, AfterAnExtendedOperationWritesNeedANewPosition) {
+  ASSERT_EQ(ReadId(kOpGetFirst, 0), 1);
+  std::vector<Returned> got;
+  ASSERT_EQ(Extended(b_, kOpGetNextExtended, Request({}, kIdField, 1), 0, &got), 0);
+  ASSERT_EQ(Ids(got), (std::vector<int32_t>{2}));
+  auto r = Bytes(people_[1]);
+  EXPECT_EQ(b_.Write(kOpUpdate, r, 0), kInvalidPositioning);
+  EXPECT_EQ(b_.Call(kOpDelete, nullptr, &b_.len, 0), kInvalidPositioning);
+  std::vector<uint8_t> chunk = Desc::Random({{40, 1}}).Bytes({1}).bytes;
+  b_.len = static_cast<uint32_t>(chunk.size());
+  EXPECT_EQ(b_.Call(kOpUpdateChunk, chunk.data(), &b_.len, 0), kInvalidPositioning);
+  EXPECT_EQ(ReadId(kOpGetNext, 0), 3);  // a plain read positions again
+  r = Bytes(people_[2]);
+  EXPECT_EQ(b_.Write(kOpUpdate, r, 0), 0);
+  // Key paths: another key gives 7, no key position 8, an unknown key 6.
+  EXPECT_EQ(Extended(b_, kOpGetNextExtended, Request({}, kIdField), 1, &got), kDifferentKeyNumber);
+  EXPECT_EQ(Extended(b_, kOpGetNextExtended, Request({}, kIdField), 5, &got), kInvalidKeyNumber);
+  ASSERT_EQ(StepFirst(), 0);
+  EXPECT_EQ(Extended(b_, kOpGetNextExtended, Request({}, kIdField), 0, &got), kInvalidPositioning);
+  std::vector<uint8_t> request = Request({}, kIdField);
+  request.resize(8192);
+  ASSERT_EQ(GetEqual(5), 5);
+  b_.len = 8192;
+  EXPECT_EQ(b_.Call(kOpGetNextExtended, request.data(), &b_.len, 0, 3), kKeyBufferTooShort);
+  // No Step Extended right after a Delete.
+  ASSERT_EQ(b_.Call(kOpDelete, nullptr, &b_.len, 0), 0);
+  EXPECT_EQ(Extended(b_, kOpStepNextExtended, Request({}, kIdField), 0, &got), kInvalidPositioning);
+}
+
+TEST_F(VarFile, ExtractedFieldsMayReachIntoTheVariablePart) {
+  InsertVar(1, Pattern(20, 1));
+  InsertVar(2, Pattern(4, 2));
+  InsertVar(3, Pattern(20, 3));
+  ASSERT_EQ(ReadId(kOpStepFirst, 0), 1);
+  std::vector<Returned> got;
+  // The variable field last: cut short on the short record.
+  auto req = Request({}, {{4, 0}, {10, kRecLen}}, 100, 0, "UC");
+  ASSERT_EQ(Extended(b_, kOpStepNextExtended, req, 0, &got), kEndOfFile);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].image.size(), 14u);
+  EXPECT_EQ(got[1].image.size(), 8u);
+  EXPECT_EQ(std::vector<uint8_t>(got[1].image.begin() + 4, got[1].image.end()), Pattern(4, 2));
+  // Not last: the walk stops there with 22 and the records before it.
+  ASSERT_EQ(ReadId(kOpStepFirst, 0), 1);
+  req = Request({}, {{10, kRecLen}, {4, 0}}, 100, 0, "UC");
+  ASSERT_EQ(Extended(b_, kOpStepNextExtended, req, 0, &got, 8192, true), kDataBufferTooShort);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(b_.Position(), got[0].pos + 1);  // the short record is current
+  // A filter on bytes a record does not have rejects it.
+  ASSERT_EQ(ReadId(kOpStepFirst, 0), 1);
+  req = Request({{kTypeUnsignedBinary, 2, kRecLen + 10, 5, kLast, {0, 0}}}, {{4, 0}}, 100, 0, "UC");
+  ASSERT_EQ(Extended(b_, kOpStepNextExtended, req, 0, &got), kEndOfFile);
+  EXPECT_EQ(Ids(got), (std::vector<int32_t>{1, 3}));
+}
+
+// ------------------------------------------------------------ Insert Extended
+
+// The Insert Extended buffer for `records`.
+std::vector<uint8_t> Batch(const std::vector<std::vector<uint8_t>>& records) {
+  std::vector<uint8_t> out = Int(static_cast<int64_t>(records.size()), 2);
+  for (const auto& r : records) {
+    auto n = Int(static_cast<int64_t>(r.size()), 2);
+    out.insert(out.end(), n.begin(), n.end());
+    out.insert(out.end(), r.begin(), r.end());
+  }
+  return out;
+}
+
+using InsertExtended = RecordFile;
+
+TEST_F(InsertExtended, InsertsEveryRecordAndReturnsTheirPositions) {
+  Insert(1, "aa", 1);
+  std::vector<uint8_t> buf = Batch({Rec(5, "bb", 5), Rec(3, "cc", 3), Rec(9, "aa", 9)});
+  b_.len = static_cast<uint32_t>(buf.size());
+  ASSERT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, 0), 0);
+  ASSERT_EQ(b_.len, 2u + 3 * 4);
+  EXPECT_EQ(buf[0], 3);
+  EXPECT_EQ(IdOf(std::vector<uint8_t>(b_.key, b_.key + 4)), 9);  // the last record's key
+  const int32_t ids[] = {5, 3, 9};
+  for (int i = 0; i < 3; ++i) {
+    uint32_t pos = 0;
+    std::memcpy(&pos, buf.data() + 2 + 4 * i, 4);
+    std::vector<uint8_t> r(kRecLen);
+    std::memcpy(r.data(), &pos, 4);
+    Block other;
+    ASSERT_EQ(other.Open(path_), 0);
+    other.len = kRecLen;
+    ASSERT_EQ(other.Call(kOpGetDirect, r.data(), &other.len, -1), 0);
+    EXPECT_EQ(IdOf(r), ids[i]);
+    ASSERT_EQ(other.Close(), 0);
+  }
+  EXPECT_EQ(Count(), 4u);
+  EXPECT_EQ(ReadId(kOpGetPrevious, 0), 5);  // the last record is current on key 0
+}
+
+TEST_F(InsertExtended, OneBadRecordKeepsTheWholeBatchOut) {
+  Insert(1, "aa", 1);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> buf;
+    int16_t status;
+  } cases[] = {
+      {"duplicate of a stored record", Batch({Rec(2, "bb", 2), Rec(1, "cc", 3)}), kDuplicateKey},
+      {"duplicate inside the batch", Batch({Rec(2, "bb", 2), Rec(4, "cc", 2)}), kDuplicateKey},
+      {"record shorter than the fixed part",
+       Batch({Rec(2, "bb", 2), std::vector<uint8_t>(kRecLen - 1, 0)}), kDataBufferTooShort},
+      {"bytes after the last record",
+       [] {
+         auto b = Batch({Rec(2, "bb", 2)});
+         b.push_back(0);
+         return b;
+       }(),
+       kInvalidInsertExtended},
+      {"count larger than the records",
+       [] {
+         auto b = Batch({Rec(2, "bb", 2)});
+         b[0] = 2;
+         return b;
+       }(),
+       kInvalidInsertExtended},
+      {"length past the buffer",
+       [] {
+         auto b = Batch({Rec(2, "bb", 2)});
+         b[2] = kRecLen + 1;
+         return b;
+       }(),
+       kInvalidInsertExtended},
+      {"absurd count", {0xFF, 0xFF, 4, 0}, kInvalidInsertExtended},
+  };
+  for (Case& c : cases) {
+    b_.len = static_cast<uint32_t>(c.buf.size());
+    EXPECT_EQ(b_.Call(kOpInsertExtended, c.buf.data(), &b_.len, 0), c.status) << c.name;
+    EXPECT_EQ(Count(), 1u) << c.name;
+  }
+  auto buf = Batch({Rec(2, "bb", 2)});
+  b_.len = 1;
+  EXPECT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, 0), kDataBufferTooShort);
+  b_.len = static_cast<uint32_t>(buf.size());
+  EXPECT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, 7), kInvalidKeyNumber);
+  Block reader;
+  ASSERT_EQ(reader.Open(path_, -2), 0);
+  reader.len = static_cast<uint32_t>(buf.size());
+  EXPECT_EQ(reader.Call(kOpInsertExtended, buf.data(), &reader.len, 0), kAccessDenied);
+  ASSERT_EQ(reader.Close(), 0);
+  EXPECT_EQ(Count(), 1u);
+}
+
+TEST_F(InsertExtended, WithoutCurrencyChangeTheKeyPathStays) {
+  Insert(1, "aa", 1);
+  Insert(5, "aa", 5);
+  ASSERT_EQ(GetBy(kOpGetEqual, 0, IntKey(1)), 1);
+  auto buf = Batch({Rec(3, "bb", 3), Rec(7, "bb", 7)});
+  b_.len = static_cast<uint32_t>(buf.size());
+  ASSERT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, -1), 0);
+  EXPECT_EQ(ReadId(kOpGetNext, 0), 3);
+  EXPECT_EQ(ReadId(kOpGetNext, 0), 5);
+}
+
+TEST_F(VarFile, InsertExtendedKeepsVariableParts) {
+  auto a = Rec(1, "aa", 1);
+  auto tail = Pattern(300, 8);
+  a.insert(a.end(), tail.begin(), tail.end());
+  auto buf = Batch({a, Rec(2, "bb", 2)});
+  b_.len = static_cast<uint32_t>(buf.size());
+  ASSERT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, 0), 0);
+  uint32_t pos = 0;
+  std::memcpy(&pos, buf.data() + 2, 4);
+  EXPECT_EQ(Whole(pos), a);
+}
+
+}  // namespace
+}  // namespace tavelnor::btrieve::testing

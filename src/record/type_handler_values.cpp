@@ -151,7 +151,12 @@ int64_t ApplyOperator(char op, int64_t a, int64_t b) {
   }
 }
 
-uint64_t ApplyOperator(char op, uint64_t a, uint64_t b) {
+namespace {
+
+// The four operators where the type's own arithmetic is the rule; a zero
+// divisor gives zero.
+template <typename T>
+T ApplyPlain(char op, T a, T b) {
   switch (op) {
     case '+':
       return a + b;
@@ -160,26 +165,16 @@ uint64_t ApplyOperator(char op, uint64_t a, uint64_t b) {
     case '*':
       return a * b;
     case '/':
-      return b == 0 ? 0 : a / b;
+      return b == T{} ? T{} : a / b;
     default:
-      return 0;
+      return T{};
   }
 }
 
-double ApplyOperator(char op, double a, double b) {
-  switch (op) {
-    case '+':
-      return a + b;
-    case '-':
-      return a - b;
-    case '*':
-      return a * b;
-    case '/':
-      return b == 0.0 ? 0.0 : a / b;
-    default:
-      return 0.0;
-  }
-}
+}  // namespace
+
+uint64_t ApplyOperator(char op, uint64_t a, uint64_t b) { return ApplyPlain(op, a, b); }
+double ApplyOperator(char op, double a, double b) { return ApplyPlain(op, a, b); }
 
 ECurrency ApplyOperator(char op, ECurrency a, ECurrency b) {
   int64_t raw = 0;

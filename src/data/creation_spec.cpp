@@ -66,9 +66,9 @@ int16_t BtrvCreationSpec::AddKeySegment(uint32_t position, uint16_t length, uint
   std::memset(p, 0, kSegmentSize);
   Put16(p, position + 1);
   Put16(p + 2, length);
-  uint16_t f = flags;
-  if ((flags & kDuplicates) != 0 && add_duplicate_bit) f = static_cast<uint16_t>(f + kRepeatingDuplicates);
-  f = static_cast<uint16_t>(f + kExtendedType);
+  // The bits are set, not added: a definition's flags may carry them already.
+  uint16_t f = static_cast<uint16_t>(flags | kExtendedType);
+  if ((flags & kDuplicates) != 0 && add_duplicate_bit) f |= kRepeatingDuplicates;
   Put16(p + 4, f);
   p[10] = extended_type;
   p[11] = ((flags & kNullKey) != 0 && extended_type == kExtTypeString) ? 0x20 : 0;

@@ -11,8 +11,8 @@
 //   10   2     file flags (the table's 16-bit flag word)
 //   12   4     zero
 //   16   16*n  key segments, keys in order, segments in order:
-//                0 position (1-based)  2 length  4 flags (+0x80 for a key
-//                with duplicates, +0x100 extended type always)  6 zero
+//                0 position (1-based)  2 length  4 flags (with 0x80 set
+//                for a key with duplicates, 0x100 extended type always)  6 zero
 //                10 extended type  11 null value (0x20 for a STRING segment
 //                of a null key)  12 zero
 //   ..   265*m alternate collating sequences

@@ -24,6 +24,9 @@ constexpr size_t kMaxDiagnosticFile = size_t{4} << 20;
 constexpr char kDocumentationAddress[] =
     "https://docs.actian.com/psql/psqlv13/index.html#page/codes/1to199.htm";
 
+constexpr char kStandardHeader[] =
+    "Une erreur de base de donn\xE9" "es a \xE9t\xE9 rencontr\xE9" "e.";
+
 class PlatformReporter final : public BtrvDialogReporter {
  public:
   void OpenLockNotice(std::string_view caption, std::string_view text) override {
@@ -170,7 +173,7 @@ EBtrvErrDlg::EBtrvErrDlg(const BtrvErrorReport& r) {
   c.title = paths::AppName();
   if (c.title.empty()) c.title = StringOr(btrids::kErrorTitle, "Erreur");
   const std::string standard_header =
-      StringOr(btrids::kErrorHeader, "Une erreur de base de donn\xE9" "es a \xE9t\xE9 rencontr\xE9" "e.");
+      StringOr(btrids::kErrorHeader, kStandardHeader);
   c.header = (r.message != nullptr && r.message[0] != '\0') ? std::string(r.message)
                                                              : standard_header;
   c.code_label = "Code :";
@@ -212,8 +215,7 @@ std::string FormatErrorMessage(const BtrvErrorReport& r) {
   const std::string header =
       (r.message != nullptr && r.message[0] != '\0')
           ? std::string(r.message)
-          : StringOr(btrids::kErrorHeader,
-                     "Une erreur de base de donn\xE9" "es a \xE9t\xE9 rencontr\xE9" "e.");
+          : StringOr(btrids::kErrorHeader, kStandardHeader);
   const std::string description = StatusDescription(r.status);
   const std::string fmt(format);
   const char* file = r.file != nullptr ? r.file : "";

@@ -190,7 +190,8 @@ int16_t BtrvFile::Stat(uint8_t* buffer) {
   const size_t got = std::min<size_t>(length, kStatBufferSize);
   if (got < 16) return status;
   record_length_ = Load16(buffer);
-  flags_ = static_cast<uint8_t>(flags_ & ~(kBtrvAutoIncrement | kBtrvVariableLength | kBtrvOldFormat));
+  flags_ = static_cast<uint8_t>(flags_ &
+                                ~(kBtrvAutoIncrement | kBtrvVariableLength | kBtrvOldFormat));
   if (buffer[5] < 0x60) flags_ |= kBtrvOldFormat;
   if ((buffer[10] & 0x01) != 0) flags_ |= kBtrvVariableLength;
   // Walk the segments key by key: a segment flagged 0x10 is followed by

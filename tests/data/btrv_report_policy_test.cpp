@@ -108,8 +108,10 @@ TEST_F(ReportPolicyTest, ListedValuesOfOtherTypes) {
 
 TEST(RegistryValuesTest, WritingKeepsTheRestOfTheHive) {
   RegistrySandbox registry;
-  registry.Machine("; machine\n[Other]\nA=1\n[SOFTWARE\\X]\nB=text\nC=dword:00000005\n\n[Last]\nD=2\n");
-  ASSERT_TRUE(platform::WriteRegistryDword(RegistryHive::kLocalMachine, "software\\x", "c", 7).ok());
+  registry.Machine(
+      "; machine\n[Other]\nA=1\n[SOFTWARE\\X]\nB=text\nC=dword:00000005\n\n[Last]\nD=2\n");
+  ASSERT_TRUE(
+      platform::WriteRegistryDword(RegistryHive::kLocalMachine, "software\\x", "c", 7).ok());
   ASSERT_TRUE(platform::WriteRegistryDword(RegistryHive::kLocalMachine, "SOFTWARE\\X", "E",
                                            0xFFFFFFFF).ok());
   ASSERT_TRUE(platform::WriteRegistryDword(RegistryHive::kLocalMachine, "New\\Key", "F", 1).ok());

@@ -99,7 +99,10 @@ class ScriptedRecordManager {
     c.key_len = key_len;
     c.data_len = len != nullptr ? *len : 0;
     c.with_id = with_id;
-    if (k != nullptr) c.key_text.assign(reinterpret_cast<char*>(k), strnlen(reinterpret_cast<char*>(k), key_len));
+    if (k != nullptr) {
+      const char* text = reinterpret_cast<const char*>(k);
+      c.key_text.assign(text, strnlen(text, key_len));
+    }
     if (d != nullptr && len != nullptr) c.data.assign(d, d + *len);
     calls_.push_back(std::move(c));
     if (script_.empty()) return 0;

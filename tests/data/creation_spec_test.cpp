@@ -98,7 +98,8 @@ TEST_F(CreationSpecTest, TableWithSeveralKeysDuplicatesAndAutomaticNumbering) {
       Entry(29, 10, 0x0108, 0, 0x20),  // STRING segment of a null key: space
   };
   for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(std::vector<uint8_t>(p + 16 + 16 * i, p + 32 + 16 * i), expected[i]) << "segment " << i;
+    EXPECT_EQ(std::vector<uint8_t>(p + 16 + 16 * i, p + 32 + 16 * i), expected[i])
+        << "segment " << i;
   }
   EXPECT_EQ(std::vector<uint8_t>(p + 80, p + 96), std::vector<uint8_t>(16, 0));
 }

@@ -32,7 +32,9 @@ Result<RegistryValue> ReadRegistryValue(RegistryHive hive, const std::string& ke
     rc = RegQueryValueExA(key, value_name.c_str(), nullptr, &type, buf.data(), &size);
   }
   RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return Status::NotFound(key_path + "\\" + value_name + ": no such value");
+  if (rc != ERROR_SUCCESS) {
+    return Status::NotFound(key_path + "\\" + value_name + ": no such value");
+  }
   RegistryValue v;
   if (type == REG_DWORD && size == sizeof(DWORD)) {
     v.type = RegistryValue::Type::kNumber;

@@ -71,13 +71,16 @@ std::string RecordManager::Describe() const {
 }
 
 const RecordManager& ProcessRecordManager() {
+  // Never destroyed: a client library stays loaded until the process ends, so
+  // that no call made during shutdown reaches an unloaded library.
 #if defined(_WIN32)
-  static const RecordManager manager = RecordManager::Choose("w3btrv7.dll", true);
+  static const RecordManager* manager =
+      new RecordManager(RecordManager::Choose("w3btrv7.dll", true));
 #else
-  static const RecordManager manager =
-      RecordManager::Choose(platform::GetEnv("TAVELNOR_BTRIEVE_CLIENT").value_or(""), false);
+  static const RecordManager* manager = new RecordManager(
+      RecordManager::Choose(platform::GetEnv("TAVELNOR_BTRIEVE_CLIENT").value_or(""), false));
 #endif
-  return manager;
+  return *manager;
 }
 
 RecordManagerEntries ReplaceRecordManager(RecordManagerEntries entries) {

@@ -1,7 +1,7 @@
+// The process-wide reporting settings of the access layer.
 #include "data/btrieve_reporting.h"
 
 #include <atomic>
-#include <cstdio>
 
 #include "foundation/process_singleton.h"
 
@@ -13,8 +13,17 @@ struct ReportingSetting {
   std::atomic<BtrvErrorFunc> func{nullptr};
 };
 
+struct LockDialogSetting {
+  std::atomic<bool> hidden{false};  // default-constructed: the notice is shown
+};
+
 ReportingSetting& Setting() {
   static ProcessSingleton<ReportingSetting> singleton("EBtrieve::BtrvErrorFunc");
+  return singleton.Get();
+}
+
+LockDialogSetting& LockSetting() {
+  static ProcessSingleton<LockDialogSetting> singleton("EBtrieve::ShowLockDlg");
   return singleton.Get();
 }
 
@@ -22,7 +31,7 @@ ReportingSetting& Setting() {
 
 BtrvErrorFunc EBtrieve::GetBtrvErrorFunc() {
   ReportingSetting& s = Setting();
-  return s.replaced.load() ? s.func.load() : &DefaultBtrvErrorFunc;
+  return s.replaced.load() ? s.func.load() : DefaultBtrvErrorFunc;
 }
 
 void EBtrieve::SetBtrvErrorFunc(BtrvErrorFunc func) {
@@ -31,9 +40,8 @@ void EBtrieve::SetBtrvErrorFunc(BtrvErrorFunc func) {
   s.replaced.store(true);
 }
 
-void EBtrieve::DefaultBtrvErrorFunc(const BtrvErrorReport& r) {
-  std::fprintf(stderr, "Btrieve error %d (operation %d) on %s: %s\n", r.status, r.operation,
-               r.file ? r.file : "", r.message ? r.message : "");
-}
+bool EBtrieve::GetShowLockDlg() { return !LockSetting().hidden.load(); }
+
+void EBtrieve::SetShowLockDlg(bool show) { LockSetting().hidden.store(!show); }
 
 }  // namespace tavelnor::data

@@ -10,6 +10,7 @@
 #include "foundation/platform/files.h"
 #include "foundation/platform/process.h"
 #include "foundation/platform/registry.h"
+#include "foundation/platform/registry_values.h"
 
 namespace tavelnor::platform {
 
@@ -86,5 +87,13 @@ Result<std::string> ReadRegistryString(RegistryHive hive, const std::string& key
 std::string CurrentUserSidText() { return "S-1-5-21-" + std::to_string(getuid()); }
 
 bool RegistryHasVirtualStore() { return true; }
+
+}  // namespace tavelnor::platform
+
+namespace tavelnor::platform {
+
+std::string RegistryHiveFile(RegistryHive hive) {
+  return hive == RegistryHive::kLocalMachine ? MachineHiveFile() : UserHiveFile();
+}
 
 }  // namespace tavelnor::platform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/platform/registry.h"
+#include "foundation/platform/registry_values.h"
 #include "foundation/platform/win32_headers.h"
 
 namespace tavelnor::platform {
@@ -60,5 +61,11 @@ std::string CurrentUserSidText() {
 }
 
 bool RegistryHasVirtualStore() { return IsWindowsVistaOrGreater(); }
+
+}  // namespace tavelnor::platform
+
+namespace tavelnor::platform {
+
+std::string RegistryHiveFile(RegistryHive /*hive*/) { return {}; }
 
 }  // namespace tavelnor::platform

@@ -1,0 +1,278 @@
+// BtrvFile against a scripted record manager: Open's retries, Stat's effects,
+// the forms of Get Direct, key currency, Create's retries and transactions.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "data/btrv_constants.h"
+#include "data/btrv_file.h"
+#include "data/btrv_test_support.h"
+#include "data/data_context.h"
+
+namespace tavelnor::data {
+namespace {
+
+using testing::Answer;
+using testing::DialogRecorder;
+using testing::RegistrySandbox;
+using testing::ReportRecorder;
+using testing::ScriptedRecordManager;
+
+void Put16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// A Stat answer: record length, version byte, file flags, and segments given
+// as (flags, extended type).
+Answer StatAnswer(uint16_t record_length, uint8_t version, uint16_t file_flags, uint8_t keys,
+                  std::vector<std::pair<uint16_t, uint8_t>> segments) {
+  return {0, [=](uint8_t* d, uint32_t* len, uint8_t*) {
+            Put16(d, record_length);
+            Put16(d + 2, 1024);
+            d[4] = keys;
+            d[5] = version;
+            Put16(d + 10, file_flags);
+            size_t at = 16;
+            for (auto [flags, type] : segments) {
+              Put16(d + at + 4, flags);
+              d[at + 10] = type;
+              at += 16;
+            }
+            *len = static_cast<uint32_t>(at);
+          }};
+}
+
+class BtrvFileTest : public ::testing::Test {
+ protected:
+  RegistrySandbox registry_;
+  ScriptedRecordManager rm_;
+  ReportRecorder reports_;
+  DialogRecorder dialogs_;
+  BtrvFile file_;
+  const Chaine path_ = "/data/CLIENT.DAT";
+};
+
+TEST_F(BtrvFileTest, ConstructedClosed) {
+  EXPECT_EQ(file_.flags(), 0);
+  EXPECT_EQ(file_.current_key(), -1);
+  EXPECT_EQ(file_.current_user(), nullptr);
+  const uint8_t zero[128] = {};
+  EXPECT_EQ(std::memcmp(file_.position_block(), zero, sizeof zero), 0);
+  EXPECT_EQ(file_.client_id().ClientNumber(), 0);
+}
+
+TEST_F(BtrvFileTest, OpenSendsOwnerPathAndModeThenStats) {
+  file_.SetOwnerName("SECRET123");
+  rm_.Then(0);
+  rm_.Then(StatAnswer(120, 0x70, 0x0001, 1, {{0x0100, 15}}));
+  EXPECT_EQ(file_.Open(path_, static_cast<int16_t>(0xFE)), 0);
+  ASSERT_EQ(rm_.ops(), (std::vector<uint16_t>{0, 15}));
+  const auto& open = rm_.calls()[0];
+  EXPECT_EQ(open.key_text, "/data/CLIENT.DAT");
+  EXPECT_EQ(open.key_num, static_cast<int8_t>(0xFE));
+  EXPECT_EQ(open.data_len, 9u) << "eight characters kept, with the zero";
+  EXPECT_EQ(std::string(open.data.begin(), open.data.end()), std::string("SECRET12\0", 9));
+  EXPECT_EQ(rm_.calls()[1].key_num, -1);
+  EXPECT_EQ(rm_.calls()[1].data_len, kStatBufferSize);
+  EXPECT_TRUE(file_.is_open());
+  EXPECT_EQ(file_.record_length(), 120);
+  EXPECT_EQ(file_.flags(), kBtrvOpen | kBtrvAutoIncrement | kBtrvVariableLength);
+  EXPECT_EQ(file_.creation_path().view(), path_.view()) << "POSIX: the path itself";
+}
+
+TEST_F(BtrvFileTest, StatSeesOldFormatsAndAutoIncrementInLaterKeys) {
+  rm_.Then(StatAnswer(50, 0x50, 0, 2, {{0x0110, 1}, {0x0100, 0}, {0x0100, 15}}));
+  EXPECT_EQ(file_.Stat(), 0);
+  EXPECT_EQ(file_.flags(), kBtrvOldFormat | kBtrvAutoIncrement);
+  rm_.Then(StatAnswer(50, 0x60, 0, 1, {{0x0100, 14}}));
+  EXPECT_EQ(file_.Stat(), 0);
+  EXPECT_EQ(file_.flags(), 0) << "each Stat sets the three flags afresh";
+}
+
+TEST_F(BtrvFileTest, OpenGivesUpAfterThreeLocks) {
+  rm_.ThenMany({85, 85, 85, 0});
+  EXPECT_EQ(file_.Open(path_), 85);
+  EXPECT_EQ(rm_.ops(), (std::vector<uint16_t>{0, 0, 0}));
+  EXPECT_FALSE(file_.is_open());
+  ASSERT_FALSE(reports_.reports().empty());
+  EXPECT_EQ(reports_.reports().back().status, 85);
+  EXPECT_EQ(reports_.reports().back().operation, 0);
+  EXPECT_EQ(dialogs_.notices_opened, 0) << "Open never waits";
+}
+
+TEST_F(BtrvFileTest, OpenSucceedsOnTheThirdAttempt) {
+  rm_.ThenMany({85, 85, 0});
+  EXPECT_EQ(file_.Open(path_), 0);
+  EXPECT_EQ(rm_.ops(), (std::vector<uint16_t>{0, 0, 0, 15}));
+}
+
+TEST_F(BtrvFileTest, WrongOwnerIsDroppedAndOpenRetried) {
+  file_.SetOwnerName("OLD");
+  rm_.ThenMany({51, 0});
+  EXPECT_EQ(file_.Open(path_), 0);
+  ASSERT_GE(rm_.calls().size(), 2u);
+  EXPECT_EQ(rm_.calls()[1].data_len, 1u) << "empty owner name, its zero only";
+  EXPECT_TRUE(file_.owner_name().IsEmpty());
+  EXPECT_TRUE(reports_.reports().empty());
+}
+
+TEST_F(BtrvFileTest, MissingOwnerIsReportedOnce) {
+  rm_.ThenMany({51, 51});
+  EXPECT_EQ(file_.Open(path_), 51);
+  EXPECT_EQ(rm_.ops(), (std::vector<uint16_t>{0}));
+  ASSERT_EQ(reports_.reports().size(), 1u);
+  EXPECT_EQ(reports_.reports()[0].status, 51);
+  EXPECT_EQ(reports_.reports()[0].file, "/data/CLIENT.DAT");
+}
+
+TEST_F(BtrvFileTest, PathTooLongForTheKeyBufferIsRefused) {
+  const std::string long_path = "/" + std::string(300, 'a');
+  EXPECT_EQ(file_.Open(Chaine(long_path)), 11);
+  EXPECT_TRUE(rm_.calls().empty());
+  ASSERT_EQ(reports_.reports().size(), 1u);
+  EXPECT_EQ(reports_.reports()[0].status, 11);
+}
+
+TEST_F(BtrvFileTest, CloseClearsOpenAndKeyFirst) {
+  rm_.Then(0);
+  rm_.Then(StatAnswer(20, 0x70, 0, 0, {}));
+  ASSERT_EQ(file_.Open(path_), 0);
+  uint8_t rec[20], key[255];
+  file_.Get(btrop::kGetEqual, rec, key, 2);
+  EXPECT_EQ(file_.current_key(), 2);
+  rm_.Then(3);
+  EXPECT_EQ(file_.Close(), 3);
+  EXPECT_FALSE(file_.is_open());
+  EXPECT_EQ(file_.current_key(), -1);
+  EXPECT_EQ(rm_.calls().back().op, 1);
+}
+
+TEST_F(BtrvFileTest, ReadsPassTheRecordLengthAndFollowKeys) {
+  rm_.Then(StatAnswer(30, 0x70, 0, 0, {}));
+  ASSERT_EQ(file_.Stat(), 0);
+  uint8_t rec[30], key[255];
+  std::memset(key, 'x', sizeof key);
+  rm_.Then({0, [](uint8_t*, uint32_t* len, uint8_t*) { *len = 26; }});
+  EXPECT_EQ(file_.Get(btrop::kGetFirst, rec, key, 1, btrbias::kSingleNoWait), 0);
+  EXPECT_EQ(rm_.calls().back().op, 212);
+  EXPECT_EQ(rm_.calls().back().data_len, 30u);
+  EXPECT_EQ(rm_.calls().back().key_text, "") << "Get First clears the key buffer";
+  EXPECT_EQ(file_.record_length(), 26) << "the length written back is the next read's";
+  EXPECT_EQ(file_.current_key(), 1);
+  file_.Get(btrop::kGetNext, rec, key, -1);
+  EXPECT_EQ(file_.current_key(), 1) << "-1 leaves the current key";
+  file_.Step(btrop::kStepNext, rec);
+  EXPECT_EQ(file_.current_key(), -1);
+  EXPECT_EQ(rm_.calls().back().key_num, -1);
+  file_.Insert(rec, 30, key, 3);
+  EXPECT_EQ(file_.current_key(), 3);
+  file_.Extended(btrop::kGetNextExtended, rec, 65536 + 20, key, 1);
+  EXPECT_EQ(rm_.calls().back().data_len, 20u);
+  EXPECT_EQ(file_.current_key(), -1);
+}
+
+TEST_F(BtrvFileTest, GetDirectIntoACallerBuffer) {
+  rm_.Then(StatAnswer(30, 0x70, 0, 0, {}));
+  ASSERT_EQ(file_.Stat(), 0);
+  uint8_t rec[30] = {}, key[255] = {};
+  EXPECT_EQ(file_.GetDirect(0x01020304, rec, key, 2), 0);
+  const auto& c = rm_.calls().back();
+  EXPECT_EQ(c.op, 23);
+  EXPECT_EQ(c.data_len, 30u);
+  EXPECT_EQ(std::vector<uint8_t>(c.data.begin(), c.data.begin() + 4),
+            (std::vector<uint8_t>{4, 3, 2, 1}));
+  EXPECT_EQ(file_.current_key(), 2);
+  rm_.Then(43);
+  EXPECT_EQ(file_.GetDirect(7, rec, key, 0), 43);
+  EXPECT_EQ(file_.current_key(), 2) << "unchanged on failure";
+}
+
+TEST_F(BtrvFileTest, GetDirectOfShortRecordsGoesThroughFourBytes) {
+  rm_.Then(StatAnswer(3, 0x70, 0, 0, {}));
+  ASSERT_EQ(file_.Stat(), 0);
+  uint8_t rec[3] = {0xEE, 0xEE, 0xEE}, key[255] = {};
+  rm_.Then({0, [](uint8_t* d, uint32_t*, uint8_t*) { d[0] = 'a', d[1] = 'b', d[2] = 'c'; }});
+  EXPECT_EQ(file_.GetDirect(9, rec, key, 0), 0);
+  EXPECT_EQ(rm_.calls().back().data_len, 4u);
+  EXPECT_EQ(std::string(rec, rec + 3), "abc");
+}
+
+TEST_F(BtrvFileTest, RepositioningGetDirectAccepts22WithLength4) {
+  rm_.Then(StatAnswer(30, 0x70, 0, 0, {}));
+  ASSERT_EQ(file_.Stat(), 0);
+  ASSERT_EQ(BtrvFile::RecordManagerVersion(), 7) << "the scripted Version answers 7";
+  rm_.Then(22);
+  EXPECT_EQ(file_.GetDirect(5, nullptr, nullptr, 1), 0);
+  EXPECT_EQ(rm_.calls().back().data_len, 4u);
+  EXPECT_EQ(file_.current_key(), 1);
+  EXPECT_TRUE(reports_.reports().empty());
+  EXPECT_EQ(BtrvFile::RepositionLength(6, 30), 30);
+  EXPECT_EQ(BtrvFile::RepositionLength(0, 30), 30) << "a failed Version counts as old";
+}
+
+TEST_F(BtrvFileTest, PositionAndPercentages) {
+  rm_.Then({0, [](uint8_t* d, uint32_t*, uint8_t*) { d[0] = 0x10, d[1] = 0x27; }});
+  EXPECT_EQ(file_.GetPosition(), 0x2710);
+  rm_.Then(8);
+  EXPECT_EQ(file_.GetPosition(), -1);
+  rm_.Then({0, [](uint8_t* d, uint32_t*, uint8_t*) { d[0] = 0x88, d[1] = 0x13; }});
+  EXPECT_EQ(file_.FindPercentage(3, nullptr, -1), 5000);
+  rm_.Then(43);
+  EXPECT_EQ(file_.FindPercentage(3, nullptr, -1), 0);
+  EXPECT_EQ(file_.Unlock(true), 0);
+  EXPECT_EQ(rm_.calls().back().key_num, -2);
+  EXPECT_EQ(file_.Unlock(), 0);
+  EXPECT_EQ(rm_.calls().back().key_num, 1);
+}
+
+TEST_F(BtrvFileTest, CreateWithoutSpecificationIsNotAttempted) {
+  EXPECT_EQ(file_.AddKeySegment(0, 4, 0, 1), 1);
+  EXPECT_EQ(file_.Create(), 1);
+  EXPECT_TRUE(rm_.calls().empty());
+}
+
+TEST_F(BtrvFileTest, CreateSendsTheSpecificationAtTheCreationPath) {
+  file_.SetFileName(path_);
+  file_.BeginCreationSpec(40, 0, 1, 0);
+  ASSERT_EQ(file_.AddKeySegment(0, 4, 0x0001, 1), 0);
+  ASSERT_EQ(file_.AddKeySegment(4, 10, 0x0000, 11), 0);
+  EXPECT_EQ(file_.Create(), 0);
+  ASSERT_EQ(rm_.calls().size(), 1u);
+  const auto& c = rm_.calls()[0];
+  EXPECT_EQ(c.op, 14);
+  EXPECT_EQ(c.key_num, 0);
+  EXPECT_EQ(c.key_text, "/data/CLIENT.DAT");
+  EXPECT_EQ(c.data_len, 48u);
+  EXPECT_EQ(c.data[2] | (c.data[3] << 8), 1024) << "page size 0 becomes 1024";
+  EXPECT_NE(file_.creation_spec(), nullptr) << "kept until the next Open";
+}
+
+TEST_F(BtrvFileTest, TransactionHoldsTheDataContextSection) {
+  rm_.ThenMany({0, 0});
+  EXPECT_EQ(file_.BeginTransaction(), 0);
+  EXPECT_EQ(rm_.calls().back().op, 1019);
+  EXPECT_TRUE(BtrvFile::InTransaction());
+  bool other_got_it = true;
+  std::thread([&] {
+    other_got_it = DataContext::Process().section().try_lock();
+    if (other_got_it) DataContext::Process().section().unlock();
+  }).join();
+  EXPECT_FALSE(other_got_it);
+  EXPECT_EQ(file_.EndTransaction(), 0);
+  EXPECT_EQ(rm_.calls().back().op, 20);
+  EXPECT_FALSE(BtrvFile::InTransaction());
+  std::thread([&] {
+    other_got_it = DataContext::Process().section().try_lock();
+    if (other_got_it) DataContext::Process().section().unlock();
+  }).join();
+  EXPECT_TRUE(other_got_it);
+  rm_.Then(39);
+  EXPECT_EQ(file_.AbortTransaction(), 39) << "without Begin: nothing to leave";
+  EXPECT_EQ(rm_.calls().back().op, 21);
+}
+
+}  // namespace
+}  // namespace tavelnor::data

@@ -1,13 +1,15 @@
 // The registry on Windows, through the ANSI entry points, and the current
 // user's security identifier.
-#include <sddl.h>
-#include <versionhelpers.h>
 
 #include <vector>
 
 #include "foundation/platform/registry.h"
 #include "foundation/platform/registry_values.h"
 #include "foundation/platform/win32_headers.h"
+
+// After <windows.h>, which these need.
+#include <sddl.h>
+#include <versionhelpers.h>
 
 namespace tavelnor::platform {
 

@@ -1,9 +1,10 @@
 // Resource usage on Windows: the process memory counters, through the
 // kernel32 export so that no extra import library is needed.
-#include <psapi.h>
-
 #include "foundation/platform/resource_usage.h"
 #include "foundation/platform/win32_headers.h"
+
+// After <windows.h>, which it needs.
+#include <psapi.h>
 
 namespace tavelnor::platform {
 

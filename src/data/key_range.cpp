@@ -32,7 +32,7 @@ bool WritePackedKeyRange(uint8_t* packed, size_t size, int32_t key_number, const
   const auto put = [&](size_t at, size_t length_at, const uint8_t* bytes, int32_t length) {
     const size_t n = bytes == nullptr || length <= 0
                          ? 0
-                         : std::min<size_t>(static_cast<size_t>(length), kKeyBufferSize);
+                         : std::min<size_t>(static_cast<size_t>(length), kKeyBoundSize);
     if (n > 0) std::memcpy(packed + at, bytes, n);
     StoreLE32(packed + length_at, static_cast<uint32_t>(n));
   };

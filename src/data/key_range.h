@@ -20,7 +20,7 @@ namespace tavelnor::data {
 // Key number of "no current key".
 inline constexpr uint16_t kNoKey = 65535;
 // Room of the key buffer of Btrieve calls, and of each packed bound.
-inline constexpr size_t kKeyBufferSize = 255;
+inline constexpr size_t kKeyBoundSize = 255;
 
 // Key range flags.
 inline constexpr uint32_t kRangeHasLow = 0x1;

@@ -9,7 +9,7 @@ namespace tavelnor::data {
 namespace {
 
 bool FitsKeyBuffer(const uint8_t* bytes, int32_t length) {
-  return bytes == nullptr || (length >= 0 && static_cast<size_t>(length) <= kKeyBufferSize);
+  return bytes == nullptr || (length >= 0 && static_cast<size_t>(length) <= kKeyBoundSize);
 }
 
 }  // namespace
@@ -136,9 +136,9 @@ bool KeyState::GetKeyLimits(uint8_t* packed, size_t size) {
   }
   EKeyValue value = EKeyValue::FromDesc(*desc, table_);
   value.SetMin();
-  value.PackBytes(packed + packed_range::kLowBytes, kKeyBufferSize);
+  value.PackBytes(packed + packed_range::kLowBytes, kKeyBoundSize);
   value.SetMax();
-  value.PackBytes(packed + packed_range::kHighBytes, kKeyBufferSize);
+  value.PackBytes(packed + packed_range::kHighBytes, kKeyBoundSize);
   status_ = 0;
   return true;
 }
@@ -192,11 +192,11 @@ bool KeyState::InKeyRange(const uint8_t* record, size_t length) {
 }
 
 size_t KeyState::LowBoundBytes(uint8_t* dest, size_t room) const {
-  return range_.low.PackBytes(dest, std::min(room, kKeyBufferSize));
+  return range_.low.PackBytes(dest, std::min(room, kKeyBoundSize));
 }
 
 size_t KeyState::HighBoundBytes(uint8_t* dest, size_t room) const {
-  return range_.high.PackBytes(dest, std::min(room, kKeyBufferSize));
+  return range_.high.PackBytes(dest, std::min(room, kKeyBoundSize));
 }
 
 }  // namespace tavelnor::data

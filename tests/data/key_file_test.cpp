@@ -1,0 +1,162 @@
+// Keys against a real data file: the descriptions read from the record
+// manager's Stat answer, a key added to the file, and a key range walked with
+// the record manager's own key order.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/btrv_constants.h"
+#include "data/btrv_file.h"
+#include "data/btrv_test_support.h"
+#include "data/key_desc.h"
+#include "data/key_state.h"
+#include "dico/dico_test_builder.h"
+#include "dico/dico_test_support.h"
+#include "record/type_codes.h"
+
+namespace tavelnor::data {
+namespace {
+
+using dico::testing::DicoTestBuilder;
+using dico::testing::LoadedDico;
+namespace base = dico::base;
+
+constexpr uint16_t kLength = 16;
+
+// "Stock": Ref ZSTRING 8 @0, Qte LONG @8, Prix LONG @12. Key 0 on Ref; key 1
+// on Qte, then Prix descending, with duplicates.
+struct StockTable {
+  StockTable() {
+    t = b.AddTable("Stock");
+    b.SetWord(t.table, base::kUnitSize, kLength);
+    b.SetWord(t.table, 67, 1024);
+    const uint32_t ref = b.AddField(t.data, "Ref", record::TYPE_ZSTRING, 8, 0);
+    const uint32_t qte = b.AddField(t.data, "Qte", record::TYPE_LONG, 4, 8);
+    const uint32_t prix = b.AddField(t.data, "Prix", record::TYPE_LONG, 4, 12);
+    Segment(b.AddKey(t.keys, "ParRef", 0), ref, 0, 8, 0x0100, record::TYPE_ZSTRING);
+    const uint32_t k1 = b.AddKey(t.keys, "ParQte", 0x0003);
+    Segment(k1, qte, 8, 4, 0x0113, record::TYPE_LONG);
+    Segment(k1, prix, 12, 4, 0x0143, record::TYPE_LONG);
+  }
+  void Segment(uint32_t key, uint32_t field, uint32_t offset, uint32_t length, uint32_t flags,
+               uint8_t type) {
+    const uint32_t id = b.AddSegment(key, "S", field, offset);
+    b.SetWord(id, base::kUnitSize, length);
+    b.SetWord(id, base::kFlags, flags);
+    b.SetByte(id, 75, type);
+  }
+  DicoTestBuilder b;
+  DicoTestBuilder::Table t;
+};
+
+std::vector<uint8_t> Row(const char* ref, int32_t qte, int32_t prix) {
+  std::vector<uint8_t> r(kLength, 0);
+  std::strncpy(reinterpret_cast<char*>(r.data()), ref, 7);
+  std::memcpy(r.data() + 8, &qte, 4);
+  std::memcpy(r.data() + 12, &prix, 4);
+  return r;
+}
+
+class KeyFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    file_.SetFileName(Chaine(folder_.Path("STOCK.DAT")));
+    ASSERT_EQ(file_.BuildCreationSpec(*table_, false), 0);
+    ASSERT_EQ(file_.Create(), 0);
+    ASSERT_EQ(file_.Open(Chaine(folder_.Path("STOCK.DAT"))), 0);
+    uint8_t key[255] = {};
+    for (auto r : {Row("A", 5, 10), Row("B", 5, 30), Row("C", 6, 20), Row("D", 7, 5),
+                   Row("E", 5, 20), Row("F", 4, 99)}) {
+      ASSERT_EQ(file_.Insert(r.data(), kLength, key, 0), 0);
+    }
+  }
+  std::vector<uint8_t> Stat() {
+    std::vector<uint8_t> buffer(kStatBufferSize);
+    EXPECT_EQ(file_.Stat(buffer.data()), 0);
+    return buffer;
+  }
+  // Walks the range of `keys` on its current key, from its low bound, and
+  // answers the Ref of every row within it.
+  std::string Walk(KeyState& keys) {
+    const int16_t k = static_cast<int16_t>(keys.Current().number);
+    uint8_t key[255] = {};
+    keys.LowBoundBytes(key, sizeof key);
+    std::vector<uint8_t> r(kLength);
+    std::string refs;
+    int16_t status = file_.Get(btrop::kGetGreaterOrEqual, r.data(), key, k);
+    while (status == 0 && keys.InKeyRange(r.data(), r.size())) {
+      refs += reinterpret_cast<const char*>(r.data());
+      status = file_.Get(btrop::kGetNext, r.data(), key, k);
+    }
+    return refs;
+  }
+
+  testing::RegistrySandbox registry_;
+  testing::ReportRecorder reports_;
+  testing::ScratchFolder folder_;
+  StockTable stock_;
+  LoadedDico loaded_{stock_.b};
+  const dico::DRubricTable* table_ =
+      static_cast<const dico::DRubricTable*>(loaded_[stock_.t.table]);
+  BtrvFile file_;
+};
+
+TEST_F(KeyFileTest, StatDescribesTheDictionaryKeys) {
+  const std::vector<uint8_t> stat = Stat();
+  const auto from_dico = DescribeTableKeys(*table_);
+  for (int n : {0, 1}) {
+    auto from_file = DescribeFileKey(stat, n, table_);
+    ASSERT_TRUE(from_file) << n;
+    EXPECT_EQ(from_file->key_number, n);
+    const EKeyDesc& expected = from_dico.at(static_cast<uint32_t>(n));
+    ASSERT_EQ(from_file->segments.size(), expected.segments.size());
+    for (size_t i = 0; i < expected.segments.size(); ++i) {
+      EXPECT_EQ(from_file->segments[i].expression, expected.segments[i].expression);
+      EXPECT_EQ(from_file->segments[i].Size(), expected.segments[i].Size());
+      EXPECT_EQ(from_file->segments[i].Offset(), expected.segments[i].Offset());
+      EXPECT_EQ(from_file->segments[i].Descending(), expected.segments[i].Descending());
+    }
+  }
+  EXPECT_EQ(DescribeFileKey(stat, 1, table_)->flags, kKeyDescDuplicates | kKeyDescModifiable);
+  EXPECT_EQ(DescribeFileKey(stat, 1, nullptr)->segments.at(1).expression, "=EXTRACT(12,4)");
+  EXPECT_FALSE(DescribeFileKey(stat, 2, table_));
+}
+
+TEST_F(KeyFileTest, AKeyAddedToTheFileIsDescribedAndRanged) {
+  uint8_t spec[16] = {};
+  StoreLE16(spec, 13);  // Prix, from 1
+  StoreLE16(spec + 2, 4);
+  StoreLE16(spec + 4, 0x0101);
+  spec[10] = 1;  // integer
+  ASSERT_EQ(file_.CreateIndex(spec, sizeof spec, 0x80 + 2), 0);
+
+  KeyState keys(table_);
+  keys.SetExtendedKeyLookup([this](int n) { return DescribeFileKey(Stat(), n, table_); });
+  const EKeyDesc* added = keys.KeyDescFor(2);
+  ASSERT_NE(added, nullptr);
+  ASSERT_EQ(added->segments.size(), 1u);
+  EXPECT_EQ(added->segments[0].expression, "Prix");
+
+  const int32_t from = 20, to = 30;
+  ASSERT_EQ(keys.SetKeyRange(2, reinterpret_cast<const uint8_t*>(&from), 4,
+                             reinterpret_cast<const uint8_t*>(&to), 4),
+            4);
+  EXPECT_EQ(Walk(keys), "CEB");  // 20, 20, 30 in insertion order of duplicates
+}
+
+TEST_F(KeyFileTest, ARangeOnADescendingSegmentFollowsTheFileOrder) {
+  KeyState keys(table_);
+  const int32_t qte = 5;
+  ASSERT_EQ(keys.SetKeyRange(1, reinterpret_cast<const uint8_t*>(&qte), 4, nullptr, 0), 4);
+  // Qte 5, Prix descending: B (30), E (20), A (10).
+  EXPECT_EQ(Walk(keys), "BEA");
+  keys.SetBoundsExclusive(false, false);
+  const int32_t low[2] = {5, 20};
+  ASSERT_EQ(keys.SetKeyRange(1, reinterpret_cast<const uint8_t*>(low), 8, nullptr, 0), 8);
+  EXPECT_EQ(Walk(keys), "E");
+}
+
+}  // namespace
+}  // namespace tavelnor::data

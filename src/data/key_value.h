@@ -7,6 +7,9 @@
 // its offset only when asked, so a value never points into a record buffer
 // that may move or go away. Case-insensitive text types are held in their
 // base type's buffer and compared without regard to case.
+//
+// A value made for a whole field of a table answers its limits through that
+// field's dictionary variable: the dictionary must outlive the value.
 #pragma once
 
 #include <cstddef>

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "data/key_test_dico.h"
 
@@ -218,6 +220,23 @@ TEST(FileKeyTest, DamagedAnswersGiveNoDescription) {
   StatBuilder zero(0);
   zero.Segment(1, 4, 0x0100, 1, 0);
   EXPECT_FALSE(DescribeFileKey(zero.bytes(), 0, nullptr));
+}
+
+TEST_F(KeyDescTest, RandomAnswersNeverReadPastTheirEnd) {
+  std::mt19937 random(8);
+  int described = 0;
+  for (int round = 0; round < 500; ++round) {
+    std::vector<uint8_t> stat(random() % 120);
+    for (uint8_t& b : stat) b = static_cast<uint8_t>(random());
+    // Small key numbers, so that descriptions are also produced.
+    for (size_t at = 30; at < stat.size(); at += 16) stat[at] &= 0x3;
+    const int key = static_cast<int>(random() % 4);
+    if (auto desc = DescribeFileKey(stat, key, round % 2 ? &table() : nullptr)) {
+      EXPECT_EQ(desc->key_number, key);
+      ++described;
+    }
+  }
+  EXPECT_GT(described, 20);
 }
 
 }  // namespace

@@ -79,7 +79,6 @@ void KeyState::ResetRange() {
 
 int32_t KeyState::SetKeyRange(int key_number, const uint8_t* low, int32_t low_length,
                               const uint8_t* high, int32_t high_length) {
-  count_stale_ = true;
   // Check everything first so that a refusal leaves the key and range as they were.
   const int32_t high_effective = high != nullptr && high_length == 0 ? low_length : high_length;
   if (!FitsKeyBuffer(low, low_length) || !FitsKeyBuffer(high, high_effective)) {
@@ -92,6 +91,7 @@ int32_t KeyState::SetKeyRange(int key_number, const uint8_t* low, int32_t low_le
     return -1;
   }
   if (!SelectKey(key_number)) return -1;
+  count_stale_ = true;
   ResetRange();
   status_ = 0;
   if (!current_.IsSet()) return 0;  // physical order: no bounds

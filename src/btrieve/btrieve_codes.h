@@ -86,6 +86,7 @@ enum StatusCode : int16_t {
   kNotOurFile = 30,
   kTransactionActive = 37,
   kNoTransaction = 39,
+  kTransactionFileLimit = 40,  // more files in one transaction than it can hold
   kNotAllowedNow = 41,
   kInvalidRecordAddress = 43,
   kInvalidKeyPath = 44,

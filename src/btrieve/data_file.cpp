@@ -294,7 +294,7 @@ int DataFile::DistinctValues(std::vector<uint32_t>* per_key) {
   // counts from now on when the file can be written.
   Statement count, store;
   int rc =
-      count.Prepare(db_.get(), "SELECT count(DISTINCT substr(k, 1, ?2)) FROM keys WHERE num = ?1");
+      count.Prepare(db_, "SELECT count(DISTINCT substr(k, 1, ?2)) FROM keys WHERE num = ?1");
   if (rc != SQLITE_OK) return MapError(rc);
   for (size_t i : missing) {
     Statement::Scope scope(count);
@@ -305,7 +305,7 @@ int DataFile::DistinctValues(std::vector<uint32_t>* per_key) {
   }
   if (Begin() != kOk) return kOk;
   int status =
-      store.Prepare(db_.get(), "INSERT OR REPLACE INTO meta(name, value) VALUES (?1, ?2)") ==
+      store.Prepare(db_, "INSERT OR REPLACE INTO meta(name, value) VALUES (?1, ?2)") ==
               SQLITE_OK
           ? kOk
           : kIoError;

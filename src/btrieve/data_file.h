@@ -127,6 +127,13 @@ class DataFile {
   int CommitTransaction();
   void RollbackTransaction();
   bool InTransaction() const;
+  // Moves this file onto `host`'s connection, which is in a transaction:
+  // attaches the file there as `schema`, takes its write lock and writes and
+  // reads through `host`'s connection from now on, so that host's
+  // CommitTransaction commits this file together with host's (one SQLite
+  // transaction over several databases: all or none, also after a crash).
+  // The file's own transaction calls are then no longer to be used.
+  int JoinConnection(DataFile& host, const std::string& schema);
   // The connection, for the lock layer's busy handler.
   sqlite3* connection() const { return db_.get(); }
 

@@ -13,7 +13,7 @@ namespace tavelnor::btrieve {
 int DataFile::SaveSpec(const FileSpec& spec) {
   std::vector<uint8_t> blob = SerializeFileSpec(spec);
   Statement st;
-  int rc = st.Prepare(db_.get(), "UPDATE meta SET value = ?1 WHERE name = 'spec'");
+  int rc = st.Prepare(db_, "UPDATE meta SET value = ?1 WHERE name = 'spec'");
   if (rc != SQLITE_OK) return MapError(rc);
   st.BindBlob(1, blob.data(), blob.size());
   rc = st.Step();
@@ -33,7 +33,7 @@ int DataFile::Refresh() {
   }
   if (stamp == layout_) return kOk;
   Statement st;
-  int rc = st.Prepare(db_.get(),
+  int rc = st.Prepare(db_,
                       "SELECT name, value FROM meta WHERE name IN"
                       " ('spec', 'owner', 'owner_mode')");
   if (rc != SQLITE_OK) return MapError(rc);
@@ -62,7 +62,7 @@ int DataFile::Refresh() {
 
 int DataFile::SetMeta(const std::string& name, int64_t value) {
   Statement st;
-  int rc = st.Prepare(db_.get(), "INSERT OR REPLACE INTO meta(name, value) VALUES (?1, ?2)");
+  int rc = st.Prepare(db_, "INSERT OR REPLACE INTO meta(name, value) VALUES (?1, ?2)");
   if (rc != SQLITE_OK) return MapError(rc);
   st.BindText(1, name);
   st.BindInt(2, value);
@@ -72,8 +72,8 @@ int DataFile::SetMeta(const std::string& name, int64_t value) {
 
 int DataFile::RenameMeta(const std::string& from, const std::string& to) {
   Statement st;
-  int rc = to.empty() ? st.Prepare(db_.get(), "DELETE FROM meta WHERE name = ?1")
-                      : st.Prepare(db_.get(), "UPDATE meta SET name = ?2 WHERE name = ?1");
+  int rc = to.empty() ? st.Prepare(db_, "DELETE FROM meta WHERE name = ?1")
+                      : st.Prepare(db_, "UPDATE meta SET name = ?2 WHERE name = ?1");
   if (rc != SQLITE_OK) return MapError(rc);
   st.BindText(1, from);
   if (!to.empty()) st.BindText(2, to);
@@ -84,7 +84,7 @@ int DataFile::RenameMeta(const std::string& from, const std::string& to) {
 int DataFile::SetOwner(const std::string& owner, int mode) {
   if (int st = Begin(); st != kOk) return st;
   Statement st;
-  int rc = st.Prepare(db_.get(),
+  int rc = st.Prepare(db_,
                       "INSERT OR REPLACE INTO meta(name, value) VALUES ('owner', ?1),"
                       " ('owner_mode', ?2)");
   if (rc == SQLITE_OK) {
@@ -106,7 +106,7 @@ int DataFile::BuildIndex(const KeyDef& key) {
   const Segment& first = key.segments.front();
   const bool autoinc = first.type == kTypeAutoIncrement;
   Statement all;
-  int rc = all.Prepare(db_.get(), "SELECT pos, data FROM records ORDER BY pos");
+  int rc = all.Prepare(db_, "SELECT pos, data FROM records ORDER BY pos");
   if (rc != SQLITE_OK) return MapError(rc);
   // Records whose AUTOINCREMENT field is zero are numbered after every
   // record that already has a value.
@@ -171,7 +171,7 @@ int DataFile::DropIndex(int num, bool renumber) {
     }
   }
   Statement st;
-  int rc = st.Prepare(db_.get(), "DELETE FROM keys WHERE num = ?1");
+  int rc = st.Prepare(db_, "DELETE FROM keys WHERE num = ?1");
   if (rc == SQLITE_OK) {
     st.BindInt(1, num);
     rc = st.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
@@ -197,7 +197,7 @@ int DataFile::DropIndex(int num, bool renumber) {
 int DataFile::CountOf(int num, uint32_t* count) {
   if (num < 0) return RecordCount(count);
   Statement st;
-  int rc = st.Prepare(db_.get(), "SELECT count(*) FROM keys WHERE num = ?1");
+  int rc = st.Prepare(db_, "SELECT count(*) FROM keys WHERE num = ?1");
   if (rc != SQLITE_OK) return MapError(rc);
   st.BindInt(1, num);
   if (rc = st.Step(); rc != SQLITE_ROW) return MapError(rc);
@@ -208,8 +208,8 @@ int DataFile::CountOf(int num, uint32_t* count) {
 int DataFile::EntryAt(int num, uint32_t rank, Entry* out) {
   Statement st;
   int rc = num < 0
-               ? st.Prepare(db_.get(), "SELECT pos FROM records ORDER BY pos LIMIT 1 OFFSET ?2")
-               : st.Prepare(db_.get(),
+               ? st.Prepare(db_, "SELECT pos FROM records ORDER BY pos LIMIT 1 OFFSET ?2")
+               : st.Prepare(db_,
                             "SELECT pos, k FROM keys WHERE num = ?1 ORDER BY k LIMIT 1 OFFSET ?2");
   if (rc != SQLITE_OK) return MapError(rc);
   if (num >= 0) st.BindInt(1, num);
@@ -224,8 +224,8 @@ int DataFile::EntryAt(int num, uint32_t rank, Entry* out) {
 
 int DataFile::RankBelow(int num, const std::string& k, uint32_t pos, uint32_t* rank) {
   Statement st;
-  int rc = num < 0 ? st.Prepare(db_.get(), "SELECT count(*) FROM records WHERE pos < ?2")
-                   : st.Prepare(db_.get(), "SELECT count(*) FROM keys WHERE num = ?1 AND k < ?2");
+  int rc = num < 0 ? st.Prepare(db_, "SELECT count(*) FROM records WHERE pos < ?2")
+                   : st.Prepare(db_, "SELECT count(*) FROM keys WHERE num = ?1 AND k < ?2");
   if (rc != SQLITE_OK) return MapError(rc);
   if (num < 0) {
     st.BindInt(2, pos);

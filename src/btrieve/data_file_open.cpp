@@ -181,7 +181,6 @@ int DataFile::Load() {
 }
 
 int DataFile::Prepare() {
-  sqlite3* db = db_.get();
   struct Item {
     Statement* st;
     const char* sql;
@@ -202,11 +201,11 @@ int DataFile::Prepare() {
       {&layout_read_, "SELECT value FROM meta WHERE name = 'layout'"},
   };
   for (const Item& item : items) {
-    if (item.st->Prepare(db, item.sql) != SQLITE_OK) return kIoError;
+    if (item.st->Prepare(db_, item.sql) != SQLITE_OK) return kIoError;
   }
   for (int i = 0; i < 6; ++i) {
-    if (seek_[i].Prepare(db, kSeekSql[i]) != SQLITE_OK) return kIoError;
-    if (fetch_[i].Prepare(db, kFetchSql[i]) != SQLITE_OK) return kIoError;
+    if (seek_[i].Prepare(db_, kSeekSql[i]) != SQLITE_OK) return kIoError;
+    if (fetch_[i].Prepare(db_, kFetchSql[i]) != SQLITE_OK) return kIoError;
   }
   return kOk;
 }

@@ -2,19 +2,18 @@
 // clients' transactions — and the steps that engine_control.cpp runs around
 // the plain operations to honour locks and transactions.
 //
-// Transactions. A transaction writes each file through a connection of its
-// own, opened at its first write to the file and holding the file's SQLite
-// write lock (BEGIN IMMEDIATE) until End or Abort; each write in it is a
-// savepoint. So the client reads its own changes (its cursors on that file
-// are routed to that connection), other clients and processes read the last
-// committed state, a failed write inside undoes only itself, Abort rolls
-// every file back, and a process that dies inside a transaction leaves
-// nothing of it (SQLite rolls the file back from its journal). One
+// Transactions. A transaction writes through one connection of its own,
+// opened at its first write on the first file it writes, holding that
+// file's SQLite write lock (BEGIN IMMEDIATE) until End or Abort; each
+// further file is attached to it and write-locked at its first write there
+// (engine_transactions.cpp); each write in it is a savepoint. So the client
+// reads its own changes (its cursors on those files are routed to that
+// connection), other clients and processes read the last committed state, a
+// failed write inside undoes only itself, Abort rolls every file back, and
+// End commits every file or none, also when the process dies at any moment
+// (SQLite's commit over attached databases; a failed commit gives 74). One
 // transaction at a time may write a file: another client's write gets 85 at
 // once, in this process or (through the lock file's writer byte) any other.
-// End commits the files one after the other: when the first commit fails,
-// nothing is committed (74); a failure or a crash between two commits leaves
-// the files already committed.
 // Exclusive transactions (19) also lock every file they touch (85 for other
 // clients' writes and locking reads); concurrent ones (1019) lock the
 // records they change, and a lock bias on Begin becomes the default lock of
@@ -50,7 +49,9 @@ struct Transaction {
   bool exclusive = true;
   int read_bias = 0;              // default lock bias of reads (concurrent form)
   bool wait_for_files = false;    // exclusive form with a wait bias
-  std::vector<Written> written;   // in the order first written
+  std::vector<Written> written;   // in the order first written; the first
+                                  // one's connection carries the others
+  int schemas = 0;                // files attached to that connection so far
   std::set<Cursor*> routed;       // cursors reading through `written`
 
   DataFile* Connection(const std::string& identity) {

@@ -1,6 +1,23 @@
-// Begin, End and Abort Transaction, the connections a transaction writes
+// Begin, End and Abort Transaction, the connection a transaction writes
 // through, and the bookkeeping when cursors open and close (design notes in
 // engine_state.h).
+//
+// All or nothing across files: a transaction writes through ONE SQLite
+// connection. Its first file opens it (BEGIN IMMEDIATE); every further file
+// is attached to it under a schema name of its own (DataFile::JoinConnection)
+// and its statements name their tables through that schema. End is then a
+// single COMMIT, which SQLite makes atomic over all the attached databases
+// (rollback journals, full sync: a super-journal names every file's journal
+// and its deletion is the one moment of commit; a process killed before it
+// leaves every file to be rolled back, killed after it leaves every file
+// committed). Files in WAL mode would commit one by one; our files are
+// created in rollback journal mode. Kept per file: the FileLocks (lock side
+// file, writer byte) and each file's read-ahead, which its own writes on the
+// shared connection invalidate (the connection's change count moves).
+// SQLite attaches at most SQLITE_LIMIT_ATTACHED databases (10 unless built
+// otherwise; it cannot be raised past the compiled maximum at run time): a
+// transaction writing more files gets 40 on the write to the first file too
+// many, and goes on with the others.
 #include <chrono>
 #include <thread>
 
@@ -39,7 +56,9 @@ void Finish(EngineState& e, const ClientId& client, Transaction& t) {
   e.locks.ForEach([&client](FileLocks& f) { f.ReleaseTransaction(client); });
   std::vector<std::string> identities;
   for (Transaction::Written& w : t.written) identities.push_back(w.identity);
-  t.written.clear();  // closes the connections before their FileLocks may go
+  // Closes the connection (the attached files' statements first) before the
+  // FileLocks may go.
+  while (!t.written.empty()) t.written.pop_back();
   for (const std::string& identity : identities) e.locks.Detach(identity);
 }
 
@@ -62,17 +81,13 @@ int EndTransaction(EngineState& e, const ClientId& client, bool commit) {
   std::unique_ptr<Transaction> t = std::move(it->second);
   e.transactions.erase(it);
   int status = kOk;
-  bool committed = false;
-  for (Transaction::Written& w : t->written) {
-    if (commit && status == kOk) {
-      int st = w.data->CommitTransaction();
-      if (st == kOk) {
-        committed = true;
-      } else {
-        status = committed ? st : kEndTurnedIntoAbort;
-      }
-    } else {
-      w.data->RollbackTransaction();
+  if (!t->written.empty()) {
+    // One connection holds every file written: one commit or rollback.
+    DataFile* host = t->written.front().data.get();
+    if (!commit) {
+      host->RollbackTransaction();
+    } else if (host->CommitTransaction() != kOk) {
+      status = kEndTurnedIntoAbort;
     }
   }
   Finish(e, client, *t);
@@ -89,11 +104,22 @@ int JoinTransaction(EngineState& e, Cursor& cursor, Transaction& t) {
   FileLocks& f = e.locks.Attach(identity);
   std::optional<ClientId> blocker;
   std::unique_ptr<DataFile> data;
-  int st = f.TakeWriter(cursor.client, &blocker);
+  DataFile* host = t.written.empty() ? nullptr : t.written.front().data.get();
+  int st = kOk;
+  if (host != nullptr &&
+      t.schemas >= sqlite3_limit(host->connection(), SQLITE_LIMIT_ATTACHED, -1)) {
+    st = kTransactionFileLimit;
+  }
+  if (st == kOk) st = f.TakeWriter(cursor.client, &blocker);
   if (st == kOk) st = DataFile::Open(identity, &data);
-  if (st == kOk) {
+  if (st == kOk && host == nullptr) {
+    // The busy handler of the one connection: the files attached later are
+    // all written by this transaction too, so the first file's locks answer
+    // for them.
     sqlite3_busy_handler(data->connection(), OnBusy, &f);
     st = data->BeginTransaction();
+  } else if (st == kOk) {
+    st = data->JoinConnection(*host, "txn" + std::to_string(++t.schemas));
   }
   if (st != kOk) {
     f.DropWriter(cursor.client);

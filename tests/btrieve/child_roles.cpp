@@ -11,11 +11,17 @@
 //   write|path|ack|start|batch inserts records from `start` on, `batch` per
 //                              transaction (1: none), appending each id to
 //                              `ack` once acknowledged
+//   pair|path|path2|ack|start|step  inserts records from `start` on, each
+//                              transaction the same two ids into both files,
+//                              appending them to `ack` once End answered 0;
+//                              with `step` > 0 the process ends before that
+//                              step of its file I/O (crash_vfs.h)
 #include <cstdlib>
 #include <sstream>
 
 #include "child_roles.h"
 #include "crash_records.h"
+#include "crash_vfs.h"
 #include "foundation/platform/process.h"
 #include "record_fixture.h"
 
@@ -59,6 +65,25 @@ int Writer(const std::string& path, const std::string& ack, int32_t start, int b
   }
 }
 
+int PairWriter(const std::string& path, const std::string& path2, const std::string& ack,
+               int32_t start) {
+  Block b, b2;
+  if (b.Open(path) != 0 || b2.Open(path2) != 0) return kChildSetupFailed;
+  std::ofstream out(ack, std::ios::app);
+  for (int32_t id = start;; id += 2) {
+    if (Simple(b, kBiasConcurrent + kOpBeginTransaction) != 0) return 1;
+    for (int32_t k = id; k < id + 2; ++k) {
+      for (Block* file : {&b, &b2}) {
+        auto r = CrashRecord(k);
+        if (int16_t st = file->Write(kOpInsert, r, 0); st != 0) return st;
+      }
+    }
+    if (Simple(b, kOpEndTransaction) != 0) return 2;
+    out << id << '\n' << id + 1 << '\n';
+    out.flush();
+  }
+}
+
 int Run(const std::vector<std::string>& a) {
   if (a.size() < 2) return kChildSetupFailed;
   const std::string& role = a[0];
@@ -66,6 +91,10 @@ int Run(const std::vector<std::string>& a) {
   Block b;
   if (role == "write" && a.size() == 5) {
     return Writer(path, a[2], std::atoi(a[3].c_str()), std::atoi(a[4].c_str()));
+  }
+  if (role == "pair" && a.size() == 6) {
+    CrashAtIoStep(std::atol(a[5].c_str()));
+    return PairWriter(path, a[2], a[3], std::atoi(a[4].c_str()));
   }
   if (b.Open(path) != 0) return kChildSetupFailed;
   if (role == "lock" && a.size() == 4) {

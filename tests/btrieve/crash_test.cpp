@@ -1,6 +1,7 @@
 // Writers killed outright at random moments, many times over: afterwards
 // every insert a writer saw acknowledged is in the file, no transaction is
-// half there, and every index holds exactly the records.
+// half there (neither within a file nor across two files), and every index
+// holds exactly the records.
 #include <chrono>
 #include <map>
 #include <random>
@@ -9,6 +10,7 @@
 
 #include "child_roles.h"
 #include "crash_records.h"
+#include "crash_vfs.h"
 
 namespace tavelnor::btrieve::testing {
 namespace {
@@ -89,6 +91,78 @@ TEST(Crash, KilledWritersLoseNoAcknowledgedRecordAndLeaveIndexesWhole) {
   EXPECT_GE(rounds, 8);
   EXPECT_GT(acked.size(), 100u) << "the writers hardly wrote";
   Verify(path, acked, round_batch);
+}
+
+// The ids in the file, each record checked whole.
+std::set<int32_t> IdsIn(const std::string& path) {
+  Block b;
+  std::set<int32_t> ids;
+  EXPECT_EQ(b.Open(path), 0) << path;
+  std::vector<uint8_t> r;
+  for (int16_t st = b.Read(kOpStepFirst, &r, 0); st != kEndOfFile;
+       st = b.Read(kOpStepNext, &r, 0)) {
+    EXPECT_EQ(st, 0) << path;
+    if (st != 0) break;
+    EXPECT_EQ(r, CrashRecord(IdOf(r))) << "record " << IdOf(r) << " damaged";
+    ids.insert(IdOf(r));
+  }
+  EXPECT_EQ(b.Close(), 0);
+  return ids;
+}
+
+// Each transaction inserts ids n, n+1 (n odd) into both files.
+void VerifyPair(const std::string& path, const std::string& path2, const std::set<int32_t>& acked) {
+  const std::set<int32_t> first = IdsIn(path), second = IdsIn(path2);
+  for (int32_t id : acked) {
+    EXPECT_EQ(first.count(id), 1u) << "acknowledged " << id << " lost in the first file";
+    EXPECT_EQ(second.count(id), 1u) << "acknowledged " << id << " lost in the second file";
+  }
+  for (const std::set<int32_t>* ids : {&first, &second}) {
+    for (int32_t id : *ids) {
+      const int32_t partner = id % 2 == 1 ? id + 1 : id - 1;
+      EXPECT_EQ(ids->count(partner), 1u) << "transaction of " << id << " cut within a file";
+      EXPECT_EQ(first.count(id) + second.count(id), 2u)
+          << "transaction of " << id << " in one file only";
+    }
+  }
+}
+
+// Odd rounds end the writer at a chosen step of its file I/O, so that some
+// land between the writes of one commit; even rounds kill it after a delay.
+TEST(Crash, KilledTwoFileWritersLeaveEveryTransactionInBothFilesOrInNone) {
+  ScratchDir dir;
+  const std::string path = dir.File("left.btr");
+  const std::string path2 = dir.File("right.btr");
+  const std::string ack = dir.File("ack.txt");
+  for (const std::string& p : {path, path2}) {
+    Block setup;
+    ASSERT_EQ(setup.Create(p, ThreeKeySpec()), 0);
+  }
+  std::mt19937 random(20261205);
+  std::uniform_int_distribution<int> delay_ms(60, 400);
+  std::uniform_int_distribution<int> io_step(1, 300);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+  int rounds = 0;
+  for (; rounds < 40 && std::chrono::steady_clock::now() < deadline; ++rounds) {
+    const bool at_step = rounds % 2 == 1;
+    const int step = at_step ? io_step(random) : 0;
+    platform::ChildProcess writer = StartChild({"pair", path, path2, ack,
+                                                std::to_string(rounds * kIdsPerRound + 1),
+                                                std::to_string(step)});
+    if (at_step) {
+      ASSERT_EQ(WaitChild(&writer), kCrashedAtStep) << "step " << step;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms(random)));
+      ASSERT_TRUE(platform::KillProcess(writer).ok());
+      ASSERT_EQ(WaitChild(&writer), -1) << "the writer stopped by itself";
+    }
+    if (rounds % 8 == 7) VerifyPair(path, path2, Acknowledged(ack));
+    if (HasFailure()) return;
+  }
+  const std::set<int32_t> acked = Acknowledged(ack);
+  EXPECT_GE(rounds, 8);
+  EXPECT_GT(acked.size(), 24u) << "the writers hardly wrote";
+  VerifyPair(path, path2, acked);
 }
 
 }  // namespace

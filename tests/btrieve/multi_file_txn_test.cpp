@@ -1,0 +1,108 @@
+// Transactions over many files: the files share one connection, so they are
+// committed or rolled back together, each still read and locked on its own,
+// up to the number of files one transaction can hold.
+#include <memory>
+
+#include "two_clients.h"
+
+namespace tavelnor::btrieve::testing {
+namespace {
+
+constexpr int kConcurrent = kBiasConcurrent + kOpBeginTransaction;
+// The first file, plus the ten SQLite attaches by default.
+constexpr int kFilesPerTransaction = 11;
+
+class ManyFiles : public TwoClients {
+ protected:
+  void SetUp() override {
+    TwoClients::SetUp();
+    for (int i = 0; i < kFilesPerTransaction + 1; ++i) {
+      paths_.push_back(dir_.File("f" + std::to_string(i) + ".btr"));
+      Block setup;
+      ASSERT_EQ(setup.Create(paths_.back(), ThreeKeySpec()), 0);
+      blocks_.push_back(std::make_unique<Block>());
+      blocks_.back()->client = x_.bytes;
+      ASSERT_EQ(blocks_.back()->Open(paths_.back()), 0);
+    }
+  }
+  // Whether another client finds `id` in file `i`.
+  bool Committed(size_t i, int32_t id) {
+    Block other;
+    other.client = y_.bytes;
+    EXPECT_EQ(other.Open(paths_[i]), 0);
+    const int16_t st = GetEqual(other, id);
+    EXPECT_TRUE(st == 0 || st == kKeyNotFound) << st;
+    EXPECT_EQ(other.Close(), 0);
+    return st == 0;
+  }
+
+  std::vector<std::string> paths_;
+  std::vector<std::unique_ptr<Block>> blocks_;
+};
+
+TEST_F(ManyFiles, EndCommitsEveryFileAndAFileTooManyGetsItsStatus) {
+  ASSERT_EQ(Simple(*blocks_[0], kConcurrent), 0);
+  for (int i = 0; i < kFilesPerTransaction; ++i) {
+    ASSERT_EQ(Insert(*blocks_[i], 10 + i), 0) << "file " << i;
+  }
+  EXPECT_EQ(Insert(*blocks_[kFilesPerTransaction], 99), kTransactionFileLimit);
+  // The transaction goes on in the files it holds, and reads its own writes.
+  ASSERT_EQ(Insert(*blocks_[3], 50), 0);
+  for (int i = 0; i < kFilesPerTransaction; ++i) {
+    EXPECT_EQ(GetEqual(*blocks_[i], 10 + i), 0) << "file " << i;
+    EXPECT_FALSE(Committed(i, 10 + i)) << "file " << i << " seen before End";
+  }
+  ASSERT_EQ(Simple(*blocks_[0], kOpEndTransaction), 0);
+  for (int i = 0; i < kFilesPerTransaction; ++i) EXPECT_TRUE(Committed(i, 10 + i)) << i;
+  EXPECT_TRUE(Committed(3, 50));
+  EXPECT_FALSE(Committed(kFilesPerTransaction, 99));
+  // The next transaction starts over with a connection of its own.
+  ASSERT_EQ(Simple(*blocks_[0], kOpBeginTransaction), 0);
+  EXPECT_EQ(Insert(*blocks_[kFilesPerTransaction], 99), 0);
+  ASSERT_EQ(Simple(*blocks_[0], kOpEndTransaction), 0);
+  EXPECT_TRUE(Committed(kFilesPerTransaction, 99));
+}
+
+TEST_F(ManyFiles, AbortRollsBackEveryFileAndReleasesThem) {
+  ASSERT_EQ(Simple(*blocks_[0], kOpBeginTransaction), 0);
+  for (int i : {2, 0, 5}) ASSERT_EQ(Insert(*blocks_[i], 20 + i), 0) << i;
+  // A block opened inside reads through the transaction's connection.
+  Block late;
+  late.client = x_.bytes;
+  ASSERT_EQ(late.Open(paths_[5]), 0);
+  EXPECT_EQ(GetEqual(late, 25), 0);
+  ASSERT_EQ(Simple(*blocks_[0], kOpAbortTransaction), 0);
+  EXPECT_EQ(GetEqual(late, 25), kKeyNotFound);
+  for (int i : {2, 0, 5}) EXPECT_FALSE(Committed(i, 20 + i)) << i;
+  // The files are free again for another client's writes.
+  for (int i : {2, 0, 5}) {
+    Block other;
+    other.client = y_.bytes;
+    ASSERT_EQ(other.Open(paths_[i]), 0);
+    EXPECT_EQ(Insert(other, 30 + i), 0) << i;
+    EXPECT_EQ(other.Close(), 0);
+  }
+  EXPECT_EQ(late.Close(), 0);
+}
+
+TEST_F(ManyFiles, AFileAnotherTransactionWritesIsRefusedAndTheRestCommits) {
+  Block other;
+  other.client = y_.bytes;
+  ASSERT_EQ(other.Open(paths_[1]), 0);
+  ASSERT_EQ(Simple(other, kConcurrent), 0);
+  ASSERT_EQ(Insert(other, 70), 0);
+  ASSERT_EQ(Simple(*blocks_[0], kConcurrent), 0);
+  ASSERT_EQ(Insert(*blocks_[0], 60), 0);
+  EXPECT_EQ(Insert(*blocks_[1], 61), kFileLocked);
+  ASSERT_EQ(Insert(*blocks_[2], 62), 0);
+  ASSERT_EQ(Simple(*blocks_[0], kOpEndTransaction), 0);
+  ASSERT_EQ(Simple(other, kOpEndTransaction), 0);
+  EXPECT_TRUE(Committed(0, 60));
+  EXPECT_TRUE(Committed(2, 62));
+  EXPECT_TRUE(Committed(1, 70));
+  EXPECT_FALSE(Committed(1, 61));
+  EXPECT_EQ(Simple(other, kOpReset), 0);
+}
+
+}  // namespace
+}  // namespace tavelnor::btrieve::testing

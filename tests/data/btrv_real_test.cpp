@@ -39,18 +39,11 @@ struct ArticleTable {
     const uint32_t code = b.AddField(t.data, "Code", record::TYPE_ZSTRING, 12, 4);
     const uint32_t stock = b.AddField(t.data, "Stock", record::TYPE_LONG, 4, 16);
     b.AddField(t.data, "Prix", record::TYPE_LONG, 4, 20);
-    Segment(b.AddKey(t.keys, "ParNumero", kKeyAutoNumbering), numero, 0, 4, 0x0100,
+    b.AddTypedSegment(b.AddKey(t.keys, "ParNumero", kKeyAutoNumbering), numero, 0, 4, 0x0100,
             record::TYPE_LONG);
     const uint32_t by_code = b.AddKey(t.keys, "ParCode", 0x0003);
-    Segment(by_code, code, 4, 12, 0x0113, record::TYPE_ZSTRING);
-    Segment(by_code, stock, 16, 4, 0x0103, record::TYPE_LONG);
-  }
-  void Segment(uint32_t key, uint32_t field, uint32_t offset, uint32_t length, uint32_t flags,
-               uint8_t type) {
-    const uint32_t id = b.AddSegment(key, "S", field, offset);
-    b.SetWord(id, base::kUnitSize, length);
-    b.SetWord(id, base::kFlags, flags);
-    b.SetByte(id, 75, type);
+    b.AddTypedSegment(by_code, code, 4, 12, 0x0113, record::TYPE_ZSTRING);
+    b.AddTypedSegment(by_code, stock, 16, 4, 0x0103, record::TYPE_LONG);
   }
   DicoTestBuilder b;
   DicoTestBuilder::Table t;

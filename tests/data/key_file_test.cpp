@@ -35,17 +35,10 @@ struct StockTable {
     const uint32_t ref = b.AddField(t.data, "Ref", record::TYPE_ZSTRING, 8, 0);
     const uint32_t qte = b.AddField(t.data, "Qte", record::TYPE_LONG, 4, 8);
     const uint32_t prix = b.AddField(t.data, "Prix", record::TYPE_LONG, 4, 12);
-    Segment(b.AddKey(t.keys, "ParRef", 0), ref, 0, 8, 0x0100, record::TYPE_ZSTRING);
+    b.AddTypedSegment(b.AddKey(t.keys, "ParRef", 0), ref, 0, 8, 0x0100, record::TYPE_ZSTRING);
     const uint32_t k1 = b.AddKey(t.keys, "ParQte", 0x0003);
-    Segment(k1, qte, 8, 4, 0x0113, record::TYPE_LONG);
-    Segment(k1, prix, 12, 4, 0x0143, record::TYPE_LONG);
-  }
-  void Segment(uint32_t key, uint32_t field, uint32_t offset, uint32_t length, uint32_t flags,
-               uint8_t type) {
-    const uint32_t id = b.AddSegment(key, "S", field, offset);
-    b.SetWord(id, base::kUnitSize, length);
-    b.SetWord(id, base::kFlags, flags);
-    b.SetByte(id, 75, type);
+    b.AddTypedSegment(k1, qte, 8, 4, 0x0113, record::TYPE_LONG);
+    b.AddTypedSegment(k1, prix, 12, 4, 0x0143, record::TYPE_LONG);
   }
   DicoTestBuilder b;
   DicoTestBuilder::Table t;

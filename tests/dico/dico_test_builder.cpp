@@ -130,6 +130,15 @@ uint32_t DicoTestBuilder::AddSegment(uint32_t key, std::string_view name, uint32
   return id;
 }
 
+uint32_t DicoTestBuilder::AddTypedSegment(uint32_t key, uint32_t field, uint32_t offset,
+                                          uint32_t length, uint32_t flags, uint8_t type) {
+  const uint32_t id = AddSegment(key, "S", field, offset);
+  SetWord(id, base::kUnitSize, length);
+  SetWord(id, base::kFlags, flags);
+  SetByte(id, 75, type);
+  return id;
+}
+
 uint32_t DicoTestBuilder::AddLink(uint32_t links_title, std::string_view name,
                                   uint32_t target_table, uint32_t linked_key) {
   const uint32_t id = Add(kLink, links_title, name);

@@ -69,6 +69,9 @@ class DicoTestBuilder {
                     uint32_t offset = 0, uint32_t class_code = 0, int kind = kVariable);
   uint32_t AddKey(uint32_t keys_title, std::string_view name, uint32_t flags = 0);
   uint32_t AddSegment(uint32_t key, std::string_view name, uint32_t field, uint32_t offset);
+  // A segment "S" on `field` with its length, Btrieve flags and type code.
+  uint32_t AddTypedSegment(uint32_t key, uint32_t field, uint32_t offset, uint32_t length,
+                           uint32_t flags, uint8_t type);
   uint32_t AddLink(uint32_t links_title, std::string_view name, uint32_t target_table,
                    uint32_t linked_key);
   // A user-defined area of `size` bytes at `offset`.

@@ -1,4 +1,5 @@
 // Typed registry values on Windows, through the ANSI registry functions.
+#include "foundation/platform/registry_hive_win32.h"
 #include "foundation/platform/win32_headers.h"
 
 #include <vector>
@@ -6,17 +7,6 @@
 #include "foundation/platform/registry_values.h"
 
 namespace tavelnor::platform {
-
-namespace {
-HKEY HiveKey(RegistryHive hive) {
-  switch (hive) {
-    case RegistryHive::kCurrentUser: return HKEY_CURRENT_USER;
-    case RegistryHive::kLocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegistryHive::kUsers: return HKEY_USERS;
-  }
-  return HKEY_LOCAL_MACHINE;
-}
-}  // namespace
 
 Result<RegistryValue> ReadRegistryValue(RegistryHive hive, const std::string& key_path,
                                         const std::string& value_name) {

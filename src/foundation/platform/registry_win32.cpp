@@ -5,6 +5,7 @@
 
 #include "foundation/platform/registry.h"
 #include "foundation/platform/registry_values.h"
+#include "foundation/platform/registry_hive_win32.h"
 #include "foundation/platform/win32_headers.h"
 
 // After <windows.h>, which these need.
@@ -12,17 +13,6 @@
 #include <versionhelpers.h>
 
 namespace tavelnor::platform {
-
-namespace {
-HKEY HiveKey(RegistryHive hive) {
-  switch (hive) {
-    case RegistryHive::kCurrentUser: return HKEY_CURRENT_USER;
-    case RegistryHive::kLocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegistryHive::kUsers: return HKEY_USERS;
-  }
-  return HKEY_LOCAL_MACHINE;
-}
-}  // namespace
 
 Result<std::string> ReadRegistryString(RegistryHive hive, const std::string& key_path,
                                        const std::string& value_name, size_t max_bytes) {

@@ -115,13 +115,19 @@ void FreeBlock(uint8_t* at) {
 bool ExchangeRecord::Build(const dico::DRubricTable& table, uint8_t* record, bool extended) {
   fields_.Clear();
   const uint32_t filter = extended ? 1 : 3;
-  return dico::BuildFields(fields_, table, record, filter);
+  const bool built = dico::BuildFields(fields_, table, record, filter);
+  slots_.clear();
+  for (size_t i = 0; i < fields_.SegmentCount(); ++i) {
+    const r::ErField& field = *fields_.Segment(i);
+    slots_.push_back(field.NeedsRefresh() ? ExchangeSlot{}
+                                          : ExchangeSlotFor(field.Buffer().GetTypeCode(),
+                                                            field.Buffer().Size()));
+  }
+  return built;
 }
 
 ExchangeSlot ExchangeRecord::SlotOf(size_t i) const {
-  const r::ErField* field = fields_.Segment(i);
-  if (field == nullptr || field->NeedsRefresh()) return {};
-  return ExchangeSlotFor(field->Buffer().GetTypeCode(), field->Buffer().Size());
+  return i < slots_.size() ? slots_[i] : ExchangeSlot{};
 }
 
 uint32_t ExchangeRecord::ExchangeSize() const {

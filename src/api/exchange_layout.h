@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "dico/dico_classes.h"
 #include "record/er_field_composite.h"
@@ -61,6 +62,7 @@ class ExchangeRecord {
                  uint32_t open_flags) const;
 
   record::ErFieldSubRecord fields_;
+  std::vector<ExchangeSlot> slots_;  // one per field, fixed once built
 };
 
 }  // namespace tavelnor::api

@@ -22,13 +22,12 @@ constexpr uint32_t kMinimumBytes = 108;
 constexpr uint32_t kMaximumBytes = 116;
 constexpr uint32_t kSegmentNoCase = 0x400;
 
-bool IsTextVariableKind(int k) { return (k >= dico::kVariable && k <= dico::kVarInPerso) || k == dico::kVarInSystem; }
 bool IsSegmentKind(int k) { return k == dico::kSegment || k == dico::kSegmentAttached; }
 bool IsPartKind(int k) { return k >= dico::kSegment && k <= dico::kSubLinkAttached; }
 
 // The declared limit's 8 bytes of a variable; null when it has none.
 const uint8_t* DeclaredLimit(const dico::DDicoBase& v, int which) {
-  if (!IsTextVariableKind(v.Kind())) return nullptr;
+  if (!fm::IsValueVariable(v)) return nullptr;
   const uint8_t* bytes = v.Image() + (which == kLimitMin ? kMinimumBytes : kMaximumBytes);
   return std::any_of(bytes, bytes + 8, [](uint8_t b) { return b != 0; }) ? bytes : nullptr;
 }
@@ -71,7 +70,7 @@ Chaine EFInfosHandlerDico::DisplayName() const {
 Chaine EFInfosHandlerDico::AltLabel() const { return variable_->GetDescription(); }
 
 Chaine EFInfosHandlerDico::VariableText() const {
-  if (!IsTextVariableKind(variable_->Kind())) return Chaine();
+  if (!fm::IsValueVariable(*variable_)) return Chaine();
   const char* mask = static_cast<const dico::DVariable*>(variable_)->Mask();
   return mask != nullptr ? Chaine(mask) : Chaine();
 }
@@ -91,7 +90,7 @@ uint8_t* EFInfosHandlerDico::Address() const {
   if (record_ == nullptr) return nullptr;
   if (flags_ & kFixedOffset) return record_ + fixed_offset_;
   const int k = variable_->Kind();
-  if (IsTextVariableKind(k) || (k >= dico::kVarStruct && k <= dico::kVarArrayInStruct)) {
+  if (fm::IsValueVariable(*variable_) || (k >= dico::kVarStruct && k <= dico::kVarArrayInStruct)) {
     return fm::ElementAddress(*variable_, record_, index_);
   }
   if (IsPartKind(k)) return record_ + Offset();
@@ -131,7 +130,7 @@ bool EFInfosHandlerDico::IsDerived() const {
 
 bool EFInfosHandlerDico::IsComputed() const {
   if (fm::StorageMode(*variable_) == kClassRecap) return true;
-  if (!IsTextVariableKind(variable_->Kind()) || !variable_->TakesSpace()) return false;
+  if (!fm::IsValueVariable(*variable_) || !variable_->TakesSpace()) return false;
   const char* formula = static_cast<const dico::DVariable*>(variable_)->Formula();
   return formula != nullptr && *formula != '\0';
 }
@@ -160,7 +159,7 @@ FieldAccessor MakeFieldAccessor(const dico::DDicoBase& variable, uint16_t index)
   a.name = variable.GetName();
   const int k = variable.Kind();
   const uint16_t base = static_cast<uint16_t>(fm::FieldTypeCode(variable));
-  if (IsTextVariableKind(k)) {
+  if (fm::IsValueVariable(variable)) {
     const bool upper = (variable.Flags() & fm::kFlagUpperCase) != 0;
     a.type = record::MakeStringTypeCode(base, false, upper);
   } else if (IsSegmentKind(k)) {

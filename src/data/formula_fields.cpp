@@ -84,8 +84,7 @@ void StoreFormulaValue(const dico::FormulaValue& result, record::ErBuffer& value
 bool ComputeFormulaField(const dico::DDicoBase& variable, uint8_t* record, uint16_t index) {
   const dico::DRubricTable* table = TableOf(variable);
   if (record == nullptr || table == nullptr) return false;
-  const int k = variable.Kind();
-  if (!((k >= dico::kVariable && k <= dico::kVarInPerso) || k == dico::kVarInSystem)) return false;
+  if (!dico::field_model::IsValueVariable(variable)) return false;
   const char* text = static_cast<const dico::DVariable&>(variable).Formula();
   if (text == nullptr || *text == '\0') return false;
   dico::Formula formula;

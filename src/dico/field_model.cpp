@@ -32,6 +32,7 @@ bool IsSegmentKind(int k) { return k >= kSegment && k <= kSubLinkAttached; }
 
 bool IsBindable(const DDicoBase& o) { return o.Kind() >= kVarPerso && o.Kind() <= kSubLinkAttached; }
 bool IsVariableKind(const DDicoBase& o) { return o.Kind() >= kVarPerso && o.Kind() <= kVarInPerso; }
+bool IsValueVariable(const DDicoBase& o) { return SelectorAccepts(Selector::kVariables, o); }
 
 uint32_t StorageMode(const DDicoBase& v) { return v.ClassCode(); }
 bool IsPlainStored(const DDicoBase& v) {
@@ -57,7 +58,7 @@ bool HasSize(const DDicoBase& v) { return v.UnitSize() > 0; }
 
 int16_t FieldTypeCode(const DDicoBase& v) {
   const int k = v.Kind();
-  if (IsSegmentKind(k) || (k >= kVariable && k <= kVarInPerso) || k == kVarInSystem) {
+  if (IsSegmentKind(k) || IsValueVariable(v)) {
     return static_cast<int16_t>(v.TypeCode() & 0xFF);
   }
   return -1;
@@ -110,9 +111,7 @@ uint8_t* ElementAddress(const DDicoBase& v, uint8_t* base, uint32_t index) {
 }
 
 const uint8_t* InitialValue(const DDicoBase& v) {
-  if (!(v.Kind() >= kVariable && v.Kind() <= kVarInPerso) && v.Kind() != kVarInSystem) {
-    return nullptr;
-  }
+  if (!IsValueVariable(v)) return nullptr;
   constexpr uint32_t kInitialValue = 128;
   const uint8_t* bytes = v.Image() + kInitialValue;
   return std::any_of(bytes, bytes + 8, [](uint8_t b) { return b != 0; }) ? bytes : nullptr;
@@ -120,14 +119,14 @@ const uint8_t* InitialValue(const DDicoBase& v) {
 
 int32_t DisplayWidth(const DDicoBase& v) {
   constexpr uint32_t kControlSize = 104;
-  const bool variable = (v.Kind() >= kVariable && v.Kind() <= kVarInPerso) || v.Kind() == kVarInSystem;
+  const bool variable = IsValueVariable(v);
   uint32_t width = variable ? v.Word(kControlSize) : 0;
   if (width == 0) width = v.UnitSize();
   return static_cast<int32_t>(std::min<uint32_t>(width, INT32_MAX));
 }
 
 int32_t DisplayDecimals(const DDicoBase& v) {
-  const bool variable = (v.Kind() >= kVariable && v.Kind() <= kVarInPerso) || v.Kind() == kVarInSystem;
+  const bool variable = IsValueVariable(v);
   int32_t precision = variable ? static_cast<const DVariable&>(v).Precision() : -1;
   if (precision < 0 && v.Owner()->Root() != nullptr) precision = v.Owner()->Root()->DefPrecision();
   return precision;

@@ -47,6 +47,9 @@ inline constexpr uint32_t kInternalOverlay = 0x80000;
 // Dictionary kinds that bind to a field, and the variable kinds among them.
 bool IsBindable(const DDicoBase& o);
 bool IsVariableKind(const DDicoBase& o);
+// A field of the DVariable family (the objects that carry a value type, a
+// formula, limits and an initial value).
+bool IsValueVariable(const DDicoBase& o);
 
 uint32_t StorageMode(const DDicoBase& v);
 bool IsPlainStored(const DDicoBase& v);

@@ -115,8 +115,7 @@ NodePtr Parser::ParseFunction(size_t b, size_t e, int depth, bool* found) {
 }
 
 NodePtr Parser::ParseDateConstant(size_t b, size_t inner_b, size_t inner_e) {
-  while (inner_b < inner_e && IsBlank(text_[inner_b])) ++inner_b;
-  while (inner_e > inner_b && IsBlank(text_[inner_e - 1])) --inner_e;
+  TrimBlanks(&inner_b, &inner_e);
   std::string_view inner = text_.substr(inner_b, inner_e - inner_b);
   record::sDate date;
   if (!inner.empty()) {
@@ -135,8 +134,7 @@ NodePtr Parser::ParseDateConstant(size_t b, size_t inner_b, size_t inner_e) {
 }
 
 NodePtr Parser::ParseTimeConstant(size_t b, size_t inner_b, size_t inner_e) {
-  while (inner_b < inner_e && IsBlank(text_[inner_b])) ++inner_b;
-  while (inner_e > inner_b && IsBlank(text_[inner_e - 1])) --inner_e;
+  TrimBlanks(&inner_b, &inner_e);
   std::string_view inner = text_.substr(inner_b, inner_e - inner_b);
   record::sTime time;
   if (!inner.empty() && !time.FromColonText(inner)) {

@@ -73,8 +73,7 @@ bool Parser::WordAt(size_t b, size_t e, size_t i, std::string_view word) const {
 
 NodePtr Parser::Parse(size_t b, size_t e, int depth) {
   if (depth > kMaxFormulaDepth) return Fail(formula_error::kTooDeep, b);
-  while (b < e && IsBlank(text_[b])) ++b;
-  while (e > b && IsBlank(text_[e - 1])) --e;
+  TrimBlanks(&b, &e);
   if (b == e) return Fail(formula_error::kSyntax, b);
   if (text_[b] == '(' && scan_.Match(b) == e - 1 && text_[e - 1] == ')') {
     return Parse(b + 1, e - 1, depth + 1);

@@ -67,6 +67,11 @@ class Parser {
 
   // formula_leaves.cpp
   NodePtr ParseFunction(size_t b, size_t e, int depth, bool* found);
+  // Moves [*b, *e) inwards past blanks at both ends.
+  void TrimBlanks(size_t* b, size_t* e) const {
+    while (*b < *e && IsBlank(text_[*b])) ++*b;
+    while (*e > *b && IsBlank(text_[*e - 1])) --*e;
+  }
   NodePtr ParseDateConstant(size_t b, size_t inner_b, size_t inner_e);
   NodePtr ParseTimeConstant(size_t b, size_t inner_b, size_t inner_e);
   NodePtr ParseLeaf(size_t b, size_t e, int depth);

@@ -16,8 +16,6 @@ namespace fm = dico::field_model;
 
 namespace {
 
-constexpr uint32_t kClassCalc = 3;
-constexpr uint32_t kClassRecap = 4;
 constexpr uint32_t kMinimumBytes = 108;
 constexpr uint32_t kMaximumBytes = 116;
 constexpr uint32_t kSegmentNoCase = 0x400;
@@ -125,11 +123,11 @@ bool EFInfosHandlerDico::Refresh() {
 }
 
 bool EFInfosHandlerDico::IsDerived() const {
-  return fm::StorageMode(*variable_) == kClassCalc || variable_->LinkedToId() != 0;
+  return fm::StorageMode(*variable_) == fm::kClassCalc || variable_->LinkedToId() != 0;
 }
 
 bool EFInfosHandlerDico::IsComputed() const {
-  if (fm::StorageMode(*variable_) == kClassRecap) return true;
+  if (fm::StorageMode(*variable_) == fm::kClassRecap) return true;
   if (!fm::IsValueVariable(*variable_) || !variable_->TakesSpace()) return false;
   const char* formula = static_cast<const dico::DVariable*>(variable_)->Formula();
   return formula != nullptr && *formula != '\0';

@@ -35,6 +35,7 @@ namespace tavelnor::dico::field_model {
 
 inline constexpr uint32_t kClassBd = 0;
 inline constexpr uint32_t kClassDialogBox = 1;
+inline constexpr uint32_t kClassCalc = 3;
 inline constexpr uint32_t kClassRecap = 4;
 inline constexpr uint32_t kClassCallBack = 6;
 inline constexpr uint32_t kClassExtension = 7;

@@ -62,8 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BiasCase{"GetDirectSingleWait", 23, 100, 223},
                       BiasCase{"StepNext", 24, 100, 224},
                       BiasCase{"StepPreviousExtended", 39, 400, 439},
-                      BiasCase{"GetEqualDropsIt", 5, 100, 5},
-                      BiasCase{"InsertDropsIt", 2, 200, 2},
+                      BiasCase{"GetEqualDropsIt", 5, 100, 5}, BiasCase{"InsertDropsIt", 2, 200, 2},
                       BiasCase{"GetByPercentageDropsIt", 44, 100, 44},
                       BiasCase{"NoBias", 6, 0, 6}),
     [](const auto& info) { return std::string(info.param.name); });

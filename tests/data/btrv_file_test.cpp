@@ -251,24 +251,23 @@ TEST_F(BtrvFileTest, CreateSendsTheSpecificationAtTheCreationPath) {
 }
 
 TEST_F(BtrvFileTest, TransactionHoldsTheDataContextSection) {
+  auto other_thread_enters = [] {
+    bool got = false;
+    std::thread([&] {
+      got = DataContext::Process().section().try_lock();
+      if (got) DataContext::Process().section().unlock();
+    }).join();
+    return got;
+  };
   rm_.ThenMany({0, 0});
   EXPECT_EQ(file_.BeginTransaction(), 0);
   EXPECT_EQ(rm_.calls().back().op, 1019);
   EXPECT_TRUE(BtrvFile::InTransaction());
-  bool other_got_it = true;
-  std::thread([&] {
-    other_got_it = DataContext::Process().section().try_lock();
-    if (other_got_it) DataContext::Process().section().unlock();
-  }).join();
-  EXPECT_FALSE(other_got_it);
+  EXPECT_FALSE(other_thread_enters());
   EXPECT_EQ(file_.EndTransaction(), 0);
   EXPECT_EQ(rm_.calls().back().op, 20);
   EXPECT_FALSE(BtrvFile::InTransaction());
-  std::thread([&] {
-    other_got_it = DataContext::Process().section().try_lock();
-    if (other_got_it) DataContext::Process().section().unlock();
-  }).join();
-  EXPECT_TRUE(other_got_it);
+  EXPECT_TRUE(other_thread_enters());
   rm_.Then(39);
   EXPECT_EQ(file_.AbortTransaction(), 39) << "without Begin: nothing to leave";
   EXPECT_EQ(rm_.calls().back().op, 21);

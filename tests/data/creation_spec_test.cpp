@@ -131,14 +131,6 @@ TEST_F(CreationSpecTest, KeyWithoutSegmentsStopsWith26) {
   EXPECT_EQ(file.creation_spec(), nullptr);
 }
 
-TEST_F(CreationSpecTest, PageSizeZeroBecomes1024) {
-  b_.SetWord(t_.table, 67, 0);
-  LoadedDico l(b_);
-  BtrvCreationSpec spec;
-  ASSERT_EQ(BuildCreationSpec(Table(l), false, spec), 0);
-  EXPECT_EQ(At16(spec.bytes(), 2), 1024);
-}
-
 TEST(ExtendedKeyTypeTest, MapsEveryLibraryTypeCode) {
   const std::vector<std::pair<std::vector<uint32_t>, uint8_t>> rows = {
       {{0, 9}, 11},         {{1, 12, 15, 20, 26}, 1}, {{2, 23}, 2},  {{4}, 3}, {{5}, 4},

@@ -149,8 +149,7 @@ TEST_F(KeyStateTest, RefusalsLeaveTheRangeAsItWas) {
       {kParNum, nullptr, 0, big.data(), 300, kStatusKeyTooLong},
       {kParNum, big.data(), 256, big.data(), 0, kStatusKeyTooLong},  // high takes 256
       {kParNum, big.data(), -1, nullptr, 0, kStatusKeyTooLong},
-      {9, low, 2, nullptr, 0, kStatusBadKeyNumber},
-      {-2, low, 2, nullptr, 0, kStatusBadKeyNumber},
+      {9, low, 2, nullptr, 0, kStatusBadKeyNumber}, {-2, low, 2, nullptr, 0, kStatusBadKeyNumber},
       {70000, low, 2, nullptr, 0, kStatusBadKeyNumber},
   };
   keys_.TakeCountStale();

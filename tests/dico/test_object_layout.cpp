@@ -78,7 +78,6 @@ TEST_P(RecordLayout, OffsetsAndSizeFollowTheTree) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecordLayout,
     ::testing::Values(
-        LayoutCase{"FieldsFollowEachOther", {F(4, 0), F(10, 4), F(8, 14)}, 22},
         LayoutCase{"CalcFieldTakesTheNextOffsetAndNoSpace",
                    {F(4, 0), {kVariable, 6, 1, 3, 0, -1, 4}, F(10, 4), F(8, 14)}, 22},
         LayoutCase{"RecapAndCallBackFieldsTakeNoSpace",

@@ -211,28 +211,14 @@ class TableWalks : public ::testing::Test {
   uint32_t other_field = 0, other_key = 0, l1 = 0, l2 = 0;
 };
 
-TEST_F(TableWalks, KeysLinksAndFieldsInTreeOrder) {
+TEST_F(TableWalks, KeysLinksAndFieldsInTreeOrderAndFieldsFoundInThisTableOnly) {
+  auto empty = b.AddTable("Vide");
   LoadedDico l(b);
   auto* table = static_cast<DRubricTable*>(l[t.table]);
   EXPECT_EQ(IdsOf(AsBase(table->GetKeys())), (std::vector<uint32_t>{k1, k2}));
   EXPECT_EQ(IdsOf(AsBase(table->GetLinks())), (std::vector<uint32_t>{l1, l2}));
   EXPECT_EQ(IdsOf(table->GetFields()), (std::vector<uint32_t>{nom, adresse, rue, zone, memo}));
   EXPECT_EQ(IdsOf(table->GetVariables()), (std::vector<uint32_t>{nom, rue, memo}));
-}
-
-TEST_F(TableWalks, EmptyTableWalksNothing) {
-  auto empty = b.AddTable("Vide");
-  LoadedDico l(b);
-  auto* table = static_cast<DRubricTable*>(l[empty.table]);
-  EXPECT_TRUE(table->GetKeys().empty());
-  EXPECT_TRUE(table->GetLinks().empty());
-  EXPECT_TRUE(table->GetFields().empty());
-  EXPECT_EQ(table->GetTableSegmentCount(), 0u);
-}
-
-TEST_F(TableWalks, FindFieldLooksInThisTableOnly) {
-  LoadedDico l(b);
-  auto* table = static_cast<DRubricTable*>(l[t.table]);
   ASSERT_NE(table->FindField("Nom"), nullptr);
   EXPECT_EQ(table->FindField("Nom")->Id(), nom);
   ASSERT_NE(table->FindField("Rue"), nullptr);
@@ -243,6 +229,12 @@ TEST_F(TableWalks, FindFieldLooksInThisTableOnly) {
   auto* factures = static_cast<DRubricTable*>(l[other.table]);
   ASSERT_NE(factures->FindField("Numero"), nullptr);
   EXPECT_EQ(factures->FindField("Numero")->Id(), other_field);
+
+  auto* vide = static_cast<DRubricTable*>(l[empty.table]);
+  EXPECT_TRUE(vide->GetKeys().empty());
+  EXPECT_TRUE(vide->GetLinks().empty());
+  EXPECT_TRUE(vide->GetFields().empty());
+  EXPECT_EQ(vide->GetTableSegmentCount(), 0u);
 }
 
 }  // namespace

@@ -84,13 +84,11 @@ TEST(RtfReadTest, NotRtfPassesThrough) {
 
 TEST(RtfDamageTest, CutAndUnbalanced) {
   const ReadCase cases[] = {
-      {"unclosed", "{\\rtf1 abc", "abc"},
-      {"cut after backslash", "{\\rtf1 ab\\", "ab"},
+      {"unclosed", "{\\rtf1 abc", "abc"}, {"cut after backslash", "{\\rtf1 ab\\", "ab"},
       {"cut in a hex byte", "{\\rtf1 ab\\'e", "ab"},
       {"cut in a destination", "{\\rtf1 a{\\fonttbl x", "a"},
       {"cut in binary data", "{\\rtf1 a\\bin999999999 xyz", "a"},
-      {"extra closing braces", "{\\rtf1 a}}}}", "a"},
-      {"header only", "{\\rtf", ""},
+      {"extra closing braces", "{\\rtf1 a}}}}", "a"}, {"header only", "{\\rtf", ""},
   };
   for (const ReadCase& c : cases) {
     EXPECT_EQ(RtfToPlainText(c.body), c.text) << c.name;

@@ -31,8 +31,7 @@ constexpr CatalogCase kCatalog[] = {
     {0, "char *", "Cha\356ne de caract\350res", 256, kZString, 25, 25, "0111"},
     {1, "long", "Entier (32 bits)", 4, kInt32, 26, 2, "0011"},
     {2, "double", "Flottant (64 bits)", 8, kDouble, 2, 2, "0011"},
-    {3, nullptr, nullptr, 8, kRaw, -1, -1, "0000"},
-    {4, "sDate", "Date", 4, kDate, 4, 26, "0011"},
+    {3, nullptr, nullptr, 8, kRaw, -1, -1, "0000"}, {4, "sDate", "Date", 4, kDate, 4, 26, "0011"},
     {5, "sTime", "Heure", 4, kTime, 5, 26, "0011"},
     {6, "bdBool", "Bool\351en (vieux)", 4, kbdBool, 19, 2, "0001"},
     {7, "char *", "Cha\356ne de longueur fixe", 256, kStr, 25, 25, "0111"},
@@ -136,12 +135,6 @@ TEST(TypeCatalogTest, DistinctCodesWithKindsHaveDistinctDescriptors) {
     if (c.type_name == nullptr) continue;
     EXPECT_TRUE(seen.insert(GetTypeDesc(c.code)).second) << c.code;
   }
-}
-
-TEST(TypeCatalogTest, UpperCaseChaineIsNotDynamicWhileChaineIs) {
-  EXPECT_TRUE(GetTypeDesc(TYPE_CHAINE)->IsDynamic());
-  EXPECT_FALSE(GetTypeDesc(TYPE_UP_CHAINE)->IsDynamic());
-  EXPECT_STREQ(GetTypeDesc(TYPE_UP_CHAINE)->GetTypeName(), "Chaine");
 }
 
 TEST(BufferKindsTest, NegativeAndLargeCodes) {

@@ -137,12 +137,8 @@ TEST_F(TypeHandlerObjectsTest, TextMemosAreTextsKeptInABlobSlot) {
 
 TEST_F(TypeHandlerObjectsTest, DirectClonesCopyTheValue) {
   const std::pair<int32_t, const char*> kValues[] = {
-      {TYPE_LONG, "2451545"},
-      {TYPE_DATE, "01/01/2000"},
-      {TYPE_CHAINE, "x"},
-      {TYPE_CSTRING, "x"},
-      {TYPE_BLOBTEXT, "x"},
-      {TYPE_GUID, "{00000000-0000-0000-0000-000000000001}"},
+      {TYPE_LONG, "2451545"}, {TYPE_DATE, "01/01/2000"}, {TYPE_CHAINE, "x"}, {TYPE_CSTRING, "x"},
+      {TYPE_BLOBTEXT, "x"}, {TYPE_GUID, "{00000000-0000-0000-0000-000000000001}"},
   };
   for (auto [code, value] : kValues) {
     SCOPED_TRACE(testing::Message() << "code " << code);

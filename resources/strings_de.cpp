@@ -169,6 +169,10 @@ constexpr StringResourceEntry kEntries[] = {
     {16676, "Datei oder Tabelle nicht gefunden"},
     {16677, "Die Tabelle geh\xF6rt nicht zur Datenbank"},
     {16678, "Das Verzeichnis geh\xF6rt nicht zur Datenbank"},
+    {19017, "BTrieve %d-Fehler beim Aktualisieren."},
+    {19018, "BTrieve %d-Fehler beim Einf\xFCgen."},
+    {19019, "Aktualisierung wird vom Programm abgelehnt."},
+    {19020, "Einf\xFCgen wird vom Programm abgelehnt."},
     {57344, "Tavelnor"},
 };
 }  // namespace

@@ -173,6 +173,10 @@ constexpr StringResourceEntry kEntries[] = {
     {16676, "Fichier ou table introuvable"},
     {16677, "La table n'appartient pas \xE0 la base de donn\xE9" "es"},
     {16678, "Le dossier n'appartient pas \xE0 la base de donn\xE9" "es"},
+    {19017, "erreur BTrieve %d sur mise \xE0 jour."},
+    {19018, "erreur BTrieve %d sur insertion."},
+    {19019, "Mise \xE0 jour refus\xE9" "e par le programme."},
+    {19020, "Insertion refus\xE9" "e par le programme."},
     {57344, "Tavelnor"},
 };
 }  // namespace

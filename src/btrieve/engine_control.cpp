@@ -87,6 +87,8 @@ int RunCall(EngineState& e, const Call& raw, std::optional<ClientId>* blocker, b
     default:
       break;
   }
+  // Get Position only reads the cursor: no lock or transaction applies.
+  if (oc.base == kOpGetPosition) return DispatchBase(e.registry, call);
   Cursor* cursor = call.pos_block ? e.registry.Find(call.pos_block, call.client) : nullptr;
   FileLocks* f = cursor ? e.locks.Find(cursor->file->identity) : nullptr;
   if (cursor == nullptr || f == nullptr || oc.base == kOpClose) {

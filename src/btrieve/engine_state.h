@@ -72,6 +72,7 @@ struct EngineState {
   bool writing = false;
 
   Transaction* TransactionOf(const ClientId& client) {
+    if (transactions.empty()) return nullptr;
     auto it = transactions.find(client);
     return it == transactions.end() ? nullptr : it->second.get();
   }

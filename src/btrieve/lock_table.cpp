@@ -237,12 +237,19 @@ FileLocks& LockTable::Attach(const std::string& identity) {
 
 void LockTable::Detach(const std::string& identity) {
   auto it = files_.find(identity);
-  if (it != files_.end() && --it->second->refs <= 0) files_.erase(it);
+  if (it != files_.end() && --it->second->refs <= 0) {
+    if (last_found_ == it->second.get()) last_found_ = nullptr;
+    files_.erase(it);
+  }
 }
 
 FileLocks* LockTable::Find(const std::string& identity) {
+  // Every call of a client asks for its file's locks: the last answer is
+  // checked first, one string comparison instead of a walk down the map.
+  if (last_found_ != nullptr && last_found_->identity() == identity) return last_found_;
   auto it = files_.find(identity);
-  return it == files_.end() ? nullptr : it->second.get();
+  last_found_ = it == files_.end() ? nullptr : it->second.get();
+  return last_found_;
 }
 
 bool LockTable::StartWait(const ClientId& waiter, const ClientId& holder) {

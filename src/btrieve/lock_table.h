@@ -135,10 +135,13 @@ class LockTable {
   // Records that `waiter` waits for `holder`; false (deadlock) when `holder`
   // waits, directly or through others, for `waiter`.
   bool StartWait(const ClientId& waiter, const ClientId& holder);
-  void EndWait(const ClientId& waiter) { waits_.erase(waiter); }
+  void EndWait(const ClientId& waiter) {
+    if (!waits_.empty()) waits_.erase(waiter);
+  }
 
  private:
   std::map<std::string, std::unique_ptr<FileLocks>> files_;
+  FileLocks* last_found_ = nullptr;  // the last answer of Find
   std::map<ClientId, ClientId> waits_;
 };
 

@@ -36,9 +36,15 @@ Cursor* Registry::Find(const uint8_t* block, const ClientId& client) {
   if (block == nullptr || std::memcmp(block, kMagic, sizeof kMagic) != 0) return nullptr;
   uint64_t handle = Load64(block + 8);
   if ((handle ^ kCheckMask) != Load64(block + 16)) return nullptr;
+  // A client mostly calls on the same file again: the last answer first.
+  if (last_cursor_ != nullptr && handle == last_handle_) {
+    return last_cursor_->client == client ? last_cursor_ : nullptr;
+  }
   auto it = cursors_.find(handle);
   if (it == cursors_.end() || it->second->client != client) return nullptr;
-  return it->second.get();
+  last_handle_ = handle;
+  last_cursor_ = it->second.get();
+  return last_cursor_;
 }
 
 void Registry::Attach(uint8_t* block, std::unique_ptr<Cursor> cursor) {
@@ -61,6 +67,7 @@ void Registry::Detach(uint8_t* block) {
   auto it = cursors_.find(handle);
   if (it != cursors_.end()) {
     Release(it->second.get());
+    last_cursor_ = nullptr;
     cursors_.erase(it);
   }
   std::memset(block, 0, kPositionBlockSize);
@@ -70,6 +77,7 @@ void Registry::DetachClient(const ClientId& client) {
   for (auto it = cursors_.begin(); it != cursors_.end();) {
     if (it->second->client == client) {
       Release(it->second.get());
+      last_cursor_ = nullptr;
       it = cursors_.erase(it);
     } else {
       ++it;

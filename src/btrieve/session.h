@@ -96,6 +96,8 @@ class Registry {
   void Release(Cursor* cursor);
 
   std::map<uint64_t, std::unique_ptr<Cursor>> cursors_;
+  uint64_t last_handle_ = 0;          // the last answer of Find
+  Cursor* last_cursor_ = nullptr;
   std::map<std::string, std::shared_ptr<SharedFile>> files_;
   uint64_t next_handle_ = 0x51ED;
   std::function<void(Cursor&)> release_hook_;

@@ -70,9 +70,16 @@ void BtrvFile::set_table_flag(bool on) {
 
 int16_t BtrvFile::Execute(uint16_t operation, void* data, uint16_t* data_len, void* key,
                           int16_t key_num, uint16_t lock_bias, bool quiet) {
-  uint8_t local_key[kKeyBufferSize] = {};
+  uint8_t local_key[kKeyBufferSize];
+  if (key == nullptr) {
+    // Positioning and stepping never read the key buffer: no need to clear it.
+    const bool reads_key = operation != btrop::kGetPosition && operation != btrop::kStepNext &&
+                           operation != btrop::kStepPrevious;
+    if (reads_key) std::memset(local_key, 0, sizeof local_key);
+    key = local_key;
+  }
   ++operations_;
-  return BtrvExecute(operation, position_block_, data, data_len, key != nullptr ? key : local_key,
+  return BtrvExecute(operation, position_block_, data, data_len, key,
                      key_num, lock_bias, &client_id_, file_name_.c_str(),
                      (flags_ & kBtrvVariableLength) != 0, quiet);
 }

@@ -194,8 +194,8 @@ record::ErField* EData::FieldById(uint32_t id) {
   return it == fields_by_id_.end() ? nullptr : it->second;
 }
 
-const std::vector<uint32_t>& EData::VariablePartSlots() {
-  if (var_slots_built_ || !table_ || !record_) return var_slots_;
+const std::vector<uint32_t>& EData::BuildVariablePartSlots() {
+  if (!table_ || !record_) return var_slots_;
   var_slots_built_ = true;
   EnsureFields();
   for (size_t i = 0; i < fields_->SegmentCount(); ++i) {

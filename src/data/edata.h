@@ -240,7 +240,9 @@ class EData {
   record::ErField* FieldByName(std::string_view name);
   record::ErField* FieldById(uint32_t id);
   // Record offsets of the variable-length slots, in field order.
-  const std::vector<uint32_t>& VariablePartSlots();
+  const std::vector<uint32_t>& VariablePartSlots() {
+    return var_slots_built_ ? var_slots_ : BuildVariablePartSlots();
+  }
 
   // --- links ---------------------------------------------------------------------------
   // The target of link `link_id` (a kind-11 object of this table); null
@@ -315,6 +317,7 @@ class EData {
 
  private:
   void EnsureFields();
+  const std::vector<uint32_t>& BuildVariablePartSlots();
 
   std::unique_ptr<record::ErFieldComposite> fields_;
   std::map<std::string, record::ErField*> fields_by_name_;  // upper-case names

@@ -487,7 +487,7 @@ int16_t EDataTable::ReadChunk(uint32_t offset, uint32_t length, std::string& out
 }
 
 void EDataTable::ReadVariableParts() {
-  if (!record_ || !file_) return;
+  if (!record_ || !file_ || VariablePartSlots().empty()) return;
   const bool on = VariablePartsOption();
   uint32_t offset = file_->record_length();
   bool stop = !on || position_ == -1;

@@ -1,0 +1,214 @@
+// The data engine against the bare record manager on a large table of the
+// demo dictionary ("Ecritures", key 0 on the entry number).
+//
+//   BM_BareGetNext        Get First + Get Next through BTRCALL, whole table
+//   BM_TableFirstNext     EDataTable First + Next, whole table
+//   BM_BareRangeGetNext   Get Greater or Equal + Get Next to the high value
+//   BM_TableRangeFirstNext  First + Next under a key range of 10% of the rows
+//   BM_TableRangeCount    RecordCount(force) under that range
+//
+// The table is built once in $TMPDIR/tavelnor-bench-data (kept between runs)
+// with TAVELNOR_BENCH_ROWS rows (1,000,000 by default). Items per second are
+// records read; the ratio of the table loops to the bare loops is the
+// overhead the data engine adds.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "btrieve/btrcall.h"
+#include "data/btrv_constants.h"
+#include "data/edata_table.h"
+#include "dico/compiler/dico_compiler.h"
+#include "dico/dico_classes.h"
+#include "dico/dico_handler.h"
+#include "record/er_field.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tavelnor;
+
+uint32_t Rows() {
+  const char* env = std::getenv("TAVELNOR_BENCH_ROWS");
+  return env ? static_cast<uint32_t>(std::strtoul(env, nullptr, 10)) : 1000000u;
+}
+
+struct Company {
+  Company() {
+    folder = fs::temp_directory_path() / "tavelnor-bench-data";
+    fs::create_directories(folder);
+    const fs::path source =
+        fs::path(__FILE__).parent_path().parent_path() / "demo" / "tavelnor-demo.json";
+    const fs::path dico_file = folder / "demo.dic";
+    if (!dico::BuildDicoFile(source, dico_file, 11, dico::Container::kPlain).ok()) std::abort();
+    if (dico.Load(Chaine(dico_file.string()), dico::kLoadNameIndex) != dico::LoadResult::kLoaded) {
+      std::abort();
+    }
+    table = static_cast<const dico::DRubricTable*>(dico.FindTable("Ecritures"));
+    if (!table) std::abort();
+    rows = Rows();
+    path = (folder / ("ECRITURES-" + std::to_string(rows) + ".DAT")).string();
+    Fill();
+  }
+
+  void Fill() {
+    data::EDataTable t;
+    t.SetVariablePartsOption(true);
+    if (!t.Open(table, Chaine(path))) std::abort();
+    if (t.RawRecordCount(true) == rows) return;
+    if (!t.DeleteAll()) std::abort();
+    record::ErField* number = t.FieldByName("NumeroEcriture");
+    record::ErField* journal = t.FieldByName("CodeJournal");
+    record::ErField* libelle = t.FieldByName("Libelle");
+    if (!number || !journal || !libelle) std::abort();
+    const size_t number_at = number->Data() - t.RecordBuffer();
+    for (uint32_t i = 0; i < rows; ++i) {
+      if (i % 10000 == 0 && t.BeginTransaction() != 0) std::abort();
+      uint8_t* r = t.RecordBuffer();
+      std::memset(r, 0, t.RecordLength());
+      const uint32_t n = i + 1;
+      std::memcpy(r + number_at, &n, 4);
+      std::memcpy(journal->Data(), i % 3 ? "VE" : "AC", 2);
+      std::snprintf(reinterpret_cast<char*>(libelle->Data()), 40, "Ecriture %u", n);
+      if (!t.InsertNoCurrency()) std::abort();
+      if (i % 10000 == 9999 || i + 1 == rows) {
+        if (t.EndTransaction() != 0) std::abort();
+      }
+    }
+  }
+
+  fs::path folder;
+  dico::DDicoHandler dico;
+  const dico::DRubricTable* table = nullptr;
+  uint32_t rows = 0;
+  std::string path;
+};
+
+Company& TheCompany() {
+  static Company company;
+  return company;
+}
+
+// The 10% range: entry numbers from 45% to 55% of the table.
+uint32_t RangeLow() { return TheCompany().rows / 100 * 45 + 1; }
+uint32_t RangeHigh() { return RangeLow() + TheCompany().rows / 10 - 1; }
+
+struct BareFile {
+  BareFile() {
+    Company& c = TheCompany();
+    std::string name = c.path;
+    name.push_back('\0');
+    uint32_t len = 0;
+    if (BTRCALL(data::btrop::kOpen, pos, nullptr, &len, name.data(),
+                static_cast<uint8_t>(name.size()), 0) != 0) {
+      std::abort();
+    }
+    record.resize(c.table->GetRecordLength() + 64);
+  }
+  ~BareFile() {
+    uint32_t len = 0;
+    BTRCALL(data::btrop::kClose, pos, nullptr, &len, nullptr, 0, 0);
+  }
+  int16_t Get(uint16_t op, int8_t key_num) {
+    uint32_t len = static_cast<uint32_t>(record.size());
+    return BTRCALL(op, pos, record.data(), &len, key, sizeof key, key_num);
+  }
+  uint8_t pos[128] = {};
+  uint8_t key[255] = {};
+  std::vector<uint8_t> record;
+};
+
+void BM_BareGetNext(benchmark::State& state) {
+  BareFile f;
+  int64_t n = 0;
+  for (auto _ : state) {
+    for (int16_t st = f.Get(data::btrop::kGetFirst, 0); st == 0; st = f.Get(data::btrop::kGetNext, 0)) ++n;
+  }
+  state.SetItemsProcessed(n);
+}
+
+void BM_BareGetNextPosition(benchmark::State& state) {
+  BareFile f;
+  int64_t n = 0;
+  for (auto _ : state) {
+    for (int16_t st = f.Get(data::btrop::kGetFirst, 0); st == 0; st = f.Get(data::btrop::kGetNext, 0)) {
+      uint8_t where[4];
+      uint32_t len = 4;
+      BTRCALL(data::btrop::kGetPosition, f.pos, where, &len, nullptr, 0, 0);
+      ++n;
+    }
+  }
+  state.SetItemsProcessed(n);
+}
+BENCHMARK(BM_BareGetNextPosition)->Unit(benchmark::kMillisecond);
+
+void BM_TableFirstNext(benchmark::State& state) {
+  data::EDataTable t;
+  t.SetVariablePartsOption(true);
+  if (!t.Open(TheCompany().table, Chaine(TheCompany().path))) std::abort();
+  t.SetKeyRange(0, nullptr, 0, nullptr, 0);
+  int64_t n = 0;
+  for (auto _ : state) {
+    for (int32_t p = t.First(); p != -1; p = t.Next()) ++n;
+  }
+  state.SetItemsProcessed(n);
+}
+
+void BM_BareRangeGetNext(benchmark::State& state) {
+  BareFile f;
+  const uint32_t low = RangeLow(), high = RangeHigh();
+  int64_t n = 0;
+  for (auto _ : state) {
+    std::memcpy(f.key, &low, 4);
+    for (int16_t st = f.Get(data::btrop::kGetGreaterOrEqual, 0); st == 0;
+         st = f.Get(data::btrop::kGetNext, 0)) {
+      uint32_t v = 0;
+      std::memcpy(&v, f.key, 4);
+      if (v > high) break;
+      ++n;
+    }
+  }
+  state.SetItemsProcessed(n);
+}
+
+std::unique_ptr<data::EDataTable> RangedTable() {
+  auto t = std::make_unique<data::EDataTable>();
+  t->SetVariablePartsOption(true);
+  if (!t->Open(TheCompany().table, Chaine(TheCompany().path))) std::abort();
+  const uint32_t low = RangeLow(), high = RangeHigh();
+  if (t->SetKeyRange(0, reinterpret_cast<const uint8_t*>(&low), 4,
+                     reinterpret_cast<const uint8_t*>(&high), 4) < 0) {
+    std::abort();
+  }
+  return t;
+}
+
+void BM_TableRangeFirstNext(benchmark::State& state) {
+  auto t = RangedTable();
+  int64_t n = 0;
+  for (auto _ : state) {
+    for (int32_t p = t->First(); p != -1; p = t->Next()) ++n;
+  }
+  state.SetItemsProcessed(n);
+}
+
+void BM_TableRangeCount(benchmark::State& state) {
+  auto t = RangedTable();
+  uint32_t count = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(count = t->RecordCount(true));
+  state.counters["count"] = count;
+}
+
+BENCHMARK(BM_BareGetNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableFirstNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareRangeGetNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableRangeFirstNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableRangeCount)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -21,6 +21,26 @@ using testing::TableTest;
 
 using Nums = std::vector<int32_t>;
 
+// A Stat answer with 42 records: key 0 of two segments, key 1 a null key
+// whose own count is 7.
+TEST(StatRecordCount, NullAndManualKeysCountTheirOwnEntries) {
+  std::vector<uint8_t> stat(16 + 3 * 16, 0);
+  stat[4] = 2;
+  stat[6] = 42;
+  stat[16 + 4] = 0x10;  // key 0, first segment: more follow
+  stat[48 + 4] = 0x08;  // key 1: null key
+  stat[48 + 6] = 7;
+  EXPECT_EQ(StatRecordCount(stat, -1), 42u);
+  EXPECT_EQ(StatRecordCount(stat, 0), 42u);
+  EXPECT_EQ(StatRecordCount(stat, 1), 7u);
+  stat[48 + 4] = 0x00;
+  stat[48 + 5] = 0x02;  // manual key
+  EXPECT_EQ(StatRecordCount(stat, 1), 7u);
+  EXPECT_EQ(StatRecordCount(stat, 2), 0u) << "a key the file does not have";
+  stat.resize(40);
+  EXPECT_EQ(StatRecordCount(stat, 1), 0u) << "an answer cut short";
+}
+
 // --- navigation ------------------------------------------------------------------
 
 TEST_F(TableTest, NavigatesKeyAndPhysicalOrderBothWays) {
@@ -149,6 +169,19 @@ TEST_F(TableTest, ExtendedScanReturnsOnlyMatchingRows) {
   EXPECT_EQ(t->Status(), kStatusEndOfData);
 }
 
+TEST_F(TableTest, AKeyAddedToTheFileOrdersLikeADictionaryKey) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 4);
+  const int32_t key = t->CreateFileKey({"Ville", "Num"}, false);
+  ASSERT_EQ(key, 2) << t->Status();
+  ASSERT_NE(t->KeyDescFor(2), nullptr);
+  EXPECT_EQ(t->KeyDescFor(2)->segments.size(), 2u);
+  ASSERT_GE(t->SetKeyRange(2, reinterpret_cast<const uint8_t*>("Lyon"), 4, nullptr, 0), 0);
+  EXPECT_EQ(Walk(*t), (Nums{2, 4}));
+  EXPECT_EQ(t->CreateFileKey({"Inconnu"}), -1);
+  EXPECT_EQ(t->Status(), kStatusBadKeyNumber);
+}
+
 // --- shared files ------------------------------------------------------------------
 
 TEST_F(TableTest, TablesSharingAFileKeepTheirOwnPosition) {
@@ -183,6 +216,12 @@ TEST_F(TableTest, TablesSharingAFileKeepTheirOwnPosition) {
   EXPECT_EQ(reports_.reports().back().status, kStatusFileHeld);
   a.EndExclusive();
   EXPECT_NE(b.First(), -1);
+
+  // Reopening through the cache keeps the file shared.
+  ASSERT_TRUE(b.Reopen(false));
+  EXPECT_EQ(b.File(), a.File());
+  EXPECT_EQ(DataContext::Process().UseCount(a.File()), 2);
+  EXPECT_NE(b.Next(), -1);
 }
 
 // --- opening ---------------------------------------------------------------------------

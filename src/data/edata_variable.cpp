@@ -34,9 +34,9 @@ struct FixedRow {
 
 constexpr FixedRow kTableListRecord[] = {{"szName", 0, 32}, {"nSize", 18, 4}};
 constexpr FixedRow kFieldListRecord[] = {
-    {"szName", 0, 32},          {"nType", 18, 1},       {"nSize", 18, 4},
-    {"bVarPerso", 19, 4},       {"szDisplayName", 0, 128}, {"szCategory", 0, 128},
-    {"nPrecision", 18, 4},      {"tValMin", 14, 8},     {"tValMax", 14, 8}};
+    {"szName", 0, 32},     {"nType", 18, 1},          {"nSize", 18, 4},
+    {"bVarPerso", 19, 4},  {"szDisplayName", 0, 128}, {"szCategory", 0, 128},
+    {"nPrecision", 18, 4}, {"tValMin", 14, 8},        {"tValMax", 14, 8}};
 constexpr FixedRow kCategoryListRecord[] = {
     {"szID", 0, 32}, {"szDisplayName", 0, 128}, {"nPrecision", 18, 4}, {"nSize", 18, 4}};
 
@@ -95,8 +95,9 @@ bool EDataVariable::Load() {
   if (kind_ == RecordListKind::kTableFields) {
     // The fields a record of the table shows, arrays element by element:
     // the normal record's, or the extended form's with its extension part.
-    const uint32_t filter =
-        (mode_ & kVariableModeExtended) ? dico::kBuildPassOn : dico::kBuildPassOn | dico::kBuildNoExtension;
+    const uint32_t filter = (mode_ & kVariableModeExtended)
+                                ? dico::kBuildPassOn
+                                : dico::kBuildPassOn | dico::kBuildNoExtension;
     dico::BuildFields(fields_, *listed_, nullptr, filter);
     SetRowCount(static_cast<uint32_t>(fields_.SegmentCount()));
   } else {
@@ -127,7 +128,8 @@ void EDataVariable::WriteRow(uint32_t row, uint8_t* out) {
 }
 
 void EDataVariable::WriteField(const record::ErField& field, uint8_t* out) const {
-  const auto* bound = field.IsTableField() ? static_cast<const dico::ErFieldTable*>(&field) : nullptr;
+  const auto* bound =
+      field.IsTableField() ? static_cast<const dico::ErFieldTable*>(&field) : nullptr;
   const dico::DDicoBase* v = bound != nullptr ? bound->Variable() : nullptr;
   if (v == nullptr) {
     WriteHead(out, field.GetName().c_str(), field.TypeCode(), field.Buffer().Size());

@@ -71,6 +71,7 @@ void BtrvFile::set_table_flag(bool on) {
 int16_t BtrvFile::Execute(uint16_t operation, void* data, uint16_t* data_len, void* key,
                           int16_t key_num, uint16_t lock_bias, bool quiet) {
   uint8_t local_key[kKeyBufferSize] = {};
+  ++operations_;
   return BtrvExecute(operation, position_block_, data, data_len, key != nullptr ? key : local_key,
                      key_num, lock_bias, &client_id_, file_name_.c_str(),
                      (flags_ & kBtrvVariableLength) != 0, quiet);

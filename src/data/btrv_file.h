@@ -118,6 +118,15 @@ class BtrvFile {
   // a position (`key_num` -1); 0 on failure.
   int16_t FindPercentage(int32_t position, void* key, int16_t key_num);
   int16_t UpdateChunk(void* descriptor, uint16_t length);
+  // Get Direct in its chunk form (23, key -2): `length` bytes (at most
+  // 65535 - 20) from record offset `offset` of the record at `position` into
+  // `dest`; `*got` receives the bytes returned.
+  int16_t GetDirectChunk(int32_t position, uint32_t offset, uint32_t length, uint8_t* dest,
+                         uint32_t* got);
+
+  // Counts the operations issued on this file: a data object that finds the
+  // count unchanged since its own last call knows the currency is still its own.
+  uint64_t operations() const { return operations_; }
 
   // --- transactions (process-wide) ------------------------------------------
   // Begin enters the data context's critical section, marks the transaction
@@ -154,6 +163,7 @@ class BtrvFile {
   Chaine creation_path_;
   Chaine owner_name_;
   EData* current_user_ = nullptr;
+  uint64_t operations_ = 0;
 };
 
 }  // namespace tavelnor::data

@@ -149,6 +149,27 @@ int16_t BtrvFile::UpdateChunk(void* descriptor, uint16_t length) {
   return Execute(btrop::kUpdateChunk, descriptor, &len, nullptr, current_key_);
 }
 
+int16_t BtrvFile::GetDirectChunk(int32_t position, uint32_t offset, uint32_t length,
+                                 uint8_t* dest, uint32_t* got) {
+  constexpr uint32_t kRandomDirect = 0x80000000u;
+  constexpr size_t kRequest = 20;  // position, subfunction, count, offset, length
+  *got = 0;
+  if (length > 0xFFFF - kRequest) return btrstat::kDataBufferTooShort;
+  std::vector<uint8_t> buffer(std::max<size_t>(kRequest, length));
+  Put32(buffer.data(), position);
+  Put32(buffer.data() + 4, static_cast<int32_t>(kRandomDirect));
+  Put32(buffer.data() + 8, 1);
+  Put32(buffer.data() + 12, static_cast<int32_t>(offset));
+  Put32(buffer.data() + 16, static_cast<int32_t>(length));
+  auto len = static_cast<uint16_t>(buffer.size());
+  const int16_t status = Execute(btrop::kGetDirect, buffer.data(), &len, nullptr, -2);
+  if (status == 0) {
+    *got = std::min<uint32_t>(len, length);
+    std::memcpy(dest, buffer.data(), *got);
+  }
+  return status;
+}
+
 // --- transactions --------------------------------------------------------------
 
 int16_t BtrvFile::BeginTransaction() {

@@ -310,9 +310,11 @@ class EData {
   int32_t scroll_min_ = 0;
   int32_t scroll_max_ = 0;
 
+  // Releases and frees an owned record buffer (forgets an attached one).
+  void FreeRecordBuffer();
+
  private:
   void EnsureFields();
-  void FreeRecordBuffer();
 
   std::unique_ptr<record::ErFieldComposite> fields_;
   std::map<std::string, record::ErField*> fields_by_name_;  // upper-case names

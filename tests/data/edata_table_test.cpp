@@ -1,0 +1,374 @@
+// The data table end to end on files the embedded record manager creates:
+// navigation, key ranges, shared files, counts, links, variable-length
+// parts, writes, transactions and the failures of opening.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "data/table_test_dico.h"
+
+namespace tavelnor::data {
+namespace {
+
+using testing::ClientRow;
+using testing::kClientsLength;
+using testing::kMemoSlot;
+using testing::kNoteSlot;
+using testing::NumOf;
+using testing::TableTest;
+
+using Nums = std::vector<int32_t>;
+
+// --- navigation ------------------------------------------------------------------
+
+TEST_F(TableTest, NavigatesKeyAndPhysicalOrderBothWays) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 6);  // names: H..: 1->B 2->C 3->D 4->E 5->F 6->A
+  EXPECT_EQ(Walk(*t), (Nums{1, 2, 3, 4, 5, 6}));  // physical order, no key
+  ASSERT_GE(t->SetKeyRange(1, nullptr, 0, nullptr, 0), 0);
+  EXPECT_EQ(Walk(*t), (Nums{6, 1, 2, 3, 4, 5}));
+  Nums back;
+  for (int32_t pos = t->Last(); pos != -1; pos = t->Previous()) back.push_back(NumOf(t->RecordBuffer()));
+  EXPECT_EQ(back, (Nums{5, 4, 3, 2, 1, 6}));
+  EXPECT_EQ(t->Status(), kStatusEndOfData);
+
+  t->SetOrderWord(kOrderReverse);  // First is the key's last row
+  EXPECT_EQ(Walk(*t), (Nums{5, 4, 3, 2, 1, 6}));
+}
+
+TEST_F(TableTest, SearchesPositionOnTheKeyAndGoToFindsTheRowAgain) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 6);
+  const int32_t four = 4;
+  const int32_t pos4 = t->FindEqual(0, &four, 4);
+  ASSERT_NE(pos4, -1);
+  EXPECT_EQ(t->CurrentKeyNumber(), 0);
+  const int32_t nine = 9, zero = 0, three = 3;
+  EXPECT_EQ(t->FindEqual(0, &nine, 4), -1);
+  EXPECT_EQ(t->Status(), 4);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 0) << "a failed read leaves a zeroed record";
+  ASSERT_NE(t->FindFrom(0, &zero, 4), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 1);
+  ASSERT_NE(t->FindFromLast(0, &nine, 4), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 6);
+  ASSERT_NE(t->FindFrom(0, &three, 4), -1);
+  ASSERT_NE(t->Next(), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 4);
+  EXPECT_EQ(t->GoTo(pos4), pos4);
+  ASSERT_NE(t->Next(), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 5);
+
+  EXPECT_EQ(t->GoTo(-1), -1);
+  EXPECT_EQ(t->Status(), kStatusNoCurrent);
+  EXPECT_EQ(t->FindEqual(7, &four, 4), -1) << "a key the file does not have";
+  EXPECT_EQ(t->Status(), kStatusBadKeyNumber);
+  std::vector<uint8_t> long_value(256, 'x');
+  EXPECT_EQ(t->FindEqual(1, long_value.data(), long_value.size()), -1);
+  EXPECT_EQ(t->Status(), kStatusKeyTooLong);
+}
+
+TEST_F(TableTest, KeyRangeBoundsNavigationAndCounts) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 10);
+  // Key 0 from 3 to 7 inclusive.
+  const int32_t low = 3, high = 7;
+  ASSERT_GE(t->SetKeyRange(0, reinterpret_cast<const uint8_t*>(&low), 4,
+                           reinterpret_cast<const uint8_t*>(&high), 4),
+            0);
+  EXPECT_EQ(Walk(*t), (Nums{3, 4, 5, 6, 7}));
+  EXPECT_EQ(t->Status(), kStatusEndOfData);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 0) << "stepping past the high bound clears the record";
+  EXPECT_EQ(t->CurrentPosition(), -1);
+  EXPECT_EQ(t->RecordCount(true), 5u);
+  EXPECT_EQ(t->RawRecordCount(true), 10u);
+
+  t->SetBoundsExclusive(true, true);
+  EXPECT_EQ(Walk(*t), (Nums{4, 5, 6}));
+  EXPECT_EQ(t->RecordCount(), 3u);
+  ASSERT_NE(t->Last(), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 6);
+
+  // A partial low value on the name key: "B" and above.
+  t->SetKeyRange(1, reinterpret_cast<const uint8_t*>("C"), 1,
+                 reinterpret_cast<const uint8_t*>("E\xFF"), 2);
+  const Nums named = Walk(*t);
+  ASSERT_FALSE(named.empty());
+  for (int32_t n : named) {
+    const char first = static_cast<char>('A' + (n * 7) % 10);
+    EXPECT_TRUE(first >= 'C' && first <= 'E') << n;
+  }
+  EXPECT_EQ(t->RecordCount(true), named.size()) << "duplicates are counted by walking";
+
+  std::vector<uint8_t> too_long(300, 'a');
+  EXPECT_EQ(t->SetKeyRange(1, too_long.data(), 300, nullptr, 0), -1);
+  EXPECT_EQ(t->Status(), kStatusKeyTooLong);
+  EXPECT_EQ(Walk(*t), named) << "a refused range keeps the previous one";
+}
+
+TEST_F(TableTest, FilterSkipsRowsAndOrdinalsFollowTheKey) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 9);
+  ASSERT_GE(t->SetKeyRange(0, nullptr, 0, nullptr, 0), 0);
+  EXPECT_EQ(t->OrdinalOf(t->MoveToOrdinal(4)), 4u);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 5);
+  t->SetFilter([](const uint8_t* r, size_t) { return NumOf(r) % 3 == 0; });
+  EXPECT_EQ(Walk(*t), (Nums{3, 6, 9}));
+  EXPECT_EQ(t->RecordCount(true), 3u);
+  ASSERT_NE(t->Last(), -1);
+  ASSERT_NE(t->Previous(), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 6);
+
+  // A long skip asks the thread's cancel callback from the sixth pass on.
+  t->SetFilter([](const uint8_t* r, size_t) { return NumOf(r) == 9; });
+  int asked = 0;
+  SetThreadCancelCallback([&asked] { return ++asked >= 2; });
+  EXPECT_EQ(t->First(), -1);
+  SetThreadCancelCallback(nullptr);
+  EXPECT_EQ(t->Status(), kStatusEndOfData);
+  EXPECT_EQ(asked, 2);
+  EXPECT_NE(t->First(), -1) << "without the callback the walk reaches the row";
+}
+
+TEST_F(TableTest, ExtendedScanReturnsOnlyMatchingRows) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 8);
+  ScanFilter lyon;
+  lyon.terms.push_back({24, 11, ScanComparison::kEqual, false, {'L', 'y', 'o', 'n', 0}});
+  for (int key : {-1, 0}) {
+    ASSERT_GE(t->SetKeyRange(key, nullptr, 0, nullptr, 0), 0);
+    Nums nums;
+    for (int32_t pos = t->First(lyon); pos != -1; pos = t->Next(lyon)) nums.push_back(NumOf(t->RecordBuffer()));
+    EXPECT_EQ(nums, (Nums{2, 4, 6, 8})) << "key " << key;
+    EXPECT_EQ(t->Status(), kStatusEndOfData);
+  }
+  ScanFilter nowhere;
+  nowhere.terms.push_back({24, 11, ScanComparison::kEqual, false, {'N', 'i', 'c', 'e', 0}});
+  EXPECT_EQ(t->First(nowhere), -1);
+  EXPECT_EQ(t->Status(), kStatusEndOfData);
+}
+
+// --- shared files ------------------------------------------------------------------
+
+TEST_F(TableTest, TablesSharingAFileKeepTheirOwnPosition) {
+  OpenTable(company_.clients, "CLIENTS.DAT");  // creates the file
+  {
+    auto filler = OpenTable(company_.clients, "CLIENTS.DAT");
+    FillClients(*filler, 6);
+  }
+  const Chaine path(PathOf("CLIENTS.DAT"));
+  EDataTable a, b;
+  ASSERT_TRUE(a.OpenShared(loaded_.h, company_.clients.table, path, 0, 0, false, false));
+  ASSERT_TRUE(b.OpenShared(loaded_.h, company_.clients.table, path, 0, 0, false, false));
+  EXPECT_EQ(a.File(), b.File());
+  EXPECT_EQ(DataContext::Process().UseCount(a.File()), 2);
+  a.SetKeyRange(0, nullptr, 0, nullptr, 0);
+  b.SetKeyRange(1, nullptr, 0, nullptr, 0);
+  ASSERT_NE(a.First(), -1);
+  ASSERT_NE(a.Next(), -1);  // a on 2
+  ASSERT_NE(b.Last(), -1);  // b on the last name (5, "F")
+  ASSERT_NE(a.Next(), -1);
+  EXPECT_EQ(NumOf(a.RecordBuffer()), 3);
+  ASSERT_NE(b.Previous(), -1);
+  EXPECT_EQ(NumOf(b.RecordBuffer()), 4);
+
+  // A table holding the file shuts the other out with 861.
+  ASSERT_TRUE(a.BeginExclusive());
+  EXPECT_EQ(b.First(), 0);
+  EXPECT_EQ(b.Status(), kStatusFileHeld);
+  EXPECT_EQ(b.Insert(), -1);
+  EXPECT_EQ(b.Status(), kStatusFileHeld);
+  ASSERT_FALSE(reports_.reports().empty());
+  EXPECT_EQ(reports_.reports().back().status, kStatusFileHeld);
+  a.EndExclusive();
+  EXPECT_NE(b.First(), -1);
+}
+
+// --- opening ---------------------------------------------------------------------------
+
+TEST_F(TableTest, OpeningCreatesRefusesAndChecksTheRecordLength) {
+  EDataTable t;
+  EXPECT_FALSE(t.Open(Def(company_.clients), Chaine(PathOf("NEW.DAT")), kOpenNoCreate));
+  EXPECT_EQ(t.Status(), 12);
+  EXPECT_FALSE(std::filesystem::exists(PathOf("NEW.DAT")));
+
+  EXPECT_TRUE(t.Open(Def(company_.clients), Chaine(PathOf("NEW.DAT")), 0, false, "SECRET"));
+  EXPECT_TRUE(std::filesystem::exists(PathOf("NEW.DAT")));
+  EXPECT_EQ(t.RecordLength(), kClientsLength);
+
+  // A file of another layout under the dictionary's table: 22, file kept open.
+  OpenTable(company_.familles, "OTHER.DAT");
+  EDataTable wrong;
+  EXPECT_FALSE(wrong.Open(Def(company_.clients), Chaine(PathOf("OTHER.DAT"))));
+  EXPECT_EQ(wrong.Status(), kStatusRecordLength);
+  EXPECT_TRUE(wrong.IsOpen());
+
+  EDataTable unopened;
+  EXPECT_EQ(unopened.First(), -1);
+  EXPECT_EQ(unopened.Status(), kStatusNotOpen);
+}
+
+// --- writing -----------------------------------------------------------------------------
+
+TEST_F(TableTest, UpdateDeleteAndDeleteAllKeepCountsRight) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 5);
+  ASSERT_GE(t->SetKeyRange(0, nullptr, 0, nullptr, 0), 0);
+  EXPECT_EQ(t->RecordCount(), 5u);
+  ASSERT_NE(t->First(), -1);
+  std::strcpy(reinterpret_cast<char*>(t->RecordBuffer() + 24), "Nantes");
+  ASSERT_NE(t->Update(), -1);
+  ASSERT_NE(t->Next(), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 2) << "the update kept the position";
+  ASSERT_TRUE(t->Delete());
+  EXPECT_EQ(t->CurrentPosition(), -1);
+  EXPECT_EQ(t->RecordCount(), 4u);
+  EXPECT_EQ(Walk(*t), (Nums{1, 3, 4, 5}));
+  ASSERT_NE(t->First(), -1);
+  EXPECT_STREQ(reinterpret_cast<const char*>(t->RecordBuffer() + 24), "Nantes");
+  EXPECT_FALSE(t->Delete(-1) && t->Delete(-1)) << "a second delete has no row";
+
+  ASSERT_TRUE(t->DeleteAll());
+  EXPECT_EQ(t->RawRecordCount(true), 0u);
+  EXPECT_EQ(t->First(), -1);
+}
+
+TEST_F(TableTest, InsertWithoutKeysLeavesTheNewRowCurrent) {
+  auto t = OpenTable(company_.journal, "JOURNAL.DAT");
+  for (const char* text : {"un", "deux", "trois"}) {
+    std::vector<uint8_t> row(16, 0);
+    std::strcpy(reinterpret_cast<char*>(row.data()), text);
+    const int32_t pos = t->InsertFrom(row.data(), row.size());
+    ASSERT_NE(pos, -1) << t->Status();
+    EXPECT_EQ(pos, t->CurrentPosition());
+  }
+  ASSERT_NE(t->Previous(), -1);
+  EXPECT_STREQ(reinterpret_cast<const char*>(t->RecordBuffer()), "deux");
+  EXPECT_EQ(t->RawRecordCount(true), 3u);
+}
+
+TEST_F(TableTest, AutoincrementValuesReachTheRecord) {
+  auto t = OpenTable(company_.compteur, "COMPTEUR.DAT");
+  for (int32_t v : {10, 20}) {
+    std::vector<uint8_t> row(8, 0);
+    std::memcpy(row.data() + 4, &v, 4);
+    ASSERT_NE(t->InsertFrom(row.data(), row.size()), -1);
+    EXPECT_EQ(NumOf(t->RecordBuffer()), v / 10);
+  }
+}
+
+TEST_F(TableTest, TransactionsCommitOrDropTheirInserts) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  ASSERT_EQ(t->BeginTransaction(), 0);
+  EXPECT_TRUE(EDataTable::InTransaction());
+  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
+  ASSERT_EQ(t->AbortTransaction(), 0);
+  EXPECT_FALSE(EDataTable::InTransaction());
+  EXPECT_EQ(t->RawRecordCount(true), 0u);
+  ASSERT_EQ(t->BeginTransaction(), 0);
+  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
+  ASSERT_EQ(t->EndTransaction(), 0);
+  EXPECT_EQ(t->RawRecordCount(true), 1u);
+}
+
+// --- variable-length parts -------------------------------------------------------------------
+
+TEST_F(TableTest, VariablePartsSurviveUpdatesAndShorterPartsCutLongerOnes) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  const std::string memo(20000, 'm');  // three 8192-byte pieces
+  std::vector<uint8_t> row = ClientRow(1, "A");
+  uint8_t* record = t->RecordBuffer();
+  std::memcpy(record, row.data(), row.size());
+  ASSERT_TRUE(record::AssignVarPart(record + kMemoSlot, memo));
+  ASSERT_TRUE(record::AssignVarPart(record + kNoteSlot, "note"));
+  ASSERT_NE(t->Insert(), -1) << t->Status();
+  t->ClearRecord();
+  ASSERT_NE(t->First(), -1);
+  EXPECT_EQ(record::ReadVarPart(record + kMemoSlot), memo);
+  EXPECT_EQ(record::ReadVarPart(record + kNoteSlot), "note");
+  EXPECT_EQ(record::VarPartFlags(record + kMemoSlot) & record::kVarPartModified, 0);
+
+  // An update without touching the parts keeps them.
+  std::strcpy(reinterpret_cast<char*>(record + 24), "Lille");
+  ASSERT_NE(t->Update(), -1);
+  ASSERT_NE(t->First(), -1);
+  EXPECT_EQ(record::ReadVarPart(record + kMemoSlot), memo);
+
+  ASSERT_TRUE(record::AssignVarPart(record + kMemoSlot, "court"));
+  ASSERT_NE(t->Update(), -1);
+  ASSERT_NE(t->First(), -1);
+  EXPECT_EQ(record::ReadVarPart(record + kMemoSlot), "court");
+  EXPECT_EQ(record::ReadVarPart(record + kNoteSlot), "note");
+
+  // Without the option the parts are not read.
+  auto bare = OpenTable(company_.clients, "CLIENTS.DAT", false);
+  ASSERT_NE(bare->First(), -1);
+  EXPECT_EQ(record::VarPartLength(bare->RecordBuffer() + kMemoSlot), 0u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(bare->RecordBuffer() + 24), "Lille");
+}
+
+// --- links -------------------------------------------------------------------------------------
+
+TEST_F(TableTest, LinkTargetsFollowTheCurrentRecord) {
+  {
+    auto familles = OpenTable(company_.familles, "FAMILLES.DAT");
+    for (int32_t code : {1, 2}) {
+      std::vector<uint8_t> row(32, 0);
+      std::memcpy(row.data(), &code, 4);
+      std::strcpy(reinterpret_cast<char*>(row.data() + 4), code == 1 ? "Un" : "Deux");
+      ASSERT_NE(familles->InsertFrom(row.data(), row.size()), -1);
+    }
+  }
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 3);  // families 1, 2, 0
+  EData::SetLinkOpener([this](const dico::DRubricTable& target) -> std::unique_ptr<EData> {
+    EXPECT_EQ(target.Id(), company_.familles.table);
+    return OpenTable(company_.familles, "FAMILLES.DAT");
+  });
+  EData* target = t->OpenLink(company_.link);
+  EData::SetLinkOpener(nullptr);
+  ASSERT_NE(target, nullptr);
+  EXPECT_EQ(t->OpenLink(company_.link), target) << "a link is opened once";
+  ASSERT_GE(t->SetKeyRange(0, nullptr, 0, nullptr, 0), 0);
+  const char* libelles[] = {"Un", "Deux", ""};
+  int i = 0;
+  for (int32_t pos = t->First(); pos != -1; pos = t->Next(), ++i) {
+    EXPECT_STREQ(reinterpret_cast<const char*>(t->LinkedRecord(company_.link) + 4), libelles[i])
+        << "client " << NumOf(t->RecordBuffer());
+  }
+  EXPECT_EQ(i, 3);
+  EXPECT_EQ(t->OpenLink(company_.familles_key), nullptr) << "a key is not a link";
+  EXPECT_EQ(t->Status(), kStatusNoLinkTarget);
+  t->CloseLinks();
+  EXPECT_EQ(t->LinkTarget(company_.link), nullptr);
+}
+
+// --- import --------------------------------------------------------------------------------------
+
+TEST_F(TableTest, ImportInsertsUpdatesAndCountsUnchangedRows) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 2);
+  ImportContext ctx;
+  ctx.key_number = 0;
+  t->ImportRecord(ClientRow(1, "B", "Paris", 1).data(), ctx);   // as stored
+  t->ImportRecord(ClientRow(2, "X", "Brest", 2).data(), ctx);   // changed
+  t->ImportRecord(ClientRow(3, "Y", "Metz", 0).data(), ctx);    // new
+  EXPECT_EQ(ctx.unchanged, 1u);
+  EXPECT_EQ(ctx.updated, 1u);
+  EXPECT_EQ(ctx.inserted, 1u);
+  EXPECT_EQ(ctx.rejected, 0u);
+  const int32_t two = 2;
+  ASSERT_NE(t->FindEqual(0, &two, 4), -1);
+  EXPECT_STREQ(reinterpret_cast<const char*>(t->RecordBuffer() + 24), "Brest");
+
+  // A second insert of an existing number fails in the record manager.
+  ImportContext plain;
+  plain.language = 2055;
+  t->ImportRecord(ClientRow(3, "Z").data(), plain);
+  EXPECT_EQ(plain.rejected, 1u);
+  EXPECT_EQ(plain.message, "BTrieve 5-Fehler beim Einf\xFCgen.");
+}
+
+}  // namespace
+}  // namespace tavelnor::data

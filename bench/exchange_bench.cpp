@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "api/exchange_layout.h"
 #include "bench/synthetic_dico.h"
+#include "data/exchange_layout.h"
 #include "dico/dico_handler.h"
 #include "dico/dico_image.h"
 #include "record/blob_value.h"
@@ -43,7 +43,7 @@ struct Typical {
   uint32_t length = 0;
   std::vector<uint8_t> record;
   std::vector<uint8_t> out;
-  api::ExchangeRecord exchange;
+  data::ExchangeRecord exchange;
 };
 
 void Typical::FillField(size_t i) {

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "api/bmp_image.h"
+#include "data/bmp_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view dib(reinterpret_cast<const char*>(data), size);
-  const auto file = tavelnor::api::DibToBmpFile(dib);
+  const auto file = tavelnor::data::DibToBmpFile(dib);
   if (!file) return 0;
   if (file->substr(0, 2) != "BM") std::abort();
   const bool copied_as_is = *file == dib;

@@ -15,7 +15,7 @@
 #include "dico/dico_classes.h"
 #include "record/er_field_composite.h"
 
-namespace tavelnor::api {
+namespace tavelnor::data {
 
 struct ExchangeSlot {
   uint8_t type = 0;  // ZAVL_FT_* (0: the field has no slot)
@@ -65,4 +65,4 @@ class ExchangeRecord {
   std::vector<ExchangeSlot> slots_;  // one per field, fixed once built
 };
 
-}  // namespace tavelnor::api
+}  // namespace tavelnor::data

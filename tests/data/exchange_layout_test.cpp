@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "api/bmp_image.h"
-#include "api/exchange_layout.h"
+#include "data/bmp_image.h"
+#include "data/exchange_layout.h"
 #include "dico/dico_handler.h"
 #include "dico/dico_test_builder.h"
 #include "dico/dico_test_support.h"
@@ -18,7 +18,7 @@
 #include "record/type_codes.h"
 #include "tavelnor/zavl.h"
 
-namespace tavelnor::api {
+namespace tavelnor::data {
 namespace {
 
 using dico::testing::DicoTestBuilder;
@@ -192,4 +192,4 @@ TEST(BmpImage, FileHeaderPrecedesTheBitmap) {
 }
 
 }  // namespace
-}  // namespace tavelnor::api
+}  // namespace tavelnor::data

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavelnor::api {
+namespace tavelnor::data {
 
 // The file image of `dib`; nullopt when `dib` is not a bitmap (shorter than
 // its header, a header size below 12 or beyond the data, no width). A
@@ -24,4 +24,4 @@ namespace tavelnor::api {
 // returned as it is.
 std::optional<std::string> DibToBmpFile(std::string_view dib);
 
-}  // namespace tavelnor::api
+}  // namespace tavelnor::data

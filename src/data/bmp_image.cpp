@@ -1,11 +1,11 @@
 // DIB to BMP file image.
-#include "api/bmp_image.h"
+#include "data/bmp_image.h"
 
 #include <cstdlib>
 
 #include "foundation/byte_reader.h"
 
-namespace tavelnor::api {
+namespace tavelnor::data {
 namespace {
 
 constexpr uint32_t kFileHeaderSize = 14;
@@ -60,4 +60,4 @@ std::optional<std::string> DibToBmpFile(std::string_view dib) {
   return out;
 }
 
-}  // namespace tavelnor::api
+}  // namespace tavelnor::data

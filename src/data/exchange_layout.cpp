@@ -1,5 +1,5 @@
 // Records converted into the exchange layout, and its slots cleared.
-#include "api/exchange_layout.h"
+#include "data/exchange_layout.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "api/bmp_image.h"
+#include "data/bmp_image.h"
 #include "dico/er_field_table.h"
 #include "record/byte_form.h"
 #include "record/rtf_text.h"
@@ -15,7 +15,7 @@
 #include "record/type_codes.h"
 #include "tavelnor/zavl.h"
 
-namespace tavelnor::api {
+namespace tavelnor::data {
 
 namespace r = record;
 
@@ -222,4 +222,4 @@ void ExchangeRecord::WriteSlot(const r::ErField& field, ExchangeSlot slot, uint8
   }
 }
 
-}  // namespace tavelnor::api
+}  // namespace tavelnor::data

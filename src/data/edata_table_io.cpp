@@ -47,9 +47,12 @@ bool Extension(std::string_view path, std::string_view wanted) {
 
 uint32_t StatRecordCount(const std::vector<uint8_t>& stat, int key_number) {
   ByteReader reader(stat.data(), stat.size());
-  uint16_t key_count = 0;
+  uint8_t key_count = 0;
   uint32_t records = 0;
-  if (!reader.Seek(4) || !reader.ReadU16(&key_count) || !reader.ReadU32(&records)) return 0;
+  if (!reader.Seek(4) || !reader.ReadU8(&key_count) || !reader.Seek(6) ||
+      !reader.ReadU32(&records)) {
+    return 0;
+  }
   if (key_number < 0) return records;
   if (key_number >= key_count) return 0;
   size_t at = kStatFilePart;
@@ -228,7 +231,7 @@ int32_t EDataTable::CreateFileKey(const std::vector<std::string>& fields, bool d
   if (!hold) return -1;
   std::vector<uint8_t> stat(kStatBufferSize);
   int16_t st = file_->Stat(stat.data());
-  const auto key_number = static_cast<int16_t>(stat[4] | (stat[5] << 8));
+  const auto key_number = static_cast<int16_t>(stat[4]);  // the file's key count
   if (st == 0) {
     st = file_->CreateIndex(spec.bytes() + kStatFilePart,
                             static_cast<uint16_t>(spec.segment_count() * kStatSegment),

@@ -16,7 +16,7 @@
 namespace tavelnor::btrieve::testing {
 namespace {
 
-constexpr int kIdsPerRound = 5000;  // ids of a round never meet another's
+constexpr int kIdsPerRound = 1000000;  // ids of a round never meet another's
 constexpr int kBatch = 3;           // inserts per transaction in odd rounds
 
 size_t AckBytes(const std::string& ack) {

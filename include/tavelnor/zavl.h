@@ -88,6 +88,66 @@ ZAVL_API void ZAVL_CALL ZAVL_CloseSchema(ZAVL_Schema* schema);
 ZAVL_API int32_t ZAVL_CALL ZAVL_GetDicoVersion(ZAVL_Schema* schema);
 ZAVL_API int32_t ZAVL_CALL ZAVL_GetLastError(void);
 
+/* Data handles. A name opens:
+ *   ""            the list of the dictionary's tables (36-byte rows: name,
+ *                 record length);
+ *   "@"           the list of its categories (168-byte rows);
+ *   "#TABLE"      the list of the fields of TABLE (325-byte rows);
+ *   "#", "#@", "##..."  fixed descriptions of those list rows;
+ *   "TABLE"       the table itself, over its data file (created empty when
+ *                 missing).
+ * Null on failure, with the last error: -2 bad schema, -401 no such table,
+ * -1 out of memory, or the Btrieve status of the file (12, 22, 85, 861...).
+ * Close every data handle before its schema. */
+ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenData(ZAVL_Schema* schema, const char* name,
+                                             uint32_t flags);
+/* A table of the dictionary over the file at `path` (decorated on 32-bit
+ * Windows: _ZAVL_OpenFile@16). */
+ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenFile(ZAVL_Schema* schema, const char* table,
+                                             const char* path, uint32_t flags);
+ZAVL_API void ZAVL_CALL ZAVL_CloseData(ZAVL_Data* data);
+
+/* Navigation. Each returns the row position after the call (a table's
+ * 4-byte physical position, a list's row number), -1 when there is no
+ * current row; the last error holds the status (9 end of data or of the key
+ * range, 4 key not found, 43 no current row...). In exchange mode the
+ * exchange buffer is refreshed after each move. */
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetFirst(ZAVL_Data* data);
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetLast(ZAVL_Data* data);
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetNext(ZAVL_Data* data);
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetPrevious(ZAVL_Data* data);
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetCurrent(ZAVL_Data* data);
+/* The first record whose key `key` equals `value` (`length` bytes, the key's
+ * segments end to end; a shorter value is padded with zero bytes). On a list
+ * handle `key` is a byte offset into the row. */
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetEqual(ZAVL_Data* data, int32_t key, const void* value,
+                                         uint32_t length);
+/* Back to a row position returned earlier. */
+ZAVL_API int32_t ZAVL_CALL ZAVL_RePos(ZAVL_Data* data, int32_t position);
+/* The number of records, within the key range when one is set. */
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetNbRecords(ZAVL_Data* data);
+/* Makes `key` current (-1: physical order) and bounds navigation to
+ * [low, high]: a low value alone selects the keys that start with it; a high
+ * length of 0 takes the low length. */
+ZAVL_API ZAVL_BOOL ZAVL_CALL ZAVL_SetKeyrange(ZAVL_Data* data, int32_t key, const void* low,
+                                              int32_t low_length, const void* high,
+                                              int32_t high_length);
+/* The first record whose fields `names` ("A,B,...") have, as text, the
+ * values `values` (ended by a null pointer). Uses a key whose leading
+ * segments are those fields, else scans. -1 when none (last error -1: the
+ * record reached by the key differs). */
+ZAVL_API int32_t ZAVL_CALL ZAVL_Locate(ZAVL_Data* data, const char* names,
+                                       const char* const* values);
+
+/* The buffer of the current record: the exchange buffer in exchange mode,
+ * else the record itself in the table's (or list's) own layout. */
+ZAVL_API void* ZAVL_CALL ZAVL_GetBuffer(ZAVL_Data* data);
+/* Replaces that buffer by the caller's (kept alive by the caller until the
+ * handle is closed) and fills it from the current record. */
+ZAVL_API void ZAVL_CALL ZAVL_SetBuffer(ZAVL_Data* data, void* buffer, uint32_t size);
+/* Clears a buffer of this handle's layout, freeing the memory blocks it holds. */
+ZAVL_API void ZAVL_CALL ZAVL_ClearBuffer(ZAVL_Data* data, void* buffer, int32_t size);
+
 /* Special paths: the folders of the application range, each known by a number
  * and by a name ("AppParamsRoot" = 0, "Share" = 3, "Common" = 4, "Backups" = 21,
  * "DocumentsRootID" = 33, ...), and six legacy folders (0 to 5). These five

@@ -14,6 +14,10 @@
 namespace tavelnor::dico {
 class DDicoHandler;
 }
+namespace tavelnor::data {
+class EData;
+class ExchangeRecord;
+}  // namespace tavelnor::data
 
 namespace tavelnor::api {
 
@@ -26,13 +30,16 @@ struct SchemaHandle {
   uint32_t schemaFlags = 0;
 };
 
+// Kinds of data handle.
+inline constexpr int32_t kKindTable = 1, kKindRubric = 2, kKindVariable = 3, kKindCategory = 4;
+
 struct DataHandle {
   uint32_t tag = kDataTag;
   int32_t dataKind = 0;
-  void* dataObject = nullptr;
-  void* exchangeRecord = nullptr;
+  data::EData* dataObject = nullptr;              // owned
+  data::ExchangeRecord* exchangeRecord = nullptr;  // owned; tables in exchange mode
   void* exchangeBuffer = nullptr;
-  void* ownedExchangeBuffer = nullptr;
+  void* ownedExchangeBuffer = nullptr;  // malloc'd
   uint32_t exchangeSize = 0;
   uint32_t openFlags = 0;
 };
@@ -43,5 +50,12 @@ int32_t GetLastError();
 
 // The schema handle behind an opaque pointer when it is valid, else null.
 SchemaHandle* CheckSchema(ZAVL_Schema* schema);
+// The data handle behind an opaque pointer when it is valid, else null.
+DataHandle* CheckData(ZAVL_Data* data);
+// Converts the data object's record into the exchange buffer when the
+// handle has one.
+void RefreshExchange(DataHandle& handle);
+// Frees a handle and everything it owns (clearing the exchange buffer).
+void DestroyData(DataHandle* handle);
 
 }  // namespace tavelnor::api

@@ -162,7 +162,7 @@ TEST_F(SchemaTest, DataHandleGivenAsASchemaIsRefusedAndUntouched) {
   DataHandle fake;
   int object = 0;
   fake.dataKind = 1;
-  fake.dataObject = &object;
+  fake.dataObject = reinterpret_cast<data::EData*>(&object);  // never used as one
   ASSERT_EQ(fake.tag, 0x44415441u);
   const DataHandle before = fake;
   auto* as_schema = reinterpret_cast<ZAVL_Schema*>(&fake);

@@ -1,0 +1,221 @@
+// The exported functions that open and close data handles: a table over its
+// file, or one of the lists of the dictionary, chosen by the form of the name.
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "api/handles.h"
+#include "data/edata_table.h"
+#include "data/exchange_layout.h"
+#include "data/list_choice.h"
+#include "dico/data_paths.h"
+#include "dico/dico_classes.h"
+#include "dico/dico_handler.h"
+#include "foundation/platform/files.h"
+
+namespace tavelnor::api {
+
+namespace {
+
+constexpr uint32_t kTableCommonFolder = 0x20000;
+
+bool IsExtendedPath(std::string_view path) {
+  const size_t dot = path.rfind('.');
+  const size_t sep = path.find_last_of("\\/:");
+  if (dot == std::string_view::npos || (sep != std::string_view::npos && sep > dot)) return false;
+  const std::string_view ext = path.substr(dot + 1);
+  static constexpr std::string_view kExtended = "fatbtr";
+  if (ext.size() != kExtended.size()) return false;
+  for (size_t i = 0; i < ext.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(ext[i])) != kExtended[i]) return false;
+  }
+  return true;
+}
+
+// The ".fatbtr" file of a table: in an "Extensions" folder beside the
+// table's file, beside it, or (tables of the common folder) in or beside
+// the dictionary's folder. The last candidate tried when none exists.
+std::string ExtendedFilePath(const dico::DRubricTable& table, const std::string& path,
+                             const dico::DDicoHandler& dico) {
+  const size_t sep = path.find_last_of("\\/:");
+  const std::string folder = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+  std::string title = sep == std::string::npos ? path : path.substr(sep + 1);
+  if (const size_t dot = title.rfind('.'); dot != std::string::npos) title.resize(dot);
+  const std::string file = title + ".fatbtr";
+  std::string candidate = dico::JoinDataPath(dico::JoinDataPath(folder, "Extensions"), file);
+  if (platform::FileExists(candidate)) return candidate;
+  candidate = dico::JoinDataPath(folder, file);
+  if (platform::FileExists(candidate) || !(table.Flags() & kTableCommonFolder)) return candidate;
+  const std::string dico_folder = dico::ParentFolder(dico.GetFilePath().view());
+  candidate = dico::JoinDataPath(dico::JoinDataPath(dico_folder, "Extensions"), file);
+  if (platform::FileExists(candidate)) return candidate;
+  return dico::JoinDataPath(dico_folder, file);
+}
+
+bool ExtendedAsked(const SchemaHandle& schema, uint32_t flags) {
+  return (flags & DATA_EXTENDED_FILE) || (schema.schemaFlags & SCHEMA_EXTENDED_FILES);
+}
+
+// Opens the table of `handle` over `path` and, in exchange mode, gives the
+// handle its exchange record and a zeroed buffer. Null (handle destroyed)
+// on failure, with the last error set.
+ZAVL_Data* OpenTableHandle(DataHandle* handle, const SchemaHandle& schema,
+                           const dico::DRubricTable& table, const std::string& path,
+                           bool extended) {
+  auto* t = static_cast<data::EDataTable*>(handle->dataObject);
+  t->SetExtendedForm(extended);
+  if (!t->Open(&table, Chaine(path), 0, false, {})) {
+    SetLastError(t->Status());
+    DestroyData(handle);
+    return nullptr;
+  }
+  SetLastError(ZAVL_OK);
+  if (schema.schemaFlags & SCHEMA_EXCHANGE) {
+    auto* record = new (std::nothrow) data::ExchangeRecord();
+    if (!record) {
+      DestroyData(handle);
+      return nullptr;
+    }
+    handle->exchangeRecord = record;
+    if (!record->Build(table, t->RecordBuffer(), extended)) {
+      DestroyData(handle);
+      return nullptr;
+    }
+    const uint32_t size = record->ExchangeSize();
+    handle->ownedExchangeBuffer = std::calloc(size ? size : 1, 1);
+    if (!handle->ownedExchangeBuffer) {
+      DestroyData(handle);
+      return nullptr;
+    }
+    handle->exchangeBuffer = handle->ownedExchangeBuffer;
+    handle->exchangeSize = size;
+  }
+  return reinterpret_cast<ZAVL_Data*>(handle);
+}
+
+DataHandle* NewTableHandle(uint32_t flags) {
+  auto* handle = new (std::nothrow) DataHandle();
+  if (!handle) return nullptr;
+  handle->openFlags = flags;
+  handle->dataKind = kKindTable;
+  auto* table = new (std::nothrow) data::EDataTable();
+  if (!table) {
+    delete handle;
+    return nullptr;
+  }
+  if (!(flags & DATA_NO_VARIABLE_PART)) table->SetVariablePartsOption(true);
+  handle->dataObject = table;
+  return handle;
+}
+
+}  // namespace
+
+DataHandle* CheckData(ZAVL_Data* data) {
+  auto* h = reinterpret_cast<DataHandle*>(data);
+  if (!h || h->tag != kDataTag || !h->dataObject) return nullptr;
+  return h;
+}
+
+void DestroyData(DataHandle* handle) {
+  if (!handle) return;
+  if (handle->exchangeRecord && handle->exchangeBuffer && handle->exchangeSize) {
+    handle->exchangeRecord->Clear(static_cast<uint8_t*>(handle->exchangeBuffer),
+                                  handle->exchangeSize);
+  }
+  delete handle->dataObject;
+  delete handle->exchangeRecord;
+  std::free(handle->ownedExchangeBuffer);
+  handle->tag = 0;
+  delete handle;
+}
+
+}  // namespace tavelnor::api
+
+using tavelnor::api::DataHandle;
+using tavelnor::api::SchemaHandle;
+using tavelnor::api::SetLastError;
+namespace data = tavelnor::data;
+namespace dico = tavelnor::dico;
+
+extern "C" {
+
+ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenData(ZAVL_Schema* schema, const char* name,
+                                             uint32_t flags) {
+  SetLastError(ZAVL_ERR_HANDLE);
+  SchemaHandle* s = tavelnor::api::CheckSchema(schema);
+  if (!s || !name) return nullptr;
+  try {
+    SetLastError(ZAVL_ERR_NOT_A_TABLE);
+    data::ChosenObject chosen = data::ChooseDataObject(
+        *s->dicoHandler, name, data::ListFlagsFrom(s->schemaFlags, flags));
+    if (chosen.choice == data::ListChoice::kRefused) return nullptr;
+    if (chosen.choice == data::ListChoice::kTable && !chosen.table) return nullptr;
+    SetLastError(ZAVL_ERR_CREATE);
+    if (chosen.choice == data::ListChoice::kTable) {
+      DataHandle* handle = tavelnor::api::NewTableHandle(flags);
+      if (!handle) return nullptr;
+      const dico::DRubricTable& table = *chosen.table;
+      std::string path = table.GetFilePath().str();
+      if (tavelnor::api::ExtendedAsked(*s, flags)) {
+        path = tavelnor::api::ExtendedFilePath(table, path, *s->dicoHandler);
+      }
+      return tavelnor::api::OpenTableHandle(handle, *s, table, path,
+                                            tavelnor::api::IsExtendedPath(path));
+    }
+    auto* handle = new (std::nothrow) DataHandle();
+    if (!handle) return nullptr;
+    handle->openFlags = flags;
+    handle->dataKind = chosen.choice == data::ListChoice::kRubric     ? tavelnor::api::kKindRubric
+                       : chosen.choice == data::ListChoice::kCategory ? tavelnor::api::kKindCategory
+                                                                      : tavelnor::api::kKindVariable;
+    handle->dataObject = chosen.object.release();
+    if (chosen.status != 0) {
+      SetLastError(chosen.status);
+      tavelnor::api::DestroyData(handle);
+      return nullptr;
+    }
+    SetLastError(ZAVL_OK);
+    return reinterpret_cast<ZAVL_Data*>(handle);
+  } catch (...) {
+    SetLastError(ZAVL_ERR_CREATE);
+    return nullptr;
+  }
+}
+
+ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenFile(ZAVL_Schema* schema, const char* table_name,
+                                             const char* path, uint32_t flags) {
+  SetLastError(ZAVL_ERR_HANDLE);
+  SchemaHandle* s = tavelnor::api::CheckSchema(schema);
+  if (!s) return nullptr;
+  try {
+    SetLastError(ZAVL_ERR_NOT_A_TABLE);
+    if (!table_name || !*table_name) return nullptr;
+    const dico::DDicoBase* object = s->dicoHandler->FindTable(table_name);
+    if (!object || object->Kind() != dico::kRubricTable) return nullptr;
+    SetLastError(ZAVL_ERR_CREATE);
+    DataHandle* handle = tavelnor::api::NewTableHandle(flags);
+    if (!handle) return nullptr;
+    const std::string file = path ? path : "";
+    const bool extended = tavelnor::api::ExtendedAsked(*s, flags) ||
+                          tavelnor::api::IsExtendedPath(file);
+    return tavelnor::api::OpenTableHandle(
+        handle, *s, *static_cast<const dico::DRubricTable*>(object), file, extended);
+  } catch (...) {
+    SetLastError(ZAVL_ERR_CREATE);
+    return nullptr;
+  }
+}
+
+ZAVL_API void ZAVL_CALL ZAVL_CloseData(ZAVL_Data* handle) {
+  SetLastError(ZAVL_ERR_HANDLE);
+  DataHandle* h = tavelnor::api::CheckData(handle);
+  if (!h) return;
+  SetLastError(ZAVL_OK);
+  try {
+    tavelnor::api::DestroyData(h);
+  } catch (...) {
+  }
+}
+
+}  // extern "C"

@@ -182,9 +182,12 @@ Result<DemoResult> GenerateDemo(const std::filesystem::path& folder, const DemoO
   DemoBuild build(options, dico);
   Status s = build.OpenTables();
   if (s.ok()) s = build.Begin();
+  // Each stage commits on its own: a transaction holds only so many files.
   for (auto* stage : {&WriteReferenceData, &WriteArticles, &WriteSuppliers, &PrepareCustomers,
                       &WriteSalesAndLedger, &WriteCustomers, &WriteAccounts}) {
     if (s.ok()) s = stage(build);
+    if (s.ok()) s = build.Commit();
+    if (s.ok()) s = build.Begin();
   }
   if (s.ok()) {
     s = build.Commit();

@@ -197,7 +197,7 @@ Status WriteArticles(DemoBuild& build) {
     t.Text("Unite", f.unit);
     t.Bool("Actif", !rng.Percent(4));
     if (i % photo_every == 7 || (total <= 7 && i == 0)) t.Blob("Photo", ProductPicture(rng.Raw()));
-    if (rng.Percent(12)) t.Blob("Description", ArticleText(rng, a));
+    if (rng.Percent(12)) t.Memo("Description", ArticleText(rng, a));
     const int32_t created = build.FirstDay() - 700 + static_cast<int32_t>(rng.Below(700 + 365));
     t.Stamp("DateCreation", UnixSeconds(created, 8 * 3600 + static_cast<int32_t>(rng.Below(36000))));
     if (Status s = build.Insert(t); !s.ok()) return s;

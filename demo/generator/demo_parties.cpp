@@ -141,7 +141,7 @@ Status WriteCustomers(DemoBuild& build) {
     t.Date("DateCreation",
            CivilDate(build.FirstDay() - 1500 + static_cast<int32_t>(rng.Below(1500 + 700))));
     t.Bool("Actif", !rng.Percent(3));
-    if (rng.Percent(15)) t.Blob("Notes", CustomerNote(rng, RandomPerson(rng)));
+    if (rng.Percent(15)) t.Memo("Notes", CustomerNote(rng, RandomPerson(rng)));
     if (rng.Percent(30)) {
       static constexpr std::array<const char*, 4> kSectors = {"Secteur Nord", "Secteur Sud",
                                                               "Grands comptes", "Export"};

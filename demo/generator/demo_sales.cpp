@@ -193,7 +193,7 @@ Status Sales::Invoice(int32_t day, uint32_t number) {
   t.Bool("Reglee", settled == ttc);
   t.Date("Echeance", CivilDate(due));
   if (rng_.Percent(5)) {
-    t.Blob("Commentaire", rng_.Percent(50) ? "Livraison partielle, solde à suivre."
+    t.Memo("Commentaire", rng_.Percent(50) ? "Livraison partielle, solde à suivre."
                                            : "Facture envoyée par courrier et par courriel.");
   }
   t.Stamp("Saisie", UnixSeconds(day, seconds + 120));

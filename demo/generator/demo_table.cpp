@@ -97,6 +97,12 @@ void DemoTable::Blob(std::string_view field, std::string_view bytes) {
   }
 }
 
+void DemoTable::Memo(std::string_view field, std::string_view utf8) {
+  auto bytes = dico::Utf8ToCp1252(utf8);
+  if (!bytes.ok()) return Fault(bytes.status());
+  Blob(field, *bytes);
+}
+
 void DemoTable::MoneyItem(std::string_view field, uint32_t index, int64_t cents) {
   record::ErField* f = Field(field);
   if (f == nullptr) return;

@@ -41,8 +41,10 @@ class DemoTable {
   void Money(std::string_view field, int64_t cents);
   // Decimal value scaled by 10^decimals (fixed-point fields).
   void Decimal(std::string_view field, int64_t scaled, int decimals);
-  // The bytes of a variable-length part (memo, picture).
+  // The bytes of a variable-length part (picture).
   void Blob(std::string_view field, std::string_view bytes);
+  // A text memo, given in UTF-8 like the other texts.
+  void Memo(std::string_view field, std::string_view utf8);
   // The same for item `index` of array field `field` (currency items).
   void MoneyItem(std::string_view field, uint32_t index, int64_t cents);
 

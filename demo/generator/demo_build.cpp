@@ -20,8 +20,7 @@ constexpr uint32_t kBatch = 2000;
 Status CheckSize(const DemoSize& size) {
   if (size.articles == 0 || size.customers == 0 || size.suppliers == 0 || size.years == 0 ||
       size.years > 50) {
-    return Status::InvalidArgument(
-        "a demo needs articles, customers, suppliers and 1 to 50 years");
+    return Status::InvalidArgument("a demo needs articles, customers, suppliers and 1 to 50 years");
   }
   return Status::Ok();
 }
@@ -45,7 +44,8 @@ record::sDate CivilDate(int32_t day_number) {
   const int32_t day_of_era = z - era * 146097;
   const int32_t year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int32_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int32_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int32_t mp = (5 * day_of_year + 2) / 153;
   const int32_t day = day_of_year - (153 * mp + 2) / 5 + 1;
   const int32_t month = mp < 10 ? mp + 3 : mp - 9;
@@ -97,8 +97,8 @@ Status DemoBuild::Begin() {
   if (in_transaction_ || tables_.empty()) return Status::Ok();
   const int32_t status = tables_.front()->Data().BeginTransaction();
   if (status != 0) {
-    return Status::IoError("cannot begin a transaction (Btrieve status " +
-                           std::to_string(status) + ")");
+    return Status::IoError("cannot begin a transaction (Btrieve status " + std::to_string(status) +
+                           ")");
   }
   in_transaction_ = true;
   uncommitted_ = 0;

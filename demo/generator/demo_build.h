@@ -30,12 +30,11 @@ int64_t RoundDiv(int64_t numerator, int64_t denominator);
 
 // The accounts the entries use (the families' sales accounts aside).
 namespace account {
-inline constexpr std::string_view kCapital = "101300", kSuppliers = "401000",
-                                  kCustomers = "411000", kStaffPay = "421000",
-                                  kSocialCharges = "431000", kVatDeductible = "445660",
-                                  kVatCollected = "445710", kBank = "512000", kCash = "530000",
-                                  kPurchases = "607000", kRent = "613200",
-                                  kInsurance = "616000", kBankFees = "627000",
+inline constexpr std::string_view kCapital = "101300", kSuppliers = "401000", kCustomers = "411000",
+                                  kStaffPay = "421000", kSocialCharges = "431000",
+                                  kVatDeductible = "445660", kVatCollected = "445710",
+                                  kBank = "512000", kCash = "530000", kPurchases = "607000",
+                                  kRent = "613200", kInsurance = "616000", kBankFees = "627000",
                                   kSalaries = "641000", kEmployerCharges = "645000";
 }  // namespace account
 
@@ -123,9 +122,9 @@ class DemoBuild {
 Status WriteReferenceData(DemoBuild& build);  // settings, modes, families, journals
 Status WriteArticles(DemoBuild& build);
 Status WriteSuppliers(DemoBuild& build);
-Status PrepareCustomers(DemoBuild& build);    // in memory: invoices need them
+Status PrepareCustomers(DemoBuild& build);     // in memory: invoices need them
 Status WriteSalesAndLedger(DemoBuild& build);  // invoices, lines, payments, entries
-Status WriteCustomers(DemoBuild& build);      // with their outstanding amounts
-Status WriteAccounts(DemoBuild& build);       // the chart with the ledger's totals
+Status WriteCustomers(DemoBuild& build);       // with their outstanding amounts
+Status WriteAccounts(DemoBuild& build);        // the chart with the ledger's totals
 
 }  // namespace tavelnor::demo

@@ -53,9 +53,9 @@ struct DemoOptions {
 };
 
 struct DemoTableCount {
-  std::string table;            // the dictionary's table name
-  std::filesystem::path file;   // its data file
-  uint32_t records = 0;         // records written
+  std::string table;           // the dictionary's table name
+  std::filesystem::path file;  // its data file
+  uint32_t records = 0;        // records written
 };
 
 struct DemoResult {

@@ -10,68 +10,109 @@ namespace {
 using Words = std::span<const std::string_view>;
 
 constexpr std::array<std::string_view, 40> kMen = {
-    "Jean", "Pierre", "Michel", "André", "Philippe", "Alain", "Bernard", "Jacques", "Daniel",
-    "Christophe", "Patrick", "Nicolas", "Éric", "Frédéric", "Laurent", "Stéphane", "Olivier",
-    "Julien", "Sébastien", "Thierry", "Guillaume", "Antoine", "François", "Mathieu", "Vincent",
-    "Hugo", "Lucas", "Thomas", "Benoît", "Gérard", "Yves", "Rémi", "Cédric", "Hervé", "Luc",
-    "Marc", "Paul", "Louis", "Raphaël", "Noël"};
+    "Jean",    "Pierre",   "Michel",     "André",   "Philippe",  "Alain",   "Bernard",
+    "Jacques", "Daniel",   "Christophe", "Patrick", "Nicolas",   "Éric",    "Frédéric",
+    "Laurent", "Stéphane", "Olivier",    "Julien",  "Sébastien", "Thierry", "Guillaume",
+    "Antoine", "François", "Mathieu",    "Vincent", "Hugo",      "Lucas",   "Thomas",
+    "Benoît",  "Gérard",   "Yves",       "Rémi",    "Cédric",    "Hervé",   "Luc",
+    "Marc",    "Paul",     "Louis",      "Raphaël", "Noël"};
 constexpr std::array<std::string_view, 40> kWomen = {
-    "Marie", "Nathalie", "Isabelle", "Sylvie", "Catherine", "Françoise", "Christine", "Sandrine",
-    "Valérie", "Véronique", "Céline", "Sophie", "Aurélie", "Julie", "Camille", "Émilie", "Chloé",
-    "Léa", "Manon", "Claire", "Hélène", "Anne", "Agnès", "Brigitte", "Monique", "Élodie", "Laure",
-    "Pauline", "Mélanie", "Audrey", "Lucie", "Margaux", "Inès", "Zoé", "Joëlle", "Odile",
-    "Bérénice", "Solène", "Maëlle", "Gaëlle"};
+    "Marie",    "Nathalie", "Isabelle",  "Sylvie",  "Catherine", "Françoise", "Christine",
+    "Sandrine", "Valérie",  "Véronique", "Céline",  "Sophie",    "Aurélie",   "Julie",
+    "Camille",  "Émilie",   "Chloé",     "Léa",     "Manon",     "Claire",    "Hélène",
+    "Anne",     "Agnès",    "Brigitte",  "Monique", "Élodie",    "Laure",     "Pauline",
+    "Mélanie",  "Audrey",   "Lucie",     "Margaux", "Inès",      "Zoé",       "Joëlle",
+    "Odile",    "Bérénice", "Solène",    "Maëlle",  "Gaëlle"};
 constexpr std::array<std::string_view, 60> kSurnames = {
-    "Martin", "Bernard", "Dubois", "Thomas", "Robert", "Richard", "Petit", "Durand", "Leroy",
-    "Moreau", "Simon", "Laurent", "Lefèbvre", "Michel", "Garcia", "David", "Bertrand", "Roux",
-    "Vincent", "Fournier", "Morel", "Girard", "André", "Lefèvre", "Mercier", "Dupont", "Lambert",
-    "Bonnet", "François", "Martinez", "Legrand", "Garnier", "Faure", "Rousseau", "Blanc",
-    "Guérin", "Muller", "Henry", "Roussel", "Nicolas", "Perrin", "Morin", "Mathieu", "Clément",
-    "Gauthier", "Dumont", "Lopez", "Fontaine", "Chevalier", "Robin", "Masson", "Sanchez",
-    "Gérard", "Nguyen", "Boyer", "Denis", "Lemaire", "Duval", "Joly", "Gaillard"};
+    "Martin",    "Bernard",  "Dubois",  "Thomas",   "Robert",   "Richard",  "Petit",   "Durand",
+    "Leroy",     "Moreau",   "Simon",   "Laurent",  "Lefèbvre", "Michel",   "Garcia",  "David",
+    "Bertrand",  "Roux",     "Vincent", "Fournier", "Morel",    "Girard",   "André",   "Lefèvre",
+    "Mercier",   "Dupont",   "Lambert", "Bonnet",   "François", "Martinez", "Legrand", "Garnier",
+    "Faure",     "Rousseau", "Blanc",   "Guérin",   "Muller",   "Henry",    "Roussel", "Nicolas",
+    "Perrin",    "Morin",    "Mathieu", "Clément",  "Gauthier", "Dumont",   "Lopez",   "Fontaine",
+    "Chevalier", "Robin",    "Masson",  "Sanchez",  "Gérard",   "Nguyen",   "Boyer",   "Denis",
+    "Lemaire",   "Duval",    "Joly",    "Gaillard"};
 constexpr std::array<std::string_view, 36> kTrades = {
-    "Boulangerie", "Menuiserie", "Plomberie", "Électricité", "Garage", "Imprimerie",
-    "Pharmacie", "Quincaillerie", "Librairie", "Fromagerie", "Transports", "Bâtiment",
-    "Charpente", "Couverture", "Paysagiste", "Informatique", "Conseil", "Restaurant",
-    "Hôtel", "Fleuriste", "Boucherie", "Cave", "Optique", "Papeterie", "Serrurerie",
-    "Traiteur", "Carrosserie", "Peinture", "Maçonnerie", "Chauffage", "Ébénisterie",
-    "Architecture", "Expertise comptable", "Nettoyage", "Sécurité", "Logistique"};
+    "Boulangerie",  "Menuiserie",    "Plomberie",
+    "Électricité",  "Garage",        "Imprimerie",
+    "Pharmacie",    "Quincaillerie", "Librairie",
+    "Fromagerie",   "Transports",    "Bâtiment",
+    "Charpente",    "Couverture",    "Paysagiste",
+    "Informatique", "Conseil",       "Restaurant",
+    "Hôtel",        "Fleuriste",     "Boucherie",
+    "Cave",         "Optique",       "Papeterie",
+    "Serrurerie",   "Traiteur",      "Carrosserie",
+    "Peinture",     "Maçonnerie",    "Chauffage",
+    "Ébénisterie",  "Architecture",  "Expertise comptable",
+    "Nettoyage",    "Sécurité",      "Logistique"};
 constexpr std::array<std::string_view, 24> kPlaces = {
-    "du Centre", "de la Gare", "du Port", "des Halles", "du Marché", "de l'Ouest",
-    "de l'Est", "du Sud", "du Nord", "des Alpes", "de Provence", "de Bretagne", "d'Alsace",
-    "du Val de Loire", "de Normandie", "du Lac", "des Vosges", "de la Vallée", "du Rhône",
-    "de Gascogne", "de la Côte", "des Pyrénées", "du Jura", "de Champagne"};
-constexpr std::array<std::string_view, 10> kForms = {"SARL", "SAS", "SA", "EURL", "SASU",
+    "du Centre", "de la Gare",      "du Port",      "des Halles",   "du Marché",   "de l'Ouest",
+    "de l'Est",  "du Sud",          "du Nord",      "des Alpes",    "de Provence", "de Bretagne",
+    "d'Alsace",  "du Val de Loire", "de Normandie", "du Lac",       "des Vosges",  "de la Vallée",
+    "du Rhône",  "de Gascogne",     "de la Côte",   "des Pyrénées", "du Jura",     "de Champagne"};
+constexpr std::array<std::string_view, 10> kForms = {"SARL", "SAS", "SA",  "EURL", "SASU",
                                                      "SARL", "SAS", "SNC", "SCOP", "SARL"};
 constexpr std::array<std::string_view, 12> kStreetKinds = {
-    "rue", "rue", "rue", "avenue", "boulevard", "place", "impasse", "allée", "chemin", "route",
-    "quai", "cours"};
+    "rue",     "rue",   "rue",    "avenue", "boulevard", "place",
+    "impasse", "allée", "chemin", "route",  "quai",      "cours"};
 constexpr std::array<std::string_view, 36> kStreetNames = {
-    "Victor Hugo", "de la République", "Jean Jaurès", "du Général de Gaulle", "Pasteur",
-    "de la Paix", "des Écoles", "du Moulin", "de l'Église", "Gambetta", "Voltaire",
-    "de la Liberté", "des Lilas", "du Château", "Émile Zola", "Jules Ferry", "de Verdun",
-    "Carnot", "des Tilleuls", "de la Fontaine", "Saint-Martin", "Nationale", "du Stade",
-    "des Acacias", "Anatole France", "Aristide Briand", "de Strasbourg", "Louis Pasteur",
-    "Clemenceau", "de la Mairie", "des Peupliers", "du Port", "Foch", "Lamartine",
-    "Molière", "des Vignes"};
-constexpr std::array<Town, 48> kFrenchTowns = {{
-    {"Paris", "75011", '1'}, {"Paris", "75015", '1'}, {"Paris", "75008", '1'},
-    {"Boulogne-Billancourt", "92100", '1'}, {"Versailles", "78000", '1'},
-    {"Créteil", "94000", '1'}, {"Saint-Denis", "93200", '1'}, {"Nanterre", "92000", '1'},
-    {"Lyon", "69003", '4'}, {"Lyon", "69007", '4'}, {"Villeurbanne", "69100", '4'},
-    {"Marseille", "13008", '4'}, {"Aix-en-Provence", "13100", '4'}, {"Nice", "06000", '4'},
-    {"Toulon", "83000", '4'}, {"Grenoble", "38000", '4'}, {"Montpellier", "34000", '4'},
-    {"Saint-Étienne", "42000", '4'}, {"Annecy", "74000", '4'}, {"Avignon", "84000", '4'},
-    {"Toulouse", "31000", '5'}, {"Bordeaux", "33000", '5'}, {"Pau", "64000", '5'},
-    {"Bayonne", "64100", '5'}, {"Limoges", "87000", '5'}, {"Poitiers", "86000", '5'},
-    {"La Rochelle", "17000", '5'}, {"Périgueux", "24000", '5'}, {"Nantes", "44000", '2'},
-    {"Rennes", "35000", '2'}, {"Brest", "29200", '2'}, {"Angers", "49000", '2'},
-    {"Le Mans", "72000", '2'}, {"Tours", "37000", '2'}, {"Caen", "14000", '2'},
-    {"Rouen", "76000", '2'}, {"Orléans", "45000", '2'}, {"Quimper", "29000", '2'},
-    {"Lille", "59000", '3'}, {"Strasbourg", "67000", '3'}, {"Reims", "51100", '3'},
-    {"Metz", "57000", '3'}, {"Nancy", "54000", '3'}, {"Dijon", "21000", '3'},
-    {"Besançon", "25000", '3'}, {"Amiens", "80000", '3'}, {"Mulhouse", "68100", '3'},
-    {"Clermont-Ferrand", "63000", '4'}}};
+    "Victor Hugo",    "de la République", "Jean Jaurès",   "du Général de Gaulle",
+    "Pasteur",        "de la Paix",       "des Écoles",    "du Moulin",
+    "de l'Église",    "Gambetta",         "Voltaire",      "de la Liberté",
+    "des Lilas",      "du Château",       "Émile Zola",    "Jules Ferry",
+    "de Verdun",      "Carnot",           "des Tilleuls",  "de la Fontaine",
+    "Saint-Martin",   "Nationale",        "du Stade",      "des Acacias",
+    "Anatole France", "Aristide Briand",  "de Strasbourg", "Louis Pasteur",
+    "Clemenceau",     "de la Mairie",     "des Peupliers", "du Port",
+    "Foch",           "Lamartine",        "Molière",       "des Vignes"};
+constexpr std::array<Town, 48> kFrenchTowns = {{{"Paris", "75011", '1'},
+                                                {"Paris", "75015", '1'},
+                                                {"Paris", "75008", '1'},
+                                                {"Boulogne-Billancourt", "92100", '1'},
+                                                {"Versailles", "78000", '1'},
+                                                {"Créteil", "94000", '1'},
+                                                {"Saint-Denis", "93200", '1'},
+                                                {"Nanterre", "92000", '1'},
+                                                {"Lyon", "69003", '4'},
+                                                {"Lyon", "69007", '4'},
+                                                {"Villeurbanne", "69100", '4'},
+                                                {"Marseille", "13008", '4'},
+                                                {"Aix-en-Provence", "13100", '4'},
+                                                {"Nice", "06000", '4'},
+                                                {"Toulon", "83000", '4'},
+                                                {"Grenoble", "38000", '4'},
+                                                {"Montpellier", "34000", '4'},
+                                                {"Saint-Étienne", "42000", '4'},
+                                                {"Annecy", "74000", '4'},
+                                                {"Avignon", "84000", '4'},
+                                                {"Toulouse", "31000", '5'},
+                                                {"Bordeaux", "33000", '5'},
+                                                {"Pau", "64000", '5'},
+                                                {"Bayonne", "64100", '5'},
+                                                {"Limoges", "87000", '5'},
+                                                {"Poitiers", "86000", '5'},
+                                                {"La Rochelle", "17000", '5'},
+                                                {"Périgueux", "24000", '5'},
+                                                {"Nantes", "44000", '2'},
+                                                {"Rennes", "35000", '2'},
+                                                {"Brest", "29200", '2'},
+                                                {"Angers", "49000", '2'},
+                                                {"Le Mans", "72000", '2'},
+                                                {"Tours", "37000", '2'},
+                                                {"Caen", "14000", '2'},
+                                                {"Rouen", "76000", '2'},
+                                                {"Orléans", "45000", '2'},
+                                                {"Quimper", "29000", '2'},
+                                                {"Lille", "59000", '3'},
+                                                {"Strasbourg", "67000", '3'},
+                                                {"Reims", "51100", '3'},
+                                                {"Metz", "57000", '3'},
+                                                {"Nancy", "54000", '3'},
+                                                {"Dijon", "21000", '3'},
+                                                {"Besançon", "25000", '3'},
+                                                {"Amiens", "80000", '3'},
+                                                {"Mulhouse", "68100", '3'},
+                                                {"Clermont-Ferrand", "63000", '4'}}};
 constexpr std::array<Town, 6> kBelgianTowns = {{{"Bruxelles", "1000", '1'},
                                                 {"Liège", "4000", '1'},
                                                 {"Namur", "5000", '1'},
@@ -122,15 +163,22 @@ std::string RandomCompanyName(DemoRandom& rng, std::string* trade) {
   if (trade) *trade = std::string(what);
   const std::string who(PickWord(rng, kSurnames));
   switch (rng.Below(7)) {
-    case 0: return std::string(what) + " " + who;
-    case 1: return "Établissements " + who;
-    case 2: return who + " et Fils";
-    case 3: return std::string(what) + " " + std::string(PickWord(rng, kPlaces)) + " " +
-                   std::string(PickWord(rng, kForms));
-    case 4: return who + " " + std::string(PickWord(rng, kSurnames)) + " " +
-                   std::string(PickWord(rng, kForms));
-    case 5: return std::string(PickWord(rng, kForms)) + " " + who + " " + std::string(what);
-    default: return std::string(what) + " " + who + " " + std::string(PickWord(rng, kForms));
+    case 0:
+      return std::string(what) + " " + who;
+    case 1:
+      return "Établissements " + who;
+    case 2:
+      return who + " et Fils";
+    case 3:
+      return std::string(what) + " " + std::string(PickWord(rng, kPlaces)) + " " +
+             std::string(PickWord(rng, kForms));
+    case 4:
+      return who + " " + std::string(PickWord(rng, kSurnames)) + " " +
+             std::string(PickWord(rng, kForms));
+    case 5:
+      return std::string(PickWord(rng, kForms)) + " " + who + " " + std::string(what);
+    default:
+      return std::string(what) + " " + who + " " + std::string(PickWord(rng, kForms));
   }
 }
 

@@ -29,8 +29,8 @@ std::string CustomerNote(DemoRandom& rng, const Person& contact) {
       "Relance téléphonique avant toute mise en demeure.",
       "Remise annuelle négociée en janvier.",
       "Accès par la cour arrière, sonner à l'interphone."};
-  std::string note = std::string("Contact : ") + PersonTitle(contact) + "\r\n" +
-                     kNotes[rng.Below(kNotes.size())];
+  std::string note =
+      std::string("Contact : ") + PersonTitle(contact) + "\r\n" + kNotes[rng.Below(kNotes.size())];
   if (rng.Percent(40)) note += "\r\n" + std::string(kNotes[rng.Below(kNotes.size())]);
   return note;
 }
@@ -171,7 +171,8 @@ Status WriteAccounts(DemoBuild& build) {
   for (const auto& [number, totals] : build.ledger) {
     bool known = false;
     for (const AccountRow& a : kChart) known = known || number == a.number;
-    if (!known) return Status::InvalidArgument("entries use account " + number + ", not in the chart");
+    if (!known)
+      return Status::InvalidArgument("entries use account " + number + ", not in the chart");
   }
   return Status::Ok();
 }

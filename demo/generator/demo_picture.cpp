@@ -73,9 +73,15 @@ std::string ProductPicture(uint32_t variant) {
     bool inside = false;
     const int dx = x - cx, dy = y - cy;
     switch (shape) {
-      case 0: inside = dx * dx + dy * dy <= 12 * 12; break;              // disc
-      case 1: inside = std::abs(dx) <= 14 && std::abs(dy) <= 10; break;  // box
-      default: inside = dy >= -12 && dy <= 10 && std::abs(dx) * 2 <= dy + 12; break;  // cone
+      case 0:
+        inside = dx * dx + dy * dy <= 12 * 12;
+        break;  // disc
+      case 1:
+        inside = std::abs(dx) <= 14 && std::abs(dy) <= 10;
+        break;  // box
+      default:
+        inside = dy >= -12 && dy <= 10 && std::abs(dx) * 2 <= dy + 12;
+        break;  // cone
     }
     if (inside) return ink;
     // A pale vertical gradient of the background colour.

@@ -16,14 +16,23 @@
 namespace tavelnor::demo {
 namespace {
 
-enum class EventKind { kMonth, kCustomerPayment, kPurchase, kSupplierPayment, kRent,
-                       kInsurance, kSalaries, kSocialCharges, kBankFees };
+enum class EventKind {
+  kMonth,
+  kCustomerPayment,
+  kPurchase,
+  kSupplierPayment,
+  kRent,
+  kInsurance,
+  kSalaries,
+  kSocialCharges,
+  kBankFees
+};
 
 struct Event {
   int32_t day = 0;
   uint64_t order = 0;  // ties keep the order of scheduling
   EventKind kind = EventKind::kMonth;
-  uint32_t party = 0;   // customer or supplier
+  uint32_t party = 0;  // customer or supplier
   uint32_t invoice = 0;
   uint32_t mode = 0;
   int64_t amount = 0;
@@ -64,6 +73,11 @@ class Sales {
   Status Invoice(int32_t day, uint32_t number);
   Status Payment(const Event& e);
   Status Month(int32_t first_day);
+  // A piece of two lines: `amount` to the debit of one account and the
+  // credit of the other; the debit line takes `letter`.
+  Status Pair(const char* journal, int32_t day, std::string_view debit_account,
+              std::string_view credit_account, const std::string& piece, const std::string& label,
+              int64_t amount, std::string_view letter = {});
 
   DemoBuild& b_;
   DemoRandom& rng_;
@@ -212,8 +226,11 @@ Status Sales::Invoice(int32_t day, uint32_t number) {
       return s;
     }
   }
-  const Event paid_event{.kind = EventKind::kCustomerPayment, .party = customer,
-                         .invoice = number, .mode = c.mode, .letter = letter};
+  const Event paid_event{.kind = EventKind::kCustomerPayment,
+                         .party = customer,
+                         .invoice = number,
+                         .mode = c.mode,
+                         .letter = letter};
   if (deposit > 0) {
     Event e = paid_event;
     e.day = day;
@@ -270,20 +287,31 @@ Status Sales::Month(int32_t first_day) {
   const int32_t last_day = EndOfMonth(first_day);
   const record::sDate d = CivilDate(first_day);
   Schedule({.day = first_day + 4, .kind = EventKind::kRent, .amount = 240000});
-  if (d.month % 3 == 1) Schedule({.day = first_day + 9, .kind = EventKind::kInsurance, .amount = 85000});
+  if (d.month % 3 == 1)
+    Schedule({.day = first_day + 9, .kind = EventKind::kInsurance, .amount = 85000});
   const int64_t payroll = 1200000 + int64_t{b_.options.size.invoices} * 150;
   Schedule({.day = last_day - 2, .kind = EventKind::kSalaries, .amount = payroll});
-  Schedule({.day = last_day, .kind = EventKind::kBankFees,
+  Schedule({.day = last_day,
+            .kind = EventKind::kBankFees,
             .amount = 1500 + static_cast<int64_t>(rng_.Below(4000))});
   const uint32_t purchases = 1 + b_.options.size.invoices / (b_.options.size.years * 12 * 8);
   for (uint32_t i = 0; i < purchases; ++i) {
-    Schedule({.day = first_day + static_cast<int32_t>(rng_.Below(
-                                     static_cast<uint32_t>(last_day - first_day + 1))),
+    Schedule({.day = first_day + static_cast<int32_t>(
+                                     rng_.Below(static_cast<uint32_t>(last_day - first_day + 1))),
               .kind = EventKind::kPurchase,
               .party = rng_.Below(static_cast<uint32_t>(b_.suppliers.size())),
               .amount = rng_.Between(20000, 800000)});
   }
   return Status::Ok();
+}
+
+Status Sales::Pair(const char* journal, int32_t day, std::string_view debit_account,
+                   std::string_view credit_account, const std::string& piece,
+                   const std::string& label, int64_t amount, std::string_view letter) {
+  if (Status s = b_.Post(journal, day, debit_account, piece, label, amount, 0, letter); !s.ok()) {
+    return s;
+  }
+  return b_.Post(journal, day, credit_account, piece, label, 0, amount);
 }
 
 Status Sales::Handle(const Event& e) {
@@ -293,11 +321,14 @@ Status Sales::Handle(const Event& e) {
                         std::string_view letter = {}) {
     return b_.Post(journal, e.day, acc, piece, label, debit, credit, letter);
   };
-  const std::string month = Numbered("M", CivilDate(e.day).year * 100u + CivilDate(e.day).month, 6);
+  const record::sDate today = CivilDate(e.day);
+  const std::string month = std::to_string(today.year * 100 + today.month);  // "202401"
   Status s;
   switch (e.kind) {
-    case EventKind::kMonth: return Month(e.day);
-    case EventKind::kCustomerPayment: return Payment(e);
+    case EventKind::kMonth:
+      return Month(e.day);
+    case EventKind::kCustomerPayment:
+      return Payment(e);
     case EventKind::kPurchase: {
       const std::string piece = Numbered("AC", next_purchase_++, 6);
       const std::string label = "Facture " + b_.suppliers[e.party];
@@ -315,35 +346,36 @@ Status Sales::Handle(const Event& e) {
       if (s.ok()) Schedule(std::move(pay));
       return s;
     }
-    case EventKind::kSupplierPayment: {
-      const std::string label = "Paiement " + b_.suppliers[e.party];
-      s = post("BQ", kSuppliers, e.piece, label, e.amount, 0, e.letter);
-      return s.ok() ? post("BQ", kBank, e.piece, label, 0, e.amount) : s;
-    }
+    case EventKind::kSupplierPayment:
+      return Pair("BQ", e.day, kSuppliers, kBank, e.piece, "Paiement " + b_.suppliers[e.party],
+                  e.amount, e.letter);
     case EventKind::kRent:
-      s = post("BQ", kRent, "LOY" + month.substr(1), "Loyer des locaux", e.amount, 0);
-      return s.ok() ? post("BQ", kBank, "LOY" + month.substr(1), "Loyer des locaux", 0, e.amount) : s;
+      return Pair("BQ", e.day, kRent, kBank, "LOY" + month, "Loyer des locaux", e.amount);
     case EventKind::kInsurance:
-      s = post("BQ", kInsurance, "ASS" + month.substr(1), "Assurance multirisque", e.amount, 0);
-      return s.ok() ? post("BQ", kBank, "ASS" + month.substr(1), "Assurance multirisque", 0, e.amount) : s;
+      return Pair("BQ", e.day, kInsurance, kBank, "ASS" + month, "Assurance multirisque", e.amount);
     case EventKind::kBankFees:
-      s = post("BQ", kBankFees, "FRB" + month.substr(1), "Frais bancaires", e.amount, 0);
-      return s.ok() ? post("BQ", kBank, "FRB" + month.substr(1), "Frais bancaires", 0, e.amount) : s;
+      return Pair("BQ", e.day, kBankFees, kBank, "FRB" + month, "Frais bancaires", e.amount);
     case EventKind::kSalaries: {
-      const int64_t employer = RoundDiv(e.amount * 42, 100), employee = RoundDiv(e.amount * 22, 100);
-      const std::string piece = "SAL" + month.substr(1);
+      const int64_t employer = RoundDiv(e.amount * 42, 100);
+      const int64_t employee = RoundDiv(e.amount * 22, 100);
+      const int64_t net = e.amount - employee;
+      const std::string piece = "SAL" + month;
       s = post("OD", kSalaries, piece, "Salaires du mois", e.amount, 0);
       if (s.ok()) s = post("OD", kEmployerCharges, piece, "Charges patronales", employer, 0);
-      if (s.ok()) s = post("OD", kSocialCharges, piece, "Cotisations sociales", 0, employer + employee);
-      if (s.ok()) s = post("OD", kStaffPay, piece, "Salaires nets à payer", 0, e.amount - employee);
-      if (s.ok()) s = post("BQ", kStaffPay, piece, "Virement des salaires", e.amount - employee, 0);
-      if (s.ok()) s = post("BQ", kBank, piece, "Virement des salaires", 0, e.amount - employee);
-      if (s.ok()) Schedule({.day = e.day + 17, .kind = EventKind::kSocialCharges, .amount = employer + employee, .piece = piece});
+      if (s.ok())
+        s = post("OD", kSocialCharges, piece, "Cotisations sociales", 0, employer + employee);
+      if (s.ok()) s = post("OD", kStaffPay, piece, "Salaires nets à payer", 0, net);
+      if (s.ok()) s = Pair("BQ", e.day, kStaffPay, kBank, piece, "Virement des salaires", net);
+      if (s.ok()) {
+        Schedule({.day = e.day + 17,
+                  .kind = EventKind::kSocialCharges,
+                  .amount = employer + employee,
+                  .piece = "URS" + month});
+      }
       return s;
     }
     case EventKind::kSocialCharges:
-      s = post("BQ", kSocialCharges, "URS" + e.piece.substr(3), "Cotisations sociales", e.amount, 0);
-      return s.ok() ? post("BQ", kBank, "URS" + e.piece.substr(3), "Cotisations sociales", 0, e.amount) : s;
+      return Pair("BQ", e.day, kSocialCharges, kBank, e.piece, "Cotisations sociales", e.amount);
   }
   return Status::Ok();
 }

@@ -75,7 +75,8 @@ void DemoTable::Stamp(std::string_view field, int64_t unix_seconds) {
 
 void DemoTable::Money(std::string_view field, int64_t cents) {
   if (record::ErField* f = Field(field)) {
-    f->GetBuffer()->SetCurrency(record::ECurrency::FromRaw(cents * (record::ECurrency::kScale / 100)));
+    f->GetBuffer()->SetCurrency(
+        record::ECurrency::FromRaw(cents * (record::ECurrency::kScale / 100)));
   }
 }
 
@@ -92,8 +93,8 @@ void DemoTable::Blob(std::string_view field, std::string_view bytes) {
   if (f == nullptr) return;
   if (f->Size() < static_cast<int32_t>(record::kVarPartSlotSize) ||
       !record::AssignVarPart(f->Data(), bytes)) {
-    Fault(Status::InvalidArgument("field " + std::string(field) + " of " + name_ +
-                                  " cannot hold " + std::to_string(bytes.size()) + " bytes"));
+    Fault(Status::InvalidArgument("field " + std::string(field) + " of " + name_ + " cannot hold " +
+                                  std::to_string(bytes.size()) + " bytes"));
   }
 }
 

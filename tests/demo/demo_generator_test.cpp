@@ -1,5 +1,7 @@
 // The demo generator end to end: a small company built three times (twice
 // from one seed, once from another) and read back through the data engine.
+#include "demo/generator/demo_generator.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "data/bmp_image.h"
 #include "data/btrv_test_support.h"
 #include "demo/demo_test_support.h"
-#include "demo/generator/demo_generator.h"
 #include "demo/generator/demo_picture.h"
 
 namespace tavelnor::demo::testing {
@@ -21,9 +22,9 @@ using data::testing::ScratchFolder;
 
 constexpr DemoSize kTiny{120, 60, 6, 200, 2};
 constexpr uint32_t kSeed = 4242;
-const std::vector<std::string> kTables = {"Parametres", "ModesReglement", "Familles", "Articles",
-                                          "Clients",    "Fournisseurs",   "Factures", "LignesFacture",
-                                          "Reglements", "Comptes",        "Journaux", "Ecritures"};
+const std::vector<std::string> kTables = {
+    "Parametres", "ModesReglement", "Familles",   "Articles", "Clients",  "Fournisseurs",
+    "Factures",   "LignesFacture",  "Reglements", "Comptes",  "Journaux", "Ecritures"};
 
 class GeneratedDemo : public ::testing::Test {
  protected:
@@ -62,16 +63,21 @@ TEST_F(GeneratedDemo, FillsEveryTableWithTheAskedCounts) {
   EXPECT_TRUE(std::filesystem::exists(r.dictionary.parent_path() / "tavelnor-demo.oxatrad"));
   DemoReader reader(r.dictionary);
   ASSERT_TRUE(reader.loaded());
-  const std::map<std::string, uint32_t> exact = {
-      {"Parametres", 1},          {"ModesReglement", 8}, {"Familles", 12},
-      {"Articles", kTiny.articles}, {"Clients", kTiny.customers},
-      {"Fournisseurs", kTiny.suppliers}, {"Factures", kTiny.invoices}, {"Journaux", 5},
-      {"Comptes", 32}};
+  const std::map<std::string, uint32_t> exact = {{"Parametres", 1},
+                                                 {"ModesReglement", 8},
+                                                 {"Familles", 12},
+                                                 {"Articles", kTiny.articles},
+                                                 {"Clients", kTiny.customers},
+                                                 {"Fournisseurs", kTiny.suppliers},
+                                                 {"Factures", kTiny.invoices},
+                                                 {"Journaux", 5},
+                                                 {"Comptes", 32}};
   for (size_t i = 0; i < kTables.size(); ++i) {
     const DemoTableCount& t = r.tables[i];
     EXPECT_EQ(t.table, kTables[i]);
     EXPECT_TRUE(std::filesystem::exists(t.file)) << t.file;
-    EXPECT_EQ(t.file.parent_path(), r.dictionary.parent_path()) << "data files lie beside the dictionary";
+    EXPECT_EQ(t.file.parent_path(), r.dictionary.parent_path())
+        << "data files lie beside the dictionary";
     auto table = reader.Open(t.table);
     ASSERT_TRUE(table);
     EXPECT_EQ(table->RawRecordCount(true), t.records) << t.table;
@@ -113,8 +119,15 @@ TEST_F(GeneratedDemo, InvoicesLinesAndPaymentsAgree) {
   std::map<int64_t, Invoice> invoices;
   r.ForEach("Factures", [&](EDataTable& t) {
     Invoice& inv = invoices[Int(t, "NumeroFacture")];
-    inv = {Cents(t, "TotalHT"), Cents(t, "TotalTVA"), Cents(t, "Acompte"), 0, 0,
-           Int(t, "Reglee") != 0, Day(t, "DateFacture"), Day(t, "Echeance"), Text(t, "CodeClient")};
+    inv = {Cents(t, "TotalHT"),
+           Cents(t, "TotalTVA"),
+           Cents(t, "Acompte"),
+           0,
+           0,
+           Int(t, "Reglee") != 0,
+           Day(t, "DateFacture"),
+           Day(t, "Echeance"),
+           Text(t, "CodeClient")};
     EXPECT_TRUE(customers.count(inv.customer)) << inv.customer;
     EXPECT_GE(inv.due, inv.date);
     EXPECT_GT(inv.ht, 0);
@@ -182,7 +195,8 @@ TEST_F(GeneratedDemo, EntriesBalanceAndAccountsCarryTheirTotals) {
   });
   // Sales, purchases, bank and miscellaneous entries always occur; cash
   // takes a customer who pays in cash.
-  for (const char* journal : {"VE", "AC", "BQ", "OD"}) EXPECT_TRUE(by_journal.count(journal)) << journal;
+  for (const char* journal : {"VE", "AC", "BQ", "OD"})
+    EXPECT_TRUE(by_journal.count(journal)) << journal;
   for (const auto& [journal, net] : by_journal) EXPECT_EQ(net, 0) << journal;
   for (const auto& [piece, net] : by_piece) EXPECT_EQ(net, 0) << piece;
 

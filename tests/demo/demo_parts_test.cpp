@@ -23,7 +23,8 @@ TEST(DemoRandom, FollowsTheStandardEngineAndStaysInRange) {
 
   DemoRandom a(7), b(7), c(8);
   std::vector<uint32_t> sa, sb, sc;
-  for (int i = 0; i < 50; ++i) sa.push_back(a.Below(1000)), sb.push_back(b.Below(1000)), sc.push_back(c.Below(1000));
+  for (int i = 0; i < 50; ++i)
+    sa.push_back(a.Below(1000)), sb.push_back(b.Below(1000)), sc.push_back(c.Below(1000));
   EXPECT_EQ(sa, sb);
   EXPECT_NE(sa, sc);
 
@@ -56,8 +57,12 @@ TEST(DemoCalendar, CountsDaysFromNineteenSeventy) {
     int y, m, d;
     int32_t n;
   };
-  for (const Case& c : {Case{1970, 1, 1, 0}, {1969, 12, 31, -1}, {2000, 3, 1, 11017},
-                        {2000, 2, 29, 11016}, {2024, 12, 31, 20088}, {1900, 3, 1, -25508}}) {
+  for (const Case& c : {Case{1970, 1, 1, 0},
+                        {1969, 12, 31, -1},
+                        {2000, 3, 1, 11017},
+                        {2000, 2, 29, 11016},
+                        {2024, 12, 31, 20088},
+                        {1900, 3, 1, -25508}}) {
     EXPECT_EQ(DayNumber(c.y, c.m, c.d), c.n) << c.y << "-" << c.m << "-" << c.d;
     const record::sDate back = CivilDate(c.n);
     EXPECT_EQ(back.year, c.y);

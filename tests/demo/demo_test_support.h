@@ -32,7 +32,8 @@ class DemoReader {
     if (def == nullptr) return nullptr;
     auto t = std::make_unique<data::EDataTable>();
     t->SetVariablePartsOption(true);
-    EXPECT_TRUE(t->Open(def, def->GetFilePath(), data::kOpenNoCreate)) << name << " " << t->Status();
+    EXPECT_TRUE(t->Open(def, def->GetFilePath(), data::kOpenNoCreate))
+        << name << " " << t->Status();
     return t;
   }
 

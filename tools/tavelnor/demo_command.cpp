@@ -62,7 +62,8 @@ bool ShowTables(const demo::DemoResult& result) {
     return false;
   }
   std::cout << "\n  " << std::left << std::setw(16) << "Table" << std::setw(16) << "File"
-            << std::right << std::setw(10) << "Records" << "\n";
+            << std::right << std::setw(10) << "Records"
+            << "\n";
   bool ok = true;
   for (const demo::DemoTableCount& t : result.tables) {
     ZAVL_Data* data = ZAVL_OpenData(schema, t.table.c_str(), DATA_NO_VARIABLE_PART);
@@ -99,7 +100,8 @@ void RunDemo(const DemoCommandOptions& opt) {
     SetExitCode(1);
     return;
   }
-  const std::filesystem::path folder = opt.out.empty() ? DefaultDemoFolder() : std::filesystem::path(opt.out);
+  const std::filesystem::path folder =
+      opt.out.empty() ? DefaultDemoFolder() : std::filesystem::path(opt.out);
   std::cout << "Building the demo company in " << folder.string() << " (size " << opt.size
             << ", seed " << opt.seed << ")\n";
   demo::DemoOptions options;
@@ -123,8 +125,7 @@ void RunDemo(const DemoCommandOptions& opt) {
             << "  tavelnor fields " << dico << " Clients\n"
             << "  tavelnor dump " << dico << " Clients\n"
             << "  tavelnor dump " << dico << " Factures\n"
-            << "  tavelnor export " << dico << " " << Quoted((folder / "export").string())
-            << "\n";
+            << "  tavelnor export " << dico << " " << Quoted((folder / "export").string()) << "\n";
 }
 
 }  // namespace

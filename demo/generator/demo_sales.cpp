@@ -1,93 +1,12 @@
-// Invoices with their lines and payments, purchases and monthly charges, and
-// the accounting entries of all of them, in date order.
-//
-// Invoices are made day by day; what happens later (payments, purchases,
-// rent, salaries) waits in a queue of dated events that is emptied up to each
-// invoice's day, so the entry numbers follow the dates. Every piece posts
-// balanced lines, so every journal balances.
-#include <algorithm>
-#include <array>
-#include <cstdio>
-#include <map>
-#include <queue>
+// Invoices with their lines and payments, and their accounting entries.
+// Every piece posts balanced lines, so every journal balances.
+#include "demo/generator/demo_sales.h"
 
-#include "demo/generator/demo_build.h"
+#include <algorithm>
+#include <map>
 
 namespace tavelnor::demo {
-namespace {
-
-enum class EventKind {
-  kMonth,
-  kCustomerPayment,
-  kPurchase,
-  kSupplierPayment,
-  kRent,
-  kInsurance,
-  kSalaries,
-  kSocialCharges,
-  kBankFees
-};
-
-struct Event {
-  int32_t day = 0;
-  uint64_t order = 0;  // ties keep the order of scheduling
-  EventKind kind = EventKind::kMonth;
-  uint32_t party = 0;  // customer or supplier
-  uint32_t invoice = 0;
-  uint32_t mode = 0;
-  int64_t amount = 0;
-  std::string letter;
-  std::string piece;
-};
-struct Later {
-  bool operator()(const Event& a, const Event& b) const {
-    return a.day != b.day ? a.day > b.day : a.order > b.order;
-  }
-};
-
-std::string Numbered(const char* prefix, uint32_t n, int width) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%s%0*u", prefix, width, n);
-  return buf;
-}
-
-// "AAA", "AAB", ... then round again.
-std::string Letter(uint32_t n) {
-  std::string s(3, 'A');
-  for (int i = 2; i >= 0; --i, n /= 26) s[static_cast<size_t>(i)] = static_cast<char>('A' + n % 26);
-  return s;
-}
-
-class Sales {
- public:
-  explicit Sales(DemoBuild& build) : b_(build), rng_(build.rng) {}
-  Status Run();
-
- private:
-  void Schedule(Event e) {
-    e.order = order_++;
-    if (e.day <= b_.LastDay()) queue_.push(std::move(e));
-  }
-  Status RunEventsUntil(int32_t day);
-  Status Handle(const Event& e);
-  Status Invoice(int32_t day, uint32_t number);
-  Status Payment(const Event& e);
-  Status Month(int32_t first_day);
-  // A piece of two lines: `amount` to the debit of one account and the
-  // credit of the other; the debit line takes `letter`.
-  Status Pair(const char* journal, int32_t day, std::string_view debit_account,
-              std::string_view credit_account, const std::string& piece, const std::string& label,
-              int64_t amount, std::string_view letter = {});
-
-  DemoBuild& b_;
-  DemoRandom& rng_;
-  std::priority_queue<Event, std::vector<Event>, Later> queue_;
-  uint64_t order_ = 0;
-  uint32_t next_payment_ = 1;
-  uint32_t next_purchase_ = 1;
-  uint32_t customer_letters_ = 0;
-  uint32_t supplier_letters_ = 0;
-};
+namespace sales {
 
 Status Sales::Run() {
   const int32_t first = b_.FirstDay(), last = b_.LastDay();
@@ -283,105 +202,8 @@ Status Sales::Payment(const Event& e) {
   return b_.Post(journal, e.day, account::kCustomers, piece, label, 0, e.amount, e.letter);
 }
 
-Status Sales::Month(int32_t first_day) {
-  const int32_t last_day = EndOfMonth(first_day);
-  const record::sDate d = CivilDate(first_day);
-  Schedule({.day = first_day + 4, .kind = EventKind::kRent, .amount = 240000});
-  if (d.month % 3 == 1)
-    Schedule({.day = first_day + 9, .kind = EventKind::kInsurance, .amount = 85000});
-  const int64_t payroll = 1200000 + int64_t{b_.options.size.invoices} * 150;
-  Schedule({.day = last_day - 2, .kind = EventKind::kSalaries, .amount = payroll});
-  Schedule({.day = last_day,
-            .kind = EventKind::kBankFees,
-            .amount = 1500 + static_cast<int64_t>(rng_.Below(4000))});
-  const uint32_t purchases = 1 + b_.options.size.invoices / (b_.options.size.years * 12 * 8);
-  for (uint32_t i = 0; i < purchases; ++i) {
-    Schedule({.day = first_day + static_cast<int32_t>(
-                                     rng_.Below(static_cast<uint32_t>(last_day - first_day + 1))),
-              .kind = EventKind::kPurchase,
-              .party = rng_.Below(static_cast<uint32_t>(b_.suppliers.size())),
-              .amount = rng_.Between(20000, 800000)});
-  }
-  return Status::Ok();
-}
+}  // namespace sales
 
-Status Sales::Pair(const char* journal, int32_t day, std::string_view debit_account,
-                   std::string_view credit_account, const std::string& piece,
-                   const std::string& label, int64_t amount, std::string_view letter) {
-  if (Status s = b_.Post(journal, day, debit_account, piece, label, amount, 0, letter); !s.ok()) {
-    return s;
-  }
-  return b_.Post(journal, day, credit_account, piece, label, 0, amount);
-}
-
-Status Sales::Handle(const Event& e) {
-  using namespace account;
-  const auto post = [&](const char* journal, std::string_view acc, const std::string& piece,
-                        const std::string& label, int64_t debit, int64_t credit,
-                        std::string_view letter = {}) {
-    return b_.Post(journal, e.day, acc, piece, label, debit, credit, letter);
-  };
-  const record::sDate today = CivilDate(e.day);
-  const std::string month = std::to_string(today.year * 100 + today.month);  // "202401"
-  Status s;
-  switch (e.kind) {
-    case EventKind::kMonth:
-      return Month(e.day);
-    case EventKind::kCustomerPayment:
-      return Payment(e);
-    case EventKind::kPurchase: {
-      const std::string piece = Numbered("AC", next_purchase_++, 6);
-      const std::string label = "Facture " + b_.suppliers[e.party];
-      const int64_t vat = RoundDiv(e.amount * 20, 100);
-      const std::string letter = Letter(supplier_letters_++);
-      s = post("AC", kPurchases, piece, label, e.amount, 0);
-      if (s.ok()) s = post("AC", kVatDeductible, piece, label, vat, 0);
-      if (s.ok()) s = post("AC", kSuppliers, piece, label, 0, e.amount + vat, letter);
-      Event pay = e;
-      pay.kind = EventKind::kSupplierPayment;
-      pay.day = e.day + 30;
-      pay.amount = e.amount + vat;
-      pay.piece = piece;
-      pay.letter = letter;
-      if (s.ok()) Schedule(std::move(pay));
-      return s;
-    }
-    case EventKind::kSupplierPayment:
-      return Pair("BQ", e.day, kSuppliers, kBank, e.piece, "Paiement " + b_.suppliers[e.party],
-                  e.amount, e.letter);
-    case EventKind::kRent:
-      return Pair("BQ", e.day, kRent, kBank, "LOY" + month, "Loyer des locaux", e.amount);
-    case EventKind::kInsurance:
-      return Pair("BQ", e.day, kInsurance, kBank, "ASS" + month, "Assurance multirisque", e.amount);
-    case EventKind::kBankFees:
-      return Pair("BQ", e.day, kBankFees, kBank, "FRB" + month, "Frais bancaires", e.amount);
-    case EventKind::kSalaries: {
-      const int64_t employer = RoundDiv(e.amount * 42, 100);
-      const int64_t employee = RoundDiv(e.amount * 22, 100);
-      const int64_t net = e.amount - employee;
-      const std::string piece = "SAL" + month;
-      s = post("OD", kSalaries, piece, "Salaires du mois", e.amount, 0);
-      if (s.ok()) s = post("OD", kEmployerCharges, piece, "Charges patronales", employer, 0);
-      if (s.ok())
-        s = post("OD", kSocialCharges, piece, "Cotisations sociales", 0, employer + employee);
-      if (s.ok()) s = post("OD", kStaffPay, piece, "Salaires nets à payer", 0, net);
-      if (s.ok()) s = Pair("BQ", e.day, kStaffPay, kBank, piece, "Virement des salaires", net);
-      if (s.ok()) {
-        Schedule({.day = e.day + 17,
-                  .kind = EventKind::kSocialCharges,
-                  .amount = employer + employee,
-                  .piece = "URS" + month});
-      }
-      return s;
-    }
-    case EventKind::kSocialCharges:
-      return Pair("BQ", e.day, kSocialCharges, kBank, e.piece, "Cotisations sociales", e.amount);
-  }
-  return Status::Ok();
-}
-
-}  // namespace
-
-Status WriteSalesAndLedger(DemoBuild& build) { return Sales(build).Run(); }
+Status WriteSalesAndLedger(DemoBuild& build) { return sales::Sales(build).Run(); }
 
 }  // namespace tavelnor::demo

@@ -77,6 +77,7 @@ static void walk_table(ZAVL_Schema* schema, const char* name) {
   CHECK(ZAVL_GetLastError() == 9);
   for (pos = ZAVL_GetLast(d); pos != -1; pos = ZAVL_GetPrevious(d)) ++backward;
   CHECK(forward == count && backward == count);
+  printf("  %-16s %8d records\n", name, (int)count);
   if (first != -1) {
     CHECK(ZAVL_RePos(d, first) == first);
     CHECK(ZAVL_GetCurrent(d) == first);

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the release configuration, compiles the bundled demo dictionary and
-# shows its tree with the command-line tool.
+# Builds the release configuration, generates the demo company (dictionary
+# and data files) with the command-line tool and shows some of its records.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --workflow --preset release
 tool=build/release/tools/tavelnor/tavelnor
-out=build/release/demo
-mkdir -p "$out"
-"$tool" dico build demo/tavelnor-demo.json -o "$out/tavelnor-demo.dic"
-"$tool" dico show "$out/tavelnor-demo.dic"
+out=build/release/demo-company
+rm -rf "$out"
+"$tool" demo --out "$out"
+echo
+echo "First customers:"
+"$tool" dump "$out/tavelnor-demo.dic" Clients --limit 10 --format table

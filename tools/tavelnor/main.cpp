@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   });
   tavelnor::tool::AddDicoCommands(app);
   tavelnor::tool::AddPathsCommands(app);
+  tavelnor::tool::AddBrowseCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -11,6 +11,7 @@ namespace tavelnor::tool {
 
 void AddDicoCommands(CLI::App& app);
 void AddPathsCommands(CLI::App& app);
+void AddBrowseCommands(CLI::App& app);
 
 int ExitCode();
 void SetExitCode(int code);

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -73,7 +74,7 @@ TEST_F(ToolTest, ListsTheTablesFieldsAndCategoriesPlainWhenPiped) {
       sum += std::stoi(cells[2]);
       by_name[cells[0]] = cells;
     }
-    EXPECT_EQ(by_name.size(), 11u);
+    EXPECT_EQ(by_name.size(), 12u);
     const ToolRun t = Run(targs);
     EXPECT_NE(t.out.find("Clients\t" + std::to_string(sum) + "\n"), std::string::npos)
         << (exchange ? "exchange " : "stored ") << sum << "\n" << t.out;
@@ -85,6 +86,7 @@ TEST_F(ToolTest, ListsTheTablesFieldsAndCategoriesPlainWhenPiped) {
     EXPECT_EQ(by_name["Numero"][4], "Num\xC3\xA9ro") << "display name in UTF-8";
     EXPECT_EQ(by_name["Notes"][1], exchange ? "16 memo" : "33 BLOBTEXT");
     EXPECT_EQ(by_name["Notes"][2], exchange ? std::to_string(ZAVL_MEMORY_SLOT_SIZE) : "8");
+    EXPECT_EQ(by_name["Lettre"][1], exchange ? "15 blob" : "34 BLOBRICHTEXT");
   }
 
   const ToolRun cats = Run({"categories", Dictionary()});
@@ -100,16 +102,16 @@ TEST_F(ToolTest, DumpsCsvByDefaultWithEveryKindOfValue) {
   ASSERT_EQ(run.code, 0) << run.err;
   const Strings lines = run.Lines();
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], "Code,Nom,Numero,Solde,Taux,Naissance,Heure,Actif,Cree,Qte,Notes");
+  EXPECT_EQ(lines[0], "Code,Nom,Numero,Solde,Taux,Naissance,Heure,Actif,Cree,Qte,Notes,Lettre");
   EXPECT_EQ(Codes(run).size(), 6u + 1u) << "the quoted memo spans two lines:\n" << run.out;
   // Records end with CRLF; the line break inside the memo stays LF.
   EXPECT_NE(run.out.find("C001,\"Dupont, Jean\",10,1234.50,0.125,15/03/1980,08:30:00,true,"
-                         "01/02/2020 10:00:00,3,\"Premi\xC3\xA8re ligne\nseconde \"\"ligne\"\"\"\r\n"),
+                         "01/02/2020 10:00:00,3,\"Premi\xC3\xA8re ligne\nseconde \"\"ligne\"\"\",<15 bytes>\r\n"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("C003,\xC3\x89mile,30,0.00,0.000,,00:00:00,false,,0,\r\n"), std::string::npos)
+  EXPECT_NE(run.out.find("C003,\xC3\x89mile,30,0.00,0.000,,00:00:00,false,,0,,\r\n"), std::string::npos)
       << "empty dates and time stamps stay empty\n" << run.out;
-  EXPECT_NE(run.out.find("D001,Zola,60,7.00,1.000,01/01/2000,23:59:59,true,,-5,court\r\n"),
+  EXPECT_NE(run.out.find("D001,Zola,60,7.00,1.000,01/01/2000,23:59:59,true,,-5,court,\r\n"),
             std::string::npos)
       << run.out;
 }
@@ -137,6 +139,11 @@ TEST_F(ToolTest, DumpsJsonLinesWithTypedValues) {
       EXPECT_EQ(j["Naissance"], date);
     }
     EXPECT_EQ(j["Cree"].is_null(), c.cree == 0) << lines[i];
+    if (*c.letter == 0) {
+      EXPECT_TRUE(j["Lettre"].is_null()) << lines[i];
+    } else {
+      EXPECT_EQ(j["Lettre"]["size"], std::strlen(c.letter)) << "a blob shows its size";
+    }
   }
 }
 

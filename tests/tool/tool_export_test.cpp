@@ -103,11 +103,11 @@ TEST_F(ToolTest, ExportWritesEveryTableAndTheDatabaseHoldsTheRecords) {
                        {"Code", "TEXT"}, {"Nom", "TEXT"}, {"Numero", "INTEGER"},
                        {"Solde", "REAL"}, {"Taux", "REAL"}, {"Naissance", "TEXT"},
                        {"Heure", "TEXT"}, {"Actif", "INTEGER"}, {"Cree", "TEXT"},
-                       {"Qte", "INTEGER"}, {"Notes", "TEXT"}}));
+                       {"Qte", "INTEGER"}, {"Notes", "TEXT"}, {"Lettre", "BLOB"}}));
   EXPECT_EQ(Query(db, "SELECT count(*) FROM \"Journal\"")[0][0].integer, 0);
   EXPECT_EQ(Query(db, "SELECT count(*) FROM \"Familles\"")[0][0].integer, 0);
   const auto rows = Query(db,
-                          "SELECT Code, Numero, Solde, Actif, Naissance, Heure, Notes, Nom, Cree "
+                          "SELECT Code, Numero, Solde, Actif, Naissance, Heure, Notes, Nom, Cree, Lettre "
                           "FROM \"Clients\" ORDER BY rowid");
   sqlite3_close(db);
 
@@ -160,6 +160,11 @@ TEST_F(ToolTest, ExportWritesEveryTableAndTheDatabaseHoldsTheRecords) {
         << code;
     EXPECT_EQ(row[7].text, Cp1252ToUtf8(c->nom));
     EXPECT_EQ(row[8].type, c->cree == 0 ? SQLITE_NULL : SQLITE_TEXT) << code;
+    std::memcpy(&length, rec + slots["Lettre"].first, 4);
+    std::memcpy(&block, rec + slots["Lettre"].first + 4, sizeof block);
+    EXPECT_EQ(row[9].type, length == 0 ? SQLITE_NULL : SQLITE_BLOB) << code;
+    EXPECT_EQ(row[9].text, std::string(block ? block : "", block ? length : 0)) << code;
+    EXPECT_EQ(row[9].text, c->letter) << code;
   }
   EXPECT_EQ(i, rows.size());
   EXPECT_EQ(ZAVL_GetLastError(), 9) << "the walk ends at the end of the data";

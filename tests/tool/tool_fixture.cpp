@@ -43,7 +43,8 @@ constexpr const char* kSource = R"({
         {"isa": "VarInNode", "name": "Actif", "header": "Actif", "type": 19, "internalsize": 1},
         {"isa": "VarInNode", "name": "Cree", "header": "Cr\u00e9\u00e9 le", "type": 28, "internalsize": 8},
         {"isa": "VarInNode", "name": "Qte", "header": "Quantit\u00e9", "type": 15, "internalsize": 2},
-        {"isa": "VarInNode", "name": "Notes", "header": "Notes", "type": 33, "internalsize": 8}]},
+        {"isa": "VarInNode", "name": "Notes", "header": "Notes", "type": 33, "internalsize": 8},
+        {"isa": "VarInNode", "name": "Lettre", "header": "Lettre", "type": 34, "internalsize": 8}]},
       {"isa": "TitleKey", "name": "Les clefs", "children": [
         {"isa": "Key", "name": "ParCode", "flags": "0x2", "children": [
           {"isa": "Segment", "name": "Code", "field": "Code", "flags": "0x102"}]},
@@ -95,6 +96,7 @@ void Insert(data::EDataTable& t, const ClientRecord& c) {
   if (c.cree != 0) t.FieldByName("Cree")->GetBuffer()->SetDouble(c.cree);
   t.FieldByName("Qte")->GetBuffer()->SetInt64(c.qte);
   t.FieldByName("Notes")->GetBuffer()->SetBlobText(record::sBlobText(c.notes));
+  t.FieldByName("Lettre")->GetBuffer()->SetRichText(record::sBlobRichText(c.letter));
   ASSERT_NE(t.Insert(), -1) << "status " << t.Status();
 }
 
@@ -104,13 +106,13 @@ std::string ToolTest::folder_;
 
 const std::vector<ClientRecord>& Clients() {
   static const std::vector<ClientRecord> clients = {
-      {"C003", "\xC9mile", 30, 0, 0, 0, 0, 0, 0, 0, 0, false, 0, 0, ""},
+      {"C003", "\xC9mile", 30, 0, 0, 0, 0, 0, 0, 0, 0, false, 0, 0, "", ""},
       {"C001", "Dupont, Jean", 10, 1234.5, 0.125, 15, 3, 1980, 8, 30, 0, true, 43862 + 10.0 / 24,
-       3, "Premi\xE8re ligne\nseconde \"ligne\""},
-      {"D001", "Zola", 60, 7, 1, 1, 1, 2000, 23, 59, 59, true, 0, -5, "court"},
-      {"C005", "Martin", 50, 99.99, 0.5, 29, 2, 2024, 12, 0, 0, false, 0, 1, ""},
-      {"C002", "Martin", 20, -12.25, 0.2, 31, 12, 1999, 0, 0, 1, true, 0, 2, ""},
-      {"C004", "Durand", 40, 0.01, 0, 2, 1, 1950, 6, 0, 0, false, 0, 0, ""},
+       3, "Premi\xE8re ligne\nseconde \"ligne\"", "{\\rtf1 Bonjour}"},
+      {"D001", "Zola", 60, 7, 1, 1, 1, 2000, 23, 59, 59, true, 0, -5, "court", ""},
+      {"C005", "Martin", 50, 99.99, 0.5, 29, 2, 2024, 12, 0, 0, false, 0, 1, "", ""},
+      {"C002", "Martin", 20, -12.25, 0.2, 31, 12, 1999, 0, 0, 1, true, 0, 2, "", ""},
+      {"C004", "Durand", 40, 0.01, 0, 2, 1, 1950, 6, 0, 0, false, 0, 0, "", ""},
   };
   return clients;
 }

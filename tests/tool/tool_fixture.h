@@ -5,7 +5,8 @@
 //
 // "Clients": Code ZSTRING 9 (key 0), Nom ZSTRING 31, Numero LONG (key 1),
 // Solde CURRENCY precision 2, Taux DECIMAL64 precision 3, Naissance DATE,
-// Heure TIME, Actif BOOL, Cree TIMESTAMP, Qte INT16, Notes BLOBTEXT.
+// Heure TIME, Actif BOOL, Cree TIMESTAMP, Qte INT16, Notes BLOBTEXT, Lettre
+// BLOBRICHTEXT.
 // "Familles": Code ZSTRING 5 (key 0), Libelle ZSTRING 21. "Journal": one
 // text field, no record.
 #pragma once
@@ -30,6 +31,7 @@ struct ClientRecord {
   double cree;  // days since 30/12/1899, 0: empty
   int16_t qte;
   const char* notes;  // Windows-1252
+  const char* letter;  // rich text
 };
 
 // The clients in the order they are inserted (their physical order).

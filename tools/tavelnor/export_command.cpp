@@ -38,6 +38,8 @@ std::string FileNameOf(const std::string& table) {
   return out.empty() || out == "." || out == ".." ? "_" + out : out;
 }
 
+constexpr int kBarWidth = 30;
+
 // One line on a terminal, redrawn as the export moves on.
 class ProgressBar {
  public:
@@ -45,7 +47,7 @@ class ProgressBar {
   void Show(size_t table_index, size_t tables, const std::string& name, int64_t done,
             int64_t total) {
     if (!shown_) return;
-    constexpr int kWidth = 30;
+    constexpr int kWidth = kBarWidth;
     const double part = tables == 0 ? 1.0
                                     : (static_cast<double>(table_index) +
                                        (total > 0 ? static_cast<double>(done) / total : 0.0)) /
@@ -58,8 +60,11 @@ class ProgressBar {
     if (total > 0) std::cerr << "/" << total;
     std::cerr << "\x1b[K" << std::flush;
   }
-  void Done() {
-    if (shown_) std::cerr << "\n";
+  // The bar full, and the line ended.
+  void Done(size_t tables) {
+    if (!shown_) return;
+    std::cerr << "\r[" << std::string(kBarWidth, '#') << "] " << tables << "/" << tables
+              << " done\x1b[K\n";
   }
 
  private:
@@ -149,7 +154,7 @@ void RunExport(const ExportOptions& opt) {
   for (size_t i = 0; i < tables.size(); ++i) {
     if (ExportTable(*schema, tables[i].name, folder, db, bar, i, tables.size())) ++written;
   }
-  bar.Done();
+  bar.Done(tables.size());
   std::cout << "exported " << written << " of " << tables.size() << " tables to "
             << folder.string() << "\n";
 }

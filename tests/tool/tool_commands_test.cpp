@@ -249,7 +249,7 @@ TEST_F(ToolTest, FailuresGiveTheLibraryCodeAndANonZeroExit) {
       {{"dump", missing, "Clients"}, 1, "error " + std::to_string(load_error) + ":"},
       {{"dump", Dictionary(), "Inconnue"}, 1, "error -401: the name designates no table"},
       {{"fields", Dictionary(), "Inconnue"}, 1, "error -401:"},
-      {{"dump", Dictionary(), "Clients", "--key", "7"}, 1, "key 7"},
+      {{"dump", Dictionary(), "Clients", "--key", "7"}, 1, "key 7: the table has no such key"},
       {{"dump", Dictionary(), "Clients", "--where", "Nom"}, 2, "FIELD=VALUE"},
       {{"dump", Dictionary(), "Clients", "--where", "=x"}, 2, "FIELD=VALUE"},
       {{"dump", Dictionary(), "Clients", "--where", "Taille=3"}, 2, "no field \"Taille\""},
@@ -265,6 +265,7 @@ TEST_F(ToolTest, FailuresGiveTheLibraryCodeAndANonZeroExit) {
     for (const std::string& a : c.args) shown += a + " ";
     EXPECT_EQ(run.code, c.exit_code) << shown << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << shown << "\n" << run.err;
+    EXPECT_EQ(run.out, "") << shown << ": no header nor record before the error";
   }
 }
 

@@ -138,15 +138,16 @@ void RunDump(const DumpOptions& opt) {
     std::cerr << "tavelnor: warning: the field list of " << opt.table
               << " does not add up to its exchange record; some values may be missing\n";
   }
-  auto writer = MakeRecordWriter(format, reader.Layout(), std::cout);
+  // The writer starts (a CSV header) only once the selection holds.
+  std::unique_ptr<RecordWriter> writer;
   const bool ok = reader.Walk(
       walk,
       [&writer](const std::vector<Cell>& cells) {
         writer->Row(cells);
         return true;
       },
-      &error);
-  writer->Finish();
+      &error, [&] { writer = MakeRecordWriter(format, reader.Layout(), std::cout); });
+  if (writer) writer->Finish();
   if (!ok) ReportWalkError(error);
 }
 

@@ -10,6 +10,7 @@ namespace tavelnor::tool {
 namespace {
 
 constexpr int32_t kEndOfData = 9;
+constexpr int32_t kBadKeyNumber = 6;
 
 bool SameName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -35,7 +36,7 @@ bool TableReader::Open(const Schema& schema, const std::string& table, WalkError
   std::vector<FieldInfo> fields;
   int32_t code = 0;
   if (!ReadFieldList(schema, name, &fields, &code)) {
-    *error = {code, "fields of table " + table};
+    *error = {code, "table " + table};
     return false;
   }
   layout_ = LayoutFromFields(fields);
@@ -75,7 +76,9 @@ bool TableReader::SetRange(const WalkOptions& options, WalkError* error) {
   if (!ZAVL_SetKeyrange(data_->get(), key, low ? low->data() : nullptr,
                         low ? static_cast<int32_t>(low->size()) : 0, high ? high->data() : nullptr,
                         high ? static_cast<int32_t>(high->size()) : 0)) {
-    *error = LibraryError("key " + std::to_string(key) + " of the table");
+    const int32_t code = ZAVL_GetLastError();
+    *error = {code, "key " + std::to_string(key) +
+                        (code == kBadKeyNumber ? ": the table has no such key" : "")};
     return false;
   }
   return true;
@@ -83,7 +86,7 @@ bool TableReader::SetRange(const WalkOptions& options, WalkError* error) {
 
 bool TableReader::Walk(const WalkOptions& options,
                        const std::function<bool(const std::vector<Cell>&)>& take,
-                       WalkError* error) {
+                       WalkError* error, const std::function<void()>& started) {
   if (!data_) {
     *error = {ZAVL_ERR_HANDLE, "no table open"};
     return false;
@@ -120,7 +123,10 @@ bool TableReader::Walk(const WalkOptions& options,
     if (pos == -1) {
       const int32_t code = ZAVL_GetLastError();
       // No record reads as asked: nothing to show.
-      if (code == ZAVL_ERR_CREATE || code == kEndOfData || code == 4) return true;
+      if (code == ZAVL_ERR_CREATE || code == kEndOfData || code == 4) {
+        if (started) started();
+        return true;
+      }
       *error = {code, "looking for " + names};
       return false;
     }
@@ -131,6 +137,7 @@ bool TableReader::Walk(const WalkOptions& options,
     if (!SetRange(options, error)) return false;
     pos = ZAVL_GetFirst(data_->get());
   }
+  if (started) started();
 
   int64_t shown = 0;
   while (pos != -1 && (options.limit < 0 || shown < options.limit)) {

@@ -49,9 +49,11 @@ class TableReader {
   bool LayoutConsistent() const { return consistent_; }
 
   // Hands the cells of every selected record to `take`, stopping early when
-  // it returns false. False with the error when a call of the library fails.
+  // it returns false; `started` (when given) is called once the selection is
+  // set up, before the first record. False with the error when a call of the
+  // library fails.
   bool Walk(const WalkOptions& options, const std::function<bool(const std::vector<Cell>&)>& take,
-            WalkError* error);
+            WalkError* error, const std::function<void()>& started = {});
 
  private:
   std::vector<Cell> Cells() const;

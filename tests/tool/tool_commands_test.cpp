@@ -231,6 +231,9 @@ TEST_F(ToolTest, SelectsRecordsByFieldValues) {
     ASSERT_EQ(run.code, 0) << shown << run.err;
     EXPECT_EQ(Codes(run), c.codes) << shown << "\n" << run.out;
   }
+  // The option may come before the positional arguments.
+  const ToolRun first = Run({"dump", "--where", "Nom=Martin", Dictionary(), "Clients"});
+  EXPECT_EQ(Codes(first), (Strings{"C005", "C002"})) << first.err;
 }
 
 TEST_F(ToolTest, FailuresGiveTheLibraryCodeAndANonZeroExit) {
@@ -258,6 +261,9 @@ TEST_F(ToolTest, FailuresGiveTheLibraryCodeAndANonZeroExit) {
        "not a 32-bit integer"},
       {{"dump", Dictionary(), "Clients", "--from", "A", "--prefix", "B"}, 2, "--prefix"},
       {{"dump", Dictionary(), "Clients", "--format", "xml"}, 2, "--format"},
+      {{"dump", Dictionary(), "#Clients"}, 2, "not a table"},
+      {{"dump", Dictionary(), "@"}, 2, "not a table"},
+      {{"dump", Dictionary(), ""}, 2, "not a table"},
   };
   for (const Case& c : cases) {
     const ToolRun run = Run(c.args);

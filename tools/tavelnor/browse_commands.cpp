@@ -189,7 +189,9 @@ void AddBrowseCommands(CLI::App& app) {
   dump->add_option("--prefix", dump_opt->prefix, "only the keys that begin with this value");
   dump->add_option("--key-type", dump_opt->key_type, "auto, text, int32, int16 or hex");
   dump->add_option("--where", dump_opt->where,
-                   "FIELD=VALUE: records whose field reads as VALUE (repeatable)");
+                   "FIELD=VALUE: records whose field reads as VALUE (repeatable)")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   dump->add_option("--limit", dump_opt->limit, "print at most N records")
       ->check(CLI::NonNegativeNumber);
   dump->add_option("--format", dump_opt->format, "table, csv or jsonl");

@@ -55,12 +55,9 @@ bool WalkList(const Schema& schema, const std::string& name, uint32_t row_length
 
 }  // namespace
 
-Schema::Schema(const std::string& path, uint32_t flags) : flags_(flags) {
-  std::string name;
-  // A path the code page cannot carry is handed over as it stands.
-  if (!Utf8ToCp1252(path, &name)) name = path;
-  schema_ = ZAVL_OpenSchema(name.c_str(), flags);
-}
+// File names go to the library as the system spells them.
+Schema::Schema(const std::string& path, uint32_t flags)
+    : schema_(ZAVL_OpenSchema(path.c_str(), flags)), flags_(flags) {}
 
 Schema::~Schema() {
   if (schema_ != nullptr) ZAVL_CloseSchema(schema_);

@@ -17,7 +17,7 @@ namespace tavelnor::tool {
 class Schema {
  public:
   Schema() = default;
-  // Opens `path` (UTF-8 file name) with `flags`; check ok().
+  // Opens the dictionary file `path` with `flags`; check ok().
   Schema(const std::string& path, uint32_t flags);
   ~Schema();
   Schema(const Schema&) = delete;

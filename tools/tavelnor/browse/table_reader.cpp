@@ -28,6 +28,11 @@ WalkError LibraryError(const std::string& detail) { return {ZAVL_GetLastError(),
 }  // namespace
 
 bool TableReader::Open(const Schema& schema, const std::string& table, WalkError* error) {
+  // The other name forms open the dictionary's lists, which have no exchange layout.
+  if (table.empty() || table[0] == '#' || table == "@") {
+    *error = {0, "\"" + table + "\" names a list of the dictionary, not a table"};
+    return false;
+  }
   std::string name;
   if (!LibraryName(table, &name)) {
     *error = {0, "table name \"" + table + "\" has characters outside Windows-1252"};

@@ -6,6 +6,7 @@
 //   BM_BareRangeGetNext   Get Greater or Equal + Get Next to the high value
 //   BM_TableRangeFirstNext  First + Next under a key range of 10% of the rows
 //   BM_TableRangeCount    RecordCount(force) under that range
+//   BM_ExportedExchangeFirstNext  ZAVL_GetFirst + ZAVL_GetNext in exchange mode
 //
 // The table is built once in $TMPDIR/tavelnor-bench-data (kept between runs)
 // with TAVELNOR_BENCH_ROWS rows (1,000,000 by default). Items per second are
@@ -26,6 +27,7 @@
 #include "dico/dico_classes.h"
 #include "dico/dico_handler.h"
 #include "record/er_field.h"
+#include "tavelnor/zavl.h"
 
 namespace {
 
@@ -203,8 +205,26 @@ void BM_TableRangeCount(benchmark::State& state) {
   state.counters["count"] = count;
 }
 
+// The exported interface in exchange mode, as a host reads the table.
+void BM_ExportedExchangeFirstNext(benchmark::State& state) {
+  Company& c = TheCompany();
+  const std::string dico_path = (c.folder / "demo.dic").string();
+  ZAVL_Schema* schema = ZAVL_OpenSchema(dico_path.c_str(), SCHEMA_EXCHANGE);
+  ZAVL_Data* data = schema ? ZAVL_OpenFile(schema, "Ecritures", c.path.c_str(), 0) : nullptr;
+  if (!data) std::abort();
+  ZAVL_SetKeyrange(data, 0, nullptr, 0, nullptr, 0);
+  int64_t n = 0;
+  for (auto _ : state) {
+    for (int32_t p = ZAVL_GetFirst(data); p != -1; p = ZAVL_GetNext(data)) ++n;
+  }
+  state.SetItemsProcessed(n);
+  ZAVL_CloseData(data);
+  ZAVL_CloseSchema(schema);
+}
+
 BENCHMARK(BM_BareGetNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableFirstNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportedExchangeFirstNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareRangeGetNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableRangeFirstNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableRangeCount)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,7 @@
 // Records converted into the exchange layout, and its slots cleared.
 #include "data/exchange_layout.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -9,6 +10,7 @@
 
 #include "data/bmp_image.h"
 #include "dico/er_field_table.h"
+#include "record/buffer_kinds.h"
 #include "record/byte_form.h"
 #include "record/rtf_text.h"
 #include "record/text_fields.h"
@@ -116,6 +118,7 @@ bool ExchangeRecord::Build(const dico::DRubricTable& table, uint8_t* record, boo
   fields_.Clear();
   const uint32_t filter = extended ? 1 : 3;
   const bool built = dico::BuildFields(fields_, table, record, filter);
+  base_ = record;
   slots_.clear();
   for (size_t i = 0; i < fields_.SegmentCount(); ++i) {
     const r::ErField& field = *fields_.Segment(i);
@@ -123,6 +126,7 @@ bool ExchangeRecord::Build(const dico::DRubricTable& table, uint8_t* record, boo
                                           : ExchangeSlotFor(field.Buffer().GetTypeCode(),
                                                             field.Buffer().Size()));
   }
+  BuildPlan();
   return built;
 }
 
@@ -137,21 +141,63 @@ uint32_t ExchangeRecord::ExchangeSize() const {
 }
 
 void ExchangeRecord::SetRecordBase(uint8_t* record) {
+  // Fields whose address is recomputed have no slot, so the fields of a
+  // record already aimed at need nothing more.
+  if (record == base_ && record != nullptr && plan_built_) return;
   for (size_t i = 0; i < fields_.SegmentCount(); ++i) fields_.Segment(i)->SetRecordBase(record);
+  base_ = record;
+  BuildPlan();
+}
+
+void ExchangeRecord::BuildPlan() {
+  plan_.clear();
+  memory_slots_.clear();
+  uint64_t total = 0;
+  for (size_t i = 0; i < slots_.size() && i < fields_.SegmentCount(); ++i) {
+    const ExchangeSlot slot = slots_[i];
+    if (slot.size == 0) continue;
+    PlannedSlot planned;
+    planned.field = fields_.Segment(i);
+    planned.slot = slot;
+    planned.at = total;
+    total += slot.size;
+    planned.end = total;
+    const uint8_t* data = planned.field->Data();
+    planned.in_record = base_ != nullptr && data != nullptr && data >= base_;
+    planned.record_end = planned.in_record ? static_cast<uint64_t>(data - base_) +
+                                                 static_cast<uint64_t>(std::max(planned.field->Size(), 0))
+                                           : 0;
+    if (IsMemorySlot(slot.type)) memory_slots_.push_back(plan_.size());
+    plan_.push_back(planned);
+  }
+  plan_built_ = true;
 }
 
 void ExchangeRecord::Clear(uint8_t* target, uint32_t target_size) const {
   if (target == nullptr) return;
-  uint64_t total = 0;
-  for (size_t i = 0; i < fields_.SegmentCount(); ++i) {
-    const ExchangeSlot slot = SlotOf(i);
-    if (slot.size == 0) continue;
-    if (total + slot.size > target_size) break;
-    uint8_t* at = target + total;
-    if (IsMemorySlot(slot.type)) FreeBlock(at);
-    std::memset(at, 0, slot.size);
-    total += slot.size;
+  if (!plan_built_) {
+    // Not aimed at a record yet: walk the slots themselves.
+    uint64_t total = 0;
+    for (const ExchangeSlot& slot : slots_) {
+      if (slot.size == 0) continue;
+      if (total + slot.size > target_size) break;
+      if (IsMemorySlot(slot.type)) FreeBlock(target + total);
+      std::memset(target + total, 0, slot.size);
+      total += slot.size;
+    }
+    return;
   }
+  // The slots that fit lie end to end from the start of the target.
+  uint64_t fit = 0;
+  for (const PlannedSlot& p : plan_) {
+    if (p.end > target_size) break;
+    fit = p.end;
+  }
+  for (size_t index : memory_slots_) {
+    if (plan_[index].end > fit) break;
+    FreeBlock(target + plan_[index].at);
+  }
+  std::memset(target, 0, static_cast<size_t>(fit));
 }
 
 void ExchangeRecord::Convert(uint8_t* target, uint32_t target_size, uint8_t* record,
@@ -159,26 +205,37 @@ void ExchangeRecord::Convert(uint8_t* target, uint32_t target_size, uint8_t* rec
   if (target == nullptr) return;
   SetRecordBase(record);
   Clear(target, target_size);
-  uint64_t total = 0;
-  for (size_t i = 0; i < fields_.SegmentCount(); ++i) {
-    const ExchangeSlot slot = SlotOf(i);
-    if (slot.size == 0) continue;
-    if (total + slot.size > target_size) break;
-    const r::ErField& field = *fields_.Segment(i);
-    const uint8_t* data = field.Data();
-    const bool inside = record != nullptr && data != nullptr && data >= record &&
-                        static_cast<uint64_t>(data - record) + static_cast<uint64_t>(field.Size()) <=
-                            record_size;
-    if (inside) WriteSlot(field, slot, target + total, open_flags);
-    total += slot.size;
+  for (const PlannedSlot& p : plan_) {
+    if (p.end > target_size) break;
+    if (p.in_record && p.record_end <= record_size) {
+      WriteSlot(*p.field, p.slot, target + p.at, open_flags);
+    }
   }
 }
+
+namespace {
+
+bool PlainText(int16_t code) {
+  const r::BufferKind kind = r::BufferKindForCode(code);
+  return kind == r::BufferKind::kZString || kind == r::BufferKind::kStr;
+}
+
+}  // namespace
 
 void ExchangeRecord::WriteSlot(const r::ErField& field, ExchangeSlot slot, uint8_t* at,
                                uint32_t open_flags) const {
   const r::ErBuffer& b = field.Buffer();
   switch (slot.type) {
-    case ZAVL_FT_STRING: r::WriteZeroTerminated(at, slot.size, b.GetText().view(), false); break;
+    case ZAVL_FT_STRING:
+      if (PlainText(b.GetTypeCode())) {
+        // Text arrays read as their bytes up to the first zero.
+        r::WriteZeroTerminated(at, slot.size,
+                               r::ReadTextField(b.Data(), static_cast<size_t>(std::max(b.Size(), 0))),
+                               false);
+      } else {
+        r::WriteZeroTerminated(at, slot.size, b.GetText().view(), false);
+      }
+      break;
     case ZAVL_FT_FIXEDCHAR: at[0] = b.Data() != nullptr && b.Size() > 0 ? b.Data()[0] : 0; break;
     case ZAVL_FT_INTEGER: r::StoreLittle<int32_t>(at, static_cast<int32_t>(b.GetInt64())); break;
     case ZAVL_FT_SMALLINT: r::StoreLittle<int16_t>(at, static_cast<int16_t>(b.GetInt64())); break;

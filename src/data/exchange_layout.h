@@ -61,8 +61,22 @@ class ExchangeRecord {
   void WriteSlot(const record::ErField& field, ExchangeSlot slot, uint8_t* at,
                  uint32_t open_flags) const;
 
+  // Where each slot lies, worked out once per record the fields aim at.
+  struct PlannedSlot {
+    const record::ErField* field = nullptr;
+    ExchangeSlot slot;
+    uint64_t at = 0, end = 0;   // in the exchange buffer
+    bool in_record = false;     // the field's bytes start within the record
+    uint64_t record_end = 0;    // where they end, from the record's start
+  };
+  void BuildPlan();
+
   record::ErFieldSubRecord fields_;
   std::vector<ExchangeSlot> slots_;  // one per field, fixed once built
+  uint8_t* base_ = nullptr;          // the record the fields are aimed at
+  std::vector<PlannedSlot> plan_;
+  std::vector<size_t> memory_slots_;  // indexes into plan_
+  bool plan_built_ = false;
 };
 
 }  // namespace tavelnor::data

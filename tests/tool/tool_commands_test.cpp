@@ -167,6 +167,29 @@ TEST_F(ToolTest, DumpsAnAlignedTableWithCutAndEscapedMemos) {
   EXPECT_NE(lines[2].find("Premi\xC3\xA8re ligne\\nseconde"), std::string::npos) << lines[2];
 }
 
+TEST_F(ToolTest, OnATerminalListsAndRecordsAreAlignedAndExportShowsProgress) {
+  ToolRun run;
+  if (!RunOnTerminal({"dump", Dictionary(), "Clients", "--key", "0"}, &run)) {
+    GTEST_SKIP() << "no \"script\" to give the tool a terminal";
+  }
+  ASSERT_EQ(run.code, 0) << run.out;
+  Strings lines = run.Lines();
+  ASSERT_EQ(lines.size(), 2u + Clients().size()) << run.out;
+  EXPECT_EQ(lines[0].rfind("Code  Nom ", 0), 0u) << run.out;
+  EXPECT_EQ(lines[1].find_first_not_of("- "), std::string::npos) << run.out;
+  EXPECT_EQ(lines[2].rfind("C001  Dupont, Jean", 0), 0u) << run.out;
+
+  ASSERT_TRUE(RunOnTerminal({"tables", Dictionary()}, &run));
+  lines = run.Lines();
+  ASSERT_EQ(lines.size(), 5u) << run.out;
+  EXPECT_EQ(lines[0].rfind("table ", 0), 0u) << run.out;
+  EXPECT_EQ(lines[2].rfind("Clients ", 0), 0u) << run.out;
+
+  ASSERT_TRUE(RunOnTerminal({"export", Dictionary(), Folder() + "/tty-export"}, &run));
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.out.find("] 3/3 done"), std::string::npos) << run.out;
+}
+
 TEST_F(ToolTest, WalksKeysAndKeyRanges) {
   struct Case {
     Strings options;

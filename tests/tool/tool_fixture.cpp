@@ -151,23 +151,40 @@ void ToolTest::TearDownTestSuite() {
   fs::remove_all(folder_, ec);
 }
 
-ToolRun ToolTest::Run(const std::vector<std::string>& args) {
-  static int serial = 0;
-  const std::string stem = folder_ + "/run" + std::to_string(++serial);
-  // Sanitizer reports get exit codes of their own, told apart from the tool's.
+namespace {
+
+// Sanitizer reports get exit codes of their own, told apart from the tool's.
+std::string ToolCommand(const std::vector<std::string>& args) {
   std::string command = "ASAN_OPTIONS=exitcode=86 UBSAN_OPTIONS=exitcode=87:halt_on_error=1 ";
   command += Quote(TAVELNOR_TOOL_PATH);
   for (const std::string& a : args) command += " " + Quote(a);
-  command += " <" + Quote("/dev/null") + " >" + Quote(stem + ".out") + " 2>" + Quote(stem + ".err");
-  const int status = std::system(command.c_str());
+  return command;
+}
+
+}  // namespace
+
+ToolRun ToolTest::Execute(const std::string& command) {
+  static int serial = 0;
+  const std::string stem = folder_ + "/run" + std::to_string(++serial);
+  const std::string full = command + " <" + Quote("/dev/null") + " >" + Quote(stem + ".out") +
+                           " 2>" + Quote(stem + ".err");
+  const int status = std::system(full.c_str());
   ToolRun run;
   run.code = (status & 0x7F) != 0 ? 128 + (status & 0x7F) : (status >> 8) & 0xFF;
   run.out = ReadAll(stem + ".out");
   run.err = ReadAll(stem + ".err");
-  EXPECT_LT(run.code, 80) << "the tool crashed or a sanitizer spoke:\n" << run.err;
+  EXPECT_LT(run.code, 80) << "the tool crashed or a sanitizer spoke:\n" << run.err << run.out;
   EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
   return run;
+}
+
+ToolRun ToolTest::Run(const std::vector<std::string>& args) { return Execute(ToolCommand(args)); }
+
+bool ToolTest::RunOnTerminal(const std::vector<std::string>& args, ToolRun* run) {
+  if (std::system("script --version >/dev/null 2>&1") != 0) return false;
+  *run = Execute("script -qec " + Quote(ToolCommand(args)) + " /dev/null");
+  return true;
 }
 
 }  // namespace tavelnor::tool::testing

@@ -52,10 +52,14 @@ class ToolTest : public ::testing::Test {
   // Runs the tool with `args` (each quoted for the shell), checking that it
   // ended by itself without a sanitizer report.
   static ToolRun Run(const std::vector<std::string>& args);
+  // The same on a pseudo-terminal (through "script"), standard output and
+  // error merged; false when "script" is not there.
+  static bool RunOnTerminal(const std::vector<std::string>& args, ToolRun* run);
   static const std::string& Folder() { return folder_; }
   static std::string Dictionary() { return folder_ + "/shop.dic"; }
 
  private:
+  static ToolRun Execute(const std::string& command);
   static std::string folder_;
 };
 

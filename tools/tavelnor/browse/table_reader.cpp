@@ -100,7 +100,9 @@ bool TableReader::Walk(const WalkOptions& options,
   std::vector<size_t> where_columns;
   std::string names;
   std::vector<std::string> values;
-  for (const auto& [field, value] : options.where) {
+  for (const auto& condition : options.where) {
+    const std::string& field = condition.first;
+    const std::string& value = condition.second;
     auto it = std::find_if(layout_.begin(), layout_.end(),
                            [&](const Column& c) { return SameName(c.name, field); });
     if (it == layout_.end()) {

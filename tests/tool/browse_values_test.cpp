@@ -188,6 +188,24 @@ TEST(Layouts, SkipFieldsWithoutSlotAndPackTheRest) {
   EXPECT_EQ(layout[2].offset, 17u);
   EXPECT_EQ(LayoutSize(layout), 17u + ZAVL_MEMORY_SLOT_SIZE);
   EXPECT_EQ(LayoutSize({}), 0u);
+  EXPECT_EQ(layout[0].element, 0);
+}
+
+TEST(Layouts, ElementsOfAnArrayGetNumberedNames) {
+  std::vector<FieldInfo> fields(4);
+  fields[0] = {"Mois", ZAVL_FT_FLOAT, 8};
+  fields[1] = {"Total", ZAVL_FT_FLOAT, 8};
+  fields[2] = {"Mois", ZAVL_FT_FLOAT, 8};
+  fields[3] = {"MOIS", ZAVL_FT_FLOAT, 8};
+  const std::vector<Column> layout = LayoutFromFields(fields);
+  ASSERT_EQ(layout.size(), 4u);
+  EXPECT_EQ(layout[0].name, "Mois[1]");
+  EXPECT_EQ(layout[1].name, "Total");
+  EXPECT_EQ(layout[2].name, "Mois[2]");
+  EXPECT_EQ(layout[3].name, "MOIS[3]") << "SQL column names ignore case";
+  EXPECT_EQ(layout[2].field, "Mois");
+  EXPECT_EQ(layout[2].element, 2);
+  EXPECT_EQ(layout[1].element, 0);
 }
 
 // --- text -------------------------------------------------------------------------------

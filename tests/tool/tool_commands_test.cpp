@@ -285,6 +285,8 @@ TEST_F(ToolTest, FailuresGiveTheLibraryCodeAndANonZeroExit) {
       {{"dump", Dictionary(), "Clients", "--from", "A", "--prefix", "B"}, 2, "--prefix"},
       {{"dump", Dictionary(), "Clients", "--format", "xml"}, 2, "--format"},
       {{"dump", Dictionary(), "#Clients"}, 2, "not a table"},
+      {{"dump", Dictionary(), "Familles", "--where", "Remises=1"}, 2, "element of an array"},
+      {{"dump", Dictionary(), "Familles", "--where", "remises[2]=1"}, 2, "element of an array"},
       {{"dump", Dictionary(), "@"}, 2, "not a table"},
       {{"dump", Dictionary(), ""}, 2, "not a table"},
   };

@@ -92,6 +92,8 @@ TEST_F(ToolTest, ExportWritesEveryTableAndTheDatabaseHoldsTheRecords) {
     }
   }
   EXPECT_EQ(ReadFile(out / "Journal.csv"), "Texte\r\n") << "a table without records";
+  EXPECT_EQ(ReadFile(out / "Familles.csv"), "Code,Libelle,Remises[1],Remises[2],Remises[3]\r\n")
+      << "the elements of an array get columns of their own";
 
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open_v2((out / "shop.sqlite").string().c_str(), &db, SQLITE_OPEN_READONLY,
@@ -105,6 +107,7 @@ TEST_F(ToolTest, ExportWritesEveryTableAndTheDatabaseHoldsTheRecords) {
                        {"Heure", "TEXT"}, {"Actif", "INTEGER"}, {"Cree", "TEXT"},
                        {"Qte", "INTEGER"}, {"Notes", "TEXT"}, {"Lettre", "BLOB"}}));
   EXPECT_EQ(Query(db, "SELECT count(*) FROM \"Journal\"")[0][0].integer, 0);
+  EXPECT_EQ(Query(db, "PRAGMA table_info(\"Familles\")").size(), 5u);
   EXPECT_EQ(Query(db, "SELECT count(*) FROM \"Familles\"")[0][0].integer, 0);
   const auto rows = Query(db,
                           "SELECT Code, Numero, Solde, Actif, Naissance, Heure, Notes, Nom, Cree, Lettre "

@@ -54,7 +54,8 @@ constexpr const char* kSource = R"({
      "pagesize": 4096, "children": [
       {"isa": "TitleData", "name": "Lesdonnees", "children": [
         {"isa": "VarInNode", "name": "Code", "type": 0, "internalsize": 5},
-        {"isa": "VarInNode", "name": "Libelle", "type": 0, "internalsize": 21}]},
+        {"isa": "VarInNode", "name": "Libelle", "type": 0, "internalsize": 21},
+        {"isa": "VarInNode", "name": "Remises", "type": 15, "internalsize": 2, "nbitems": 3}]},
       {"isa": "TitleKey", "name": "Les clefs", "children": [
         {"isa": "Key", "name": "ParCode", "flags": "0x2", "children": [
           {"isa": "Segment", "name": "Code", "field": "Code", "flags": "0x102"}]}]}]},

@@ -7,7 +7,8 @@
 // Solde CURRENCY precision 2, Taux DECIMAL64 precision 3, Naissance DATE,
 // Heure TIME, Actif BOOL, Cree TIMESTAMP, Qte INT16, Notes BLOBTEXT, Lettre
 // BLOBRICHTEXT.
-// "Familles": Code ZSTRING 5 (key 0), Libelle ZSTRING 21. "Journal": one
+// "Familles": Code ZSTRING 5 (key 0), Libelle ZSTRING 21, Remises an array
+// of three INT16, no record. "Journal": one
 // text field, no record.
 #pragma once
 

@@ -14,7 +14,9 @@ namespace tavelnor::tool {
 // One slot of a table's exchange layout, as the table's field list reports
 // it in exchange mode. Texts are UTF-8.
 struct Column {
-  std::string name;
+  std::string name;   // unique in the layout: array elements get "[1]", "[2]"...
+  std::string field;  // the field's own name, shared by the elements of an array
+  int32_t element = 0;  // 1, 2... for the elements of an array, else 0
   uint8_t type = 0;    // ZAVL_FT_*
   uint32_t size = 0;   // slot size in bytes
   uint32_t offset = 0; // from the start of the exchange buffer

@@ -1,8 +1,10 @@
 // The dictionary lists read through the library's list handles.
 #include "browse/schema_lists.h"
 
+#include <cctype>
 #include <cstring>
 #include <functional>
+#include <map>
 
 #include "browse/text_codec.h"
 
@@ -51,6 +53,11 @@ bool WalkList(const Schema& schema, const std::string& name, uint32_t row_length
   }
   *error = ZAVL_OK;
   return true;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 }  // namespace
@@ -117,6 +124,7 @@ std::vector<Column> LayoutFromFields(const std::vector<FieldInfo>& fields) {
     if (f.type == 0 || f.size <= 0) continue;  // no slot
     Column c;
     c.name = f.name;
+    c.field = f.name;
     c.type = static_cast<uint8_t>(f.type);
     c.size = static_cast<uint32_t>(f.size);
     c.offset = offset;
@@ -125,6 +133,15 @@ std::vector<Column> LayoutFromFields(const std::vector<FieldInfo>& fields) {
     c.category = f.category;
     offset += c.size;
     layout.push_back(std::move(c));
+  }
+  // Names repeated (ignoring case, as SQL does) are the elements of arrays.
+  std::map<std::string, int32_t> count, seen;
+  for (const Column& c : layout) ++count[Lower(c.field)];
+  for (Column& c : layout) {
+    const std::string key = Lower(c.field);
+    if (count[key] < 2) continue;
+    c.element = ++seen[key];
+    c.name = c.field + "[" + std::to_string(c.element) + "]";
   }
   return layout;
 }

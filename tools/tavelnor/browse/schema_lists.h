@@ -76,7 +76,9 @@ bool ReadFieldList(const Schema& schema, const std::string& table, std::vector<F
 bool ReadCategoryList(const Schema& schema, std::vector<CategoryInfo>* out, int32_t* error);
 
 // The exchange layout of a table from its field list read in exchange mode:
-// one column per field with a slot, at consecutive offsets.
+// one column per field with a slot, at consecutive offsets. The list gives
+// each element of an array under the array's name; their columns are named
+// "NAME[1]", "NAME[2]"...
 std::vector<Column> LayoutFromFields(const std::vector<FieldInfo>& fields);
 // The size of a layout: the end of its last slot.
 uint32_t LayoutSize(const std::vector<Column>& layout);

@@ -104,14 +104,20 @@ bool TableReader::Walk(const WalkOptions& options,
     const std::string& field = condition.first;
     const std::string& value = condition.second;
     auto it = std::find_if(layout_.begin(), layout_.end(),
-                           [&](const Column& c) { return SameName(c.name, field); });
+                           [&](const Column& c) {
+                             return SameName(c.name, field) || SameName(c.field, field);
+                           });
     if (it == layout_.end()) {
       *error = {0, "the table has no field \"" + field + "\" with a value"};
       return false;
     }
+    if (it->element != 0) {
+      *error = {0, "\"" + field + "\" is an element of an array, which --where cannot select on"};
+      return false;
+    }
     where_columns.push_back(static_cast<size_t>(it - layout_.begin()));
     std::string name, text;
-    if (!Utf8ToCp1252(it->name, &name) || !Utf8ToCp1252(value, &text)) {
+    if (!Utf8ToCp1252(it->field, &name) || !Utf8ToCp1252(value, &text)) {
       *error = {0, "value \"" + value + "\" has characters outside Windows-1252"};
       return false;
     }

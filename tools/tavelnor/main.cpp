@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   tavelnor::tool::AddDicoCommands(app);
   tavelnor::tool::AddPathsCommands(app);
   tavelnor::tool::AddDemoCommands(app);
+  tavelnor::tool::AddBrowseCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -12,6 +12,7 @@ namespace tavelnor::tool {
 void AddDicoCommands(CLI::App& app);
 void AddPathsCommands(CLI::App& app);
 void AddDemoCommands(CLI::App& app);
+void AddBrowseCommands(CLI::App& app);
 
 int ExitCode();
 void SetExitCode(int code);

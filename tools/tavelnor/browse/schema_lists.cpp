@@ -1,0 +1,155 @@
+// The dictionary lists read through the library's list handles.
+#include "browse/schema_lists.h"
+
+#include <cctype>
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "browse/text_codec.h"
+
+namespace tavelnor::tool {
+namespace {
+
+constexpr uint32_t kTableRow = 36, kFieldRow = 325, kCategoryRow = 168;
+
+int32_t ReadI32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                              (static_cast<uint32_t>(p[2]) << 16) |
+                              (static_cast<uint32_t>(p[3]) << 24));
+}
+
+// Zero-terminated Windows-1252 text of at most `room` bytes, as UTF-8.
+std::string RowText(const uint8_t* p, size_t room) {
+  const void* end = std::memchr(p, 0, room);
+  const size_t n = end ? static_cast<size_t>(static_cast<const uint8_t*>(end) - p) : room;
+  return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(p), n));
+}
+
+// Walks the rows of list `name`, handing each row (copied into `row_length`
+// bytes) to `take`. False with the library's code when the list does not open
+// or the walk ends on anything but the end of the list.
+bool WalkList(const Schema& schema, const std::string& name, uint32_t row_length,
+              const std::function<void(const uint8_t*)>& take, int32_t* error) {
+  DataHandle list(schema.get(), name);
+  if (!list.ok()) {
+    *error = ZAVL_GetLastError();
+    return false;
+  }
+  std::vector<uint8_t> row(row_length);
+  for (int32_t pos = ZAVL_GetFirst(list.get()); pos != -1; pos = ZAVL_GetNext(list.get())) {
+    const void* buffer = ZAVL_GetBuffer(list.get());
+    if (buffer == nullptr) {
+      *error = ZAVL_GetLastError();
+      return false;
+    }
+    std::memcpy(row.data(), buffer, row_length);
+    take(row.data());
+  }
+  const int32_t last = ZAVL_GetLastError();
+  if (last != 9) {
+    *error = last;
+    return false;
+  }
+  *error = ZAVL_OK;
+  return true;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+// File names go to the library as the system spells them.
+Schema::Schema(const std::string& path, uint32_t flags)
+    : schema_(ZAVL_OpenSchema(path.c_str(), flags)), flags_(flags) {}
+
+Schema::~Schema() {
+  if (schema_ != nullptr) ZAVL_CloseSchema(schema_);
+}
+
+DataHandle::DataHandle(ZAVL_Schema* schema, const std::string& name, uint32_t flags)
+    : data_(ZAVL_OpenData(schema, name.c_str(), flags)) {}
+
+DataHandle::~DataHandle() {
+  if (data_ != nullptr) ZAVL_CloseData(data_);
+}
+
+bool ReadTableList(const Schema& schema, std::vector<TableInfo>* out, int32_t* error) {
+  out->clear();
+  return WalkList(
+      schema, "", kTableRow,
+      [out](const uint8_t* row) {
+        out->push_back({RowText(row, 32), static_cast<uint32_t>(ReadI32(row + 32))});
+      },
+      error);
+}
+
+bool ReadFieldList(const Schema& schema, const std::string& table, std::vector<FieldInfo>* out,
+                   int32_t* error) {
+  out->clear();
+  return WalkList(
+      schema, "#" + table, kFieldRow,
+      [out](const uint8_t* row) {
+        FieldInfo f;
+        f.name = RowText(row, 32);
+        f.type = row[32];
+        f.size = ReadI32(row + 33);
+        f.precision = ReadI32(row + 37);
+        f.display_name = RowText(row + 41, 128);
+        f.category = RowText(row + 169, 128);
+        f.user_defined = ReadI32(row + 297) != 0;
+        out->push_back(std::move(f));
+      },
+      error);
+}
+
+bool ReadCategoryList(const Schema& schema, std::vector<CategoryInfo>* out, int32_t* error) {
+  out->clear();
+  return WalkList(
+      schema, "@", kCategoryRow,
+      [out](const uint8_t* row) {
+        out->push_back(
+            {RowText(row, 32), RowText(row + 32, 128), ReadI32(row + 160), ReadI32(row + 164)});
+      },
+      error);
+}
+
+std::vector<Column> LayoutFromFields(const std::vector<FieldInfo>& fields) {
+  std::vector<Column> layout;
+  uint32_t offset = 0;
+  for (const FieldInfo& f : fields) {
+    if (f.type == 0 || f.size <= 0) continue;  // no slot
+    Column c;
+    c.name = f.name;
+    c.field = f.name;
+    c.type = static_cast<uint8_t>(f.type);
+    c.size = static_cast<uint32_t>(f.size);
+    c.offset = offset;
+    c.precision = f.precision;
+    c.display_name = f.display_name;
+    c.category = f.category;
+    offset += c.size;
+    layout.push_back(std::move(c));
+  }
+  // Names repeated (ignoring case, as SQL does) are the elements of arrays.
+  std::map<std::string, int32_t> count, seen;
+  for (const Column& c : layout) ++count[Lower(c.field)];
+  for (Column& c : layout) {
+    const std::string key = Lower(c.field);
+    if (count[key] < 2) continue;
+    c.element = ++seen[key];
+    c.name = c.field + "[" + std::to_string(c.element) + "]";
+  }
+  return layout;
+}
+
+uint32_t LayoutSize(const std::vector<Column>& layout) {
+  return layout.empty() ? 0 : layout.back().offset + layout.back().size;
+}
+
+bool LibraryName(const std::string& utf8, std::string* out) { return Utf8ToCp1252(utf8, out); }
+
+}  // namespace tavelnor::tool

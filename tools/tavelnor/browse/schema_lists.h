@@ -1,0 +1,90 @@
+// Owning wrappers of the library's handles, and the dictionary's three lists
+// (tables, fields of a table, categories) read row by row through them.
+//
+// Names given to the library are Windows-1252; every text these functions
+// return is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "browse/exchange_values.h"
+#include "tavelnor/zavl.h"
+
+namespace tavelnor::tool {
+
+class Schema {
+ public:
+  Schema() = default;
+  // Opens the dictionary file `path` with `flags`; check ok().
+  Schema(const std::string& path, uint32_t flags);
+  ~Schema();
+  Schema(const Schema&) = delete;
+  Schema& operator=(const Schema&) = delete;
+
+  bool ok() const { return schema_ != nullptr; }
+  ZAVL_Schema* get() const { return schema_; }
+  bool exchange() const { return (flags_ & SCHEMA_EXCHANGE) != 0; }
+
+ private:
+  ZAVL_Schema* schema_ = nullptr;
+  uint32_t flags_ = 0;
+};
+
+class DataHandle {
+ public:
+  DataHandle(ZAVL_Schema* schema, const std::string& name, uint32_t flags = 0);
+  ~DataHandle();
+  DataHandle(const DataHandle&) = delete;
+  DataHandle& operator=(const DataHandle&) = delete;
+
+  bool ok() const { return data_ != nullptr; }
+  ZAVL_Data* get() const { return data_; }
+
+ private:
+  ZAVL_Data* data_ = nullptr;
+};
+
+struct TableInfo {
+  std::string name;
+  uint32_t length = 0;  // the record length, or the exchange length in exchange mode
+};
+
+struct FieldInfo {
+  std::string name;
+  int type = 0;       // type code, or exchange type in exchange mode
+  int32_t size = 0;   // size, or slot size in exchange mode
+  int32_t precision = 0;
+  std::string display_name;
+  std::string category;
+  bool user_defined = false;
+};
+
+struct CategoryInfo {
+  std::string name;
+  std::string label;
+  int32_t property = 0;
+  int32_t value = 0;
+};
+
+// Each reads a whole list; false with *error set to the library's code when
+// the list cannot be opened or a row cannot be read.
+bool ReadTableList(const Schema& schema, std::vector<TableInfo>* out, int32_t* error);
+bool ReadFieldList(const Schema& schema, const std::string& table, std::vector<FieldInfo>* out,
+                   int32_t* error);
+bool ReadCategoryList(const Schema& schema, std::vector<CategoryInfo>* out, int32_t* error);
+
+// The exchange layout of a table from its field list read in exchange mode:
+// one column per field with a slot, at consecutive offsets. The list gives
+// each element of an array under the array's name; their columns are named
+// "NAME[1]", "NAME[2]"...
+std::vector<Column> LayoutFromFields(const std::vector<FieldInfo>& fields);
+// The size of a layout: the end of its last slot.
+uint32_t LayoutSize(const std::vector<Column>& layout);
+
+// A table name from the command line (UTF-8) as the library takes it; false
+// when it has no Windows-1252 form.
+bool LibraryName(const std::string& utf8, std::string* out);
+
+}  // namespace tavelnor::tool

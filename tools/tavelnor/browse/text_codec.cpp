@@ -1,0 +1,175 @@
+// Windows-1252 and UTF-8, and the escapes of the output formats.
+#include "browse/text_codec.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace tavelnor::tool {
+namespace {
+
+// Bytes 0x80 to 0x9F of Windows-1252; 0 where the code page has no character.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(uint32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The next code point of UTF-8 text at `i`, advancing `i`; false when malformed.
+bool NextCodePoint(std::string_view text, size_t& i, uint32_t* cp) {
+  const auto b = static_cast<uint8_t>(text[i]);
+  size_t extra = 0;
+  uint32_t value = 0;
+  if (b < 0x80) {
+    value = b;
+  } else if ((b & 0xE0) == 0xC0) {
+    extra = 1;
+    value = b & 0x1F;
+  } else if ((b & 0xF0) == 0xE0) {
+    extra = 2;
+    value = b & 0x0F;
+  } else if ((b & 0xF8) == 0xF0) {
+    extra = 3;
+    value = b & 0x07;
+  } else {
+    return false;
+  }
+  if (extra > 0 && i + extra >= text.size()) return false;
+  for (size_t k = 1; k <= extra; ++k) {
+    const auto c = static_cast<uint8_t>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return false;
+    value = (value << 6) | (c & 0x3F);
+  }
+  i += extra + 1;
+  *cp = value;
+  return true;
+}
+
+}  // namespace
+
+std::string Cp1252ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const auto b = static_cast<uint8_t>(ch);
+    if (b >= 0x80 && b < 0xA0) {
+      const char16_t cp = kHighControls[b - 0x80];
+      AppendUtf8(cp != 0 ? cp : 0xFFFD, out);
+    } else {
+      AppendUtf8(b, out);
+    }
+  }
+  return out;
+}
+
+bool Utf8ToCp1252(std::string_view text, std::string* out) {
+  out->clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    uint32_t cp = 0;
+    if (!NextCodePoint(text, i, &cp)) return false;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      *out += static_cast<char>(cp);
+      continue;
+    }
+    bool found = false;
+    for (uint32_t k = 0; k < 32 && !found; ++k) {
+      if (kHighControls[k] != 0 && kHighControls[k] == cp) {
+        *out += static_cast<char>(0x80 + k);
+        found = true;
+      }
+    }
+    if (!found) return false;
+  }
+  return true;
+}
+
+size_t Utf8Width(std::string_view text) {
+  size_t n = 0;
+  for (char ch : text) {
+    if ((static_cast<uint8_t>(ch) & 0xC0) != 0x80) ++n;
+  }
+  return n;
+}
+
+std::string Utf8Cut(std::string_view text, size_t width) {
+  if (Utf8Width(text) <= width) return std::string(text);
+  if (width == 0) return std::string();
+  std::string out;
+  size_t n = 0;
+  for (char ch : text) {
+    const bool starts = (static_cast<uint8_t>(ch) & 0xC0) != 0x80;
+    if (starts && ++n > width - 1) break;
+    out += ch;
+  }
+  return out + "\xE2\x80\xA6";  // …
+}
+
+std::string CsvField(std::string_view text) {
+  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+  if (!quote) return std::string(text);
+  std::string out = "\"";
+  for (char ch : text) {
+    if (ch == '"') out += '"';
+    out += ch;
+  }
+  return out + "\"";
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char ch : text) {
+    const auto b = static_cast<uint8_t>(ch);
+    switch (ch) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (b < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", b);
+          out += buf;
+        } else {
+          out += ch;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  for (char ch : text) {
+    const auto b = static_cast<uint8_t>(ch);
+    if (ch == '\n') {
+      out += "\\n";
+    } else if (ch == '\r') {
+      out += "\\r";
+    } else if (ch == '\t') {
+      out += "\\t";
+    } else if (b < 0x20 || b == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", b);
+      out += buf;
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+}  // namespace tavelnor::tool

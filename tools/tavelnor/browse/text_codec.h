@@ -1,0 +1,33 @@
+// Text conversions of the browsing commands: the dictionaries and records
+// hold Windows-1252 text, the terminal and the output files take UTF-8; and
+// the small escapes that CSV, JSON and the aligned table need.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tavelnor::tool {
+
+// Every byte of `text` as its Windows-1252 character in UTF-8 (the five
+// unassigned bytes as U+FFFD).
+std::string Cp1252ToUtf8(std::string_view text);
+// UTF-8 into Windows-1252; false when a character has no Windows-1252 byte
+// or the UTF-8 is malformed (`out` then holds what was converted).
+bool Utf8ToCp1252(std::string_view text, std::string* out);
+
+// The number of characters (code points) of UTF-8 text.
+size_t Utf8Width(std::string_view text);
+// At most `width` characters of UTF-8 text; a cut text ends with "…".
+std::string Utf8Cut(std::string_view text, size_t width);
+
+// A CSV field: quoted (quotes doubled) when it holds a comma, a quote, a
+// line break or leading or trailing spaces.
+std::string CsvField(std::string_view text);
+// A JSON string literal, quotes included.
+std::string JsonString(std::string_view text);
+// Line breaks, tabs and other control characters as visible escapes, for
+// the aligned table.
+std::string EscapeControls(std::string_view text);
+
+}  // namespace tavelnor::tool

@@ -227,11 +227,15 @@ void ExchangeRecord::WriteSlot(const r::ErField& field, ExchangeSlot slot, uint8
   const r::ErBuffer& b = field.Buffer();
   switch (slot.type) {
     case ZAVL_FT_STRING:
-      if (PlainText(b.GetTypeCode())) {
-        // Text arrays read as their bytes up to the first zero.
-        r::WriteZeroTerminated(at, slot.size,
-                               r::ReadTextField(b.Data(), static_cast<size_t>(std::max(b.Size(), 0))),
-                               false);
+      if (PlainText(b.GetTypeCode()) && b.Data() != nullptr) {
+        // Text arrays read as their bytes up to the first zero; the slot was
+        // cleared before, so only the characters are copied.
+        const size_t room = std::min<size_t>(static_cast<size_t>(std::max(b.Size(), 0)),
+                                             slot.size - 1);
+        const void* zero = std::memchr(b.Data(), 0, room);
+        const size_t n = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - b.Data())
+                              : room;
+        std::memcpy(at, b.Data(), n);
       } else {
         r::WriteZeroTerminated(at, slot.size, b.GetText().view(), false);
       }

@@ -131,6 +131,16 @@ std::vector<DemoTableCount> DemoBuild::Counts() const {
   return counts;
 }
 
+namespace {
+// At most `bytes` bytes of UTF-8 text, never cutting a character.
+std::string_view Utf8Prefix(std::string_view text, size_t bytes) {
+  if (text.size() <= bytes) return text;
+  size_t n = bytes;
+  while (n > 0 && (static_cast<uint8_t>(text[n]) & 0xC0) == 0x80) --n;
+  return text.substr(0, n);
+}
+}  // namespace
+
 Status DemoBuild::Post(std::string_view journal, int32_t day, std::string_view account,
                        std::string_view piece, std::string_view label, int64_t debit,
                        int64_t credit, std::string_view letter, int32_t due_day) {
@@ -141,7 +151,7 @@ Status DemoBuild::Post(std::string_view journal, int32_t day, std::string_view a
   t.Date("DateEcriture", date);
   t.Text("NumeroCompte", account);
   t.Text("NumeroPiece", piece);
-  t.Text("Libelle", label.substr(0, std::min<size_t>(label.size(), 40)));
+  t.Text("Libelle", Utf8Prefix(label, 40));
   t.Money("Debit", debit);
   t.Money("Credit", credit);
   if (!letter.empty()) t.Text("Lettrage", letter);

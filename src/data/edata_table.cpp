@@ -143,7 +143,31 @@ void EDataTable::Refresh(int16_t status, int32_t known_position) {
   currency_stamp_ = file_->operations();
 }
 
+uint8_t* EDataTable::ReadBuffer() {
+  uint8_t* record = RecordBuffer();
+  const uint32_t stored = file_ ? file_->record_length() : 0;
+  if (record_length_ >= stored) return record;
+  // A buffer attached by a caller is shorter than the stored records: reads
+  // land in a buffer of the stored length and only what fits is kept.
+  shadow_.assign(stored, 0);
+  read_into_shadow_ = true;
+  return shadow_.data();
+}
+
+uint8_t* EDataTable::WriteSource() {
+  uint8_t* record = RecordBuffer();
+  const uint32_t stored = file_ ? file_->record_length() : 0;
+  if (record_length_ >= stored) return record;
+  shadow_.assign(stored, 0);
+  std::memcpy(shadow_.data(), record, record_length_);
+  return shadow_.data();
+}
+
 void EDataTable::SanitizeSlots() {
+  if (read_into_shadow_) {
+    std::memcpy(record_, shadow_.data(), std::min<size_t>(record_length_, shadow_.size()));
+    read_into_shadow_ = false;
+  }
   // The references stored in the file mean nothing in this process: drop
   // them without releasing anything.
   for (uint32_t slot : VariablePartSlots()) {
@@ -181,7 +205,7 @@ int32_t EDataTable::FirstOrLast(int direction) {
   ReleaseVariableParts();
   TableFileHold hold(*this);
   if (!hold) return 0;
-  uint8_t* record = RecordBuffer();
+  uint8_t* record = ReadBuffer();
   uint8_t* key = KeyBuffer();
   const int16_t k = KeyNumber();
   int16_t st = 0;
@@ -221,7 +245,7 @@ int32_t EDataTable::NextOrPrevious(int direction) {
   TableFileHold hold(*this);
   if (!hold) return 0;
   ReleaseVariableParts();
-  uint8_t* record = RecordBuffer();
+  uint8_t* record = ReadBuffer();
   int16_t st = Reestablish();
   if (st != 0) {
     status_ = st;
@@ -359,7 +383,7 @@ int32_t EDataTable::Search(uint16_t operation, int32_t key, const void* value, s
   uint8_t* buffer = KeyBuffer();
   std::memset(buffer, 0, kKeyBufferSize);
   if (length > 0) std::memcpy(buffer, value, length);
-  const int16_t st = file_->Get(operation, RecordBuffer(), buffer, static_cast<int16_t>(key));
+  const int16_t st = file_->Get(operation, ReadBuffer(), buffer, static_cast<int16_t>(key));
   SanitizeSlots();
   status_ = st;
   Refresh(st);
@@ -391,7 +415,7 @@ int32_t EDataTable::GoTo(int32_t position, uint16_t lock_bias) {
   ReleaseVariableParts();
   TableFileHold hold(*this);
   if (!hold) return 0;
-  const int16_t st = file_->GetDirect(position, RecordBuffer(), KeyBuffer(), KeyNumber(), lock_bias);
+  const int16_t st = file_->GetDirect(position, ReadBuffer(), KeyBuffer(), KeyNumber(), lock_bias);
   SanitizeSlots();
   status_ = st;
   Refresh(st);
@@ -442,7 +466,7 @@ int32_t EDataTable::MoveToOrdinal(uint32_t n) {
   uint32_t p = raw <= 1 ? 0 : static_cast<uint32_t>(uint64_t{n} * kOrdinalScale / (raw - 1));
   p = std::min(p, kOrdinalScale);
   if (Reversed()) p = kOrdinalScale - p;
-  const int16_t st = file_->GetByPercentage(static_cast<uint16_t>(p), RecordBuffer(), KeyBuffer(),
+  const int16_t st = file_->GetByPercentage(static_cast<uint16_t>(p), ReadBuffer(), KeyBuffer(),
                                             KeyNumber());
   SanitizeSlots();
   status_ = st;

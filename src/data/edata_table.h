@@ -160,7 +160,12 @@ class EDataTable : public EData {
   // Refreshes the position from the file after a positioning with `status`.
   void Refresh(int16_t status);
   void Refresh(int16_t status, int32_t known_position);
-  // Drops the references that a raw read brought into the slots.
+  // Where a read lands and what a write stores: the record buffer, or a
+  // shadow of the stored length when an attached buffer is shorter.
+  uint8_t* ReadBuffer();
+  uint8_t* WriteSource();
+  // Keeps what a read brought (from the shadow, as far as the record buffer
+  // goes) and drops the references it brought into the slots.
   void SanitizeSlots();
   // One extended get/step walk until a row passes `filter`.
   int32_t Extended(int direction, const ScanFilter& filter, bool include_current);
@@ -189,6 +194,8 @@ class EDataTable : public EData {
   uint32_t table_flags_ = 0;
   uint16_t open_mode_word_ = 0;
   uint64_t currency_stamp_ = UINT64_MAX;
+  std::vector<uint8_t> shadow_;
+  bool read_into_shadow_ = false;
 };
 
 // Takes the file for the scope of one operation.

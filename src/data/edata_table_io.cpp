@@ -255,7 +255,7 @@ int32_t EDataTable::Insert() {
   int16_t key = KeyNumber();
   const bool keyless = key < 0 && (!table_ || table_->GetKeys().empty());
   if (key < 0) key = keyless ? -1 : 0;
-  int16_t st = file_->Insert(record, file_->record_length(), KeyBuffer(), key);
+  int16_t st = file_->Insert(WriteSource(), file_->record_length(), KeyBuffer(), key);
   status_ = st;
   if (st != 0) return -1;
   WriteVariableParts(true);
@@ -272,15 +272,11 @@ int32_t EDataTable::Insert() {
     // slots of the parts that are already loaded.
     std::vector<uint8_t> fresh(std::max<size_t>(file_->record_length(), 4));
     if (file_->GetDirect(position_, fresh.data(), KeyBuffer(), key) == 0) {
-      std::vector<uint8_t> slots;
-      for (uint32_t slot : VariablePartSlots()) {
-        slots.insert(slots.end(), record + slot, record + slot + record::kVarPartSlotSize);
-      }
+      std::vector<uint8_t> kept(record, record + record_length_);
       std::memcpy(record, fresh.data(), std::min<size_t>(record_length_, fresh.size()));
-      size_t at = 0;
       for (uint32_t slot : VariablePartSlots()) {
-        std::memcpy(record + slot, slots.data() + at, record::kVarPartSlotSize);
-        at += record::kVarPartSlotSize;
+        if (slot + record::kVarPartSlotSize > record_length_) continue;
+        std::memcpy(record + slot, kept.data() + slot, record::kVarPartSlotSize);
       }
       currency_stamp_ = file_->operations();
     }
@@ -297,7 +293,7 @@ bool EDataTable::InsertNoCurrency() {
   TableFileHold hold(*this);
   if (!hold) return false;
   BeforeWrite();
-  status_ = file_->Insert(RecordBuffer(), file_->record_length(), KeyBuffer(), -1);
+  status_ = file_->Insert(WriteSource(), file_->record_length(), KeyBuffer(), -1);
   if (status_ != 0) return false;
   WriteVariableParts(true);
   InvalidateCounts();
@@ -328,7 +324,7 @@ int32_t EDataTable::Update(int32_t position) {
   int16_t st = file_->GetDirect(position, nullptr, KeyBuffer(), KeyNumber());
   if (st == 0) {
     BeforeWrite();
-    st = file_->Update(RecordBuffer(), file_->record_length(), KeyBuffer(), KeyNumber());
+    st = file_->Update(WriteSource(), file_->record_length(), KeyBuffer(), KeyNumber());
   }
   status_ = st;
   if (st != 0) return -1;
@@ -496,6 +492,7 @@ void EDataTable::ReadVariableParts() {
   bool stop = !on || position_ == -1;
   std::string bytes;
   for (uint32_t slot : VariablePartSlots()) {
+    if (slot + record::kVarPartSlotSize > record_length_) continue;  // beyond a short buffer
     uint8_t* s = record_ + slot;
     const uint32_t length = record::VarPartLength(s);
     const uint8_t flags = record::VarPartFlags(s) & static_cast<uint8_t>(~record::kVarPartModified);
@@ -520,6 +517,7 @@ void EDataTable::WriteVariableParts(bool inserted) {
   // after it: any non-empty part is written again, not only modified ones.
   bool any = inserted;
   for (uint32_t slot : slots) {
+    if (slot + record::kVarPartSlotSize > record_length_) continue;
     any = any || (record::VarPartFlags(record_ + slot) & record::kVarPartModified) ||
           record::VarPartLength(record_ + slot) != 0;
   }
@@ -527,6 +525,7 @@ void EDataTable::WriteVariableParts(bool inserted) {
   uint32_t offset = file_->record_length();
   uint8_t descriptor[16 + sizeof(void*)] = {};
   for (uint32_t slot : slots) {
+    if (slot + record::kVarPartSlotSize > record_length_) continue;
     uint8_t* s = record_ + slot;
     const std::string_view part = record::ReadVarPart(s);
     for (size_t done = 0; done < part.size();) {

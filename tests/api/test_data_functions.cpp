@@ -189,6 +189,16 @@ TEST_F(DataFunctionsTest, RawBufferOfTheCallerReceivesTheRecords) {
   ZAVL_ClearBuffer(d, mine.data(), 2);
   EXPECT_EQ(mine[0], 0);
   EXPECT_EQ(mine[2], 0);
+
+  // A buffer shorter than the record receives its start and nothing beyond.
+  std::vector<uint8_t> short_buffer(16, 0xAB);
+  ZAVL_SetBuffer(d, short_buffer.data(), 8);
+  ASSERT_NE(ZAVL_GetFirst(d), -1);
+  EXPECT_EQ(NumOf(short_buffer.data()), 1);
+  EXPECT_EQ(short_buffer[4], 'A');
+  EXPECT_EQ(short_buffer[8], 0xAB) << "nothing written past the size given";
+  ASSERT_NE(ZAVL_GetNext(d), -1);
+  EXPECT_EQ(NumOf(short_buffer.data()), 2);
   ZAVL_CloseData(d);
 }
 

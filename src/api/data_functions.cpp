@@ -20,19 +20,6 @@ namespace {
 
 constexpr uint32_t kTableCommonFolder = 0x20000;
 
-bool IsExtendedPath(std::string_view path) {
-  const size_t dot = path.rfind('.');
-  const size_t sep = path.find_last_of("\\/:");
-  if (dot == std::string_view::npos || (sep != std::string_view::npos && sep > dot)) return false;
-  const std::string_view ext = path.substr(dot + 1);
-  static constexpr std::string_view kExtended = "fatbtr";
-  if (ext.size() != kExtended.size()) return false;
-  for (size_t i = 0; i < ext.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(ext[i])) != kExtended[i]) return false;
-  }
-  return true;
-}
-
 // The ".fatbtr" file of a table: in an "Extensions" folder beside the
 // table's file, beside it, or (tables of the common folder) in or beside
 // the dictionary's folder. The last candidate tried when none exists.
@@ -161,7 +148,7 @@ ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenData(ZAVL_Schema* schema, const char* nam
         path = tavelnor::api::ExtendedFilePath(table, path, *s->dicoHandler);
       }
       return tavelnor::api::OpenTableHandle(handle, *s, table, path,
-                                            tavelnor::api::IsExtendedPath(path));
+                                            data::IsExtendedFormPath(path));
     }
     auto* handle = new (std::nothrow) DataHandle();
     if (!handle) return nullptr;
@@ -198,7 +185,7 @@ ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenFile(ZAVL_Schema* schema, const char* tab
     if (!handle) return nullptr;
     const std::string file = path ? path : "";
     const bool extended = tavelnor::api::ExtendedAsked(*s, flags) ||
-                          tavelnor::api::IsExtendedPath(file);
+                          data::IsExtendedFormPath(file);
     return tavelnor::api::OpenTableHandle(
         handle, *s, *static_cast<const dico::DRubricTable*>(object), file, extended);
   } catch (...) {

@@ -27,15 +27,7 @@ namespace tavelnor::api {
 
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (ToUpper1252(static_cast<uint8_t>(a[i])) != ToUpper1252(static_cast<uint8_t>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return CompareNoCase1252(a, b) == 0; }
 
 std::vector<std::string> SplitNames(std::string_view names) {
   std::vector<std::string> out;

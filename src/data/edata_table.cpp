@@ -189,6 +189,14 @@ void EDataTable::FinishRead(bool found) {
   AfterRead();
 }
 
+int32_t EDataTable::ConcludeRead(int16_t status) {
+  SanitizeSlots();
+  status_ = status;
+  Refresh(status);
+  FinishRead(status == 0);
+  return status == 0 ? position_ : -1;
+}
+
 int32_t EDataTable::EndOfRange() {
   status_ = kStatusEndOfData;
   position_ = -1;
@@ -383,12 +391,7 @@ int32_t EDataTable::Search(uint16_t operation, int32_t key, const void* value, s
   uint8_t* buffer = KeyBuffer();
   std::memset(buffer, 0, kKeyBufferSize);
   if (length > 0) std::memcpy(buffer, value, length);
-  const int16_t st = file_->Get(operation, ReadBuffer(), buffer, static_cast<int16_t>(key));
-  SanitizeSlots();
-  status_ = st;
-  Refresh(st);
-  FinishRead(st == 0);
-  return st == 0 ? position_ : -1;
+  return ConcludeRead(file_->Get(operation, ReadBuffer(), buffer, static_cast<int16_t>(key)));
 }
 
 int32_t EDataTable::FindEqual(int32_t key, const void* value, size_t length) {
@@ -415,12 +418,7 @@ int32_t EDataTable::GoTo(int32_t position, uint16_t lock_bias) {
   ReleaseVariableParts();
   TableFileHold hold(*this);
   if (!hold) return 0;
-  const int16_t st = file_->GetDirect(position, ReadBuffer(), KeyBuffer(), KeyNumber(), lock_bias);
-  SanitizeSlots();
-  status_ = st;
-  Refresh(st);
-  FinishRead(st == 0);
-  return st == 0 ? position_ : -1;
+  return ConcludeRead(file_->GetDirect(position, ReadBuffer(), KeyBuffer(), KeyNumber(), lock_bias));
 }
 
 // --- ordinals and counts ---------------------------------------------------------------------
@@ -466,13 +464,8 @@ int32_t EDataTable::MoveToOrdinal(uint32_t n) {
   uint32_t p = raw <= 1 ? 0 : static_cast<uint32_t>(uint64_t{n} * kOrdinalScale / (raw - 1));
   p = std::min(p, kOrdinalScale);
   if (Reversed()) p = kOrdinalScale - p;
-  const int16_t st = file_->GetByPercentage(static_cast<uint16_t>(p), ReadBuffer(), KeyBuffer(),
-                                            KeyNumber());
-  SanitizeSlots();
-  status_ = st;
-  Refresh(st);
-  FinishRead(st == 0);
-  return st == 0 ? position_ : -1;
+  return ConcludeRead(file_->GetByPercentage(static_cast<uint16_t>(p), ReadBuffer(), KeyBuffer(),
+                                             KeyNumber()));
 }
 
 uint32_t EDataTable::RawRecordCount(bool force) {

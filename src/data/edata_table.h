@@ -174,6 +174,9 @@ class EDataTable : public EData {
   // Finishes a read: clears the tail or the whole record, reads the parts,
   // runs the hooks.
   void FinishRead(bool found);
+  // Finishes a single positioning read with `status`: slots, status,
+  // position, record; answers the position or -1.
+  int32_t ConcludeRead(int16_t status);
   // Ends a walk on a row outside the key range.
   int32_t EndOfRange();
   int32_t Search(uint16_t operation, int32_t key, const void* value, size_t length, bool high);
@@ -218,6 +221,10 @@ class TableFileHold {
 // file's count, or the key's own count for a null or manual key (flags
 // 0x0008, 0x0200); 0 for a key the file does not have.
 uint32_t StatRecordCount(const std::vector<uint8_t>& stat, int key_number);
+
+// Whether `path` names a table's extended form (extension "fatbtr", any case;
+// a separator after the last dot means no extension).
+bool IsExtendedFormPath(std::string_view path);
 
 // Opens `table` as a data object of this library over its own file (the
 // opener of link targets): a table with its variable parts read, or null

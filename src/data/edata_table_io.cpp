@@ -14,6 +14,7 @@
 #include "dico/dico_handler.h"
 #include "dico/er_field_table.h"
 #include "foundation/byte_reader.h"
+#include "foundation/case_tables.h"
 #include "record/blob_value.h"
 #include "record/er_field_composite.h"
 
@@ -31,19 +32,14 @@ constexpr uint16_t kNullKeyFlags = 0x0008 | 0x0200;
 constexpr uint32_t kChunkRandomIndirect = 0x80000001u;
 constexpr uint32_t kChunkTruncate = 0x80000004u;
 
-bool Extension(std::string_view path, std::string_view wanted) {
+}  // namespace
+
+bool IsExtendedFormPath(std::string_view path) {
   const size_t dot = path.rfind('.');
   const size_t sep = path.find_last_of("\\/:");
   if (dot == std::string_view::npos || (sep != std::string_view::npos && sep > dot)) return false;
-  const std::string_view ext = path.substr(dot + 1);
-  if (ext.size() != wanted.size()) return false;
-  for (size_t i = 0; i < ext.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(ext[i])) != wanted[i]) return false;
-  }
-  return true;
+  return CompareNoCase1252(path.substr(dot + 1), "fatbtr") == 0;
 }
-
-}  // namespace
 
 uint32_t StatRecordCount(const std::vector<uint8_t>& stat, int key_number) {
   ByteReader reader(stat.data(), stat.size());
@@ -554,7 +550,7 @@ void EDataTable::WriteVariableParts(bool inserted) {
 std::unique_ptr<EData> OpenTableObject(const dico::DRubricTable& table) {
   auto data = std::make_unique<EDataTable>();
   data->SetVariablePartsOption(true);
-  data->SetExtendedForm(Extension(table.GetFilePath().view(), "fatbtr"));
+  data->SetExtendedForm(IsExtendedFormPath(table.GetFilePath().view()));
   if (!data->Open(&table, table.GetFilePath(), 0, false, {})) return nullptr;
   return data;
 }

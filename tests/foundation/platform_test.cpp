@@ -65,18 +65,6 @@ TEST(NamedObjects, RacingOpenersOfANewNameGetOneZeroFilledSection) {
   CloseNamedSection(again);
 }
 
-TEST(NamedObjects, AFreshCopyFindsPublishedObjectsByName) {
-  const std::string mutex_name = UniqueName("FOUND_MUTEX");
-  const std::string section_name = UniqueName("FOUND_SECTION");
-  NamedMutex* mutex = OpenNamedMutex(mutex_name);
-  NamedSection* section = OpenNamedSection(section_name, 12);
-  ASSERT_NE(mutex, nullptr);
-  ASSERT_NE(section, nullptr);
-  ForgetResolvedNames();
-  EXPECT_EQ(OpenNamedMutex(mutex_name), mutex);
-  EXPECT_EQ(OpenNamedSection(section_name, 12), section);
-}
-
 TEST(NamedObjects, ANameHoldsOneKindOfObject) {
   const std::string name = UniqueName("KIND");
   ASSERT_NE(OpenNamedMutex(name), nullptr);

@@ -20,25 +20,15 @@ namespace {
 // ---------------------------------------------------------------------------
 // ArchiveReader
 
-TEST(ArchiveReaderTest, FailedReadLeavesTheCursorInPlace) {
+// Cursor and values on failure are checked by ReadRandomly; here, the output
+// text of a failed read is left as it was.
+TEST(ArchiveReaderTest, FailedReadLeavesTheTextAlone) {
   const std::vector<uint8_t> data = {0x01, 0x02, 0x03};
   ArchiveReader in{std::span<const uint8_t>(data)};
-  uint32_t u32 = 0;
-  uint16_t u16 = 0;
-  uint8_t u8 = 0;
   std::string text = "keep";
-  EXPECT_FALSE(in.ReadU32(&u32));
-  EXPECT_EQ(in.Offset(), 0u);
   EXPECT_FALSE(in.ReadString(4, &text));
   EXPECT_EQ(text, "keep");
-  ASSERT_TRUE(in.ReadU16(&u16));
-  EXPECT_EQ(u16, 0x0201);
-  EXPECT_FALSE(in.ReadU16(&u16));
-  EXPECT_EQ(in.Offset(), 2u);
-  ASSERT_TRUE(in.ReadU8(&u8));
-  EXPECT_EQ(u8, 0x03);
-  EXPECT_TRUE(in.AtEnd());
-  EXPECT_FALSE(in.io_error());
+  EXPECT_EQ(in.Offset(), 0u);
 }
 
 TEST(ArchiveReaderTest, OpenMissingFileIsNotFound) {

@@ -15,51 +15,75 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
+enum class Kind { kDec32, kDec64, kCurrency };
+
+// The raw stored value each kind reads from a number or a text.
+int64_t RawOf(Kind kind, double value) {
+  if (kind == Kind::kDec32) return EDecimal32::FromDouble(value).Raw();
+  if (kind == Kind::kDec64) return EDecimal64::FromDouble(value).Raw();
+  return ECurrency::FromDouble(value).Raw();
+}
+
+int64_t RawOf(Kind kind, const char* text) {
+  if (kind == Kind::kDec32) return EDecimal32::FromText(text).Raw();
+  if (kind == Kind::kDec64) return EDecimal64::FromText(text).Raw();
+  return ECurrency::FromText(text).Raw();
+}
+
 struct FromDoubleCase {
+  Kind kind;
   double value;
   int64_t raw;
 };
 
-TEST(Decimal32Test, FromDouble) {
+TEST(FixedPointTest, FromDouble) {
+  constexpr Kind k32 = Kind::kDec32, k64 = Kind::kDec64, kCur = Kind::kCurrency;
   const FromDoubleCase cases[] = {
-      {2000000.0, 2000000000}, {-2000000.0, -2000000000}, {2000000.5, 0}, {-2000000.001, 0},
-      {-1.5, -1500}, {1.5, 1500}, {0.0, 0}, {-0.0, 0}, {0.0004, 0}, {0.0005, 1}, {-0.0005, -1},
-      {1.0005, 1000},
-      {1.2345, 1234} /* printed 1.234: the binary value is below */,
-      {kNaN, 0}, {kInf, 0}, {-kInf, 0}, {1999999.9999, 2000000000},
+      {k32, 2000000.0, 2000000000}, {k32, -2000000.0, -2000000000}, {k32, 2000000.5, 0},
+      {k32, -2000000.001, 0}, {k32, -1.5, -1500}, {k32, 1.5, 1500}, {k32, 0.0, 0}, {k32, -0.0, 0},
+      {k32, 0.0004, 0}, {k32, 0.0005, 1}, {k32, -0.0005, -1}, {k32, 1.0005, 1000},
+      {k32, 1.2345, 1234} /* printed 1.234: the binary value is below */,
+      {k32, kNaN, 0}, {k32, kInf, 0}, {k32, -kInf, 0}, {k32, 1999999.9999, 2000000000},
+      {k64, 1.5, 15000000}, {k64, -0.00000006, -1}, {k64, -0.00000004, 0},
+      {k64, 123456.1234567, 1234561234567}, {k64, 1000000000001.0, 0},
+      {k64, -1000000000001.0, 0}, {k64, 900000000000.0, 9000000000000000000},
+      {k64, 1000000000000.0, 0},  // in range but beyond the 64-bit stored form
+      {k64, kNaN, 0}, {kCur, -1.23456, -12346}, {kCur, 1.23455, 12345}, {kCur, 0.00005, 0},
+      {kCur, 0.00006, 1}, {kCur, -0.00006, -1}, {kCur, 12.5, 125000}, {kCur, kNaN, 0},
+      {kCur, kInf, 0}, {kCur, 100000000000000.0, 0}, {kCur, -100000000000000.0, 0},
+      {kCur, 1099511627776.0, 10995116277760000},
   };
   for (const FromDoubleCase& c : cases) {
-    EXPECT_EQ(EDecimal32::FromDouble(c.value).Raw(), c.raw) << c.value;
-  }
-}
-
-TEST(Decimal64Test, FromDouble) {
-  const FromDoubleCase cases[] = {
-      {1.5, 15000000}, {-0.00000006, -1}, {-0.00000004, 0}, {123456.1234567, 1234561234567},
-      {1000000000001.0, 0}, {-1000000000001.0, 0}, {900000000000.0, 9000000000000000000},
-      {1000000000000.0, 0},  // in range but beyond the 64-bit stored form
-      {kNaN, 0},
-  };
-  for (const FromDoubleCase& c : cases) {
-    EXPECT_EQ(EDecimal64::FromDouble(c.value).Raw(), c.raw) << c.value;
+    EXPECT_EQ(RawOf(c.kind, c.value), c.raw) << static_cast<int>(c.kind) << ": " << c.value;
   }
 }
 
 struct FromTextCase {
+  Kind kind;
   const char* text;
   int64_t raw;
 };
 
-TEST(Decimal32Test, FromText) {
+TEST(FixedPointTest, FromText) {
+  constexpr Kind k32 = Kind::kDec32, k64 = Kind::kDec64, kCur = Kind::kCurrency;
   const FromTextCase cases[] = {
-      {" 12,3456", 12345}, {"-0.5", -500}, {"12", 12000}, {"12.", 12000}, {".5", 500},
-      {"1 2 3", 123000}, {"+7,1", 7100}, {"7,1-", -7100}, {"1,2 3", 1230}, {"1,2 34", 1230},
-      {"12a34", 12000}, {"", 0}, {"abc", 0}, {"1.2.3", 1200}, {"2147483,647", 2147483647},
-      {"2147483,648", 0}, {"-2147483,648", INT32_MIN}, {"99999999999999999999", 0},
-      {"12345678901234567890123456789012345678901234567890", 0},
+      {k32, " 12,3456", 12345}, {k32, "-0.5", -500}, {k32, "12", 12000}, {k32, "12.", 12000},
+      {k32, ".5", 500}, {k32, "1 2 3", 123000}, {k32, "+7,1", 7100}, {k32, "7,1-", -7100},
+      {k32, "1,2 3", 1230}, {k32, "1,2 34", 1230}, {k32, "12a34", 12000}, {k32, "", 0},
+      {k32, "abc", 0}, {k32, "1.2.3", 1200}, {k32, "2147483,647", 2147483647},
+      {k32, "2147483,648", 0}, {k32, "-2147483,648", INT32_MIN}, {k32, "99999999999999999999", 0},
+      {k32, "12345678901234567890123456789012345678901234567890", 0},
+      {k64, "1,123456789", 11234567}, {k64, "-0,0000001", -1},
+      {k64, "922337203685,4775807", INT64_MAX}, {k64, "922337203685,4775808", 0},
+      {kCur, "1 234,56789", 12345679}, {kCur, "1 234,56784", 12345678}, {kCur, "0,99995", 10000},
+      {kCur, "-0,99995", -10000}, {kCur, "  \t-12.5", -125000}, {kCur, "+3", 30000},
+      {kCur, "12,", 120000}, {kCur, "1 x", 10000}, {kCur, "1'234.5", 12345000},
+      {kCur, "12,3a4", 123000}, {kCur, "x12", 0}, {kCur, ",5", 0}, {kCur, "", 0},
+      {kCur, "99999999999999,9999", 999999999999999999}, {kCur, "100000000000000", 0},
+      {kCur, "12 345 678", 123456780000}, {kCur, "12  345", 120000},
   };
   for (const FromTextCase& c : cases) {
-    EXPECT_EQ(EDecimal32::FromText(c.text).Raw(), c.raw) << '"' << c.text << '"';
+    EXPECT_EQ(RawOf(c.kind, c.text), c.raw) << static_cast<int>(c.kind) << ": '" << c.text << "'";
   }
   std::string sixty(60, '1');
   EXPECT_EQ(EDecimal32::FromText(sixty).Raw(), 0);
@@ -69,13 +93,6 @@ TEST(Decimal32Test, FromText) {
   EXPECT_EQ(EDecimal32::FromText("3,5xyz", 0).Raw(), 3500) << "length 0: up to the zero";
   EXPECT_EQ(EDecimal32::FromText("3,5xyz", 2).Raw(), 3000);
   EXPECT_EQ(EDecimal32::FromText(nullptr, 0).Raw(), 0);
-}
-
-TEST(Decimal64Test, FromTextKeepsSevenDecimals) {
-  EXPECT_EQ(EDecimal64::FromText("1,123456789").Raw(), 11234567);
-  EXPECT_EQ(EDecimal64::FromText("-0,0000001").Raw(), -1);
-  EXPECT_EQ(EDecimal64::FromText("922337203685,4775807").Raw(), INT64_MAX);
-  EXPECT_EQ(EDecimal64::FromText("922337203685,4775808").Raw(), 0);
 }
 
 struct FormatCase {
@@ -153,30 +170,6 @@ TEST(Decimal32Test, ProductsAndQuotients) {
   EXPECT_EQ(Divide(d(2000), d(3000)).Raw(), 667);
   EXPECT_EQ(Divide(d(1500), d(0)).Raw(), 0);
   EXPECT_EQ(Divide(d(0), d(1500)).Raw(), 0);
-}
-
-TEST(CurrencyTest, FromDouble) {
-  const FromDoubleCase cases[] = {
-      {-1.23456, -12346}, {1.23455, 12345}, {0.00005, 0}, {0.00006, 1}, {-0.00006, -1},
-      {12.5, 125000}, {kNaN, 0}, {kInf, 0}, {100000000000000.0, 0}, {-100000000000000.0, 0},
-      {1099511627776.0, 10995116277760000},
-  };
-  for (const FromDoubleCase& c : cases) {
-    EXPECT_EQ(ECurrency::FromDouble(c.value).Raw(), c.raw) << c.value;
-  }
-}
-
-TEST(CurrencyTest, FromText) {
-  const FromTextCase cases[] = {
-      {"1 234,56789", 12345679}, {"1 234,56784", 12345678}, {"0,99995", 10000},
-      {"-0,99995", -10000}, {"  \t-12.5", -125000}, {"+3", 30000}, {"12,", 120000}, {"1 x", 10000},
-      {"1'234.5", 12345000}, {"12,3a4", 123000}, {"x12", 0}, {",5", 0}, {"", 0},
-      {"99999999999999,9999", 999999999999999999}, {"100000000000000", 0},
-      {"12 345 678", 123456780000}, {"12  345", 120000},
-  };
-  for (const FromTextCase& c : cases) {
-    EXPECT_EQ(ECurrency::FromText(c.text).Raw(), c.raw) << '"' << c.text << '"';
-  }
 }
 
 TEST(CurrencyTest, ConversionsAndFormat) {

@@ -70,22 +70,6 @@ TEST(TextFieldTest, ReadStopsAtFirstZeroOrArrayEnd) {
   EXPECT_EQ(ReadTextFieldChaine(full, 3), "ABC");
 }
 
-TEST(TextFieldTest, UpperCaseTableOverEveryByte) {
-  uint8_t src[256], dst[256];
-  for (int i = 0; i < 256; ++i) src[i] = static_cast<uint8_t>(i);
-  CopyUpper(dst, src, 256);
-  EXPECT_EQ(dst[0xE9], 0xC9) << "e acute";
-  EXPECT_EQ(dst[0xED], 0xED) << "i acute stays";
-  EXPECT_EQ(dst[0xF0], 0xF0);
-  EXPECT_EQ(dst[0xFF], 0xFF);
-  EXPECT_EQ(dst[0x9A], 0x9A) << "s caron stays";
-  EXPECT_EQ(dst[0x9C], 0x9C) << "oe stays";
-  EXPECT_EQ(dst[0x9E], 0x9E) << "z caron stays";
-  EXPECT_EQ(dst[0x61], 'A');
-  EXPECT_EQ(dst[0x5A], 'Z');
-  EXPECT_EQ(dst[0xF7], 0xF7);
-}
-
 TEST(TextFieldTest, CopyUpperMatchesTheTableAtEveryLengthAndOffset) {
   std::mt19937 rng(5);
   uint8_t src[80], dst[80];

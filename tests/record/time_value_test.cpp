@@ -47,12 +47,14 @@ TEST_F(TimeTest, TextStyles) {
 
 struct TimeTextCase {
   const char* text;
-  int style;
+  int style;  // kColon: read through FromColonText
   bool ok;
   sTime expected;
 };
 
-TEST_F(TimeTest, FromText) {
+constexpr int kColon = 99;
+
+TEST_F(TimeTest, FromTextAndFromColonText) {
   const TimeTextCase cases[] = {
       {"7", -1, true, {0, 0, 0, 7}}, {"23", -1, true, {0, 0, 0, 23}}, {"24", -1, false, {}},
       {"13:04:05", -1, true, {0, 5, 4, 13}}, {"13:04", -1, true, {0, 0, 4, 13}},
@@ -60,24 +62,15 @@ TEST_F(TimeTest, FromText) {
       {"9:30", -1, true, {0, 0, 30, 9}}, {"13:60", -1, false, {}}, {"25:00", -1, false, {}},
       {"", -1, true, {}}, {"midi", -1, false, {}}, {"13:04", 3, false, {}}, {"13:04", 0, false, {}},
       {"7", 1, false, {}},
+      {"1", kColon, true, {0, 0, 0, 1}}, {"1:2", kColon, true, {0, 0, 2, 1}},
+      {"01:02:03", kColon, true, {0, 3, 2, 1}}, {"1:2:3:45", kColon, true, {45, 3, 2, 1}},
+      {"1:2:3:4:5", kColon, false, {}}, {"123", kColon, false, {}}, {"1:", kColon, false, {}},
+      {"", kColon, false, {}}, {"24:00", kColon, false, {}}, {"1:2:3:x", kColon, false, {}},
   };
   for (const TimeTextCase& c : cases) {
     sTime t{1, 1, 1, 1};
-    EXPECT_EQ(t.FromText(c.text, c.style), c.ok) << c.text << " style " << c.style;
-    EXPECT_EQ(t, c.expected) << c.text;
-  }
-}
-
-TEST_F(TimeTest, FromColonText) {
-  const TimeTextCase cases[] = {
-      {"1", 0, true, {0, 0, 0, 1}}, {"1:2", 0, true, {0, 0, 2, 1}},
-      {"01:02:03", 0, true, {0, 3, 2, 1}}, {"1:2:3:45", 0, true, {45, 3, 2, 1}},
-      {"1:2:3:4:5", 0, false, {}}, {"123", 0, false, {}}, {"1:", 0, false, {}}, {"", 0, false, {}},
-      {"24:00", 0, false, {}}, {"1:2:3:x", 0, false, {}},
-  };
-  for (const TimeTextCase& c : cases) {
-    sTime t{1, 1, 1, 1};
-    EXPECT_EQ(t.FromColonText(c.text), c.ok) << c.text;
+    EXPECT_EQ(c.style == kColon ? t.FromColonText(c.text) : t.FromText(c.text, c.style), c.ok)
+        << c.text << " style " << c.style;
     EXPECT_EQ(t, c.expected) << c.text;
   }
 }

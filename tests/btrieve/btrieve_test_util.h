@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/platform/process.h"
 #include "btrieve/btrcall.h"
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/file_spec.h"
@@ -44,26 +43,23 @@ inline std::vector<uint8_t> MakeSpec(uint16_t record_length,
       const SegmentDef& s = key[i];
       uint16_t flags =
           static_cast<uint16_t>(s.flags | kKeyExtType | (i + 1 < key.size() ? kKeySegmented : 0));
-      uint8_t seg[16] = {static_cast<uint8_t>(s.position),
-                         static_cast<uint8_t>(s.position >> 8),
-                         static_cast<uint8_t>(s.length),
-                         static_cast<uint8_t>(s.length >> 8),
-                         static_cast<uint8_t>(flags),
-                         static_cast<uint8_t>(flags >> 8),
-                         0,
-                         0,
-                         0,
-                         0,
-                         s.type,
-                         s.null_byte,
-                         0,
-                         0,
-                         0,
-                         0};
+      uint8_t seg[16] = {static_cast<uint8_t>(s.position), static_cast<uint8_t>(s.position >> 8),
+                         static_cast<uint8_t>(s.length), static_cast<uint8_t>(s.length >> 8),
+                         static_cast<uint8_t>(flags), static_cast<uint8_t>(flags >> 8),
+                         0, 0, 0, 0, s.type, s.null_byte};
       out.insert(out.end(), seg, seg + 16);
     }
   }
   return out;
+}
+
+// An alternate collating sequence block named `name` that reverses byte order.
+inline std::vector<uint8_t> ReverseAcs(const char* name) {
+  std::vector<uint8_t> block(kAcsBlockSize, 0);
+  block[0] = 0xAC;
+  std::memcpy(block.data() + 1, name, std::strlen(name));
+  for (int i = 0; i < 256; ++i) block[9 + i] = static_cast<uint8_t>(255 - i);
+  return block;
 }
 
 // A scratch folder removed at the end of the test. It lives in memory where
@@ -143,6 +139,14 @@ class Block {
     int16_t st = Call(op, record->data(), &len, key_num);
     if (st == 0) record->resize(len);
     return st;
+  }
+  // Stat into a buffer cut to the length returned; the call must succeed.
+  std::vector<uint8_t> Stat(int key_num = -1) {
+    std::vector<uint8_t> out(4096);
+    len = static_cast<uint32_t>(out.size());
+    EXPECT_EQ(Call(kOpStat, out.data(), &len, key_num), 0);
+    out.resize(len);
+    return out;
   }
   uint32_t Position() {
     uint8_t b[4] = {};

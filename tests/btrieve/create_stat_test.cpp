@@ -6,24 +6,9 @@
 namespace tavelnor::btrieve::testing {
 namespace {
 
-std::vector<uint8_t> AcsBlock(const char* name) {
-  std::vector<uint8_t> block(kAcsBlockSize, 0);
-  block[0] = 0xAC;
-  std::memcpy(block.data() + 1, name, std::strlen(name));
-  for (int i = 0; i < 256; ++i) block[9 + i] = static_cast<uint8_t>(255 - i);  // reversed order
-  return block;
-}
-
 class CreateStat : public ::testing::Test {
  protected:
   int16_t Create(std::vector<uint8_t> spec, int mode = 0) { return b_.Create(path_, spec, mode); }
-  std::vector<uint8_t> Stat(int key_num) {
-    std::vector<uint8_t> out(4096);
-    b_.len = static_cast<uint32_t>(out.size());
-    EXPECT_EQ(b_.Call(kOpStat, out.data(), &b_.len, key_num), 0);
-    out.resize(b_.len);
-    return out;
-  }
   ScratchDir dir_;
   std::string path_ = dir_.File("spec.btr");
   Block b_;
@@ -39,7 +24,7 @@ TEST_F(CreateStat, StatReturnsTheSpecificationWithCounts) {
                 {{23, 4, kKeyAlternate | kKeyNullAny, kTypeString, '-'}}},
                kFileVarRecs, 2048);
   spec[5] = 0x60;
-  std::vector<uint8_t> acs = AcsBlock("REVERSE");
+  std::vector<uint8_t> acs = ReverseAcs("REVERSE");
   spec.insert(spec.end(), acs.begin(), acs.end());
   ASSERT_EQ(Create(spec), 0);
   ASSERT_EQ(b_.Open(path_), 0);
@@ -52,7 +37,7 @@ TEST_F(CreateStat, StatReturnsTheSpecificationWithCounts) {
     std::memset(rec.data() + 22, 'k' + i, 4);
     ASSERT_EQ(b_.Write(kOpInsert, rec, 0), 0);
   }
-  std::vector<uint8_t> stat = Stat(-1);
+  std::vector<uint8_t> stat = b_.Stat(-1);
   ASSERT_EQ(stat.size(), spec.size());
   std::vector<uint8_t> expected = spec;
   expected[6] = 3;                           // records
@@ -64,7 +49,7 @@ TEST_F(CreateStat, StatReturnsTheSpecificationWithCounts) {
     if (!(s[4] & kKeySegmented)) ++key;
   }
   EXPECT_EQ(stat, expected);
-  std::vector<uint8_t> short_form = Stat(0);
+  std::vector<uint8_t> short_form = b_.Stat(0);
   EXPECT_EQ(short_form[4], 4);
   EXPECT_EQ(short_form[5], 0);
   EXPECT_EQ(b_.key[0], 0);
@@ -77,7 +62,7 @@ TEST_F(CreateStat, KeyNumbersCanBeGivenWithGaps) {
   spec[32 + 14] = 7;
   ASSERT_EQ(Create(spec), 0);
   ASSERT_EQ(b_.Open(path_), 0);
-  std::vector<uint8_t> stat = Stat(-1);
+  std::vector<uint8_t> stat = b_.Stat(-1);
   EXPECT_EQ(stat[16 + 14], 3);
   EXPECT_EQ(stat[32 + 14], 7);
   std::vector<uint8_t> rec(16, 1), got;
@@ -117,7 +102,7 @@ TEST_F(CreateStat, MalformedSpecificationsAreRefused) {
        kInconsistentKeyFlags},
       {"ACS block of a wrong kind",
        [](auto& s) {
-         std::vector<uint8_t> acs = AcsBlock("X");
+         std::vector<uint8_t> acs = ReverseAcs("X");
          acs[0] = 0xAB;
          s.insert(s.end(), acs.begin(), acs.end());
        },
@@ -138,7 +123,7 @@ TEST_F(CreateStat, MalformedSpecificationsAreRefused) {
 
 TEST_F(CreateStat, AlternateCollatingSequenceOrdersThroughItsMap) {
   std::vector<uint8_t> spec = MakeSpec(8, {{{1, 2, kKeyAlternate | kKeyDup, kTypeString}}});
-  std::vector<uint8_t> acs = AcsBlock("REVERSE");
+  std::vector<uint8_t> acs = ReverseAcs("REVERSE");
   spec.insert(spec.end(), acs.begin(), acs.end());
   ASSERT_EQ(Create(spec), 0);
   ASSERT_EQ(b_.Open(path_), 0);

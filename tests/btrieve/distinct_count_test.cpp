@@ -15,11 +15,9 @@ namespace {
 class DistinctCount : public RecordFile {
  protected:
   std::vector<uint32_t> Counts() {
-    std::vector<uint8_t> stat(1920);
-    b_.len = static_cast<uint32_t>(stat.size());
-    EXPECT_EQ(b_.Call(kOpStat, stat.data(), &b_.len, -1), 0);
+    const std::vector<uint8_t> stat = b_.Stat();
     std::vector<uint32_t> counts;
-    for (size_t off = 16; off + 16 <= b_.len; off += 16) {
+    for (size_t off = 16; off + 16 <= stat.size(); off += 16) {
       counts.push_back(stat[off + 6] | (stat[off + 7] << 8) | (stat[off + 8] << 16) |
                        (uint32_t{stat[off + 9]} << 24));
     }

@@ -8,8 +8,6 @@
 namespace tavelnor::btrieve::testing {
 namespace {
 
-constexpr uint8_t kAnd = 1, kOr = 2, kLast = 0;
-constexpr uint8_t kEq = 1, kGt = 2, kLt = 3, kNe = 4, kGe = 5, kLe = 6;
 constexpr uint8_t kNoCase = 128, kField = 64;
 
 std::vector<uint8_t> Date(int y, int m, int d) {

@@ -46,6 +46,10 @@ inline std::vector<uint8_t> Bytes(const Person& p) {
   return r;
 }
 
+// Connectors and comparisons of filter terms.
+inline constexpr uint8_t kAnd = 1, kOr = 2, kLast = 0;
+inline constexpr uint8_t kEq = 1, kGt = 2, kLt = 3, kNe = 4, kGe = 5, kLe = 6;
+
 // One filter term as a caller writes it.
 struct Term {
   uint8_t type;

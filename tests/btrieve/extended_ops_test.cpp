@@ -7,9 +7,6 @@
 namespace tavelnor::btrieve::testing {
 namespace {
 
-constexpr uint8_t kAnd = 1, kOr = 2, kLast = 0;
-constexpr uint8_t kEq = 1, kGt = 2, kLt = 3;
-
 const std::vector<std::pair<uint16_t, uint16_t>> kIdField = {{4, 0}};
 
 TEST_F(People, GetNextExtendedWalksTheKeyPath) {
@@ -174,18 +171,16 @@ TEST_F(InsertExtended, InsertsEveryRecordAndReturnsTheirPositions) {
   EXPECT_EQ(buf[0], 3);
   EXPECT_EQ(IdOf(std::vector<uint8_t>(b_.key, b_.key + 4)), 9);  // the last record's key
   const int32_t ids[] = {5, 3, 9};
+  Block other;
+  ASSERT_EQ(other.Open(path_), 0);
   for (int i = 0; i < 3; ++i) {
-    uint32_t pos = 0;
-    std::memcpy(&pos, buf.data() + 2 + 4 * i, 4);
     std::vector<uint8_t> r(kRecLen);
-    std::memcpy(r.data(), &pos, 4);
-    Block other;
-    ASSERT_EQ(other.Open(path_), 0);
+    std::memcpy(r.data(), buf.data() + 2 + 4 * i, 4);  // the position comes back as sent
     other.len = kRecLen;
     ASSERT_EQ(other.Call(kOpGetDirect, r.data(), &other.len, -1), 0);
     EXPECT_EQ(IdOf(r), ids[i]);
-    ASSERT_EQ(other.Close(), 0);
   }
+  ASSERT_EQ(other.Close(), 0);
   EXPECT_EQ(Count(), 4u);
   EXPECT_EQ(ReadId(kOpGetPrevious, 0), 5);  // the last record is current on key 0
 }

@@ -8,14 +8,12 @@ namespace {
 class Owner : public RecordFile {
  protected:
   // Sends `data_name` in the data buffer and `key_name` in the key buffer.
-  int16_t SetOwner(const std::string& data_name, const std::string& key_name, int mode,
-                   Block* block = nullptr) {
-    Block& b = block ? *block : b_;
+  int16_t SetOwner(const std::string& data_name, const std::string& key_name, int mode) {
     std::vector<char> data(data_name.begin(), data_name.end());
     data.push_back('\0');
-    b.SetKey(key_name.c_str(), key_name.size() + 1);
-    b.len = static_cast<uint32_t>(data.size());
-    return b.Call(kOpSetOwner, data.data(), &b.len, mode);
+    b_.SetKey(key_name.c_str(), key_name.size() + 1);
+    b_.len = static_cast<uint32_t>(data.size());
+    return b_.Call(kOpSetOwner, data.data(), &b_.len, mode);
   }
   int16_t ClearOwner() {
     b_.len = 0;
@@ -96,14 +94,6 @@ TEST_F(Owner, ClearOwnerOpensTheFileAgain) {
   EXPECT_EQ(Reopen(""), 0);
   EXPECT_EQ(SetOwner("next", "next", 1), 0);  // a new owner may follow
   EXPECT_EQ(Reopen("next"), 0);
-}
-
-TEST_F(Owner, ReadOnlyOpenCannotSetOwner) {
-  Block ro;
-  ASSERT_EQ(ro.Open(path_, -2), 0);
-  EXPECT_EQ(SetOwner("secret", "secret", 0, &ro), kAccessDenied);
-  ASSERT_EQ(ro.Close(), 0);
-  ASSERT_EQ(Reopen(""), 0);
 }
 
 }  // namespace

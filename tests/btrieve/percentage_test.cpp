@@ -39,13 +39,10 @@ class Percentage : public RecordFile {
   }
 };
 
-TEST_F(Percentage, EmptyFileIsAtTheEnd) {
+TEST_F(Percentage, EmptyOneAndTwoRecords) {
   EXPECT_EQ(GetAt(0, 0), -1000 - kEndOfFile);
   EXPECT_EQ(GetAt(5000, -1), -1000 - kEndOfFile);
   EXPECT_EQ(FindOf(IntKey(1), 0), -1000 - kEndOfFile);
-}
-
-TEST_F(Percentage, OneAndTwoRecords) {
   Insert(5, "aa", 1);
   EXPECT_EQ(GetAt(0, 0), 5);
   EXPECT_EQ(GetAt(10000, 0), 5);

@@ -66,9 +66,7 @@ class RecordFile : public ::testing::Test {
     return {r.begin() + 4, r.begin() + 8};
   }
   uint32_t Count() {
-    std::vector<uint8_t> stat(1920);
-    b_.len = static_cast<uint32_t>(stat.size());
-    EXPECT_EQ(b_.Call(kOpStat, stat.data(), &b_.len, -1), 0);
+    const std::vector<uint8_t> stat = b_.Stat();
     return uint32_t{stat[6]} | (uint32_t{stat[7]} << 8) | (uint32_t{stat[8]} << 16);
   }
 

@@ -2,7 +2,6 @@
 // duplicates, read-only and exclusive opens, owner names, clients.
 #include <random>
 
-#include "btrieve/data_file.h"
 #include "record_fixture.h"
 
 namespace tavelnor::btrieve::testing {
@@ -148,7 +147,7 @@ TEST_F(BadInput, EmptyFileAnswersEndOfFile) {
   EXPECT_EQ(b_.Read(kOpGetNext, &r, 0), kInvalidPositioning);
 }
 
-TEST_F(BadInput, ReadOnlyOpenRefusesWrites) {
+TEST_F(BadInput, ReadOnlyOpenRefusesEveryChange) {
   Insert(1, "aa", 1);
   Block ro;
   ASSERT_EQ(ro.Open(path_, -2), 0);
@@ -158,8 +157,20 @@ TEST_F(BadInput, ReadOnlyOpenRefusesWrites) {
   ASSERT_EQ(ro.Read(kOpGetFirst, &got, 0), 0);
   EXPECT_EQ(ro.Write(kOpUpdate, r, 0), kAccessDenied);
   EXPECT_EQ(ro.Call(kOpDelete, nullptr, &ro.len, 0), kAccessDenied);
+  char owner[] = "secret";
+  ro.SetKey(owner, sizeof owner);
+  ro.len = sizeof owner;
+  EXPECT_EQ(ro.Call(kOpSetOwner, owner, &ro.len, 0), kAccessDenied);
+  auto index = MakeSpec(kRecLen, {{{11, 2, kKeyDup, kTypeInteger}}});
+  ro.len = static_cast<uint32_t>(index.size() - 16);
+  EXPECT_EQ(ro.Call(kOpCreateIndex, index.data() + 16, &ro.len, 0), kAccessDenied);
+  ro.len = 0;
+  EXPECT_EQ(ro.Call(kOpDropIndex, nullptr, &ro.len, 1), kAccessDenied);
   EXPECT_EQ(ro.Close(), 0);
   EXPECT_EQ(Count(), 1u);
+  EXPECT_EQ(b_.Stat()[4], 3);  // no key was added or dropped
+  ASSERT_EQ(b_.Close(), 0);
+  EXPECT_EQ(b_.Open(path_), 0);  // and no owner was set
 }
 
 TEST_F(BadInput, ExclusiveOpenExcludesEveryOtherOpen) {
@@ -173,18 +184,6 @@ TEST_F(BadInput, ExclusiveOpenExcludesEveryOtherOpen) {
   ASSERT_EQ(other.Close(), 0);
   EXPECT_EQ(b_.Open(path_, -64), 0);  // sharing biases are accepted
   EXPECT_EQ(other.Open(path_, 5), kInvalidOperation);
-}
-
-TEST_F(BadInput, OwnerNameMustMatch) {
-  ASSERT_EQ(b_.Close(), 0);
-  {
-    std::unique_ptr<DataFile> file;
-    ASSERT_EQ(DataFile::Open(path_, &file), 0);
-    ASSERT_EQ(file->SetOwner("secret", 0), 0);
-  }
-  EXPECT_EQ(b_.Open(path_), kOwnerError);
-  EXPECT_EQ(b_.Open(path_, 0, "Secret"), kOwnerError);
-  EXPECT_EQ(b_.Open(path_, 0, "secret"), 0);
 }
 
 TEST_F(BadInput, CreateRespectsExistingAndOpenFiles) {

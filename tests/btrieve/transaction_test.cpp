@@ -9,22 +9,6 @@ using Transactions = TwoClients;
 
 constexpr int kConcurrent = kBiasConcurrent + kOpBeginTransaction;
 
-TEST_F(Transactions, EndCommitsChangesInBothFiles) {
-  auto before_b = Contents(yb_);
-  ASSERT_EQ(Simple(xa_, kConcurrent), 0);
-  ASSERT_EQ(Insert(xa_, 100), 0);
-  ASSERT_EQ(Insert(xb_, 200), 0);
-  ASSERT_EQ(GetEqual(xb_, 3), 0);
-  ASSERT_EQ(UpdatePayload(xb_, 3, 7), 0);
-  ASSERT_EQ(Simple(xa_, kOpEndTransaction), 0);
-  EXPECT_EQ(GetEqual(ya_, 100), 0);
-  EXPECT_EQ(GetEqual(yb_, 200), 0);
-  std::vector<uint8_t> r;
-  ASSERT_EQ(GetEqual(yb_, 3, 0, &r), 0);
-  EXPECT_EQ(r[kRecLen - 1], 7);
-  EXPECT_EQ(Contents(yb_).size(), before_b.size() + 1);
-}
-
 TEST_F(Transactions, AbortLeavesBothFilesAsBefore) {
   const auto before_a = Contents(ya_);
   const auto before_b = Contents(yb_);
@@ -180,9 +164,7 @@ TEST_F(Transactions, ExclusiveTransactionLocksTheFilesItTouches) {
 
 TEST_F(Transactions, StatCountsTheClientsOwnView) {
   auto count = [](Block& b) {
-    std::vector<uint8_t> stat(1920);
-    b.len = static_cast<uint32_t>(stat.size());
-    EXPECT_EQ(b.Call(kOpStat, stat.data(), &b.len, 0), 0);
+    const std::vector<uint8_t> stat = b.Stat(0);
     return stat[6] | (stat[7] << 8);
   };
   ASSERT_EQ(Simple(xa_, kConcurrent), 0);

@@ -1,4 +1,4 @@
-// Dictionary compiler: format levels, containers, files, and refused sources.
+// Dictionary compiler: the level option, containers, files, and refused sources.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dico/compiler_test_support.h"
+#include "dico/dico_test_support.h"
 #include "dico/gzip_stream.h"
 #include "dico/pe_resource.h"
 #include "foundation/translation.h"
@@ -13,8 +14,7 @@
 namespace tavelnor::dico::compiler_test {
 namespace {
 
-// One object of every kind, and every header word and table that a level
-// may drop.
+// One object of every kind, the header words and every table of a file.
 constexpr const char* kEveryKind = R"({
   "versionsystem": 3, "versionuser": 4, "lowestuserid": 77,
   "countries": ["France"], "macros": ["Compta"],
@@ -50,57 +50,6 @@ constexpr const char* kEveryKind = R"({
     {"isa": "Struct", "name": "St"}, {"isa": "Class", "name": "Cl"},
     {"isa": "DialogBox", "name": "Dlg"}]}})";
 
-class CompilerLevels : public ::testing::TestWithParam<int> {};
-
-TEST_P(CompilerLevels, ImagesSurviveExceptWhatTheLevelLacks) {
-  const int level = GetParam();
-  auto compiled = Compile(kEveryKind);
-  ASSERT_TRUE(compiled.ok()) << compiled.status().message();
-  const DicoImage& src = compiled->image;
-  for (int k = 0; k < kKindCount; ++k) EXPECT_GE(src.Count(k), 1u) << GetKindInfo(k).node_name;
-
-  auto bytes = EncodeDico(src, level, Container::kPlain);
-  ASSERT_TRUE(bytes.ok()) << bytes.status().message();
-  auto parsed = ParseDicoImage(*bytes);
-  ASSERT_TRUE(parsed.ok()) << parsed.status().message();
-  const DicoImage& got = *parsed;
-
-  EXPECT_EQ(got.header.level, level);
-  EXPECT_EQ(got.header.version_system, 3u);
-  EXPECT_EQ(got.header.version_user, level >= 8 ? 4u : 0u);
-  EXPECT_EQ(got.lowest_user_id, level >= 5 ? 77 : -1);
-  EXPECT_EQ(got.last_id, src.last_id);
-  EXPECT_EQ(got.name_index.size(), level >= 11 ? 2u : 0u);
-  EXPECT_EQ(got.pool, src.pool);
-
-  // Base bytes a level's shorter record header does not hold.
-  const uint32_t lost_from = level <= 5    ? base::kReserved56
-                             : level <= 10 ? base::kCountries
-                                           : kBaseSize;
-  for (int k = 0; k < kKindCount; ++k) {
-    if (k >= ArrayCountForLevel(level)) {
-      EXPECT_EQ(got.Count(k), 0u) << k;
-      continue;
-    }
-    std::vector<uint8_t> expected = src.arrays[static_cast<size_t>(k)];
-    // Class bytes that came after the level (the root's native language).
-    const uint32_t size = GetKindInfo(k).image_size;
-    const uint32_t class_end = kBaseSize + ImageSizeForLevel(k, level) - HeaderSizeForLevel(level);
-    for (size_t at = 0; at < expected.size(); at += size) {
-      const auto image = expected.begin() + static_cast<ptrdiff_t>(at);
-      std::fill(image + lost_from, image + kBaseSize, uint8_t{0});
-      std::fill(image + class_end, image + size, uint8_t{0});
-    }
-    EXPECT_EQ(got.arrays[static_cast<size_t>(k)], expected) << GetKindInfo(k).node_name;
-  }
-  std::vector<uint8_t> cats = src.categories;
-  if (level <= 4) std::fill(cats.begin() + kOldCategorySize, cats.end(), uint8_t{0});
-  EXPECT_EQ(got.categories, cats);
-  EXPECT_EQ(got.categories[36] != 0, level >= 5);
-}
-
-INSTANTIATE_TEST_SUITE_P(Levels, CompilerLevels, ::testing::Values(2, 3, 4, 8, 10, 11));
-
 TEST(CompilerLevels, LevelOptionOverridesTheSource) {
   auto compiled = Compile(R"({"level": 8, "root": {"isa": "Dico"}})", CompileOptions{4});
   ASSERT_TRUE(compiled.ok());
@@ -108,9 +57,15 @@ TEST(CompilerLevels, LevelOptionOverridesTheSource) {
   EXPECT_FALSE(Compile(R"({"root": {"isa": "Dico"}})", CompileOptions{12}).ok());
 }
 
-TEST(CompilerEncode, ContainersCarryTheSameImage) {
+TEST(CompilerEncode, EveryKindCompilesAndContainersCarryTheSameImage) {
   auto compiled = Compile(kEveryKind);
-  ASSERT_TRUE(compiled.ok());
+  ASSERT_TRUE(compiled.ok()) << compiled.status().message();
+  for (int k = 0; k < kKindCount; ++k) {
+    EXPECT_GE(compiled->image.Count(k), 1u) << GetKindInfo(k).node_name;
+  }
+  EXPECT_EQ(compiled->image.header.version_system, 3u);
+  EXPECT_EQ(compiled->image.header.version_user, 4u);
+  EXPECT_EQ(compiled->image.lowest_user_id, 77);
   auto plain = EncodeDico(compiled->image, 11, Container::kPlain);
   auto gz = EncodeDico(compiled->image, 11, Container::kGzip);
   auto pe = EncodeDico(compiled->image, 11, Container::kPeModule);
@@ -139,31 +94,23 @@ TEST(CompilerEncode, RefusesLevelsAndCountsTheFormatCannotHold) {
 
 class CompilerFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tavelnor-dicoc-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::filesystem::path Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    return dir_ / name;
+    return dir_.Write(name, std::vector<uint8_t>(text.begin(), text.end()));
   }
+  std::filesystem::path At(const std::string& name) { return dir_.Path(name); }
   static std::vector<uint8_t> Read(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
-  std::filesystem::path dir_;
+  testing::TempDir dir_;
 };
 
 TEST_F(CompilerFiles, WritesTheDictionaryAndItsTranslationsBeside) {
   const auto src = Write("s.json", R"({"root": {"isa": "Dico", "accel": 5,
       // comments are allowed in source files
       "translations": {"header": {"de": "Wörterbuch"}}}})");
-  ASSERT_TRUE(BuildDicoFile(src, dir_ / "demo.dic", 0, Container::kGzip).ok());
-  const auto bytes = Read(dir_ / "demo.dic");
+  ASSERT_TRUE(BuildDicoFile(src, At("demo.dic"), 0, Container::kGzip).ok());
+  const auto bytes = Read(At("demo.dic"));
   ASSERT_TRUE(HasGzipMagic(bytes));
   auto inflated = GzipDecompress(bytes);
   ASSERT_TRUE(inflated.ok());
@@ -171,38 +118,38 @@ TEST_F(CompilerFiles, WritesTheDictionaryAndItsTranslationsBeside) {
   ASSERT_TRUE(image.ok());
   EXPECT_EQ(ObjectAt(*image, kDico, 0).Id(), 5u);
   TranslationFile t;
-  ASSERT_TRUE(t.Load((dir_ / "demo.oxatrad").string()).ok());
+  ASSERT_TRUE(t.Load(At("demo.oxatrad").string()).ok());
   auto item = t.Find("OXADico", "5.header");
   ASSERT_TRUE(item);
   EXPECT_EQ(item->Text(kLangGerman), "W\xF6rterbuch");
 
-  ASSERT_TRUE(BuildDicoFile(src, dir_ / "next.NEW", 3, Container::kPlain).ok());
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "next.newtrad"));
-  EXPECT_EQ(Read(dir_ / "next.NEW")[3], 3);  // format level byte
+  ASSERT_TRUE(BuildDicoFile(src, At("next.NEW"), 3, Container::kPlain).ok());
+  EXPECT_TRUE(std::filesystem::exists(At("next.newtrad")));
+  EXPECT_EQ(Read(At("next.NEW"))[3], 3);  // format level byte
 }
 
 TEST_F(CompilerFiles, NoTranslationFileWithoutTranslations) {
   const auto src = Write("s.json", R"({"root": {"isa": "Dico"}})");
-  ASSERT_TRUE(BuildDicoFile(src, dir_ / "d.dic", 11, Container::kPeModule).ok());
-  EXPECT_TRUE(HasModuleMark(Read(dir_ / "d.dic")));
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "d.oxatrad"));
+  ASSERT_TRUE(BuildDicoFile(src, At("d.dic"), 11, Container::kPeModule).ok());
+  EXPECT_TRUE(HasModuleMark(Read(At("d.dic"))));
+  EXPECT_FALSE(std::filesystem::exists(At("d.oxatrad")));
 }
 
 TEST_F(CompilerFiles, ErrorsNameTheFileAndThePlace) {
   const auto syntax = Write("bad.json", "{\"root\": {\"isa\": \"Dico\",\n  \"name\": }}");
-  Status s = BuildDicoFile(syntax, dir_ / "x.dic", 0, Container::kPlain);
+  Status s = BuildDicoFile(syntax, At("x.dic"), 0, Container::kPlain);
   EXPECT_EQ(s.code(), Status::Code::kInvalidArgument);
   EXPECT_NE(s.message().find("bad.json"), std::string::npos) << s.message();
   EXPECT_NE(s.message().find("line 2"), std::string::npos) << s.message();
 
   const auto source_error = Write("src.json", R"({"root": {"isa": "Dico", "pagesize": 3}})");
-  s = BuildDicoFile(source_error, dir_ / "x.dic", 0, Container::kPlain);
+  s = BuildDicoFile(source_error, At("x.dic"), 0, Container::kPlain);
   EXPECT_NE(s.message().find("src.json"), std::string::npos) << s.message();
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "x.dic"));
+  EXPECT_FALSE(std::filesystem::exists(At("x.dic")));
 
-  s = BuildDicoFile(dir_ / "missing.json", dir_ / "x.dic", 0, Container::kPlain);
+  s = BuildDicoFile(At("missing.json"), At("x.dic"), 0, Container::kPlain);
   EXPECT_EQ(s.code(), Status::Code::kIoError);
-  s = BuildDicoFile(source_error, dir_ / "no" / "such" / "dir" / "x.dic", 0, Container::kPlain);
+  s = BuildDicoFile(source_error, At("no/such/dir/x.dic"), 0, Container::kPlain);
   EXPECT_FALSE(s.ok());
 }
 

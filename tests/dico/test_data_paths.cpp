@@ -70,27 +70,24 @@ class DataFilePath : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(DataFilePath, LiesBesideTheDictionaryByDefault) {
-  DRubricTable* table = LoadTable(0);
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->GetFilePath().str(), dir_.Path("app/dico/Clients.btr"));
-}
-
-TEST_F(DataFilePath, ParentDirectoryFlagGoesOneFolderUp) {
-  DRubricTable* table = LoadTable(0x10000, "Donnees\\Clients.dat");
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->GetFilePath().str(), dir_.Path("app/Donnees/Clients.dat"));
-}
-
-TEST_F(DataFilePath, CommonFolderFlagAsksTheSpecialFolder) {
+TEST_F(DataFilePath, FollowsTheFolderFlags) {
   SetCommonFolderSource([] { return std::string("/srv/partage/Common"); });
-  DRubricTable* table = LoadTable(0x20000);
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->GetFilePath().str(), "/srv/partage/Common/Clients.btr");
-  // The parent-directory flag wins over the common folder.
-  DRubricTable* both = LoadTable(0x30000);
-  ASSERT_NE(both, nullptr);
-  EXPECT_EQ(both->GetFilePath().str(), dir_.Path("app/Clients.btr"));
+  struct Case {
+    uint32_t flags;
+    const char* default_file;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {0, nullptr, dir_.Path("app/dico/Clients.btr")},  // beside the dictionary
+      {0x10000, "Donnees\\Clients.dat", dir_.Path("app/Donnees/Clients.dat")},  // one folder up
+      {0x20000, nullptr, "/srv/partage/Common/Clients.btr"},  // the common folder
+      {0x30000, nullptr, dir_.Path("app/Clients.btr")},  // one folder up wins over common
+  };
+  for (const Case& c : cases) {
+    DRubricTable* table = LoadTable(c.flags, c.default_file);
+    ASSERT_NE(table, nullptr) << c.flags;
+    EXPECT_EQ(table->GetFilePath().str(), c.expected) << std::hex << c.flags;
+  }
 }
 
 TEST_F(DataFilePath, CommonFolderIsTheSpecialPathByDefault) {

@@ -196,24 +196,21 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRefCase{"StringTableNegative", 95, INT32_MIN}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(HandlerStrings, LastPoolByteIsAValidReference) {
+TEST(HandlerStrings, ReferencesNearThePoolEndStopThere) {
+  // The last pool byte is a valid reference; an unterminated last string
+  // ends with the pool.
   DicoTestBuilder b;
-  const uint32_t f = b.AddField(b.AddTable("T").data, "A", 0, 4);
-  b.SetRef(f, base::kHeader, static_cast<int32_t>(b.image().pool.size()) - 1);
-  DDicoHandler h;
-  ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
-  EXPECT_EQ(h.FindById(f)->GetHeader().str(), "");
-}
-
-TEST(HandlerStrings, UnterminatedLastPoolStringStopsAtThePoolEnd) {
-  DicoTestBuilder b;
-  const uint32_t f = b.AddField(b.AddTable("T").data, "A", 0, 4);
+  auto t = b.AddTable("T");
+  const uint32_t last = b.AddField(t.data, "A", 0, 4);
+  const uint32_t cut = b.AddField(t.data, "B", 0, 4);
   const int32_t at = b.Str("fin");
   b.image().pool.pop_back();  // no terminator
-  b.SetRef(f, base::kHeader, at);
+  b.SetRef(last, base::kHeader, static_cast<int32_t>(b.image().pool.size()) - 1);
+  b.SetRef(cut, base::kHeader, at);
   DDicoHandler h;
   ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
-  EXPECT_EQ(h.FindById(f)->GetHeader().str(), "fin");
+  EXPECT_EQ(h.FindById(last)->GetHeader().str(), "n");
+  EXPECT_EQ(h.FindById(cut)->GetHeader().str(), "fin");
 }
 
 TEST(HandlerStrings, InterningFollowsThePoolRules) {

@@ -196,22 +196,6 @@ TEST(DicoImageConvert, LargerRecordHeaderMovesTheClassPartTo67) {
   EXPECT_EQ(parsed->arrays[kLink], want);
 }
 
-TEST(DicoImageConvert, Level10VariableOf133BytesBecomes136WithEmptyCountryBytes) {
-  DicoTestBuilder b;
-  const uint32_t id = b.AddField(b.root(), "Montant", 7, 8, 12);
-  b.SetString(id, 67, "a+b");
-  b.SetByte(id, base::kCountries, 0xFF);
-  b.SetByte(id, 135, 0x77);
-  auto parsed = ParseDicoImage(b.Bytes(10));
-  ASSERT_TRUE(parsed.ok());
-  const uint8_t* p = parsed->arrays[kVariable].data();
-  ASSERT_EQ(parsed->arrays[kVariable].size(), 136u);
-  EXPECT_EQ(p[base::kCountries], 0);
-  EXPECT_EQ(LoadLE32(p + 67), b.Word(id, 67)) << "class part starts at 67";
-  EXPECT_EQ(p[79], 7);
-  EXPECT_EQ(LoadLE32(p + 91), 12u);
-  EXPECT_EQ(p[135], 0x77);
-}
 TEST(DicoImageConvert, CategoryEntriesOfOtherSizesKeepTheirFirst257Bytes) {
   DicoTestBuilder b;
   Bytes bytes = b.Bytes(11);

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dico/dico_handler.h"
@@ -218,42 +219,30 @@ INSTANTIATE_TEST_SUITE_P(
         AbsurdCase{"CategorySizeBelowOldEntry", &Places::category_size, 0, 35}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DicoDamage, PoolSizeOneBeyondTheFileIsCorrupt) {
+TEST(DicoDamage, SizesReachingBeyondTheirPlaceAreCorrupt) {
+  std::vector<std::pair<std::string, Bytes>> damaged;
   DicoTestBuilder b = MakeSmallBuilder();
-  b.image().name_index.clear();
   Bytes bytes = b.Bytes(11);
-  const Places places = Locate(b, bytes);
+  StoreLE32(&bytes[28], 0xFFFFFFF0u);  // the one name index entry: value at 24, length at 28
+  damaged.emplace_back("name index entry", bytes);
+  b.image().name_index.clear();
+  bytes = b.Bytes(11);
   // The pool may not swallow the category table: count and size are gone.
-  StoreLE32(&bytes[places.pool_size],
-            static_cast<uint32_t>(bytes.size() - places.pool_size - 4 + 1));
-  auto parsed = ParseDicoImage(bytes);
-  ASSERT_FALSE(parsed.ok());
-  EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt);
-}
-
-TEST(DicoDamage, ElementSizeBelowALargerRecordHeaderIsCorrupt) {
-  auto parsed = ParseDicoImage(CraftLevel11(100, kVariable, 80, PatternBytes(80)));
-  ASSERT_FALSE(parsed.ok());
-  EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt);
-}
-
-TEST(DicoDamage, ElementSizeBelowOldRecordHeaderIsCorrupt) {
+  const size_t pool_at = Locate(b, bytes).pool_size;
+  StoreLE32(&bytes[pool_at], static_cast<uint32_t>(bytes.size() - pool_at - 4 + 1));
+  damaged.emplace_back("pool one byte beyond", bytes);
+  damaged.emplace_back("element below a larger header",
+                       CraftLevel11(100, kVariable, 80, PatternBytes(80)));
   for (int level : {4, 10}) {
-    Bytes bytes = MakeSmallBuilder().Bytes(level);
+    bytes = MakeSmallBuilder().Bytes(level);
     StoreLE32(&bytes[WalkImageLayout(bytes).first_size_at], HeaderSizeForLevel(level) - 1);
-    auto parsed = ParseDicoImage(bytes);
-    ASSERT_FALSE(parsed.ok()) << level;
-    EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt) << level;
+    damaged.emplace_back("element below the header at level " + std::to_string(level), bytes);
   }
-}
-
-TEST(DicoDamage, NameIndexEntryLongerThanTheFileIsCorrupt) {
-  Bytes bytes = MakeSmallBuilder().Bytes(11);
-  // One entry: value at 24, length at 28.
-  StoreLE32(&bytes[28], 0xFFFFFFF0u);
-  auto parsed = ParseDicoImage(bytes);
-  ASSERT_FALSE(parsed.ok());
-  EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt);
+  for (const auto& [what, image] : damaged) {
+    auto parsed = ParseDicoImage(image);
+    ASSERT_FALSE(parsed.ok()) << what;
+    EXPECT_EQ(parsed.status().code(), Status::Code::kCorrupt) << what;
+  }
 }
 
 TEST(DicoDamage, RandomBytesNeverCrashTheParser) {

@@ -61,62 +61,54 @@ void ExpectSystemRubric(DDicoHandler& h, bool german) {
   }
 }
 
-TEST(HandlerSystemRubric, IsAddedWithItsSixFields) {
-  SettingsGuard guard;
-  DicoTestBuilder b;
-  DDicoHandler h;
-  ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
-  ExpectSystemRubric(h, false);
-  EXPECT_EQ(h.Array(kSystem).Count(), 1u);
-  EXPECT_EQ(h.Array(kVarInSystem).Count(), 6u);
+TEST(HandlerSystemRubric, IsAddedWithItsSixFieldsInTheResourceLanguage) {
+  for (bool german : {false, true}) {
+    SettingsGuard guard;
+    if (german) SetResourceLanguage(kLangGerman);
+    DDicoHandler h;
+    ASSERT_EQ(h.LoadImage(DicoTestBuilder().Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
+    ExpectSystemRubric(h, german);
+    EXPECT_EQ(h.Array(kSystem).Count(), 1u);
+    EXPECT_EQ(h.Array(kVarInSystem).Count(), 6u);
+  }
 }
 
-TEST(HandlerSystemRubric, TextsComeFromTheResourcesOfTheLanguage) {
-  SettingsGuard guard;
-  SetResourceLanguage(kLangGerman);
-  DicoTestBuilder b;
-  DDicoHandler h;
-  ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
-  ExpectSystemRubric(h, true);
-}
-
-TEST(HandlerSystemRubric, IsNotDuplicatedWhenPresent) {
-  SettingsGuard guard;
+// A builder whose system rubric holds the first `fields` system fields.
+DicoTestBuilder WithSystemRubric(size_t fields) {
   DicoTestBuilder b;
   const uint32_t rubric = b.AddWithId(kSystem, b.root(), "Systeme", kSystemIdBase);
   b.SetString(rubric, base::kHeader, "Syst\xE8me");
   b.SetString(rubric, base::kDesc, "Syst\xE8me");
-  for (const SystemFieldCase& c : kSystemFields) {
+  for (size_t i = 0; i < fields; ++i) {
+    const SystemFieldCase& c = kSystemFields[i];
     const uint32_t f = b.AddWithId(kVarInSystem, rubric, c.name, kSystemIdBase + c.id_offset);
     b.SetByte(f, 79, static_cast<uint8_t>(c.type));
     b.SetWord(f, base::kUnitSize, c.size);
     b.SetString(f, base::kHeader, c.french);
     b.SetString(f, base::kDesc, c.french);
   }
+  return b;
+}
+
+TEST(HandlerSystemRubric, IsNotDuplicatedWhenPresent) {
+  SettingsGuard guard;
+  DicoTestBuilder b = WithSystemRubric(6);
   DDicoHandler h;
-  ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
-  ExpectSystemRubric(h, false);
-  EXPECT_EQ(h.Array(kSystem).Count(), 1u);
-  EXPECT_EQ(h.Array(kVarInSystem).Count(), 6u);
-  // And a second load of the same handler does not add one either.
-  ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
-  EXPECT_EQ(h.Array(kSystem).Count(), 1u);
-  EXPECT_EQ(h.Array(kVarInSystem).Count(), 6u);
+  // A second load of the same handler does not add one either.
+  for (int load = 0; load < 2; ++load) {
+    ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
+    ExpectSystemRubric(h, false);
+    EXPECT_EQ(h.Array(kSystem).Count(), 1u);
+    EXPECT_EQ(h.Array(kVarInSystem).Count(), 6u);
+  }
 }
 
 TEST(HandlerSystemRubric, MissingFieldsAreCompleted) {
   SettingsGuard guard;
-  DicoTestBuilder b;
-  const uint32_t rubric = b.AddWithId(kSystem, b.root(), "Systeme", kSystemIdBase);
-  b.SetString(rubric, base::kHeader, "Syst\xE8me");
-  b.SetString(rubric, base::kDesc, "Syst\xE8me");
-  const uint32_t date = b.AddWithId(kVarInSystem, rubric, "Date", kSystemIdBase + 1);
-  b.SetByte(date, 79, 4);
-  b.SetWord(date, base::kUnitSize, 4);
-  b.SetString(date, base::kHeader, "Date");
   DDicoHandler h;
-  ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
+  ASSERT_EQ(h.LoadImage(WithSystemRubric(1).Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
   ExpectSystemRubric(h, false);
+  EXPECT_EQ(h.Array(kVarInSystem).Count(), 6u);
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         Err("\"a\"%\"b\"", e::kUndefinedForKind, 3), Err("-\"a\"", e::kUndefinedForKind, 0),
         Err("1 +", e::kSyntax, 3), Err("*5", e::kSyntax, 0), Err("2abc", e::kSyntax, 0),
         Err("1.5.2", e::kSyntax, 0), Err("1.", e::kSyntax, 0), Err("()", e::kSyntax, 1),
-        Err("", e::kSyntax, 0), Err(" \t ", e::kSyntax, 0)));
+        Err("", e::kSyntax, 0), Err(" \t ", e::kSyntax, 0),
+        Err("1 + PRIX", e::kUnknownName, 4)));  // no field source: no name is known
 
 INSTANTIATE_TEST_SUITE_P(
     Balance, FormulaTable,

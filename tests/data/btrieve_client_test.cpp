@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "data/btrieve_client.h"
 #include "data/btrv_constants.h"
@@ -26,17 +28,16 @@ TEST(RecordManagerChoiceTest, NoLibraryMeansTheEmbeddedOne) {
   EXPECT_EQ(VersionThrough(m), 7);
 }
 
-TEST(RecordManagerChoiceTest, MissingLibraryFallsBackWithANote) {
-  const RecordManager m = RecordManager::Choose("/nonexistent/libnothing.so", false);
-  EXPECT_EQ(m.kind(), RecordManager::Kind::kEmbedded);
-  EXPECT_EQ(m.Describe().rfind("embedded (/nonexistent/libnothing.so", 0), 0u) << m.Describe();
-}
-
-TEST(RecordManagerChoiceTest, LibraryWithoutTheEntryPointsIsLeftAside) {
-  const RecordManager m = RecordManager::Choose(TAVELNOR_TEST_NO_ENTRIES_LIBRARY, false);
-  EXPECT_EQ(m.kind(), RecordManager::Kind::kEmbedded);
-  EXPECT_NE(m.Describe().find("no BTRCALL/BTRCALLID entry points"), std::string::npos);
-  EXPECT_EQ(m.entries().call, &BTRCALL);
+TEST(RecordManagerChoiceTest, UnusableLibrariesFallBackWithANote) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/nonexistent/libnothing.so", "embedded (/nonexistent/libnothing.so"},
+      {TAVELNOR_TEST_NO_ENTRIES_LIBRARY, "no BTRCALL/BTRCALLID entry points"}};
+  for (const auto& [library, note] : cases) {
+    const RecordManager m = RecordManager::Choose(library, false);
+    EXPECT_EQ(m.kind(), RecordManager::Kind::kEmbedded) << library;
+    EXPECT_NE(m.Describe().find(note), std::string::npos) << m.Describe();
+    EXPECT_EQ(m.entries().call, &BTRCALL);
+  }
 }
 
 TEST(RecordManagerChoiceTest, ClientLibraryByName) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "data/btrv_constants.h"
 #include "data/btrv_execute.h"
@@ -113,33 +114,32 @@ TEST_F(BtrvExecuteTest, OpenNeverWaitsAndReports85) {
   EXPECT_EQ(reports_.reports()[0].operation, 0);
 }
 
-TEST_F(BtrvExecuteTest, CreateStatus11BecomesSuccessOnlyOverARegularFile) {
+TEST_F(BtrvExecuteTest, StatusCorrectionsDependOnTheOperationAndThePath) {
   ScratchFolder folder;
   folder.Write("exists.dat", "x");
   std::filesystem::create_directory(folder.Path("adir"));
-  rm_.Then(11);
-  EXPECT_EQ(Run(btrop::kCreate, 0, folder.Path("exists.dat").c_str()), 0);
-  rm_.Then(11);
-  EXPECT_EQ(Run(btrop::kCreate, 0, folder.Path("adir").c_str()), 11);
-  rm_.Then(11);
-  EXPECT_EQ(Run(btrop::kCreate, 0, folder.Path("missing.dat").c_str()), 11);
-  rm_.Then(11);
-  EXPECT_EQ(Run(btrop::kOpen, 0, folder.Path("exists.dat").c_str()), 11) << "Create only";
-  EXPECT_EQ(reports_.reports().size(), 3u);
-}
-
-TEST_F(BtrvExecuteTest, OpenStatus35BecomesFileNotFoundWhenTheFolderExists) {
-  ScratchFolder folder;
-  rm_.Then(35);
-  EXPECT_EQ(Run(btrop::kOpen, 0, folder.Path("CLIENT.DAT").c_str()), 12);
-  EXPECT_TRUE(reports_.reports().empty()) << "12 is silent";
-  rm_.Then(35);
-  EXPECT_EQ(Run(btrop::kOpen, 0, folder.Path("nofolder/CLIENT.DAT").c_str()), 35);
-  rm_.Then(35);
-  EXPECT_EQ(Run(btrop::kOpen, 0, "CLIENT.DAT"), 35) << "no folder part";
-  rm_.Then(35);
-  EXPECT_EQ(Run(btrop::kGetEqual, 0, folder.Path("CLIENT.DAT").c_str()), 35);
-  EXPECT_EQ(reports_.reports().size(), 3u);
+  const struct {
+    uint16_t op;
+    int16_t status;
+    std::string path;
+    int16_t answer;
+  } cases[] = {
+      // Create's 11 is success only over a regular file.
+      {btrop::kCreate, 11, folder.Path("exists.dat"), 0},
+      {btrop::kCreate, 11, folder.Path("adir"), 11},
+      {btrop::kCreate, 11, folder.Path("missing.dat"), 11},
+      {btrop::kOpen, 11, folder.Path("exists.dat"), 11},
+      // Open's 35 is file-not-found (silent) when the folder exists.
+      {btrop::kOpen, 35, folder.Path("CLIENT.DAT"), 12},
+      {btrop::kOpen, 35, folder.Path("nofolder/CLIENT.DAT"), 35},
+      {btrop::kOpen, 35, "CLIENT.DAT", 35},  // no folder part
+      {btrop::kGetEqual, 35, folder.Path("CLIENT.DAT"), 35},
+  };
+  for (const auto& c : cases) {
+    rm_.Then(c.status);
+    EXPECT_EQ(Run(c.op, 0, c.path.c_str()), c.answer) << c.op << " " << c.path;
+  }
+  EXPECT_EQ(reports_.reports().size(), 6u) << "neither the success nor 12 is reported";
 }
 
 TEST_F(BtrvExecuteTest, ShortBufferAcceptedOnlyWhereAllowed) {

@@ -149,13 +149,6 @@ TEST_P(RealRecordManagerTest, CreateOpenInsertAndReadBack) {
   EXPECT_TRUE(reports_.reports().empty());
 }
 
-TEST_P(RealRecordManagerTest, MissingFileIsNotFoundSilently) {
-  BtrvFile file;
-  EXPECT_EQ(file.Open(Chaine(folder_.Path("NONE.DAT"))), 12);
-  EXPECT_FALSE(file.is_open());
-  EXPECT_TRUE(reports_.reports().empty());
-}
-
 TEST_P(RealRecordManagerTest, TransactionAbortTakesTheInsertBack) {
   BtrvFile file;
   CreateAndOpen(file, folder_.Path("TXN.DAT"));

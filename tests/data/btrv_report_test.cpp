@@ -22,12 +22,7 @@ using testing::FrenchResources;
 using testing::RegistrySandbox;
 
 BtrvErrorReport MakeReport(int status, int operation, const char* file, const char* text = "") {
-  BtrvErrorReport r;
-  r.status = status;
-  r.operation = operation;
-  r.file = file;
-  r.message = text;
-  return r;
+  return {status, operation, file, text};
 }
 
 class ReportTest : public ::testing::Test {

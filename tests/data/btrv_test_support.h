@@ -69,7 +69,6 @@ class ScriptedRecordManager {
     for (const SeenCall& c : calls_) out.push_back(c.op);
     return out;
   }
-  size_t pending() const { return script_.size(); }
 
  private:
   static int16_t TAVELNOR_BTR_CALL Call(uint16_t op, void* pos, void* data, uint32_t* len,

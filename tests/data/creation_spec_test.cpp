@@ -10,6 +10,7 @@
 #include "dico/dico_handler.h"
 #include "dico/dico_test_builder.h"
 #include "dico/dico_test_support.h"
+#include "foundation/byte_reader.h"
 #include "record/type_codes.h"
 
 namespace tavelnor::data {
@@ -18,10 +19,6 @@ namespace {
 using dico::testing::DicoTestBuilder;
 using dico::testing::LoadedDico;
 namespace base = dico::base;
-
-uint16_t At16(const uint8_t* p, size_t off) {
-  return static_cast<uint16_t>(p[off] | (p[off + 1] << 8));
-}
 
 // One 16-byte segment entry, as expected.
 std::vector<uint8_t> Entry(uint16_t position, uint16_t length, uint16_t flags, uint8_t type,
@@ -84,11 +81,11 @@ TEST_F(CreationSpecTest, TableWithSeveralKeysDuplicatesAndAutomaticNumbering) {
   BtrvCreationSpec spec;
   ASSERT_EQ(BuildCreationSpec(Table(l), false, spec), 0);
   const uint8_t* p = spec.bytes();
-  EXPECT_EQ(At16(p, 0), 56);
-  EXPECT_EQ(At16(p, 2), 2048);
+  EXPECT_EQ(LoadLE16(p), 56);
+  EXPECT_EQ(LoadLE16(p + 2), 2048);
   EXPECT_EQ(p[4], 3);
   EXPECT_EQ(p[5], 0) << "the record manager chooses the format";
-  EXPECT_EQ(At16(p, 10), 0x0001) << "the low 16 bits of the flags";
+  EXPECT_EQ(LoadLE16(p + 10), 0x0001) << "the low 16 bits of the flags";
   EXPECT_EQ(spec.segment_count(), 4);
   EXPECT_EQ(spec.DataLength(), 80);
   const std::vector<std::vector<uint8_t>> expected = {
@@ -102,13 +99,9 @@ TEST_F(CreationSpecTest, TableWithSeveralKeysDuplicatesAndAutomaticNumbering) {
         << "segment " << i;
   }
   EXPECT_EQ(std::vector<uint8_t>(p + 80, p + 96), std::vector<uint8_t>(16, 0));
-}
-
-TEST_F(CreationSpecTest, ExtendedFormUsesTheExtendedRecordLength) {
-  LoadedDico l(b_);
-  BtrvCreationSpec spec;
+  // The extended form takes the extended record length.
   ASSERT_EQ(BuildCreationSpec(Table(l), true, spec), 0);
-  EXPECT_EQ(At16(spec.bytes(), 0), 64);
+  EXPECT_EQ(LoadLE16(spec.bytes()), 64);
 }
 
 TEST_F(CreationSpecTest, AutomaticNumberingMarksOnlyTheFirstSegment) {
@@ -153,9 +146,9 @@ TEST(CreationSpecBufferTest, SegmentsBeyondTheBufferAreRefused) {
   EXPECT_EQ(spec.segment_count(), 0) << "Begin starts afresh";
   EXPECT_EQ(spec.bytes()[5], 0x60);
   ASSERT_EQ(spec.AddKeySegment(3, 2, 0x0009, 0, /*add_duplicate_bit=*/false), 0);
-  EXPECT_EQ(At16(spec.bytes(), 20), 0x0109) << "no 0x80 when the caller does not ask";
+  EXPECT_EQ(LoadLE16(spec.bytes() + 20), 0x0109) << "no 0x80 when the caller does not ask";
   ASSERT_EQ(spec.AddKeySegment(3, 2, 0x0001, 14), 0);
-  EXPECT_EQ(At16(spec.bytes(), 36), 0x0181);
+  EXPECT_EQ(LoadLE16(spec.bytes() + 36), 0x0181);
   EXPECT_EQ(spec.bytes()[43], 0) << "the null value is for STRING segments of null keys";
   EXPECT_EQ(spec.bytes()[27], 0x20);
 }

@@ -1,6 +1,6 @@
 // The data table end to end on files the embedded record manager creates:
 // navigation, key ranges, shared files, counts, links, variable-length
-// parts, writes, transactions and the failures of opening.
+// parts, writes and the failures of opening.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -273,7 +273,7 @@ TEST_F(TableTest, UpdateDeleteAndDeleteAllKeepCountsRight) {
   EXPECT_EQ(t->First(), -1);
 }
 
-TEST_F(TableTest, InsertWithoutKeysLeavesTheNewRowCurrent) {
+TEST_F(TableTest, InsertLeavesTheNewRowCurrentAndTakesAutoincrementValues) {
   auto t = OpenTable(company_.journal, "JOURNAL.DAT");
   for (const char* text : {"un", "deux", "trois"}) {
     std::vector<uint8_t> row(16, 0);
@@ -285,30 +285,15 @@ TEST_F(TableTest, InsertWithoutKeysLeavesTheNewRowCurrent) {
   ASSERT_NE(t->Previous(), -1);
   EXPECT_STREQ(reinterpret_cast<const char*>(t->RecordBuffer()), "deux");
   EXPECT_EQ(t->RawRecordCount(true), 3u);
-}
 
-TEST_F(TableTest, AutoincrementValuesReachTheRecord) {
-  auto t = OpenTable(company_.compteur, "COMPTEUR.DAT");
+  // Autoincrement values reach the record.
+  auto counter = OpenTable(company_.compteur, "COMPTEUR.DAT");
   for (int32_t v : {10, 20}) {
     std::vector<uint8_t> row(8, 0);
     std::memcpy(row.data() + 4, &v, 4);
-    ASSERT_NE(t->InsertFrom(row.data(), row.size()), -1);
-    EXPECT_EQ(NumOf(t->RecordBuffer()), v / 10);
+    ASSERT_NE(counter->InsertFrom(row.data(), row.size()), -1);
+    EXPECT_EQ(NumOf(counter->RecordBuffer()), v / 10);
   }
-}
-
-TEST_F(TableTest, TransactionsCommitOrDropTheirInserts) {
-  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
-  ASSERT_EQ(t->BeginTransaction(), 0);
-  EXPECT_TRUE(EDataTable::InTransaction());
-  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
-  ASSERT_EQ(t->AbortTransaction(), 0);
-  EXPECT_FALSE(EDataTable::InTransaction());
-  EXPECT_EQ(t->RawRecordCount(true), 0u);
-  ASSERT_EQ(t->BeginTransaction(), 0);
-  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
-  ASSERT_EQ(t->EndTransaction(), 0);
-  EXPECT_EQ(t->RawRecordCount(true), 1u);
 }
 
 // --- variable-length parts -------------------------------------------------------------------

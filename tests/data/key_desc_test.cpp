@@ -29,15 +29,11 @@ class KeyDescTest : public ::testing::Test {
   const dico::DRubricTable& table() { return *l_.table; }
 };
 
-TEST_F(KeyDescTest, DictionaryKeysAreNumberedInOrder) {
+TEST_F(KeyDescTest, KeyFlagsAndPropertiesFromTheDictionary) {
   const auto keys = DescribeTableKeys(table());
   ASSERT_EQ(keys.size(), 6u);
   for (const auto& [number, desc] : keys) EXPECT_EQ(desc.key_number, number);
   EXPECT_EQ(keys.at(0).segments.at(0).expression, "Num");
-}
-
-TEST_F(KeyDescTest, KeyFlagsAndPropertiesFromTheDictionary) {
-  const auto keys = DescribeTableKeys(table());
   // Flags 0: modifiable and a null key; no Btrieve properties.
   const EKeyDesc& plain = keys.at(0);
   EXPECT_EQ(plain.flags, kKeyDescModifiable | kKeyDescNullKey);
@@ -62,12 +58,9 @@ TEST_F(KeyDescTest, KeyFlagsAndPropertiesFromTheDictionary) {
   EXPECT_TRUE(qte.Descending());
   EXPECT_EQ(Prop(qte.properties, kSectionBtrieve, kPropExtended), "No");
 
-  // Flag 0x8 on the dictionary key: not a null key.
-  EXPECT_EQ(keys.at(2).flags, kKeyDescModifiable);
-}
-
-TEST_F(KeyDescTest, PartOfAFieldIsAnExtract) {
-  const EKeyDesc partial = DescribeTableKeys(table()).at(2);
+  // Flag 0x8 on the dictionary key: not a null key; part of a field is an extract.
+  const EKeyDesc& partial = keys.at(2);
+  EXPECT_EQ(partial.flags, kKeyDescModifiable);
   ASSERT_EQ(partial.segments.size(), 1u);
   const ESegmentDesc& s = partial.segments[0];
   EXPECT_EQ(s.expression, "=EXTRACT(Code,3,4)");
@@ -75,11 +68,8 @@ TEST_F(KeyDescTest, PartOfAFieldIsAnExtract) {
   EXPECT_EQ(s.Size(), 4);
   EXPECT_EQ(s.Offset(), 17);  // the field's offset 14 plus 3
   EXPECT_EQ(ResolveSegOffset(s.expression.view(), &table()), 17);
-}
-
-TEST_F(KeyDescTest, ASegmentOnNoFieldEmptiesTheDescription) {
-  const EKeyDesc orphan = DescribeTableKeys(table()).at(3);
-  EXPECT_TRUE(orphan.IsEmpty());
+  // A segment on no field empties the description.
+  EXPECT_TRUE(keys.at(3).IsEmpty());
   EXPECT_EQ(SegmentExpression(&table(), 400, 2), "");
 }
 

@@ -63,7 +63,7 @@ TEST_F(KeyStateTest, ALowValueAloneSpansEveryKeyBeginningWithIt) {
   EXPECT_FALSE(In(Record(0xFFFFBBAB, 0)));
 }
 
-TEST_F(KeyStateTest, AHighValueOfLengthZeroTakesTheLowLength) {
+TEST_F(KeyStateTest, HighValuesOfLengthZeroTakeTheLowLengthAndAloneKeepTheMinimum) {
   const uint8_t low[3] = {1, 2, 3};
   const uint8_t high[4] = {9, 9, 9, 9};
   EXPECT_EQ(keys_.SetKeyRange(kParPrix, low, 3, high, 0), 3);
@@ -72,11 +72,9 @@ TEST_F(KeyStateTest, AHighValueOfLengthZeroTakesTheLowLength) {
   EXPECT_EQ(keys_.SetKeyRange(kParPrix, low, 2, high, 4), 4);
   EXPECT_EQ(High(), (Bytes{9, 9, 9, 9, 0xFF, 0x7F}));
   EXPECT_EQ(Low(), (Bytes{1, 2, 0, 0, 0, 0x80}));
-}
-
-TEST_F(KeyStateTest, AHighValueAloneLeavesTheLowAtTheMinimum) {
-  const uint8_t high[6] = {0x64, 0, 0, 0, 0, 0};
-  EXPECT_EQ(keys_.SetKeyRange(kParPrix, nullptr, 0, high, 6), 6);
+  // A high value alone leaves the low at the minimum.
+  const uint8_t hundred[6] = {0x64, 0, 0, 0, 0, 0};
+  EXPECT_EQ(keys_.SetKeyRange(kParPrix, nullptr, 0, hundred, 6), 6);
   EXPECT_EQ(keys_.Range().flags, kRangeHasHigh);
   EXPECT_TRUE(In(Record(0, -32768)));
   EXPECT_TRUE(In(Record(100, 0)));
@@ -114,7 +112,7 @@ TEST_F(KeyStateTest, CaseInsensitiveAndDescendingSegmentsCompareByTheirOrder) {
   EXPECT_FALSE(In(Record(0, 5, "DURAND")));
 }
 
-TEST_F(KeyStateTest, KeyMinusOneClearsTheKey) {
+TEST_F(KeyStateTest, KeyMinusOneClearsTheKeyAndNoBoundsLetEveryRecordIn) {
   const uint8_t low[2] = {1, 2};
   keys_.SetKeyRange(kParPrix, low, 2, nullptr, 0);
   EXPECT_EQ(keys_.SetKeyRange(-1, low, 2, nullptr, 0), 0);
@@ -123,9 +121,7 @@ TEST_F(KeyStateTest, KeyMinusOneClearsTheKey) {
   EXPECT_FALSE(keys_.HasKeyRange());
   EXPECT_TRUE(In(Record(77, 0)));
   EXPECT_TRUE(In(Bytes{}));
-}
-
-TEST_F(KeyStateTest, NoBoundsLetEveryRecordIn) {
+  // A key without bounds lets every record in.
   EXPECT_EQ(keys_.SetKeyRange(kParPrix, nullptr, 0, nullptr, 0), 0);
   EXPECT_TRUE(keys_.Current().IsSet());
   EXPECT_FALSE(keys_.HasKeyRange());

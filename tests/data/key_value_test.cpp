@@ -24,11 +24,6 @@ std::vector<uint8_t> Packed(const EKeyValue& key, size_t room = 255) {
 
 TEST(SegmentValueTest, TheUnboundValueHasNoBuffer) {
   ESegmentValue v;
-  EXPECT_EQ(v.Name(), "NonInitialis");
-  EXPECT_EQ(v.Type(), ESegmentValue::kNoBufferType);
-  EXPECT_EQ(v.Size(), 0);
-  EXPECT_EQ(v.Offset(), 0);
-  EXPECT_EQ(v.Handler(), EFInfosHandler::Default());
   uint8_t record[4] = {1, 2, 3, 4};
   EXPECT_FALSE(v.ReadFromRecord(record, 4));
   EXPECT_EQ(v.CopyIn(record, 4), 0u);

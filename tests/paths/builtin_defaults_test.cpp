@@ -126,15 +126,13 @@ class Backups : public BuiltinDefaults {
   static constexpr char kProbe[] = "###_TESTSAUVEGARDOXA_###.zip";
 };
 
-TEST_F(Backups, WritableCandidateIsKeptAndTheProbeRemoved) {
+TEST_F(Backups, MissingCandidateFallsBackToTheDocumentsAWritableOneIsKept) {
+  EXPECT_EQ(ById(kBackups), documents_);
+  EXPECT_FALSE(IsDir(PathOf("known/commondocs/ACME/Sauvegardes")));
   const std::string candidate = MakeDir("known/commondocs/ACME/Sauvegardes");
   EXPECT_EQ(ById(kBackups), candidate);
   EXPECT_FALSE(fs::exists(candidate + "/" + kProbe));
-}
-
-TEST_F(Backups, MissingCandidateFallsBackToTheDocuments) {
-  EXPECT_EQ(ById(kBackups), documents_);
-  EXPECT_FALSE(IsDir(PathOf("known/commondocs/ACME/Sauvegardes")));
+  fs::remove(candidate);
   SetKnownFolder(platform::kCsidlPersonal, "");
   EXPECT_EQ(ById(kBackups), "");
 }

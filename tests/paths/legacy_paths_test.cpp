@@ -50,6 +50,11 @@ TEST_F(LegacyPaths, CommonSettingsFromTheMachineHive) {
   EXPECT_EQ(Legacy(kLegacyCommonTables), tables);
   EXPECT_EQ(SourceOf(kLegacyCommonTables), LegacySource::kRegistry);
   EXPECT_EQ(Legacy(kLegacyFoldersBase), folders);
+  // The registry's folder must exist.
+  WriteMachineRegistry(MachineSection("OXA\\Common\\Settings") +
+                       "CommonTablesPath=" + PathOf("missing") + "\n");
+  EXPECT_EQ(Legacy(kLegacyCommonTables), "");
+  EXPECT_EQ(SourceOf(kLegacyCommonTables), LegacySource::kNone);
 }
 
 TEST_F(LegacyPaths, VirtualStoreComesFirstAndAnEmptyOrOversizedCopyLeadsOn) {
@@ -65,13 +70,6 @@ TEST_F(LegacyPaths, VirtualStoreComesFirstAndAnEmptyOrOversizedCopyLeadsOn) {
   WriteUserRegistry(VirtualSection("OXA\\Common\\Settings") + "CommonTablesPath=/" +
                     std::string(259, 'v') + "\n");
   EXPECT_EQ(Legacy(kLegacyCommonTables), machine);  // 261 bytes: over the limit
-}
-
-TEST_F(LegacyPaths, RegistryFolderMustExist) {
-  WriteMachineRegistry(MachineSection("OXA\\Common\\Settings") +
-                       "CommonTablesPath=" + PathOf("missing") + "\n");
-  EXPECT_EQ(Legacy(kLegacyCommonTables), "");
-  EXPECT_EQ(SourceOf(kLegacyCommonTables), LegacySource::kNone);
 }
 
 TEST_F(LegacyPaths, CompanyAndApplicationKeysFromTheHost) {
@@ -171,8 +169,8 @@ TEST_F(LegacyPaths, CompanyFoldersAtTheDriveRoot) {
 
 TEST_F(LegacyPaths, CompanyFoldersInTheSharedDocuments) {
   EXPECT_EQ(Legacy(kLegacySharedFolders), "");
-  const std::string folders = MakeDir("known/commondocs/OXA/Dossiers");
-  EXPECT_EQ(Legacy(kLegacySharedFolders), folders);
+  const std::string shared = MakeDir("known/commondocs/OXA/Dossiers");
+  EXPECT_EQ(Legacy(kLegacySharedFolders), shared);
   SetKnownFolder(platform::kCsidlCommonDocuments, "");
   EXPECT_EQ(Legacy(kLegacySharedFolders), "");
 }

@@ -23,37 +23,21 @@ struct FormCase {
 };
 
 TEST(FileNameForm, Table) {
+  // clang-format off
   const FormCase cases[] = {
       {"Gestion commerciale", "Gestion commerciale"},
-      {"a\r\r\nb", "a b"},  // one space for the whole sequence
-      {"a\r\nb", "a b"},
-      {"a\rb\nc\td", "a b c d"},
-      {"a\x01\x1F"
-       "b",
-       "ab"},                               // control characters deleted
+      {"a\r\r\nb", "a b"}, {"a\r\nb", "a b"},  // one space for the whole sequence
+      {"a\rb\nc\td", "a b c d"}, {"a\x01\x1F" "b", "ab"},  // control characters deleted
       {"<a>:\"b\"/c\\d|e?f*g", "abcdefg"},  // the nine reserved characters
       {"  lead and trail . . ", "lead and trail"},
-      {"..dots first", "..dots first"},  // only trailing dots go
-      {"name...", "name"},
-      {"", "_"},
-      {" . ", "_"},
-      {"?*", "_"},
-      {"CON", "CON_"},
-      {"con", "con_"},
-      {"Nul", "Nul_"},
-      {"PRN", "PRN_"},
-      {"aux", "aux_"},
-      {"COM1", "COM1_"},
-      {"lpt9", "lpt9_"},
-      {"COM0", "COM0"},  // digits 1 to 9 only
-      {"LPT10", "LPT10"},
-      {"CONSOLE", "CONSOLE"},
-      {"CON.", "CON_"},  // the trailing dot goes first
-      {"\xC9"
-       "tude",
-       "\xC9"
-       "tude"},  // Windows-1252 letters stay
+      {"..dots first", "..dots first"}, {"name...", "name"},  // only trailing dots go
+      {"", "_"}, {" . ", "_"}, {"?*", "_"},
+      {"CON", "CON_"}, {"con", "con_"}, {"Nul", "Nul_"}, {"PRN", "PRN_"}, {"aux", "aux_"},
+      {"COM1", "COM1_"}, {"lpt9", "lpt9_"}, {"CON.", "CON_"},  // the trailing dot goes first
+      {"COM0", "COM0"}, {"LPT10", "LPT10"}, {"CONSOLE", "CONSOLE"},  // digits 1 to 9 only
+      {"\xC9" "tude", "\xC9" "tude"},  // Windows-1252 letters stay
   };
+  // clang-format on
   for (const FormCase& c : cases) EXPECT_EQ(FileNameForm(c.text), c.form) << c.text;
 }
 
@@ -67,11 +51,12 @@ TEST(VersionText, EachModuleState) {
   EXPECT_EQ(VersionText(v), "Alpha");
   v.state = ModuleVersion::State::kNoModuleFile;
   EXPECT_EQ(VersionText(v), "***");
+  // The build's own module has a version: a dot, neither "Alpha" nor "***".
   const std::string own = ModuleVersionText();
   EXPECT_NE(own.find('.'), std::string::npos) << own;
 }
 
-class Normalise : public testing::PathsSandbox {};
+using Normalise = testing::PathsSandbox;
 
 TEST_F(Normalise, TrimsExpandsAndAnchorsBelowTheHost) {
   MakeDir("host/Data");
@@ -103,7 +88,7 @@ TEST_F(Normalise, CreationFailureGivesEmpty) {
   EXPECT_EQ(NormalisePath(PathOf("file"), PathMode::kMustExist), "");  // not a directory
 }
 
-class AppValues : public testing::PathsSandbox {};
+using AppValues = testing::PathsSandbox;
 
 TEST_F(AppValues, DefaultsThenHostValues) {
   EXPECT_EQ(AppName(), std::string(LoadResourceString(kIdsApplicationTitle)));

@@ -80,13 +80,6 @@ TEST(ExpandEnvironment, KnownNamesReplacedUnknownKeptAsWritten) {
   SetEnv("TAVELNOR_T_EMPTY", nullptr);
 }
 
-TEST(ModuleVersion, TheBuildsProjectVersion) {
-  const ModuleVersion v = CurrentModuleVersion();
-  EXPECT_EQ(v.state, ModuleVersion::State::kFound);
-  EXPECT_GE(v.major, 0);
-  EXPECT_GE(v.minor, 0);
-}
-
 TEST(IniText, SectionsKeysCommentsAndDuplicates) {
   const std::string text =
       "\xEF\xBB\xBF"
@@ -117,9 +110,9 @@ TEST(IniText, SectionsKeysCommentsAndDuplicates) {
   EXPECT_EQ(FindIniValue("", "Paths", "Share"), std::nullopt);
 }
 
-class DirectoriesTest : public PathsSandbox {};
+using DirectoriesTest = PathsSandbox;
 
-TEST_F(DirectoriesTest, CreatesEveryMissingLevel) {
+TEST_F(DirectoriesTest, CreatesEveryMissingLevelButNeverThroughAFile) {
   const std::string deep = PathOf("a/b/c");
   ASSERT_TRUE(CreateDirectories(deep).ok());
   EXPECT_TRUE(IsDir(deep));
@@ -127,9 +120,6 @@ TEST_F(DirectoriesTest, CreatesEveryMissingLevel) {
   EXPECT_TRUE(CreateDirectories(PathOf("a\\b\\d")).ok());
   EXPECT_TRUE(IsDir(PathOf("a/b/d")));
   EXPECT_FALSE(CreateDirectories("").ok());
-}
-
-TEST_F(DirectoriesTest, FailsThroughAFile) {
   std::ofstream(PathOf("plain")) << "x";
   EXPECT_FALSE(CreateDirectories(PathOf("plain/sub")).ok());
   EXPECT_FALSE(CreateDirectories(PathOf("plain")).ok());
@@ -143,7 +133,7 @@ TEST_F(DirectoriesTest, EmptyFileCannotReplaceADirectory) {
   EXPECT_FALSE(CreateEmptyFile(PathOf("missing/f.zip")).ok());
 }
 
-class RegistryFiles : public PathsSandbox {};
+using RegistryFiles = PathsSandbox;
 
 TEST_F(RegistryFiles, EachHiveReadsItsOwnFile) {
   WriteMachineRegistry("[Software\\OXA\\Common\\Settings]\nCommonTablesPath=/machine\n");
@@ -159,16 +149,13 @@ TEST_F(RegistryFiles, EachHiveReadsItsOwnFile) {
 }
 
 TEST_F(RegistryFiles, MissingFileKeyOrValueIsNotFound) {
-  EXPECT_EQ(
-      ReadRegistryString(RegistryHive::kLocalMachine, "Software\\X", "V", 260).status().code(),
-      Status::Code::kNotFound);
+  const auto code = [](const char* key, const char* value) {
+    return ReadRegistryString(RegistryHive::kLocalMachine, key, value, 260).status().code();
+  };
+  EXPECT_EQ(code("Software\\X", "V"), Status::Code::kNotFound);  // no file
   WriteMachineRegistry("[Software\\X]\nOther=1\n");
-  EXPECT_EQ(
-      ReadRegistryString(RegistryHive::kLocalMachine, "Software\\X", "V", 260).status().code(),
-      Status::Code::kNotFound);
-  EXPECT_EQ(
-      ReadRegistryString(RegistryHive::kLocalMachine, "Software\\Y", "Other", 260).status().code(),
-      Status::Code::kNotFound);
+  EXPECT_EQ(code("Software\\X", "V"), Status::Code::kNotFound);
+  EXPECT_EQ(code("Software\\Y", "Other"), Status::Code::kNotFound);
 }
 
 TEST_F(RegistryFiles, ValueMustFitTheLimitWithItsTerminator) {

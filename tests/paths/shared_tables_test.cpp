@@ -20,7 +20,7 @@
 namespace tavelnor::paths {
 namespace {
 
-class SharedTables : public testing::PathsSandbox {};
+using SharedTables = testing::PathsSandbox;
 
 TEST_F(SharedTables, RegisteredUnderTheirNames) {
   // The sandbox has touched every table; the registry now holds them.

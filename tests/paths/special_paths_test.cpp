@@ -81,14 +81,12 @@ TEST_F(SpecialPaths, PathsIniNamingAMissingFolderFallsBackToTheDefault) {
   EXPECT_EQ(ResolveSpecialPathByName("Common", PathMode::kMustExist).source, PathSource::kRule);
 }
 
-TEST_F(SpecialPaths, MustExistGivesNothingForAMissingDefault) {
+TEST_F(SpecialPaths, MustExistGivesNothingForAMissingDefaultCreateModeMakesIt) {
   EXPECT_EQ(ById(kShare), "");
   EXPECT_EQ(ById(kDocumentsRootID), "");
   EXPECT_EQ(ResolveSpecialPath(kShare, PathMode::kMustExist).source, PathSource::kNone);
   EXPECT_FALSE(IsDir(PathOf("known/commondocs/OXA")));
-}
-
-TEST_F(SpecialPaths, CreateModeMakesTheFolderAndItsParents) {
+  // Create mode makes the folder and its parents.
   SetAppValue("App.Name", "Gestion");
   const ResolvedPath r = ResolveSpecialPath(kConfigFormatsShared, PathMode::kCreate);
   EXPECT_EQ(r.path, PathOf("known/commondocs/OXA/Partage/Gestion/Formats"));
@@ -122,20 +120,13 @@ TEST_F(SpecialPaths, OverrideStoredNormalisedAndReturnedAsStored) {
   EXPECT_EQ(ById(kTools), " not\\normalised ");
 }
 
-TEST_F(SpecialPaths, OverrideNamesCompareExactly) {
+TEST_F(SpecialPaths, OverrideNamesCompareExactlyAndByNameReadsOnlyPathsIni) {
   const std::string forced = MakeDir("forced");
   ASSERT_EQ(ZAVL_ForceSpecialPathByName("tools", forced.c_str()), 1);
   EXPECT_EQ(ById(kTools), host_);  // "Tools" has no override
   ASSERT_EQ(ZAVL_ForceSpecialPathByName("Tools", forced.c_str()), 1);
   EXPECT_EQ(ById(kTools), forced);
-}
-
-TEST_F(SpecialPaths, ByNameIgnoresOverridesAndDefaults) {
-  EXPECT_EQ(ById(kTools), host_);
-  EXPECT_EQ(ByName("Tools"), "");
-  const std::string forced = MakeDir("forced");
-  ASSERT_EQ(ZAVL_ForceSpecialPathByName("Tools", forced.c_str()), 1);
-  EXPECT_EQ(ByName("Tools"), "");
+  EXPECT_EQ(ByName("Tools"), "") << "by name ignores overrides and defaults";
   WritePathsIni("[Paths]\nTools=" + forced + "\nCustom=" + forced + "\n");
   EXPECT_EQ(ByName("Tools"), forced);
   EXPECT_EQ(ByName("custom"), forced);  // any name, not only the table's
@@ -207,34 +198,26 @@ class CallerBuffer : public SpecialPaths {
   static constexpr char kText[] = "0123456789";  // 10 characters
 };
 
-TEST_F(CallerBuffer, ShorterBufferGetsTheCutTextAndAZero) {
-  for (int32_t size : {1, 2, 5, 10}) {
+TEST_F(CallerBuffer, TextIsCutOrZeroFilledToTheSizeAndNothingBeyond) {
+  // identifier, size, answer, text kept; the rest of the size is zeros.
+  const struct {
+    int32_t id, size, answer;
+    const char* text;
+  } cases[] = {{kTools, 1, 1, ""},       {kTools, 2, 1, "0"},  {kTools, 5, 1, "0123"},
+               {kTools, 10, 1, "012345678"}, {kTools, 14, 1, kText}, {23, 6, 0, ""}};
+  for (const auto& c : cases) {
     char buf[16];
     std::memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(ZAVL_GetSpecialPathByID(kTools, buf, size), 1) << size;
-    EXPECT_EQ(std::string(buf), std::string(kText, size - 1)) << size;
-    EXPECT_EQ(buf[size], 'x') << "written past the buffer, size " << size;
+    EXPECT_EQ(ZAVL_GetSpecialPathByID(c.id, buf, c.size), c.answer) << c.size;
+    EXPECT_EQ(std::string(buf), c.text) << c.size;
+    for (int32_t i = static_cast<int32_t>(std::strlen(c.text)); i < c.size; ++i) {
+      EXPECT_EQ(buf[i], '\0') << c.size << "/" << i;
+    }
+    EXPECT_EQ(buf[c.size], 'x') << "written past the buffer, size " << c.size;
   }
 }
 
-TEST_F(CallerBuffer, LongerBufferIsZeroFilledToItsEnd) {
-  char buf[16];
-  std::memset(buf, 'x', sizeof(buf));
-  EXPECT_EQ(ZAVL_GetSpecialPathByID(kTools, buf, 14), 1);
-  EXPECT_EQ(std::string(buf), kText);
-  for (int i = 10; i < 14; ++i) EXPECT_EQ(buf[i], '\0') << i;
-  EXPECT_EQ(buf[14], 'x');
-}
-
-TEST_F(CallerBuffer, EmptyResultFillsZerosAndReturnsZero) {
-  char buf[8];
-  std::memset(buf, 'x', sizeof(buf));
-  EXPECT_EQ(ZAVL_GetSpecialPathByID(23, buf, 6), 0);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(buf[i], '\0') << i;
-  EXPECT_EQ(buf[6], 'x');
-}
-
-TEST_F(CallerBuffer, NullBufferAndSizesBelowOneWriteNothing) {
+TEST_F(CallerBuffer, NullPointersAndSizesBelowOneAreRefused) {
   char buf[4] = {'x', 'x', 'x', 'x'};
   EXPECT_EQ(ZAVL_GetSpecialPathByID(kTools, buf, 0), 0);
   EXPECT_EQ(ZAVL_GetSpecialPathByID(kTools, buf, -5), 0);
@@ -244,10 +227,6 @@ TEST_F(CallerBuffer, NullBufferAndSizesBelowOneWriteNothing) {
   EXPECT_EQ(ZAVL_GetSpecialPathByID(kTools, nullptr, 16), 0);
   EXPECT_EQ(ZAVL_GetSpecialPathByName("Tools", nullptr, 16), 0);
   EXPECT_EQ(ZAVL_GetLegacyPath(0, nullptr, 16), 0);
-}
-
-TEST_F(CallerBuffer, NullNamesAndPathsAreRefused) {
-  char buf[4] = {'x', 'x', 'x', 'x'};
   EXPECT_EQ(ZAVL_GetSpecialPathByName(nullptr, buf, 4), 0);
   EXPECT_EQ(std::string(buf, 4), std::string(4, '\0'));
   EXPECT_EQ(ZAVL_ForceSpecialPathByID(kTools, nullptr), 0);

@@ -296,6 +296,20 @@ TEST_F(TableTest, InsertLeavesTheNewRowCurrentAndTakesAutoincrementValues) {
   }
 }
 
+TEST_F(TableTest, TransactionsCommitOrDropTheirInserts) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  ASSERT_EQ(t->BeginTransaction(), 0);
+  EXPECT_TRUE(EDataTable::InTransaction());
+  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
+  ASSERT_EQ(t->AbortTransaction(), 0);
+  EXPECT_FALSE(EDataTable::InTransaction());
+  EXPECT_EQ(t->RawRecordCount(true), 0u);
+  ASSERT_EQ(t->BeginTransaction(), 0);
+  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
+  ASSERT_EQ(t->EndTransaction(), 0);
+  EXPECT_EQ(t->RawRecordCount(true), 1u);
+}
+
 // --- variable-length parts -------------------------------------------------------------------
 
 TEST_F(TableTest, VariablePartsSurviveUpdatesAndShorterPartsCutLongerOnes) {

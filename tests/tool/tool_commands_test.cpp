@@ -170,7 +170,7 @@ TEST_F(ToolTest, DumpsAnAlignedTableWithCutAndEscapedMemos) {
 TEST_F(ToolTest, OnATerminalListsAndRecordsAreAlignedAndExportShowsProgress) {
   ToolRun run;
   if (!RunOnTerminal({"dump", Dictionary(), "Clients", "--key", "0"}, &run)) {
-    GTEST_SKIP() << "no \"script\" to give the tool a terminal";
+    GTEST_SKIP() << "no \"script\" or no pseudo-terminal to give the tool a terminal";
   }
   ASSERT_EQ(run.code, 0) << run.out;
   Strings lines = run.Lines();

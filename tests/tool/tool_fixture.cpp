@@ -183,7 +183,9 @@ ToolRun ToolTest::Execute(const std::string& command) {
 ToolRun ToolTest::Run(const std::vector<std::string>& args) { return Execute(ToolCommand(args)); }
 
 bool ToolTest::RunOnTerminal(const std::vector<std::string>& args, ToolRun* run) {
-  if (std::system("script --version >/dev/null 2>&1") != 0) return false;
+  // "script" must be there and able to open a pseudo-terminal (a chroot
+  // without /dev/pts has none).
+  if (std::system("script -qec true /dev/null >/dev/null 2>&1") != 0) return false;
   *run = Execute("script -qec " + Quote(ToolCommand(args)) + " /dev/null");
   return true;
 }

@@ -54,7 +54,8 @@ class ToolTest : public ::testing::Test {
   // ended by itself without a sanitizer report.
   static ToolRun Run(const std::vector<std::string>& args);
   // The same on a pseudo-terminal (through "script"), standard output and
-  // error merged; false when "script" is not there.
+  // error merged; false when "script" is not there or finds no
+  // pseudo-terminal.
   static bool RunOnTerminal(const std::vector<std::string>& args, ToolRun* run);
   static const std::string& Folder() { return folder_; }
   static std::string Dictionary() { return folder_ + "/shop.dic"; }

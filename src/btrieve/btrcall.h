@@ -13,12 +13,10 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
+// Exported by ordinal through win32/w3btrv7.def only, so that the record
+// manager linked into Tavelnor.dll exports nothing there.
 #define TAVELNOR_BTR_CALL __stdcall
-#if defined(TAVELNOR_BTRIEVE_BUILD)
-#define TAVELNOR_BTR_API __declspec(dllexport)
-#else
 #define TAVELNOR_BTR_API
-#endif
 #else
 #define TAVELNOR_BTR_CALL
 #define TAVELNOR_BTR_API __attribute__((visibility("default")))

@@ -16,8 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Programs built here run under Wine (through qemu-i386 on machines that
-# cannot run 32-bit code themselves).
-find_program(TAVELNOR_WINE wine)
-if(TAVELNOR_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVELNOR_WINE})
-endif()
+# cannot run 32-bit code themselves), headless, in the build's own prefix.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)

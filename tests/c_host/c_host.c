@@ -2,15 +2,22 @@
  * only the public header, links the shared library and walks the whole
  * exported interface over a dictionary (and whatever data lies beside it).
  *
- *   c_host DICTIONARY
+ *   c_host DICTIONARY [client|embedded]
  *
- * Exits 0 when every check held; prints each failed check and exits 1. */
+ * On Windows the second argument says which record manager the library must
+ * have reached: "client" the w3btrv7.dll beside it (imported by ordinal),
+ * "embedded" its own (no w3btrv7.dll to be found); and two threads walk the
+ * first table at once, each through handles of its own. Exits 0 when every check held; prints each failed check and exits 1. */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "tavelnor/zavl.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 static int failures = 0;
 
@@ -126,6 +133,59 @@ static int32_t exchange_size_of(ZAVL_Schema* exchange_schema, const char* table)
   return total;
 }
 
+#if defined(_WIN32)
+struct thread_walk {
+  const char* dictionary;
+  const char* table;
+  int32_t rows;
+};
+
+static DWORD WINAPI walk_in_thread(LPVOID arg) {
+  struct thread_walk* w = (struct thread_walk*)arg;
+  ZAVL_Schema* s = ZAVL_OpenSchema(w->dictionary, SCHEMA_QUIET);
+  ZAVL_Data* d = s ? ZAVL_OpenData(s, w->table, 0) : NULL;
+  int32_t pos;
+  w->rows = -1;
+  if (d != NULL) {
+    w->rows = 0;
+    for (pos = ZAVL_GetFirst(d); pos != -1; pos = ZAVL_GetNext(d)) ++w->rows;
+    ZAVL_CloseData(d);
+  }
+  if (s != NULL) ZAVL_CloseSchema(s);
+  return 0;
+}
+
+/* Two threads at once, each with its own handles: both see every row. */
+static void check_two_threads(const char* dictionary, ZAVL_Schema* schema, const char* table) {
+  struct thread_walk walks[2] = {{dictionary, table, 0}, {dictionary, table, 0}};
+  HANDLE threads[2];
+  int32_t expected;
+  int i;
+  ZAVL_Data* d = ZAVL_OpenData(schema, table, 0);
+  CHECK(d != NULL);
+  if (d == NULL) return;
+  expected = ZAVL_GetNbRecords(d);
+  ZAVL_CloseData(d);
+  for (i = 0; i < 2; ++i) threads[i] = CreateThread(NULL, 0, walk_in_thread, &walks[i], 0, NULL);
+  CHECK(threads[0] != NULL && threads[1] != NULL);
+  WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+  for (i = 0; i < 2; ++i) {
+    CloseHandle(threads[i]);
+    CHECK(walks[i].rows == expected);
+  }
+}
+
+/* Which record manager the library reached. */
+static void check_record_manager(const char* expected) {
+  int client_loaded = GetModuleHandleA("w3btrv7.dll") != NULL;
+  if (strcmp(expected, "client") == 0) {
+    CHECK(client_loaded);
+  } else {
+    CHECK(strcmp(expected, "embedded") == 0 && !client_loaded);
+  }
+}
+#endif
+
 int main(int argc, char** argv) {
   ZAVL_Schema* schema;
   ZAVL_Schema* exchange;
@@ -135,8 +195,8 @@ int main(int argc, char** argv) {
   int32_t pos;
   char path[512];
 
-  if (argc != 2) {
-    fprintf(stderr, "usage: c_host DICTIONARY\n");
+  if (argc != 2 && argc != 3) {
+    fprintf(stderr, "usage: c_host DICTIONARY [client|embedded]\n");
     return 2;
   }
   CHECK(ZAVL_OpenSchema("no/such/dictionary.dic", 0) == NULL);
@@ -188,6 +248,11 @@ int main(int argc, char** argv) {
     walk_table(schema, names[i]);
     exchange_table(exchange, names[i], exchange_size_of(exchange, names[i]));
   }
+
+#if defined(_WIN32)
+  if (n > 0) check_two_threads(argv[1], schema, names[0]);
+  if (argc == 3) check_record_manager(argv[2]);
+#endif
 
   /* Locate on a list handle is refused. */
   {

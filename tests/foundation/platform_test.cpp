@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,8 +22,11 @@ std::string UniqueName(const char* stem) {
 }
 
 // Runs `open` on several threads released at once; returns what each got.
+// Every copy must reach one object: on POSIX through one address, on Windows
+// through handles of its own to one kernel object, so the tests check the
+// sharing itself.
 template <typename Open>
-std::set<void*> OpenFromManyThreads(Open open) {
+std::vector<void*> OpenFromManyThreads(Open open) {
   constexpr int kThreads = 8;
   std::vector<void*> got(kThreads, nullptr);
   std::atomic<bool> go{false};
@@ -37,26 +39,42 @@ std::set<void*> OpenFromManyThreads(Open open) {
   }
   go = true;
   for (std::thread& t : threads) t.join();
-  return std::set<void*>(got.begin(), got.end());
+  return got;
 }
 
 TEST(NamedObjects, RacingOpenersOfANewNameGetOneMutex) {
   const std::string name = UniqueName("MUTEX");
   auto handles = OpenFromManyThreads([&] { return static_cast<void*>(OpenNamedMutex(name)); });
-  ASSERT_EQ(handles.size(), 1u);
-  EXPECT_NE(*handles.begin(), nullptr);
+  for (void* h : handles) ASSERT_NE(h, nullptr);
+  // Held through the first handle, the mutex keeps out a thread using the last.
+  LockNamedMutex(static_cast<NamedMutex*>(handles.front()));
+  std::atomic<bool> entered{false};
+  std::thread other([&] {
+    LockNamedMutex(static_cast<NamedMutex*>(handles.back()));
+    entered = true;
+    UnlockNamedMutex(static_cast<NamedMutex*>(handles.back()));
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_FALSE(entered.load());
+  UnlockNamedMutex(static_cast<NamedMutex*>(handles.front()));
+  other.join();
+  EXPECT_TRUE(entered.load());
 }
 
 TEST(NamedObjects, RacingOpenersOfANewNameGetOneZeroFilledSection) {
   const std::string name = UniqueName("SECTION");
   auto sections = OpenFromManyThreads([&] { return static_cast<void*>(OpenNamedSection(name, 12)); });
-  ASSERT_EQ(sections.size(), 1u);
-  auto* section = static_cast<NamedSection*>(*sections.begin());
-  ASSERT_NE(section, nullptr);
+  for (void* s : sections) ASSERT_NE(s, nullptr);
+  auto* section = static_cast<NamedSection*>(sections.front());
   auto* view = static_cast<unsigned char*>(MapNamedSection(section, 12));
   ASSERT_NE(view, nullptr);
   for (int i = 0; i < 12; ++i) EXPECT_EQ(view[i], 0);
   view[4] = 42;
+  auto* last = static_cast<unsigned char*>(
+      MapNamedSection(static_cast<NamedSection*>(sections.back()), 12));
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last[4], 42);
+  UnmapNamedSection(last);
   UnmapNamedSection(view);
   NamedSection* again = OpenNamedSection(name, 12);
   auto* view2 = static_cast<unsigned char*>(MapNamedSection(again, 12));
@@ -144,14 +162,23 @@ TEST(Process, TickCountAdvancesInMilliseconds) {
 }
 
 TEST(Process, LastOsErrorIsPerThread) {
-  SetLastOsError(1234);
+  // Set after the thread is started and read before it is joined: starting and
+  // joining threads may change this thread's own code on Windows.
+  std::atomic<bool> set{false}, done{false};
   uint32_t seen_elsewhere = 99;
-  std::thread([&] {
+  std::thread other([&] {
+    SetLastOsError(0);
+    while (!set.load()) std::this_thread::yield();
     seen_elsewhere = LastOsError();
     SetLastOsError(5);
-  }).join();
+    done = true;
+  });
+  SetLastOsError(1234);
+  set = true;
+  while (!done.load()) std::this_thread::yield();
   EXPECT_EQ(LastOsError(), 1234u);
   EXPECT_EQ(seen_elsewhere, 0u);
+  other.join();
   SetLastOsError(0);
 }
 

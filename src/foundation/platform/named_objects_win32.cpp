@@ -6,7 +6,9 @@
 
 namespace tavelnor::platform {
 
+// An empty name would make an unnamed object that no other copy finds.
 NamedMutex* OpenNamedMutex(const std::string& name) {
+  if (name.empty()) return nullptr;
   HANDLE h = CreateMutexA(nullptr, FALSE, name.c_str());
   return reinterpret_cast<NamedMutex*>(h);  // null on failure
 }
@@ -23,7 +25,7 @@ void CloseNamedMutex(NamedMutex* mutex) {
 }
 
 NamedSection* OpenNamedSection(const std::string& name, size_t size) {
-  if (size == 0) return nullptr;
+  if (size == 0 || name.empty()) return nullptr;
   // Creates the section or opens the existing one; a new section is zero-filled.
   HANDLE h = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                 static_cast<DWORD>(size), name.c_str());

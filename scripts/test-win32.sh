@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Cross-builds the 32-bit Windows DLLs (Tavelnor.dll and the stand-in
+# w3btrv7.dll) with mingw-w64 and runs their checks: the export tables, the C
+# host under Wine against both record managers, the Win32 unit suite.
+# Needs scripts/install-win32-deps.sh. The demo data comes from the native
+# tool, built here unless TAVELNOR_HOST_TOOL names one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tool="${TAVELNOR_HOST_TOOL:-}"
+if [ -z "$tool" ]; then
+  for candidate in build/asan/tools/tavelnor/tavelnor build/release/tools/tavelnor/tavelnor; do
+    if [ -x "$candidate" ]; then tool="$PWD/$candidate"; break; fi
+  done
+fi
+if [ -z "$tool" ]; then
+  cmake --preset release >/dev/null
+  cmake --build --preset release --target tavelnor_cli
+  tool="$PWD/build/release/tools/tavelnor/tavelnor"
+fi
+scripts/fetch-sqlite-amalgamation.sh
+cmake --preset win32 -DTAVELNOR_HOST_TOOL="$tool"
+cmake --build --preset win32
+ctest --preset win32

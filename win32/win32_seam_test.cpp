@@ -1,0 +1,110 @@
+// The Win32 side of the platform seam, run under Wine: registry reads against
+// values written with the registry's own calls, known folders, the module
+// file and version resource of Tavelnor.dll, and the message answerer.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "foundation/platform/message_box.h"
+#include "foundation/platform/registry.h"
+#include "foundation/platform/shell.h"
+
+namespace tavelnor::platform {
+namespace {
+
+constexpr char kTestKey[] = "Software\\TavelnorTest\\Seam";
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key_, nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegCloseKey(key_);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+  }
+  void SetString(const char* name, const std::string& value, DWORD type = REG_SZ) {
+    ASSERT_EQ(RegSetValueExA(key_, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>(value.size() + 1)),
+              ERROR_SUCCESS);
+  }
+  HKEY key_ = nullptr;
+};
+
+TEST_F(RegistryTest, StringsReadBackAndOtherTypesAreNotFound) {
+  SetString("Folder", "C:\\Compta\\Dossiers");
+  SetString("Expand", "%WINDIR%\\x", REG_EXPAND_SZ);
+  const DWORD number = 7;
+  ASSERT_EQ(RegSetValueExA(key_, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                           sizeof number),
+            ERROR_SUCCESS);
+
+  Result<std::string> folder = ReadRegistryString(RegistryHive::kCurrentUser, kTestKey, "folder", 260);
+  ASSERT_TRUE(folder.ok());
+  EXPECT_EQ(*folder, "C:\\Compta\\Dossiers");  // value names compare without case
+  Result<std::string> expand = ReadRegistryString(RegistryHive::kCurrentUser, kTestKey, "Expand", 260);
+  ASSERT_TRUE(expand.ok());
+  EXPECT_EQ(*expand, "%WINDIR%\\x");  // read as stored, not expanded
+  EXPECT_EQ(ReadRegistryString(RegistryHive::kCurrentUser, kTestKey, "Number", 260).status().code(),
+            Status::Code::kNotFound);
+  EXPECT_EQ(ReadRegistryString(RegistryHive::kCurrentUser, kTestKey, "Missing", 260).status().code(),
+            Status::Code::kNotFound);
+  EXPECT_EQ(ReadRegistryString(RegistryHive::kCurrentUser, "Software\\TavelnorTest\\NoKey", "Folder",
+                               260).status().code(),
+            Status::Code::kNotFound);
+}
+
+TEST_F(RegistryTest, ValueMustFitTheLimitWithItsTerminator) {
+  SetString("Name", "abcdef");
+  EXPECT_TRUE(ReadRegistryString(RegistryHive::kCurrentUser, kTestKey, "Name", 7).ok());
+  EXPECT_EQ(ReadRegistryString(RegistryHive::kCurrentUser, kTestKey, "Name", 6).status().code(),
+            Status::Code::kInvalidArgument);
+}
+
+TEST(Win32Shell, KnownFoldersExistAndTheUserSidIsText) {
+  for (int csidl : {kCsidlPersonal, kCsidlAppData, kCsidlCommonAppData, kCsidlProgramFiles}) {
+    const std::string path = SystemKnownFolderPath(csidl);
+    ASSERT_FALSE(path.empty()) << csidl;
+    EXPECT_NE(path.back(), '\\') << path;
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+  }
+  EXPECT_TRUE(SystemKnownFolderPath(0x7F).empty());
+  EXPECT_EQ(CurrentUserSidText().rfind("S-1-5-", 0), 0u);
+}
+
+TEST(Win32Shell, ExecutableAndVersions) {
+  const std::string exe = HostExecutablePath();
+  EXPECT_NE(exe.find("test_win32.exe"), std::string::npos) << exe;
+  // The test program carries no version resource; Tavelnor.dll carries the
+  // project's.
+  EXPECT_EQ(CurrentModuleVersion().state, ModuleVersion::State::kNoVersionResource);
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(TAVELNOR_TEST_DLL, &ignored);
+  ASSERT_GT(size, 0u);
+  std::string info(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoA(TAVELNOR_TEST_DLL, 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixed_size = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixed_size));
+  EXPECT_EQ(HIWORD(fixed->dwProductVersionMS), TAVELNOR_VERSION_MAJOR);
+  EXPECT_EQ(LOWORD(fixed->dwProductVersionMS), TAVELNOR_VERSION_MINOR);
+}
+
+TEST(Win32Messages, AReplacedAnswererAnswersInsteadOfTheBox) {
+  int asked = 0;
+  MessageHandler previous = SetMessageHandler([&](std::string_view text, MessageButtons buttons) {
+    ++asked;
+    EXPECT_EQ(text, "Continuer ?");
+    return buttons == MessageButtons::kYesNo ? MessageAnswer::kYes : MessageAnswer::kOk;
+  });
+  EXPECT_EQ(ShowMessage("Continuer ?", MessageButtons::kYesNo), MessageAnswer::kYes);
+  EXPECT_EQ(asked, 1);
+  SetMessageHandler(previous);
+}
+
+}  // namespace
+}  // namespace tavelnor::platform

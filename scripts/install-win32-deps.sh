@@ -25,7 +25,9 @@ $SUDO apt-get update -q || true
 
 $SUDO apt-get install -y -q --no-install-recommends \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-  libz-mingw-w64-dev mingw-w64-tools
+  libz-mingw-w64-dev mingw-w64-tools googletest
+# npm fetches the SQLite amalgamation; machines of this kind have Node.js.
+command -v npm >/dev/null || $SUDO apt-get install -y -q --no-install-recommends npm
 $SUDO apt-get install -y -q -t bookworm-backports --no-install-recommends qemu-user-static
 if ! $SUDO apt-get install -y -q --no-install-recommends wine wine32:i386 wine64; then
   $SUDO apt-get install -y -q --no-install-recommends -t bookworm wine wine32:i386 wine64

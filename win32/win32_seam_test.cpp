@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "foundation/platform/message_box.h"
+#include "foundation/platform/notice_dialogs.h"
 #include "foundation/platform/registry.h"
 #include "foundation/platform/shell.h"
 
@@ -104,6 +107,59 @@ TEST(Win32Messages, AReplacedAnswererAnswersInsteadOfTheBox) {
   EXPECT_EQ(ShowMessage("Continuer ?", MessageButtons::kYesNo), MessageAnswer::kYes);
   EXPECT_EQ(asked, 1);
   SetMessageHandler(previous);
+}
+
+// Windows need a display: Wine without one (no DISPLAY) creates none.
+bool CanCreateWindows() {
+  HWND probe = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  if (probe == nullptr) return false;
+  DestroyWindow(probe);
+  return true;
+}
+
+// The error dialog is a real modal window: a second thread finds it by its
+// class, reads its title and presses its close button.
+TEST(Win32Dialogs, ErrorDialogShowsAndClosesOnItsButton) {
+  if (!CanCreateWindows()) GTEST_SKIP() << "no display: windows cannot be created here";
+  ErrorDialogContent content;
+  content.title = "Erreur Btrieve 46";
+  content.header = "Une op\xe9ration a \xe9" "chou\xe9.";
+  content.code = "46";
+  content.tab_labels[0] = "D\xe9tail";
+  content.tab_labels[1] = "Support";
+  content.panes[0] = "{\\rtf1 Acc\\'e8s refus\\'e9.}";
+  content.close_label = "Fermer";
+  std::atomic<bool> stop{false};
+  std::string seen_title;
+  std::thread closer([&] {
+    for (int i = 0; i < 1000 && !stop.load(); ++i) {
+      HWND dlg = FindWindowA("TavelnorBtrvErrDlg", nullptr);
+      if (dlg != nullptr && IsWindowVisible(dlg)) {
+        char title[64] = {};
+        GetWindowTextA(dlg, title, sizeof title);
+        seen_title = title;
+        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+        return;
+      }
+      Sleep(10);
+    }
+  });
+  const bool shown = ShowErrorDialog(content);
+  stop = true;
+  closer.join();
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(seen_title, "Erreur Btrieve 46");
+}
+
+TEST(Win32Dialogs, WaitNoticeOpensAndCloses) {
+  if (!CanCreateWindows()) GTEST_SKIP() << "no display: windows cannot be created here";
+  WaitNotice* notice = OpenWaitNotice("Attente", "Enregistrement verrouill\xe9");
+  ASSERT_NE(notice, nullptr);
+  EXPECT_NE(FindWindowA("TavelnorLockNotice", nullptr), nullptr);
+  CloseWaitNotice(notice);
+  EXPECT_EQ(FindWindowA("TavelnorLockNotice", nullptr), nullptr);
+  CloseWaitNotice(nullptr);
 }
 
 }  // namespace

@@ -211,7 +211,9 @@ void RunDump(const DumpOptions& opt) {
       if (key_length == 0) status = btrieve::kInvalidKeyNumber;
     }
   }
-  if (opt.format == "csv") std::cout << "address,length,record" << (opt.key >= 0 ? ",key" : "") << "\n";
+  if (opt.format == "csv") {
+    std::cout << "address,length,record" << (opt.key >= 0 ? ",key" : "") << "\n";
+  }
   const int first = opt.key >= 0 ? btrieve::kOpGetFirst : btrieve::kOpStepFirst;
   const int next = opt.key >= 0 ? btrieve::kOpGetNext : btrieve::kOpStepNext;
   const auto key_num = static_cast<int8_t>(opt.key >= 0 ? opt.key : 0);

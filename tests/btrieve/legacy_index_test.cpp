@@ -107,8 +107,8 @@ class LegacyFile : public ::testing::Test {
   uint32_t Rank(int key, size_t i) const {
     uint32_t rank = 0;
     for (size_t j = 0; j < kCount; ++j) {
-      const bool same = !Less(key, samples_[i], samples_[j]) && !Less(key, samples_[j], samples_[i]);
-      if (same && stamps_[j] < stamps_[i]) ++rank;
+      const Sample &a = samples_[i], &b = samples_[j];
+      if (!Less(key, a, b) && !Less(key, b, a) && stamps_[j] < stamps_[i]) ++rank;
     }
     return rank;
   }

@@ -6,6 +6,7 @@
 
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/key_codec.h"
+#include "btrieve/legacy_index.h"
 
 namespace tavelnor::btrieve {
 
@@ -74,6 +75,7 @@ int DataFile::Finish(int status) {
 }
 
 int DataFile::EntryOf(int num, uint32_t pos, Entry* out) {
+  if (legacy_) return legacy_->EntryOf(num, pos, out);
   Statement::Scope scope(key_of_pos_);
   key_of_pos_.BindInt(1, pos);
   key_of_pos_.BindInt(2, num);
@@ -164,6 +166,7 @@ int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
 }
 
 int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos) {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   return Finish(InsertRow(record, pos));
 }
@@ -171,6 +174,7 @@ int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos) {
 int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
                          std::vector<uint32_t>* positions) {
   positions->assign(records->size(), 0);
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   int status = kOk;
   for (size_t i = 0; status == kOk && i < records->size(); ++i) {
@@ -202,6 +206,7 @@ int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos) {
 }
 
 int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   std::vector<uint8_t> old;
   int status = Read(pos, &old);
@@ -238,6 +243,7 @@ int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
 }
 
 int DataFile::Delete(uint32_t pos) {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   int status = kOk;
   std::vector<std::pair<const KeyDef*, std::string>> removed;
@@ -271,6 +277,10 @@ int DataFile::Delete(uint32_t pos) {
 }
 
 int DataFile::RecordCount(uint32_t* count) {
+  if (legacy_) {
+    *count = legacy_->RecordCount();
+    return kOk;
+  }
   Statement::Scope scope(count_);
   if (int rc = count_.Step(); rc != SQLITE_ROW) return MapError(rc);
   *count = static_cast<uint32_t>(count_.Int(0));
@@ -279,6 +289,10 @@ int DataFile::RecordCount(uint32_t* count) {
 
 int DataFile::DistinctValues(std::vector<uint32_t>* per_key) {
   per_key->clear();
+  if (legacy_) {
+    *per_key = legacy_->DistinctValues();
+    return kOk;
+  }
   std::vector<size_t> missing;
   for (const KeyDef& key : spec_.keys) {
     Statement::Scope scope(distinct_);

@@ -21,6 +21,17 @@
 //     one entry per record and non-null key; k = key_codec.h encoding, plus
 //     the 8-byte insertion sequence on duplicate keys; index keys_pos(pos, num)
 //
+// A file that is not a SQLite database (its first bytes are not SQLite's
+// header) is taken for one written by an earlier record manager and handed
+// to its reader (legacy_source.h, through OpenLegacy in open_diagnosis.h).
+// When the reader accepts it, the DataFile works read-only: every read is
+// answered from indexes built in memory at open (legacy_index.h), with no
+// SQLite and no reading ahead, and every write -- records, indexes, owner,
+// transactions -- returns 46 (access denied, what an engine answers for a
+// write on a file opened read-only) and changes nothing. When the reader
+// refuses it, Open returns the reader's status (30, 2) and the reason is
+// kept for LastOpenDiagnosis().
+//
 // Each write runs in its own SQLite transaction (rollback journal, full sync),
 // or as a savepoint of the caller's transaction, so an interrupted write
 // leaves the file as it was. Reads go through a run of rows read ahead
@@ -46,6 +57,7 @@ class SharedFileView;
 
 namespace tavelnor::btrieve {
 
+class LegacyIndex;
 class ReadAhead;
 struct AheadRow;
 struct ReadToken;
@@ -69,9 +81,15 @@ class DataFile {
 
   // Creates the file, empty. Fails with 59 when it exists and !replace.
   static int Create(const std::string& path, const FileSpec& spec, bool replace);
-  // Opens an existing file: 12 missing, 30 not ours, 2 damaged.
+  // Opens an existing file: 12 missing, 30 not ours, 2 damaged. Files of an
+  // earlier record manager open read-only (see above); a failure sets
+  // LastOpenDiagnosis().
   static int Open(const std::string& path, std::unique_ptr<DataFile>* out);
   ~DataFile();
+
+  // A file of an earlier record manager, opened read-only: its indexes (and
+  // through them its header's figures), else null.
+  const LegacyIndex* legacy() const { return legacy_.get(); }
 
   const FileSpec& spec() const { return spec_; }
   const std::string& owner() const { return owner_; }
@@ -134,13 +152,16 @@ class DataFile {
   // transaction over several databases: all or none, also after a crash).
   // The file's own transaction calls are then no longer to be used.
   int JoinConnection(DataFile& host, const std::string& schema);
-  // The connection, for the lock layer's busy handler.
+  // The connection, for the lock layer's busy handler; null for a file of an
+  // earlier record manager.
   sqlite3* connection() const { return db_.get(); }
 
  private:
   DataFile();
   int Prepare();
   int Load();
+  // Opens `path` through the reader of earlier engines' files.
+  int OpenLegacyFile(const std::string& path);
   int Begin();
   int Finish(int status);
   int MapError(int rc) const;
@@ -187,6 +208,8 @@ class DataFile {
   std::unique_ptr<platform::SharedFileView> header_;  // null: no reading ahead
   std::unique_ptr<ReadAhead> ahead_;
   std::map<int, int64_t> distinct_delta_;  // per key, in the open transaction
+  std::unique_ptr<LegacyIndex> legacy_;    // set: a file of an earlier engine
+  std::vector<uint8_t> legacy_row_;        // the record Step last gave from it
 };
 
 }  // namespace tavelnor::btrieve

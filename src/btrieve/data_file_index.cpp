@@ -7,6 +7,7 @@
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/data_file.h"
 #include "btrieve/key_codec.h"
+#include "btrieve/legacy_index.h"
 
 namespace tavelnor::btrieve {
 
@@ -82,6 +83,7 @@ int DataFile::RenameMeta(const std::string& from, const std::string& to) {
 }
 
 int DataFile::SetOwner(const std::string& owner, int mode) {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   Statement st;
   int rc = st.Prepare(db_,
@@ -140,6 +142,7 @@ int DataFile::BuildIndex(const KeyDef& key) {
 }
 
 int DataFile::AddIndex(const FileSpec& spec, int num) {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   const KeyDef* key = spec.FindKey(num);
   if (key == nullptr) return kInvalidKeyNumber;
   const int64_t seen = layout_;
@@ -159,6 +162,7 @@ int DataFile::AddIndex(const FileSpec& spec, int num) {
 }
 
 int DataFile::DropIndex(int num, bool renumber) {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   auto it = std::find_if(spec_.keys.begin(), spec_.keys.end(),
                          [num](const KeyDef& k) { return k.number == num; });
@@ -195,6 +199,7 @@ int DataFile::DropIndex(int num, bool renumber) {
 }
 
 int DataFile::CountOf(int num, uint32_t* count) {
+  if (legacy_) return legacy_->CountOf(num, count);
   if (num < 0) return RecordCount(count);
   Statement st;
   int rc = st.Prepare(db_, "SELECT count(*) FROM keys WHERE num = ?1");
@@ -206,6 +211,7 @@ int DataFile::CountOf(int num, uint32_t* count) {
 }
 
 int DataFile::EntryAt(int num, uint32_t rank, Entry* out) {
+  if (legacy_) return legacy_->EntryAt(num, rank, out);
   Statement st;
   int rc = num < 0
                ? st.Prepare(db_, "SELECT pos FROM records ORDER BY pos LIMIT 1 OFFSET ?2")
@@ -223,6 +229,7 @@ int DataFile::EntryAt(int num, uint32_t rank, Entry* out) {
 }
 
 int DataFile::RankBelow(int num, const std::string& k, uint32_t pos, uint32_t* rank) {
+  if (legacy_) return legacy_->RankBelow(num, k, pos, rank);
   Statement st;
   int rc = num < 0 ? st.Prepare(db_, "SELECT count(*) FROM records WHERE pos < ?2")
                    : st.Prepare(db_, "SELECT count(*) FROM keys WHERE num = ?1 AND k < ?2");

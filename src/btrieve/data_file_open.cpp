@@ -4,6 +4,8 @@
 
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/data_file.h"
+#include "btrieve/legacy_index.h"
+#include "btrieve/open_diagnosis.h"
 #include "foundation/platform/file_admin.h"
 #include "foundation/platform/files.h"
 #include "foundation/platform/shared_view.h"
@@ -46,6 +48,18 @@ constexpr const char* kFetchSql[6] = {
 
 // Bytes 24-27 of the database header: the file change counter.
 constexpr size_t kHeaderBytes = 28;
+
+// The first 16 bytes of every SQLite database: "SQLite format 3" and a NUL.
+constexpr uint32_t kSqliteMagic[4] = {0x53514C69, 0x74652066, 0x6F726D61, 0x74203300};
+
+bool IsSqliteDatabase(const std::string& path) {
+  auto view = platform::SharedFileView::Open(path, sizeof kSqliteMagic);
+  if (view == nullptr) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    if (view->LoadBE32(4 * i) != kSqliteMagic[i]) return false;
+  }
+  return true;
+}
 
 void RemoveWithCompanions(const std::string& path) {
   (void)platform::RemoveFile(path + "-journal");
@@ -113,9 +127,15 @@ int DataFile::Create(const std::string& path, const FileSpec& spec, bool replace
 }
 
 int DataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
+  SetLastOpenDiagnosis({});
   if (path.empty()) return kInvalidFileName;
   if (!platform::FileExists(path)) return kFileNotFound;
   std::unique_ptr<DataFile> file(new DataFile());
+  if (!IsSqliteDatabase(path)) {
+    if (int st = file->OpenLegacyFile(path); st != kOk) return st;
+    *out = std::move(file);
+    return kOk;
+  }
   if (file->db_.Open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK) {
     file.reset(new DataFile());
     if (file->db_.Open(path, SQLITE_OPEN_READONLY) != SQLITE_OK) return kIoError;
@@ -124,7 +144,10 @@ int DataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
   // Pages kept between calls and within a transaction: 8 MiB, four times
   // SQLite's default, so that large transactions seldom spill.
   (void)file->db_.Exec("PRAGMA cache_size = -8192");
-  if (int st = file->Load(); st != kOk) return st;
+  if (int st = file->Load(); st != kOk) {
+    if (st == kNotOurFile) SetLastOpenDiagnosis("a SQLite database of another kind");
+    return st;
+  }
   if (int st = file->Prepare(); st != kOk) return st;
   // The change counter moves on every commit only in rollback journal modes.
   Statement mode;
@@ -133,6 +156,24 @@ int DataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
     file->header_ = platform::SharedFileView::Open(path, kHeaderBytes);
   }
   *out = std::move(file);
+  return kOk;
+}
+
+int DataFile::OpenLegacyFile(const std::string& path) {
+  std::unique_ptr<LegacySource> source;
+  std::string reason;
+  int st = OpenLegacy(path, &source, &reason);
+  if (st == kOk && source == nullptr) st = kIoError;
+  if (st == kOk) {
+    st = LegacyIndex::Build(std::move(source), &legacy_);
+    if (st != kOk) reason = "damaged file: its records could not be indexed";
+  }
+  if (st != kOk) {
+    SetLastOpenDiagnosis(std::move(reason));
+    legacy_.reset();
+    return st;
+  }
+  spec_ = legacy_->spec();
   return kOk;
 }
 

@@ -5,6 +5,7 @@
 
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/data_file.h"
+#include "btrieve/legacy_index.h"
 #include "btrieve/read_ahead.h"
 #include "foundation/platform/shared_view.h"
 
@@ -87,6 +88,7 @@ int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound
 }
 
 int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data) {
+  if (legacy_) return legacy_->Read(pos, data);
   ahead_->Check(Token());
   if (const AheadRow* row = ahead_->Served(pos)) {
     std::span<const uint8_t> bytes = ahead_->Data(*row);
@@ -103,6 +105,11 @@ int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data) {
 }
 
 int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data) {
+  if (legacy_) {
+    int st = legacy_->Step(forward, from, pos, &legacy_row_);
+    if (st == kOk) *data = legacy_row_;
+    return st;
+  }
   const int64_t bound = forward || from != std::numeric_limits<uint32_t>::max()
                             ? int64_t{from}
                             : std::numeric_limits<int64_t>::max();
@@ -122,6 +129,7 @@ int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8
 }
 
 int DataFile::Find(int num, Seek seek, const std::string& bound, Entry* out) {
+  if (legacy_) return legacy_->Find(num, seek, bound, out);
   const AheadRow* row = nullptr;
   int st = Locate(num, seek, bound, 0, &row);
   if (st != kOk) return st;

@@ -3,11 +3,13 @@
 // further file to that connection (JoinConnection), so one COMMIT ends all.
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/data_file.h"
+#include "btrieve/legacy_index.h"
 #include "btrieve/read_ahead.h"
 
 namespace tavelnor::btrieve {
 
 int DataFile::BeginTransaction() {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (InTransaction()) return kTransactionActive;
   int rc = db_.Exec("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return MapError(rc);
@@ -31,6 +33,7 @@ void DataFile::RollbackTransaction() {
 }
 
 int DataFile::JoinConnection(DataFile& host, const std::string& schema) {
+  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (!host.InTransaction() || !db_.schema().empty() || InTransaction()) return kNotAllowedNow;
   const char* path = sqlite3_db_filename(db_.get(), "main");
   if (path == nullptr || *path == '\0') return kIoError;
@@ -60,6 +63,8 @@ int DataFile::JoinConnection(DataFile& host, const std::string& schema) {
   return status;
 }
 
-bool DataFile::InTransaction() const { return sqlite3_get_autocommit(db_.get()) == 0; }
+bool DataFile::InTransaction() const {
+  return db_.get() != nullptr && sqlite3_get_autocommit(db_.get()) == 0;
+}
 
 }  // namespace tavelnor::btrieve

@@ -72,7 +72,10 @@ int DoOpen(Registry& registry, const Call& call) {
   auto cursor = std::make_unique<Cursor>();
   cursor->file = file;
   cursor->client = call.client;
-  cursor->read_only = mode == -2 || owner_missing;
+  // Files of an earlier engine are read in any mode and never written: their
+  // writes give 46 as on a read-only open. Locking reads succeed: the locks
+  // hold between our own clients and processes.
+  cursor->read_only = mode == -2 || owner_missing || file->data->legacy() != nullptr;
   file->opens++;
   file->exclusive = exclusive;
   registry.Remember(file);

@@ -112,6 +112,8 @@ int JoinTransaction(EngineState& e, Cursor& cursor, Transaction& t) {
   }
   if (st == kOk) st = f.TakeWriter(cursor.client, &blocker);
   if (st == kOk) st = DataFile::Open(identity, &data);
+  // A file of an earlier engine is never written (its cursors are read-only).
+  if (st == kOk && data->legacy() != nullptr) st = kAccessDenied;
   if (st == kOk && host == nullptr) {
     // The busy handler of the one connection: the files attached later are
     // all written by this transaction too, so the first file's locks answer
@@ -142,7 +144,7 @@ void OnOpened(EngineState& e, Cursor& cursor) {
   g_engine = &e;
   FileLocks& f = e.locks.Attach(cursor.file->identity);
   e.attached.insert(&cursor);
-  sqlite3_busy_handler(cursor.file->data->connection(), OnBusy, &f);
+  if (sqlite3* db = cursor.file->data->connection()) sqlite3_busy_handler(db, OnBusy, &f);
   if (Transaction* t = e.TransactionOf(cursor.client)) {
     if (DataFile* joined = t->Connection(cursor.file->identity)) {
       cursor.txn_data = joined;

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   tavelnor::tool::AddPathsCommands(app);
   tavelnor::tool::AddDemoCommands(app);
   tavelnor::tool::AddBrowseCommands(app);
+  tavelnor::tool::AddBtrieveCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

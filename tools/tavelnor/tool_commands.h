@@ -13,6 +13,7 @@ void AddDicoCommands(CLI::App& app);
 void AddPathsCommands(CLI::App& app);
 void AddDemoCommands(CLI::App& app);
 void AddBrowseCommands(CLI::App& app);
+void AddBtrieveCommands(CLI::App& app);
 
 int ExitCode();
 void SetExitCode(int code);

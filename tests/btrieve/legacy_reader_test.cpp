@@ -1,68 +1,26 @@
 // The reader of earlier engines' data files against real files whose content
-// is known from their origin, files our writer builds, damaged copies and
-// files with features the reader must refuse.
+// is known from their origin (one case per file; contents as their sources
+// and the files' own descriptions state them).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <random>
-#include <set>
 
 #include "btrieve/legacy_format.h"
 #include "btrieve/legacy_reader.h"
 #include "btrieve/legacy_source.h"
-#include "foundation/platform/files.h"
+#include "legacy_test_util.h"
 
 namespace tavelnor::btrieve {
 namespace {
 
+using legacy_test::FixtureRoot;
+using legacy_test::LoadFixture;
+using legacy_test::Open;
+using legacy_test::Opened;
 namespace fs = std::filesystem;
-using legacy::LoadSwapped;
-
-fs::path FixtureRoot() {
-  if (const char* data = std::getenv("TAVELNOR_TEST_DATA")) {
-    return fs::path(data) / ".." / ".." / ".." / "shared" / "fixtures" / "btrieve-real";
-  }
-  return fs::path(__FILE__).parent_path() / ".." / ".." / ".." / "shared" / "fixtures" /
-         "btrieve-real";
-}
-
-std::vector<uint8_t> LoadFixture(const std::string& name) {
-  auto bytes = platform::ReadWholeFile((FixtureRoot() / name).string());
-  return bytes.ok() ? std::move(bytes).value() : std::vector<uint8_t>{};
-}
-
-#define REQUIRE_FIXTURES()                                                              \
-  if (!fs::is_directory(FixtureRoot()))                                                 \
-  GTEST_SKIP() << "real data files not found at " << FixtureRoot().string()             \
-               << " (they live beside the checkout, in shared/fixtures/btrieve-real)"
-
-struct Opened {
-  int status = -1;
-  std::string reason;
-  std::unique_ptr<LegacySource> source;
-  std::vector<std::vector<uint8_t>> records;
-  std::vector<uint32_t> addresses;
-  std::vector<std::vector<uint32_t>> ranks;
-  int scan = -1;
-};
-
-Opened Open(std::vector<uint8_t> image) {
-  Opened o;
-  o.status = legacy::OpenLegacyImage(std::move(image), &o.source, &o.reason);
-  if (o.status != 0) return o;
-  o.scan = o.source->Scan([&](const LegacyRecord& r) {
-    o.records.emplace_back(r.data.begin(), r.data.end());
-    o.addresses.push_back(r.address);
-    o.ranks.emplace_back(r.dup_rank.begin(), r.dup_rank.end());
-    return 0;
-  });
-  return o;
-}
 
 // The key value as the engine compares it for equality: zero-terminated
 // strings up to the terminator, collating sequences applied.

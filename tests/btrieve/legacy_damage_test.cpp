@@ -95,6 +95,7 @@ struct RefusalCase {
   std::vector<Patch> patches;
   int status;
   const char* reason;  // a part of the reason given
+  friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 };
 
 // GALTELA.DAT: 4 KiB pages, page 1 the current header, page 3 the current

@@ -56,6 +56,7 @@ struct FixtureCase {
   std::vector<KeyExpect> keys;
   std::vector<std::string> acs_names;
   std::function<void(const Opened&)> content;
+  friend void PrintTo(const FixtureCase& c, std::ostream* os) { *os << c.file; }
 };
 
 std::string AcsName(const std::array<uint8_t, kAcsBlockSize>& block) {

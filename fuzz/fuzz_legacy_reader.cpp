@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tavelnor::btrieve;
   std::unique_ptr<LegacySource> source;
   std::string reason;
-  const int status = legacy::OpenLegacyImage(std::vector<uint8_t>(data, data + size), &source,
-                                             &reason);
+  const int status =
+      legacy::OpenLegacyImage(std::vector<uint8_t>(data, data + size), &source, &reason);
   if (status != 0) {
     if ((status != 2 && status != 30) || reason.empty() || source) std::abort();
     return 0;

@@ -19,12 +19,14 @@ int ReadSegment(const uint8_t* d, const std::vector<uint32_t>& acs_pages, const 
   seg->length = LoadLE16(d + kDescLength);
   uint32_t stored = LoadLE16(d + kDescPosition);
   if (layout.v6) {
-    if (stored < layout.usage_bytes) return Refuse(kIoError, "key position before the record", reason);
+    if (stored < layout.usage_bytes)
+      return Refuse(kIoError, "key position before the record", reason);
     stored -= layout.usage_bytes;
   }
   if (seg->length == 0 || stored + seg->length > layout.spec.record_length) {
-    return Refuse(kIoError, "key segment outside the record (offset " + std::to_string(stored) +
-                                ", length " + std::to_string(seg->length) + ")",
+    return Refuse(kIoError,
+                  "key segment outside the record (offset " + std::to_string(stored) + ", length " +
+                      std::to_string(seg->length) + ")",
                   reason);
   }
   seg->position = static_cast<uint16_t>(stored + 1);
@@ -37,8 +39,9 @@ int ReadSegment(const uint8_t* d, const std::vector<uint32_t>& acs_pages, const 
   }
   int status = kOk;
   if (!KeyTypeAccepts(seg->type, seg->length, &status)) {
-    return Refuse(kIoError, "key segment of type " + std::to_string(seg->type) + " and length " +
-                                std::to_string(seg->length) + " is not one we can order",
+    return Refuse(kIoError,
+                  "key segment of type " + std::to_string(seg->type) + " and length " +
+                      std::to_string(seg->length) + " is not one we can order",
                   reason);
   }
   seg->acs = 0;
@@ -60,8 +63,9 @@ int ReadSegment(const uint8_t* d, const std::vector<uint32_t>& acs_pages, const 
   if (seg->flags & kKeyNoCase) {
     seg->acs = static_cast<uint8_t>(index);
   } else if (index != 0) {
-    return Refuse(kIoError, "a key uses a collating sequence other than the first without "
-                            "numbering it",
+    return Refuse(kIoError,
+                  "a key uses a collating sequence other than the first without "
+                  "numbering it",
                   reason);
   }
   return kOk;
@@ -75,9 +79,9 @@ int CheckFileFlags(uint16_t flags, uint8_t variable_byte, std::string* reason) {
     const char* what;
   };
   static constexpr Refused kRefused[] = {
-      {0x0002, "blank truncation"},         {0x0008, "data compression"},
-      {0x0010, "key-only files"},           {0x0100, "reserved duplicate pointers"},
-      {0x0200, "system data"},              {0x0800, "variable-tail allocation tables"},
+      {0x0002, "blank truncation"},   {0x0008, "data compression"},
+      {0x0010, "key-only files"},     {0x0100, "reserved duplicate pointers"},
+      {0x0200, "system data"},        {0x0800, "variable-tail allocation tables"},
       {0xF000, "unknown file flags"},
   };
   for (const Refused& r : kRefused) {
@@ -92,8 +96,7 @@ int CheckFileFlags(uint16_t flags, uint8_t variable_byte, std::string* reason) {
 }
 
 int ReadKey(std::span<const uint8_t> fcr, size_t offset, int ordinal,
-            const std::vector<uint32_t>& acs_pages, Layout* out, size_t* end,
-            std::string* reason) {
+            const std::vector<uint32_t>& acs_pages, Layout* out, size_t* end, std::string* reason) {
   KeyDef key;
   bool more = true;
   while (more) {
@@ -105,8 +108,7 @@ int ReadKey(std::span<const uint8_t> fcr, size_t offset, int ordinal,
     if (int st = ReadSegment(d, acs_pages, *out, &seg, reason); st != kOk) return st;
     if (key.segments.empty()) {
       out->info.unique_counts.push_back(LoadSwapped(d + kDescUnique));
-      out->dup_offsets.push_back((seg.flags & kKeyDup) ? LoadLE16(d + kDescDupOffset)
-                                                       : kNoDupPair);
+      out->dup_offsets.push_back((seg.flags & kKeyDup) ? LoadLE16(d + kDescDupOffset) : kNoDupPair);
       if (out->v6) {
         uint8_t index_type = d[kDescIndexType];
         if (index_type < kPageIndex || index_type - kPageIndex >= kMaxKeys) {
@@ -145,9 +147,10 @@ int CheckRecordLayout(std::span<const uint8_t> fcr, Layout* out, std::string* re
   uint32_t expected = fixed + static_cast<uint32_t>(8 * dup_keys);
   uint32_t physical = out->info.physical_length;
   if (physical != expected) {
-    return Refuse(kIoError, "record slots of " + std::to_string(physical) +
-                                " bytes do not match the record layout (" +
-                                std::to_string(expected) + " expected)",
+    return Refuse(kIoError,
+                  "record slots of " + std::to_string(physical) +
+                      " bytes do not match the record layout (" + std::to_string(expected) +
+                      " expected)",
                   reason);
   }
   if (physical + kPageHeader > spec.page_size) {

@@ -1,12 +1,13 @@
 // Opening a data file of an earlier engine: reads the file, tells the 5.x
 // and 6.x formats apart by the first bytes, and hands over to the header
 // parser of that format and then to the record collector.
+#include "btrieve/legacy_reader.h"
+
 #include <cstring>
 #include <utility>
 
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/legacy_format.h"
-#include "btrieve/legacy_reader.h"
 #include "foundation/platform/files.h"
 
 namespace tavelnor::btrieve {

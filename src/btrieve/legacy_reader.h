@@ -52,8 +52,7 @@ int CheckFileFlags(uint16_t flags, uint8_t variable_byte, std::string* reason);
 // descriptors also give the key number and ACS page (acs_pages lists the
 // logical ACS pages in the order of spec.acs).
 int ReadKey(std::span<const uint8_t> fcr, size_t offset, int ordinal,
-            const std::vector<uint32_t>& acs_pages, Layout* out, size_t* end,
-            std::string* reason);
+            const std::vector<uint32_t>& acs_pages, Layout* out, size_t* end, std::string* reason);
 // Checks the key set against the record layout: physical length, flags we do
 // not read, duplicate-pair places. Called once all keys are read.
 int CheckRecordLayout(std::span<const uint8_t> fcr, Layout* out, std::string* reason);

@@ -64,17 +64,16 @@ int LegacyFile::CollectSlots(std::string* reason) {
         if (std::all_of(slot, slot + physical, [](uint8_t b) { return b == 0; })) continue;
       }
       if (addresses_.size() >= layout_.info.record_count) {
-        return Refuse(kIoError, "the data pages hold more records than the header counts",
-                      reason);
+        return Refuse(kIoError, "the data pages hold more records than the header counts", reason);
       }
       addresses_.push_back(static_cast<uint32_t>(size_t{layout_.data_logical[j]} * ps + offset));
       slots_.push_back(static_cast<uint32_t>(page + offset));
     }
   }
   if (addresses_.size() != layout_.info.record_count) {
-    return Refuse(kIoError, "the header counts " + std::to_string(layout_.info.record_count) +
-                                " records, the data pages hold " +
-                                std::to_string(addresses_.size()),
+    return Refuse(kIoError,
+                  "the header counts " + std::to_string(layout_.info.record_count) +
+                      " records, the data pages hold " + std::to_string(addresses_.size()),
                   reason);
   }
   return kOk;

@@ -39,16 +39,14 @@ int ReadFreeChain(std::span<const uint8_t> file, const uint8_t* fcr, Layout* out
     }
     uint32_t offset = link % ps;
     if (link < ps || link >= end || offset < kPageHeader || (offset - kPageHeader) % physical ||
-        offset + physical > ps ||
-        !(LoadLE16(file.data() + (link - offset) + 4) & kDataPageBit)) {
+        offset + physical > ps || !(LoadLE16(file.data() + (link - offset) + 4) & kDataPageBit)) {
       return Refuse(kIoError, "the chain of deleted records leaves the data pages", reason);
     }
     out->free_slots.push_back(link);
     link = LoadSwapped(file.data() + link);
   }
   std::sort(out->free_slots.begin(), out->free_slots.end());
-  if (std::adjacent_find(out->free_slots.begin(), out->free_slots.end()) !=
-      out->free_slots.end()) {
+  if (std::adjacent_find(out->free_slots.begin(), out->free_slots.end()) != out->free_slots.end()) {
     return Refuse(kIoError, "the chain of deleted records runs in a circle", reason);
   }
   return kOk;
@@ -63,8 +61,7 @@ int ParseV5(std::span<const uint8_t> file, Layout* out, std::string* reason) {
   const uint16_t level_word = static_cast<uint16_t>(signed_word < 0 ? -signed_word : signed_word);
   const int level = level_word >> 8;
   if ((level_word & 0xFF) != 0 || level < 3 || level > 5) {
-    return Refuse(kNotOurFile, "version word " + Hex16(word) + " is not a 5.x data file",
-                  reason);
+    return Refuse(kNotOurFile, "version word " + Hex16(word) + " is not a 5.x data file", reason);
   }
   const uint16_t ps = LoadLE16(fcr + kFcrPageSize);
   if (ps == 0 || ps % 512 != 0 || ps > 4096) {
@@ -91,9 +88,10 @@ int ParseV5(std::span<const uint8_t> file, Layout* out, std::string* reason) {
   info.record_count = LoadSwapped(fcr + kFcrRecords);
   info.physical_length = LoadLE16(fcr + kFcrPhysicalLength);
   if (info.page_count == 0 || uint64_t{info.page_count} * ps > file.size()) {
-    return Refuse(kIoError, "the header counts " + std::to_string(info.page_count) +
-                                " pages; the file is shorter",
-                  reason);
+    return Refuse(
+        kIoError,
+        "the header counts " + std::to_string(info.page_count) + " pages; the file is shorter",
+        reason);
   }
   FileSpec& spec = out->spec;
   spec.record_length = LoadLE16(fcr + kFcrRecordLength);
@@ -125,8 +123,7 @@ int ParseV5(std::span<const uint8_t> file, Layout* out, std::string* reason) {
     const uint8_t* page = file.data() + size_t{p} * ps;
     if (!(LoadLE16(page + 4) & kDataPageBit)) continue;
     if (LoadSwapped(page) != p) {
-      return Refuse(kIoError, "data page " + std::to_string(p) + " carries another number",
-                    reason);
+      return Refuse(kIoError, "data page " + std::to_string(p) + " carries another number", reason);
     }
     out->data_physical.push_back(p);
     out->data_logical.push_back(p);

@@ -52,8 +52,9 @@ int ReadPageTables(std::span<const uint8_t> file, Layout* out, std::string* reas
   }
   uint32_t groups = logical_pages <= 1 ? 1 : (logical_pages - 2) / per_table + 1;
   if (groups > kMaxTableGroups) {
-    return Refuse(kIoError, "files beyond " + std::to_string(kMaxTableGroups) +
-                                " page-allocation groups are not supported",
+    return Refuse(kIoError,
+                  "files beyond " + std::to_string(kMaxTableGroups) +
+                      " page-allocation groups are not supported",
                   reason);
   }
   out->logical_physical.assign(logical_pages, kNone);
@@ -67,8 +68,8 @@ int ReadPageTables(std::span<const uint8_t> file, Layout* out, std::string* reas
     const uint8_t* a = file.data() + first * ps;
     const uint8_t* b = a + ps;
     if (a[0] != 'P' || a[1] != 'P' || b[0] != 'P' || b[1] != 'P') {
-      return Refuse(kIoError, "page-allocation table " + std::to_string(g + 1) +
-                                  " not where expected",
+      return Refuse(kIoError,
+                    "page-allocation table " + std::to_string(g + 1) + " not where expected",
                     reason);
     }
     const uint8_t* table = CurrentOfPair(a, b);
@@ -157,8 +158,7 @@ int ParseV6(std::span<const uint8_t> file, Layout* out, std::string* reason) {
     return Refuse(kNotOurFile, "file format " + Hex16(version) + " is not read", reason);
   }
   if (ps != kVerifiedPageSize) {
-    return Refuse(kIoError, "6.x files with " + std::to_string(ps) +
-                                "-byte pages are not verified",
+    return Refuse(kIoError, "6.x files with " + std::to_string(ps) + "-byte pages are not verified",
                   reason);
   }
   if (LoadLE16(fcr + kFcrAccel) != 0) {
@@ -192,8 +192,7 @@ int ParseV6(std::span<const uint8_t> file, Layout* out, std::string* reason) {
   const std::span<const uint8_t> page(fcr, ps);
   const uint16_t keys = LoadLE16(fcr + kFcrKeys);
   const uint16_t kat = LoadLE16(fcr + kFcrKatOffset);
-  if (keys > kMaxKeys || fcr[kFcrKatEntries] != keys ||
-      (keys && size_t{kat} + 2u * keys > ps)) {
+  if (keys > kMaxKeys || fcr[kFcrKatEntries] != keys || (keys && size_t{kat} + 2u * keys > ps)) {
     return Refuse(kIoError, "the key attribute table is damaged", reason);
   }
   for (int k = 0; k < keys; ++k) {

@@ -17,6 +17,7 @@ using legacy_test::LoadFixture;
 using legacy_test::Open;
 using legacy_test::Opened;
 
+// clang-format off
 const char* const kAllFiles[] = {
     "v5-mbbsemu-fixed/MBBSEMU.DAT",          "v5-mbbsemu-variable/VARIABLE.DAT",
     "v5-wbtrv32-mbmgeplt/MBMGEPLT.DAT",      "v5-xtrieve-test/TEST.DAT",
@@ -24,6 +25,7 @@ const char* const kAllFiles[] = {
     "v5-doclife-ddf/FIELD.DDF",              "v5-doclife-ddf/INDEX.DDF",
     "v60-wbtrv32-galtela/GALTELA.DAT",       "v60-wbtrv32-wgsmenu2/WGSMENU2.DAT",
     "v61-wbtrv32-multiacs-empty/MULTIACS.DAT", "v60-elwynor-elwkyr-empty/ELWKYR.VIR"};
+// clang-format on
 
 // Opens a damaged image: a clean status with a reason, or a file whose every
 // record reads back through Scan and Read with 0 or 2.
@@ -103,6 +105,7 @@ struct RefusalCase {
 // with key 0's duplicate pair at slot offset 74.
 const std::vector<RefusalCase>& RefusalCases() {
   constexpr size_t kCur = 4096;
+  // clang-format off
   static const std::vector<RefusalCase> cases = {
       {"Compression", "v60-wbtrv32-galtela/GALTELA.DAT", {{kCur + 0x106, {0x08, 0}}}, 2,
        "compression"},
@@ -151,6 +154,7 @@ const std::vector<RefusalCase>& RefusalCases() {
       {"FreeChainCircle", "v5-mbbsemu-fixed/MBBSEMU.DAT",
        {{0x10, {0, 0, 0x06, 0x0A}}, {0xA06, {0, 0, 0x06, 0x0A}}}, 2, "deleted records"},
   };
+  // clang-format on
   return cases;
 }
 

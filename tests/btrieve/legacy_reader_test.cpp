@@ -110,7 +110,9 @@ void CheckVariable(const Opened& o) {
 
 void CheckMbmgeplt(const Opened& o) {
   std::map<uint16_t, std::vector<uint32_t>> by_value;
-  for (size_t i = 0; i < o.records.size(); ++i) by_value[U16(o.records[i], 6)].push_back(o.ranks[i][2]);
+  for (size_t i = 0; i < o.records.size(); ++i) {
+    by_value[U16(o.records[i], 6)].push_back(o.ranks[i][2]);
+  }
   ASSERT_EQ(by_value.size(), 3u);
   EXPECT_EQ(by_value[1].size(), 8u);
   EXPECT_EQ(by_value[2].size() + by_value[3].size(), 14u);
@@ -174,6 +176,7 @@ void CheckGaltela(const Opened& o) {
 }
 
 void CheckWgsmenu(const Opened& o) {
+  // clang-format off
   const std::map<std::string, size_t> lengths = {
       {"AACCOUNT", 448}, {"ADLTAGGED", 450}, {"ADOORS", 448},      {"AEMAIL", 448},
       {"AEXIT", 448},    {"AEXIT2", 450},    {"AFINGER", 450},     {"AFORUMS", 448},
@@ -187,12 +190,14 @@ void CheckWgsmenu(const Opened& o) {
       {"CREGISTRY", 450}, {"CREMOTE", 450},  {"CRLOGIN", 450},     {"CTELE", 448},
       {"CTELNET", 450},  {"CTOP", 1962},     {"CVIDSYSOP", 450},   {"CWORLDLINK", 702},
       {"CWORLNK", 450},  {"CWORMSG", 450}};
+  // clang-format on
   std::map<std::string, size_t> seen;
   for (const auto& r : o.records) seen[Z(r, 0)] = r.size();
   EXPECT_EQ(seen, lengths);
 }
 
 const std::vector<FixtureCase>& Fixtures() {
+  // clang-format off
   static const std::vector<FixtureCase> cases = {
       {"v5-mbbsemu-fixed/MBBSEMU.DAT", 5, 4, 0x0400, 512, 6, 4, 74, 90, 0,
        {{0, 1, {{3, 32, 0x101, 11}}},
@@ -235,6 +240,7 @@ const std::vector<FixtureCase>& Fixtures() {
       {"v60-elwynor-elwkyr-empty/ELWKYR.VIR", 6, 0, 0x0600, 4096, 5, 0, 228, 230, 0,
        {{0, 0, {{1, 30, 0x120, 11}}, 0}, {1, 0, {{31, 10, 0x100, 11}}}}, {"GALCAPS"}, nullptr},
   };
+  // clang-format on
   return cases;
 }
 

@@ -99,13 +99,14 @@ void Builder::WriteVariablePages() {
     const Fragment& fr = fragments_[i];
     uint32_t n = var_first_ + fr.page;
     uint8_t* p = Page(n);
-    StoreLE16(p + ps_ - 2 * (fr.slot + 1), static_cast<uint16_t>(end[fr.page] |
-                                                                  (!v6_ && !fr.last ? 0x8000 : 0)));
+    StoreLE16(p + ps_ - 2 * (fr.slot + 1),
+              static_cast<uint16_t>(end[fr.page] | (!v6_ && !fr.last ? 0x8000 : 0)));
     uint8_t* at = p + end[fr.page];
     if (v6_ || !fr.last) {
       VarPointer next;
-      if (!fr.last) next = VarPointer{var_first_ + fragments_[i + 1].page,
-                                      static_cast<uint8_t>(fragments_[i + 1].slot)};
+      if (!fr.last)
+        next = VarPointer{var_first_ + fragments_[i + 1].page,
+                          static_cast<uint8_t>(fragments_[i + 1].slot)};
       StoreVarPointer(at, next);
       at += 4;
     }
@@ -212,7 +213,8 @@ void Builder::WriteHeader(uint8_t* fcr, uint32_t usage, uint32_t records) {
     for (size_t i = 0; i < key.segments.size(); ++i, at += kDescriptorSize) {
       const SynthSegment& s = key.segments[i];
       uint8_t* d = fcr + at;
-      uint16_t flags = static_cast<uint16_t>(s.flags | (i + 1 < key.segments.size() ? kKeySegmented : 0));
+      uint16_t flags =
+          static_cast<uint16_t>(s.flags | (i + 1 < key.segments.size() ? kKeySegmented : 0));
       if (i == 0) {
         uint32_t root = index_first_ + static_cast<uint32_t>(k);
         if (v6_) {
@@ -259,10 +261,10 @@ void Builder::WriteTables() {
       StoreLE32(p + 4, copy + 1);
       for (uint32_t i = 0; i < per && g * per + i + 1 < pages_; ++i) {
         uint32_t n = g * per + i + 1;
-        uint8_t type = n < index_first_          ? kPageAcs
-                       : n < data_first_         ? static_cast<uint8_t>(kPageIndex + n - index_first_)
-                       : n < var_first_          ? kPageData
-                                                 : kPageVariable;
+        uint8_t type = n < index_first_  ? kPageAcs
+                       : n < data_first_ ? static_cast<uint8_t>(kPageIndex + n - index_first_)
+                       : n < var_first_  ? kPageData
+                                         : kPageVariable;
         uint32_t physical = Physical(n);
         if (copy == 0 && f_.stale_copies && n == data_first_) physical = stale_page_;
         StorePageRef(p + 8 + 4 * i, PageRef{physical, type});
@@ -284,8 +286,8 @@ Written Builder::Build() {
   }
   physical_ = fixed + 8 * dups;
   per_page_ = (ps_ - kPageHeader) / physical_;
-  data_pages_ = std::max<uint32_t>(1, static_cast<uint32_t>((f_.records.size() + per_page_ - 1) /
-                                                            per_page_));
+  data_pages_ =
+      std::max<uint32_t>(1, static_cast<uint32_t>((f_.records.size() + per_page_ - 1) / per_page_));
   index_first_ = acs_first_ + static_cast<uint32_t>(v6_ ? f_.acs.size() : !f_.acs.empty());
   data_first_ = index_first_ + static_cast<uint32_t>(f_.keys.size());
   PlanFragments();

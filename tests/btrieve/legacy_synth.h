@@ -16,7 +16,7 @@ namespace tavelnor::btrieve::synth {
 struct SynthSegment {
   uint16_t offset = 0;  // from 0 in the record
   uint16_t length = 0;
-  uint16_t flags = 0;   // the segmented flag is added between segments
+  uint16_t flags = 0;  // the segmented flag is added between segments
   uint8_t type = kTypeString;
 };
 

@@ -1,6 +1,8 @@
 // Files built by the test writer read back exactly: large 6.0 files over
 // several page-allocation groups with stale copies, variable parts in
 // fragment chains, 5.x files with deleted slots, several collating sequences.
+#include "legacy_synth.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "foundation/byte_reader.h"
-#include "legacy_synth.h"
 #include "legacy_test_util.h"
 
 namespace tavelnor::btrieve {

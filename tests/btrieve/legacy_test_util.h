@@ -30,10 +30,10 @@ inline std::vector<uint8_t> LoadFixture(const std::string& name) {
   return bytes.ok() ? std::move(bytes).value() : std::vector<uint8_t>{};
 }
 
-#define REQUIRE_FIXTURES()                                                    \
+#define REQUIRE_FIXTURES()                                                             \
   if (!std::filesystem::is_directory(::tavelnor::btrieve::legacy_test::FixtureRoot())) \
-  GTEST_SKIP() << "real data files not found at "                             \
-               << ::tavelnor::btrieve::legacy_test::FixtureRoot().string()     \
+  GTEST_SKIP() << "real data files not found at "                                      \
+               << ::tavelnor::btrieve::legacy_test::FixtureRoot().string()             \
                << " (they live beside the checkout, in shared/fixtures/btrieve-real)"
 
 struct Opened {

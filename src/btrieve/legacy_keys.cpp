@@ -12,7 +12,7 @@ namespace tavelnor::btrieve::legacy {
 
 namespace {
 
-// A descriptor segment, converted. `*acs_out` gets the index into spec.acs.
+// A descriptor segment, converted; `acs` becomes an index into spec.acs.
 int ReadSegment(const uint8_t* d, const std::vector<uint32_t>& acs_pages, const Layout& layout,
                 Segment* seg, std::string* reason) {
   seg->flags = LoadLE16(d + kDescFlags);
@@ -46,7 +46,7 @@ int ReadSegment(const uint8_t* d, const std::vector<uint32_t>& acs_pages, const 
   }
   seg->acs = 0;
   if (!(seg->flags & kKeyAlternate)) return kOk;
-  if (acs_pages.empty() && layout.spec.acs.empty()) {
+  if (layout.spec.acs.empty()) {
     return Refuse(kIoError, "a key uses a collating sequence the file does not hold", reason);
   }
   size_t index = 0;

@@ -18,6 +18,8 @@ namespace {
 // Longest fragment chain followed; real chains need a few per 64 KiB.
 constexpr size_t kMaxFragments = 4096;
 
+// The whole file stays in memory; fixed records are handed out in place,
+// variable ones through a scratch buffer, so one caller at a time.
 class LegacyFile final : public LegacySource {
  public:
   LegacyFile(std::vector<uint8_t> image, Layout layout)

@@ -87,7 +87,7 @@ int ReadPageTables(std::span<const uint8_t> file, Layout* out, std::string* reas
   }
   // Pages the reader uses: inside the file, not a header or table page, used
   // once, and naming themselves as the table does.
-  std::vector<uint8_t> used(file_pages, 0);
+  std::vector<uint8_t> used(static_cast<size_t>(file_pages), 0);
   for (uint32_t logical = 1; logical < logical_pages; ++logical) {
     uint8_t type = out->logical_type[logical];
     if (type != kPageData && type != kPageVariable && type != kPageAcs) continue;

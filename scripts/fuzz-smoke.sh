@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 cmake --preset fuzz >/dev/null
-targets=(fuzz_dico_loader fuzz_containers fuzz_translation fuzz_rtf_text fuzz_bmp_image fuzz_formula)
+targets=(fuzz_dico_loader fuzz_containers fuzz_translation fuzz_rtf_text fuzz_bmp_image fuzz_formula
+         fuzz_legacy_reader)
 cmake --build --preset fuzz --target "${targets[@]}"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT

@@ -1,0 +1,221 @@
+// Reading a file of the earlier engines' 6.0 format, next to a plain
+// sequential read of the same file in the same run. The file is built by the
+// tests' 6.0 writer: the records of the largest real 6.0 sample (when the
+// samples lie beside the project) repeated to TAVELNOR_BENCH_LEGACY_RECORDS
+// (100,000) records with a fresh unique number in key 0, else records of the
+// same layout made up here.
+//
+//   plain read     the file read start to end in 64 KiB pieces
+//   open           Open (the reader checks every page and chain, and the
+//                  indexes are built in memory) and Close
+//   Step scan      Step First + Step Next over every record
+//   Get Next scan  Get First + Get Next over key 0
+//
+// Each reports the file's megabytes per second; after the run a summary gives
+// the ratios to the plain read and the indexes' memory per record.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "btrieve/btrcall.h"
+#include "btrieve/data_file.h"
+#include "btrieve/legacy_index.h"
+#include "btrieve/legacy_source.h"
+#include "legacy_synth.h"
+
+namespace tavelnor::btrieve::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint16_t kOpen = 0, kClose = 1, kGetNext = 6, kGetFirst = 12, kStepNext = 24,
+                   kStepFirst = 33;
+
+uint32_t RecordTarget() {
+  const char* v = std::getenv("TAVELNOR_BENCH_LEGACY_RECORDS");
+  return v != nullptr && std::atoi(v) > 0 ? static_cast<uint32_t>(std::atoi(v)) : 100000;
+}
+
+struct Bench {
+  std::string path;
+  uint64_t bytes = 0;
+  uint32_t records = 0;
+  uint16_t record_length = 0;
+  std::string source;
+};
+
+// The largest real 6.0 sample: 950-byte records, a unique 4-byte key first.
+synth::SynthFile Template(std::string* source) {
+  synth::SynthFile f;
+  const fs::path sample = fs::path(TAVELNOR_SOURCE_DIR) / ".." / "shared" / "fixtures" /
+                          "btrieve-real" / "v60-wbtrv32-galtela" / "GALTELA.DAT";
+  std::unique_ptr<LegacySource> real;
+  std::string reason;
+  if (OpenLegacySource(sample.string(), &real, &reason) == 0) {
+    const FileSpec& spec = real->spec();
+    f.record_length = spec.record_length;
+    for (const KeyDef& key : spec.keys) {
+      synth::SynthKey k;
+      for (const Segment& s : key.segments) {
+        k.segments.push_back({static_cast<uint16_t>(s.position - 1), s.length,
+                              static_cast<uint16_t>(s.flags & ~kKeySegmented), s.raw_type});
+        k.acs = s.acs;
+      }
+      f.keys.push_back(k);
+    }
+    f.acs = spec.acs;
+    real->Scan([&](const LegacyRecord& r) {
+      f.records.emplace_back(r.data.begin(), r.data.end());
+      return 0;
+    });
+    *source = "GALTELA.DAT's " + std::to_string(f.records.size()) + " records, repeated";
+  }
+  if (f.records.empty() || f.keys.empty()) {
+    f = synth::SynthFile{};
+    f.record_length = 950;
+    f.keys.push_back({{{0, 4, 0, kTypeInteger}}, 0});
+    f.keys.push_back({{{4, 30, kKeyDup, kTypeString}}, 0});
+    for (int i = 0; i < 73; ++i) {
+      std::vector<uint8_t> r(950, static_cast<uint8_t>('a' + i % 26));
+      std::snprintf(reinterpret_cast<char*>(r.data() + 4), 30, "NAME %d", i % 10);
+      f.records.push_back(r);
+    }
+    *source = "made-up records of GALTELA.DAT's length";
+  }
+  return f;
+}
+
+const Bench& File() {
+  static const Bench* bench = [] {
+    auto* b = new Bench;
+    synth::SynthFile f = Template(&b->source);
+    const std::vector<std::vector<uint8_t>> templates = f.records;
+    const uint32_t target = RecordTarget();
+    f.records.clear();
+    f.records.reserve(target);
+    // Key 0 takes a unique number (its first 4 bytes).
+    const synth::SynthSegment first = f.keys[0].segments[0];
+    for (uint32_t i = 0; i < target; ++i) {
+      std::vector<uint8_t> r = templates[i % templates.size()];
+      uint32_t n = i + 1;
+      std::memcpy(r.data() + first.offset, &n, std::min<size_t>(first.length, 4));
+      f.records.push_back(std::move(r));
+    }
+    synth::Written w = synth::WriteVersion6(f);
+    const fs::path dir = fs::temp_directory_path() / "tavelnor-legacy-bench";
+    fs::create_directories(dir);
+    b->path = (dir / "ENLARGED.DAT").string();
+    std::ofstream(b->path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(w.image.data()), static_cast<std::streamsize>(w.image.size()));
+    b->bytes = w.image.size();
+    b->records = target;
+    b->record_length = f.record_length;
+    return b;
+  }();
+  return *bench;
+}
+
+std::map<std::string, double>& Rates() {
+  static std::map<std::string, double> rates;
+  return rates;
+}
+
+void Report(benchmark::State& state, const char* name) {
+  const Bench& b = File();
+  state.SetBytesProcessed(static_cast<int64_t>(b.bytes * state.iterations()));
+  state.counters["MB_per_sec"] = benchmark::Counter(
+      static_cast<double>(b.bytes) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+  state.SetLabel(name);
+}
+
+struct Cursor {
+  uint8_t pos[128] = {};
+  uint8_t key[255] = {};
+  std::vector<uint8_t> data = std::vector<uint8_t>(65535);
+  int16_t Call(uint16_t op, int key_num = 0) {
+    uint32_t len = static_cast<uint32_t>(data.size());
+    return BTRCALL(op, pos, data.data(), &len, key, 255, static_cast<int8_t>(key_num));
+  }
+  bool Open(const std::string& path) {
+    std::memset(key, 0, sizeof key);
+    std::memcpy(key, path.c_str(), std::min<size_t>(path.size(), 254));
+    return BTRCALL(kOpen, pos, data.data(), nullptr, key, 255, -2 /* read-only */) == 0;
+  }
+};
+
+void BM_PlainRead(benchmark::State& state) {
+  const Bench& b = File();
+  std::vector<char> buf(65536);
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(b.path.c_str(), "rb");
+    uint64_t sum = 0;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) sum += static_cast<uint8_t>(buf[n - 1]);
+    std::fclose(f);
+    benchmark::DoNotOptimize(sum);
+  }
+  Report(state, "plain read");
+}
+
+void BM_Open(benchmark::State& state) {
+  const Bench& b = File();
+  for (auto _ : state) {
+    Cursor c;
+    if (!c.Open(b.path)) state.SkipWithError("Open failed");
+    c.Call(kClose);
+  }
+  Report(state, "open");
+}
+
+void Scan(benchmark::State& state, uint16_t first, uint16_t next, int key, const char* name) {
+  const Bench& b = File();
+  Cursor c;
+  if (!c.Open(b.path)) {
+    state.SkipWithError("Open failed");
+    return;
+  }
+  for (auto _ : state) {
+    uint32_t n = 0;
+    for (int16_t st = c.Call(first, key); st == 0; st = c.Call(next, key)) ++n;
+    if (n != b.records) state.SkipWithError("records missing");
+  }
+  c.Call(kClose);
+  Report(state, name);
+}
+
+void BM_StepScan(benchmark::State& state) { Scan(state, kStepFirst, kStepNext, 0, "Step scan"); }
+void BM_GetNextScan(benchmark::State& state) { Scan(state, kGetFirst, kGetNext, 0, "Get Next scan"); }
+
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepScan)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetNextScan)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tavelnor::btrieve::bench
+
+int main(int argc, char** argv) {
+  using namespace tavelnor::btrieve;
+  benchmark::Initialize(&argc, argv);
+  const bench::Bench& b = bench::File();
+  std::printf("file: %s, %u records of %u bytes (%s), %.1f MB\n", b.path.c_str(), b.records,
+              b.record_length, b.source.c_str(), static_cast<double>(b.bytes) / 1e6);
+  benchmark::RunSpecifiedBenchmarks();
+  std::unique_ptr<DataFile> file;
+  if (DataFile::Open(b.path, &file) == 0 && file->legacy() != nullptr) {
+    const double per_record = static_cast<double>(file->legacy()->MemoryBytes()) / b.records;
+    std::printf("indexes in memory: %zu bytes, %.1f bytes per record\n",
+                file->legacy()->MemoryBytes(), per_record);
+  }
+  benchmark::Shutdown();
+  return 0;
+}

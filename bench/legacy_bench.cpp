@@ -102,12 +102,20 @@ const Bench& File() {
     const uint32_t target = RecordTarget();
     f.records.clear();
     f.records.reserve(target);
-    // Key 0 takes a unique number (its first 4 bytes).
+    // Key 0's first segment takes a unique number: digits in a text type,
+    // else the number's bytes.
     const synth::SynthSegment first = f.keys[0].segments[0];
+    const bool text = first.type == kTypeString || first.type == kTypeZstring;
     for (uint32_t i = 0; i < target; ++i) {
       std::vector<uint8_t> r = templates[i % templates.size()];
       uint32_t n = i + 1;
-      std::memcpy(r.data() + first.offset, &n, std::min<size_t>(first.length, 4));
+      if (text && first.length >= 11) {
+        char digits[12];
+        std::snprintf(digits, sizeof digits, "%010u", n);
+        std::memcpy(r.data() + first.offset, digits, 11);
+      } else {
+        std::memcpy(r.data() + first.offset, &n, std::min<size_t>(first.length, 4));
+      }
       f.records.push_back(std::move(r));
     }
     synth::Written w = synth::WriteVersion6(f);

@@ -10,7 +10,7 @@ SUDO=""
 export DEBIAN_FRONTEND=noninteractive
 
 # bookworm-backports from the same mirror as the machine's Debian entry.
-uri="$(sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n1)"
+uri="$(sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n1 || true)"
 if [ -z "$uri" ]; then
   uri="$(awk '$1=="deb" && $3 ~ /^bookworm/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)"
 fi

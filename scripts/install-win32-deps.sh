@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the 32-bit Windows build and its tests need on Debian 12: the
-# mingw-w64 cross compilers and static zlib, Wine (32-bit) and, since this
-# machine kind cannot run i386 code natively, qemu-i386 registered with
+# mingw-w64 cross compilers and static zlib, Wine (32-bit), a virtual display
+# for the dialogs' tests and, since this machine kind cannot run i386 code
+# natively, qemu-i386 registered with
 # binfmt_misc to run Wine's 32-bit loader. Debian 12's own qemu hangs running
 # Wine; the one of bookworm-backports works.
 set -euo pipefail
@@ -25,7 +26,7 @@ $SUDO apt-get update -q || true
 
 $SUDO apt-get install -y -q --no-install-recommends \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-  libz-mingw-w64-dev mingw-w64-tools googletest
+  libz-mingw-w64-dev mingw-w64-tools googletest xvfb xauth
 # npm fetches the SQLite amalgamation; machines of this kind have Node.js.
 command -v npm >/dev/null || $SUDO apt-get install -y -q --no-install-recommends npm
 $SUDO apt-get install -y -q -t bookworm-backports --no-install-recommends qemu-user-static

@@ -8,7 +8,10 @@ set -euo pipefail
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tavelnor}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-unset DISPLAY WAYLAND_DISPLAY
+# Headless unless the caller runs a display of its own (xvfb-run) and says so.
+if [ -z "${TAVELNOR_WINE_KEEP_DISPLAY:-}" ]; then
+  unset DISPLAY WAYLAND_DISPLAY
+fi
 if [ "${1:-}" = "--init" ]; then
   mkdir -p "$WINEPREFIX"
   wineserver -p >/dev/null 2>&1 </dev/null || true

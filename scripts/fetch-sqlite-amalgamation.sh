@@ -12,7 +12,11 @@ if [ -f "$out/sqlite3.c" ] && [ -f "$out/VERSION" ] && grep -qx "$package" "$out
 fi
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
-(cd "$scratch" && npm pack --silent "$package" >/dev/null)
+# Node.js takes the system's certificate authorities only when told to.
+if [ -z "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f /etc/ssl/certs/ca-certificates.crt ]; then
+  export NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt
+fi
+(cd "$scratch" && npm pack --loglevel=error "$package" >/dev/null)
 tarball="$(ls "$scratch"/*.tgz)"
 echo "$digest  $tarball" | sha256sum --check --quiet
 mkdir -p "$out"

@@ -1,23 +1,127 @@
-// A file of an earlier record manager through the call interface: every key's
-// order against a reference sort of the decoded field values (duplicates in
-// chain order, null keys left out, descending, case-insensitive and ACS
-// keys), searches, steps, addresses, percentages, an extended step, Stat,
-// and writes refused with the file left as it was.
-//
-// Records (32 bytes): 0 id INTEGER 4 (key 0, unique); 4 name STRING 6 (key
-// 1, dup, case-insensitive); 10 level INTEGER 2 (key 2, dup, descending,
-// null when 0); 12 code STRING 4 (key 3, dup, reversed ACS); 16 amount
-// UNSIGNED BINARY 4 + 20 tag ZSTRING 4 (key 4, unique); 24 payload.
+// Files of an earlier record manager served from memory: refusals and damage
+// with a reason, key orders against a reference sort of the decoded values,
+// index searches against a linear search, steps, writes refused harmlessly.
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <numeric>
+#include <tuple>
 
-#include "extended_fixture.h"
-#include "legacy_fixture.h"
+#include "btrieve/key_codec.h"
+#include "btrieve/legacy_index.h"
+#include "btrieve/open_diagnosis.h"
+#include "btrieve_test_util.h"
 
 namespace tavelnor::btrieve::testing {
 namespace {
 
+struct FakeRecord {
+  uint32_t address;
+  std::vector<uint8_t> data;
+  std::vector<uint32_t> dup_rank;  // per key
+};
+
+// Scans `records_` in order, failing with an I/O error at `fail_at_`.
+struct FakeSource : LegacySource {
+  FakeSource(FileSpec spec, LegacyInfo info, std::vector<FakeRecord> records, size_t fail_at)
+      : spec_(std::move(spec)), info_(info), records_(std::move(records)), fail_at_(fail_at) {}
+  const FileSpec& spec() const override { return spec_; }
+  const LegacyInfo& info() const override { return info_; }
+  int Scan(const std::function<int(const LegacyRecord&)>& visit) override {
+    for (size_t i = 0; i < records_.size(); ++i) {
+      if (i == fail_at_) return kIoError;
+      if (int st = visit({records_[i].address, records_[i].data, records_[i].dup_rank})) return st;
+    }
+    return kOk;
+  }
+  int Read(uint32_t address, std::vector<uint8_t>* data) override {
+    auto it = std::find_if(records_.begin(), records_.end(),
+                           [&](const FakeRecord& r) { return r.address == address; });
+    if (it != records_.end()) *data = it->data;
+    return it != records_.end() ? kOk : kInvalidRecordAddress;
+  }
+  FileSpec spec_;
+  LegacyInfo info_;
+  std::vector<FakeRecord> records_;
+  size_t fail_at_;
+};
+
+// Opens of files not ours are counted and answered: refused with `why_` when
+// set, else by a source over the fixture's records; then the real reader again.
+class LegacyOpen : public ::testing::Test {
+ protected:
+  LegacyOpen() {
+    std::ofstream(path_, std::ios::binary) << kOldBytes;
+    SetLegacyOpenerForTesting(
+        [this](const std::string&, std::unique_ptr<LegacySource>* out, std::string* reason) {
+          ++calls_;
+          *reason = why_;
+          if (!why_.empty()) return refusal_;
+          *out = std::make_unique<FakeSource>(spec_, info_, records_, fail_at_);
+          return int{kOk};
+        });
+  }
+  ~LegacyOpen() override {
+    (void)b_.Close();
+    SetLegacyOpenerForTesting({});
+  }
+
+  static constexpr char kOldBytes[] = "an old engine's file";  // no SQLite database
+  int calls_ = 0, refusal_ = 0;
+  std::string why_;
+  FileSpec spec_;
+  LegacyInfo info_;
+  std::vector<FakeRecord> records_;
+  size_t fail_at_ = SIZE_MAX;
+  ScratchDir dir_;
+  std::string path_ = dir_.File("OLD.DAT");
+  Block b_;
+};
+
+TEST_F(LegacyOpen, RefusalsAndDamageCarryAReason) {
+  for (int status : {kIoError, kNotOurFile}) {
+    refusal_ = status;
+    why_ = "refused with " + std::to_string(status);
+    EXPECT_EQ(b_.Open(path_, -2), status);
+    EXPECT_EQ(LastOpenDiagnosis(), why_);
+  }
+  // SQLite files never reach the reader: one not of ours is refused with a
+  // reason; ours opens and clears the reason.
+  std::ofstream(dir_.File("other.db")) << std::string("SQLite format 3\0", 16) << "other";
+  EXPECT_EQ(b_.Open(dir_.File("other.db")), kNotOurFile);
+  EXPECT_NE(LastOpenDiagnosis(), "");
+  ASSERT_EQ(b_.Create(dir_.File("ours.btr"), MakeSpec(8, {{{1, 4, 0, kTypeInteger}}})), 0);
+  ASSERT_EQ(b_.Open(dir_.File("ours.btr")), 0);
+  EXPECT_EQ(LastOpenDiagnosis(), "");
+  EXPECT_EQ(calls_, 2);
+  // Damage found while indexing is an I/O error, with a reason.
+  ASSERT_EQ(b_.Close(), 0);
+  why_.clear();
+  // What, the key's position, records (address, length), where the scan fails.
+  const std::tuple<const char*, int, std::vector<std::pair<uint32_t, size_t>>, size_t> kCases[] = {
+      {"the scan finds damage", 1, {{10, 8}, {20, 8}, {30, 8}}, 2},
+      {"addresses out of order", 1, {{10, 8}, {30, 8}, {20, 8}}, SIZE_MAX},
+      {"an address twice", 1, {{10, 8}, {10, 8}}, SIZE_MAX},
+      {"a record cut short", 1, {{10, 8}, {20, 7}}, SIZE_MAX},
+      {"a key past the record", 6, {{10, 8}}, SIZE_MAX}};
+  for (const auto& [what, key_at, lengths, fail_at] : kCases) {
+    ASSERT_EQ(ParseFileSpec(MakeSpec(8, {{{1, 4, 0, kTypeInteger}}}), &spec_), 0);
+    spec_.keys[0].segments[0].position = key_at;
+    records_.clear();
+    for (const auto& [address, length] : lengths) {
+      records_.push_back({address, std::vector<uint8_t>(length, uint8_t(records_.size())), {0}});
+    }
+    fail_at_ = fail_at;
+    EXPECT_EQ(b_.Open(path_), kIoError) << what;
+    EXPECT_NE(LastOpenDiagnosis(), "") << what;
+  }
+}
+
+// Records of 32 bytes: id INTEGER 4 (key 0); name STRING 6 (key 1, dup, no
+// case); level INTEGER 2 (key 2, dup, descending, null when 0); code STRING 4
+// (key 3, dup, reversed ACS); amount UNSIGNED 4 + tag ZSTRING 4 (key 4); payload.
 constexpr size_t kCount = 90;
 constexpr int kKeys = 5;
 
@@ -29,38 +133,30 @@ struct Sample {
   uint32_t amount;
   std::string tag;
   std::vector<uint8_t> Bytes() const {
-    std::vector<uint8_t> r(32, 0);
+    std::vector<uint8_t> r(32, '#');
     std::memcpy(r.data(), &id, 4);
-    std::memset(r.data() + 4, ' ', 6);
-    std::memcpy(r.data() + 4, name.data(), std::min<size_t>(6, name.size()));
+    std::memcpy(r.data() + 4, (name + "      ").data(), 6);
     std::memcpy(r.data() + 10, &level, 2);
     std::memcpy(r.data() + 12, code.data(), 4);
     std::memcpy(r.data() + 16, &amount, 4);
-    std::memset(r.data() + 20, '#', 4);  // junk after the terminator
-    std::memcpy(r.data() + 20, tag.c_str(), tag.size() + 1);
-    for (size_t i = 24; i < 32; ++i) r[i] = static_cast<uint8_t>(id * 7 + i);
+    std::memcpy(r.data() + 20, tag.c_str(), tag.size() + 1);  // then junk
     return r;
   }
 };
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // Key order on the decoded values; equal values are duplicates.
 bool Less(int key, const Sample& a, const Sample& b) {
+  auto upper = [](unsigned char x, unsigned char y) { return std::toupper(x) < std::toupper(y); };
   switch (key) {
     case 0: return a.id < b.id;
-    case 1: return Upper(a.name) < Upper(b.name);
+    case 1: return std::ranges::lexicographical_compare(a.name, b.name, upper);
     case 2: return a.level > b.level;  // descending
     case 3: return a.code > b.code;    // the ACS reverses byte order
     default: return a.amount != b.amount ? a.amount < b.amount : a.tag < b.tag;
   }
 }
-bool Null(int key, const Sample& s) { return key == 2 && s.level == 0; }
 
-class LegacyFile : public ::testing::Test {
+class LegacyFile : public LegacyOpen {
  protected:
   void SetUp() override {
     static const char* kNames[] = {"alpha", "ALPHA", "Alpha", "beta", "BETA",
@@ -68,13 +164,6 @@ class LegacyFile : public ::testing::Test {
     static const int16_t kLevels[] = {0, -3, 5, 5, 12, -3, 0, 7, -100, 12};
     static const char* kCodes[] = {"AB  ", "AC  ", "ZZ  ", "ab  ", "B   "};
     static const char* kTags[] = {"x", "xy", "", "abc"};
-    for (size_t i = 0; i < kCount; ++i) {
-      samples_.push_back({static_cast<int32_t>((i * 7919) % 1000) - 500, kNames[(i * 3) % 10],
-                          kLevels[(i * 7) % 10], kCodes[(i * 11) % 5],
-                          static_cast<uint32_t>((i * 37) % 97) * 3 + 1, kTags[i % 4]});
-      addresses_.push_back(static_cast<uint32_t>(0x800 + i * 0x40 + (i % 3) * 4));
-      stamps_.push_back(static_cast<uint32_t>((i * 53) % kCount));  // insertion order
-    }
     std::vector<uint8_t> raw =
         MakeSpec(32, {{{1, 4, 0, kTypeInteger}},
                       {{5, 6, kKeyDup | kKeyNoCase, kTypeString}},
@@ -82,277 +171,145 @@ class LegacyFile : public ::testing::Test {
                       {{13, 4, kKeyDup | kKeyAlternate, kTypeString}},
                       {{17, 4, 0, kTypeUnsignedBinary}, {21, 4, 0, kTypeZstring}}},
                  0, 2048);
-    std::vector<uint8_t> acs = ReverseAcs("REVERSE");
+    const std::vector<uint8_t> acs = ReverseAcs("REVERSE");
     raw.insert(raw.end(), acs.begin(), acs.end());
     ASSERT_EQ(ParseFileSpec(raw, &spec_), 0);
-    std::vector<FakeRecord> records;
     for (size_t i = 0; i < kCount; ++i) {
-      records.push_back({addresses_[i], samples_[i].Bytes(), {}});
-      for (int k = 0; k < kKeys; ++k) records.back().dup_rank.push_back(Rank(k, i));
+      samples_.push_back({static_cast<int32_t>((i * 7919) % 1000) - 500, kNames[(i * 3) % 10],
+                          kLevels[(i * 7) % 10], kCodes[(i * 11) % 5],
+                          static_cast<uint32_t>((i * 37) % 97) * 3 + 1, kTags[i % 4]});
+      addresses_.push_back(static_cast<uint32_t>(0x800 + i * 0x40 + (i % 3) * 4));
+      // Chain ranks in insertion order, read big-endian over all four bytes.
+      const uint32_t rank = Stamp(i) << 24 | (0xFF - Stamp(i)) * 0x010101u;
+      records_.push_back({addresses_[i], samples_[i].Bytes(), std::vector<uint32_t>(kKeys, rank)});
     }
-    LegacyInfo info;
-    info.major = 6;
-    info.record_count = kCount;
-    info.file_size = 1 << 20;
-    opener_.Serve(spec_, info, records);
-    // Bytes that are no SQLite database, to see that nothing writes them.
-    path_ = dir_.File("OLD.DAT");
-    std::ofstream(path_, std::ios::binary) << "an old engine's file";
-    before_ = Contents();
     ASSERT_EQ(b_.Open(path_, -2), 0);
   }
-  void TearDown() override { (void)b_.Close(); }
 
-  // The record's rank among the records of equal value on `key`.
-  uint32_t Rank(int key, size_t i) const {
-    uint32_t rank = 0;
-    for (size_t j = 0; j < kCount; ++j) {
-      const Sample &a = samples_[i], &b = samples_[j];
-      if (!Less(key, a, b) && !Less(key, b, a) && stamps_[j] < stamps_[i]) ++rank;
-    }
-    return rank;
-  }
-  // Record numbers in the order of `key`: the reference sort.
+  static uint32_t Stamp(size_t i) { return (i * 53) % kCount; }  // insertion order
+  // Record numbers in the order of `key`, null keys left out: the reference.
   std::vector<size_t> Order(int key) const {
     std::vector<size_t> order;
     for (size_t i = 0; i < kCount; ++i) {
-      if (!Null(key, samples_[i])) order.push_back(i);
+      if (key != 2 || samples_[i].level != 0) order.push_back(i);
     }
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-      if (Less(key, samples_[a], samples_[b]) || Less(key, samples_[b], samples_[a])) {
-        return Less(key, samples_[a], samples_[b]);
-      }
-      return stamps_[a] < stamps_[b];
+      const Sample &x = samples_[a], &y = samples_[b];
+      return Less(key, x, y) || (!Less(key, y, x) && Stamp(a) < Stamp(b));
     });
     return order;
   }
-  std::vector<uint32_t> AddressesOf(const std::vector<size_t>& order) const {
-    std::vector<uint32_t> out;
-    for (size_t i : order) out.push_back(addresses_[i]);
-    return out;
-  }
-  size_t NumberAt(uint32_t address) const {
-    return static_cast<size_t>(std::find(addresses_.begin(), addresses_.end(), address) -
-                               addresses_.begin());
-  }
-  // The key buffer of `s` on `key`: its segments cut from the record.
-  std::vector<uint8_t> KeyOf(int key, const Sample& s) const {
-    std::vector<uint8_t> rec = s.Bytes(), out;
-    for (const Segment& seg : spec_.keys[key].segments) {
-      out.insert(out.end(), rec.begin() + seg.position - 1,
-                 rec.begin() + seg.position - 1 + seg.length);
-    }
-    return out;
-  }
-  // Addresses a walk of `first`, then `next`, visits on `key`; each record
-  // read must be the one at its address.
-  std::vector<uint32_t> Walk(int first, int next, int key) {
-    std::vector<uint32_t> seen;
+  // Record numbers `first`, then `next`, visit on `key`, each read checked.
+  std::vector<size_t> Walk(int first, int next, int key) {
+    std::vector<size_t> seen;
     std::vector<uint8_t> r;
     for (int st = b_.Read(first, &r, key); st == 0 && seen.size() <= kCount;
          st = b_.Read(next, &r, key)) {
-      seen.push_back(b_.Position());
-      const size_t n = NumberAt(seen.back());
-      EXPECT_TRUE(n < kCount && r == samples_[n].Bytes());
+      seen.push_back(std::find(addresses_.begin(), addresses_.end(), b_.Position()) -
+                     addresses_.begin());
+      EXPECT_TRUE(seen.back() < kCount && r == samples_[seen.back()].Bytes());
     }
     return seen;
   }
-  std::string Contents() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
 
-  ScratchDir dir_;
-  FakeOpener opener_;
-  std::string path_, before_;
-  FileSpec spec_;
   std::vector<Sample> samples_;
-  std::vector<uint32_t> addresses_, stamps_;
-  Block b_;
+  std::vector<uint32_t> addresses_;
 };
 
 TEST_F(LegacyFile, KeysWalkInTheReferenceOrderAndStepsByAddress) {
   for (int key = 0; key < kKeys; ++key) {
-    std::vector<uint32_t> expected = AddressesOf(Order(key));
-    EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, key), expected) << "key " << key;
-    std::reverse(expected.begin(), expected.end());
-    EXPECT_EQ(Walk(kOpGetLast, kOpGetPrevious, key), expected) << "key " << key;
+    EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, key), Order(key)) << "key " << key;
   }
-  EXPECT_LT(Order(2).size(), kCount);  // null keys were left out
-  std::vector<uint32_t> expected = addresses_;
+  std::vector<size_t> expected(kCount);
+  std::iota(expected.begin(), expected.end(), 0);
   EXPECT_EQ(Walk(kOpStepFirst, kOpStepNext, 0), expected);
   std::reverse(expected.begin(), expected.end());
   EXPECT_EQ(Walk(kOpStepLast, kOpStepPrevious, 0), expected);
 }
 
-TEST_F(LegacyFile, SearchesLandWhereTheReferenceSays) {
-  std::vector<Sample> probes = samples_;
-  for (Sample p : samples_) {  // values between and beyond the stored ones
-    p.id += 1;
-    p.level = static_cast<int16_t>(p.level + 1);
-    p.name += "z";
-    p.code = "AA  ";
-    p.amount += 1;
-    probes.push_back(p);
-  }
-  const struct {
-    int op;
-    bool after, strict;  // first entry at/after the value, or last one before it
-  } kCases[] = {{kOpGetGreaterOrEqual, true, false}, {kOpGetGreater, true, true},
-                {kOpGetLessOrEqual, false, false},   {kOpGetLess, false, true},
-                {kOpGetEqual, true, false}};
-  for (int key = 0; key < kKeys; ++key) {
-    const std::vector<size_t> order = Order(key);
-    for (size_t n = 0; n < probes.size(); n += 3) {
-      const Sample& p = probes[n];
-      if (Null(key, p)) continue;
-      for (const auto& c : kCases) {
-        // The reference answer: the record number, or minus the status.
-        int64_t want = c.op == kOpGetEqual ? -kKeyNotFound : -kEndOfFile;
-        for (size_t j = 0; j < order.size(); ++j) {
-          const Sample& e = samples_[order[c.after ? j : order.size() - 1 - j]];
-          const bool beyond = c.after ? (c.strict ? Less(key, p, e) : !Less(key, e, p))
-                                      : (c.strict ? Less(key, e, p) : !Less(key, p, e));
-          if (!beyond) continue;
-          if (c.op != kOpGetEqual || !Less(key, p, e)) {
-            want = static_cast<int64_t>(order[c.after ? j : order.size() - 1 - j]);
-          }
-          break;
-        }
-        std::vector<uint8_t> k = KeyOf(key, p);
-        b_.SetKey(k.data(), k.size());
-        std::vector<uint8_t> r;
-        const int16_t st = b_.Read(c.op, &r, key);
-        const int64_t got = st != 0 ? -st : static_cast<int64_t>(NumberAt(b_.Position()));
-        ASSERT_EQ(got, want) << "key " << key << " op " << c.op << " probe " << n;
+// Bounds of every length, cut inside the value or the sequence or longer than
+// an entry, as the engine's searches send them; -1 is the physical order.
+TEST_F(LegacyFile, IndexSearchesMatchALinearSearch) {
+  std::unique_ptr<LegacyIndex> index;
+  ASSERT_EQ(LegacyIndex::Build(std::make_unique<FakeSource>(spec_, info_, records_, SIZE_MAX),
+                               &index), 0);
+  for (int num = -1; num < kKeys; ++num) {
+    uint32_t count = 0, below = 0;
+    ASSERT_EQ(index->CountOf(num, &count), 0);
+    std::vector<Entry> entries(count);
+    for (uint32_t r = 0; r < count; ++r) ASSERT_EQ(index->EntryAt(num, r, &entries[r]), 0);
+    if (num < 0) {  // ranks of addresses
+      EXPECT_EQ(count, kCount);
+      for (uint32_t r = 0; r < count; ++r) {
+        EXPECT_TRUE(index->RankBelow(num, "", addresses_[r], &below) == kOk && below == r &&
+                    entries[r].pos == addresses_[r]) << r;
       }
+      continue;
+    }
+    const KeyDef& key = spec_.keys[num];
+    const std::vector<size_t> order = Order(num);
+    ASSERT_EQ(count, order.size());
+    uint32_t distinct = 1;
+    for (size_t j = 1; j < count; ++j) {
+      distinct += Less(num, samples_[order[j - 1]], samples_[order[j]]);
+    }
+    EXPECT_EQ(index->DistinctValues()[num], distinct) << num;
+    std::vector<std::string> bounds = {std::string(), std::string(40, '\xFF')};
+    for (const Entry& e : entries) {
+      EXPECT_EQ(e.k.size(), key.length() + (key.duplicates() ? kDupSuffixSize : 0));
+      Entry back;
+      EXPECT_TRUE(index->EntryOf(num, e.pos, &back) == kOk && back.k == e.k);
+      for (size_t n = 0; n <= e.k.size(); ++n) {
+        bounds.push_back(e.k.substr(0, n));
+        if (n > 0) bounds.push_back(e.k.substr(0, n - 1) + static_cast<char>(e.k[n - 1] + 1));
+      }
+      bounds.push_back(e.k + '\0');
+    }
+    for (const std::string& b : bounds) {
+      int64_t ge = 0, gt = 0;
+      while (ge < count && entries[ge].k < b) ++ge;
+      while (gt < count && entries[gt].k <= b) ++gt;
+      const std::pair<Seek, int64_t> kCases[] = {{Seek::kFirst, 0},  {Seek::kLast, count - 1LL},
+                                                 {Seek::kAtLeast, ge}, {Seek::kAbove, gt},
+                                                 {Seek::kAtMost, gt - 1}, {Seek::kBelow, ge - 1}};
+      for (const auto& [seek, at] : kCases) {
+        Entry got;
+        const bool found = at >= 0 && at < count;
+        ASSERT_EQ(index->Find(num, seek, b, &got), found ? kOk : kEndOfFile);
+        EXPECT_TRUE(!found || (got.k == entries[at].k && got.pos == entries[at].pos));
+      }
+      ASSERT_EQ(index->RankBelow(num, b, 0, &below), 0);
+      EXPECT_EQ(below, ge);
     }
   }
-}
-
-TEST_F(LegacyFile, GetDirectTakesTheRealAddresses) {
-  const std::vector<size_t> order = Order(1);
-  const size_t mid = order[order.size() / 2];
-  auto direct = [&](uint32_t address, int key, std::vector<uint8_t>* out) {
-    out->assign(64, 0);
-    std::memcpy(out->data(), &address, 4);
-    b_.len = 64;
-    int16_t st = b_.Call(kOpGetDirect, out->data(), &b_.len, key);
-    if (st == 0) out->resize(b_.len);
-    return st;
-  };
-  std::vector<uint8_t> r;
-  ASSERT_EQ(direct(addresses_[mid], 1, &r), 0);
-  EXPECT_EQ(r, samples_[mid].Bytes());
-  ASSERT_EQ(b_.Read(kOpGetNext, &r, 1), 0);  // logically current on key 1 since
-  EXPECT_EQ(b_.Position(), addresses_[order[order.size() / 2 + 1]]);
-  EXPECT_EQ(direct(addresses_[mid] + 1, 1, &r), kInvalidRecordAddress);  // inside a record
-  const auto null = std::find_if(samples_.begin(), samples_.end(),
-                                 [](const Sample& s) { return s.level == 0; });
-  EXPECT_EQ(direct(addresses_[null - samples_.begin()], 2, &r), kInvalidKeyPath);
-}
-
-TEST_F(LegacyFile, PercentagesCountRanksOnKeysAndAddresses) {
-  const std::vector<size_t> order = Order(0);
-  for (size_t rank = 0; rank < order.size(); rank += 7) {
-    std::vector<uint8_t> k = KeyOf(0, samples_[order[rank]]);
-    b_.SetKey(k.data(), k.size());
-    uint8_t data[64] = {};
-    b_.len = 4;
-    ASSERT_EQ(b_.Call(kOpFindPercentage, data, &b_.len, 0), 0);
-    EXPECT_EQ(data[0] | (data[1] << 8), rank * 10000 / (order.size() - 1)) << rank;
-    b_.len = 64;  // and back to the same record
-    ASSERT_EQ(b_.Call(kOpGetByPercentage, data, &b_.len, 0), 0);
-    EXPECT_EQ(b_.Position(), addresses_[order[rank]]);
-    std::memcpy(data, &addresses_[rank], 4);  // physical order: the address's rank
-    b_.len = 4;
-    ASSERT_EQ(b_.Call(kOpFindPercentage, data, &b_.len, -1), 0);
-    EXPECT_EQ(data[0] | (data[1] << 8), rank * 10000 / (kCount - 1));
-  }
-}
-
-TEST_F(LegacyFile, ExtendedStepsFilterInPhysicalOrder) {
-  std::vector<Returned> got;
-  auto above4 = Request({{kTypeInteger, 2, 10, kGt, kLast, Int(4, 2)}}, {{4, 0}}, 1000);
-  ASSERT_EQ(Extended(b_, kOpStepNextExtended, above4, 0, &got, 16384), kEndOfFile);
-  std::vector<int32_t> want_ids;
-  std::vector<uint32_t> want_pos, got_pos;
-  for (size_t i = 0; i < kCount; ++i) {
-    if (samples_[i].level <= 4) continue;
-    want_ids.push_back(samples_[i].id);
-    want_pos.push_back(addresses_[i]);
-  }
-  for (const Returned& r : got) got_pos.push_back(r.pos);
-  EXPECT_EQ(Ids(got), want_ids);
-  EXPECT_EQ(got_pos, want_pos);
-}
-
-TEST_F(LegacyFile, StatGivesTheFilesFigures) {
-  const std::vector<uint8_t> stat = b_.Stat(0);
-  ASSERT_GE(stat.size(), 16u + 16u * spec_.SegmentCount());
-  EXPECT_EQ(stat[0] | (stat[1] << 8), 32);
-  EXPECT_EQ(stat[2] | (stat[3] << 8), 2048);
-  EXPECT_EQ(stat[4], kKeys);
-  EXPECT_EQ(stat[6] | (stat[7] << 8) | (stat[8] << 16), static_cast<int>(kCount));
-  const uint8_t* seg = stat.data() + 16;
-  for (int key = 0; key < kKeys; ++key) {
-    const std::vector<size_t> order = Order(key);
-    int distinct = 0;
-    for (size_t j = 0; j < order.size(); ++j) {
-      distinct += j == 0 || Less(key, samples_[order[j - 1]], samples_[order[j]]);
-    }
-    EXPECT_EQ(seg[6] | (seg[7] << 8) | (seg[8] << 16), distinct) << key;
-    seg += 16 * spec_.keys[key].segments.size();
-  }
+  Entry none;  // record 0's key 2 is null: no entry
+  EXPECT_EQ(index->EntryOf(2, addresses_[0], &none), kKeyNotFound);
 }
 
 TEST_F(LegacyFile, WritesAreRefusedAndChangeNothing) {
   std::vector<uint8_t> r;
   ASSERT_EQ(b_.Read(kOpGetFirst + kBiasSingleWait, &r, 0), 0);  // locking reads succeed
-  const uint32_t first = b_.Position();
   std::vector<uint8_t> changed = r, fresh = Sample{999, "new", 1, "NEW ", 5000, "n"}.Bytes();
   changed[30] ^= 0xFF;
-  std::vector<uint8_t> index(16, 0);  // a STRING key over the payload
-  index[0] = 25;
-  index[2] = 4;
-  index[5] = kKeyExtType >> 8;
-  index[14] = 5;
-  char owner[] = "OWNER";
-  auto call = [&](int op, void* data, size_t len, int key) {
-    b_.len = static_cast<uint32_t>(len);
-    return b_.Call(op, data, &b_.len, key);
-  };
-  const struct {
-    const char* what;
-    std::function<int16_t()> call;
-  } kWrites[] = {
-      {"insert", [&] { return b_.Write(kOpInsert, fresh, 0); }},
-      {"update", [&] { return b_.Write(kOpUpdate, changed, 0); }},
-      {"delete", [&] { return call(kOpDelete, nullptr, 0, 0); }},
-      {"insert extended", [&] { return call(kOpInsertExtended, fresh.data(), fresh.size(), 0); }},
-      {"create index", [&] { return call(kOpCreateIndex, index.data(), index.size(), 0); }},
-      {"drop index", [&] { return call(kOpDropIndex, nullptr, 0, 1); }},
-      {"set owner", [&] { return call(kOpSetOwner, owner, sizeof owner, 0); }},
-      {"insert in a transaction",
-       [&] {
-         EXPECT_EQ(call(kOpBeginTransaction, nullptr, 0, 0), 0);
-         int16_t st = b_.Write(kOpInsert, fresh, 0);
-         EXPECT_EQ(call(kOpEndTransaction, nullptr, 0, 0), 0);
-         return st;
-       }},
-  };
-  const std::vector<uint8_t> lowest = KeyOf(0, samples_[Order(0).front()]);
-  for (const auto& w : kWrites) {
-    b_.SetKey(lowest.data(), lowest.size());
+  std::vector<uint8_t> owner = {'O', 'W', 'N', 'E', 'R', 0}, none,  // and a STRING key:
+                       index = {25, 0, 4, 0, 0, kKeyExtType >> 8, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0};
+  const std::pair<int, std::vector<uint8_t>*> kWrites[] = {
+      {kOpInsert, &fresh},       {kOpUpdate, &changed},   {kOpDelete, &none},
+      {kOpInsertExtended, &fresh}, {kOpCreateIndex, &index}, {kOpDropIndex, &none},
+      {kOpSetOwner, &owner}};
+  for (const auto& [op, data] : kWrites) {
+    b_.SetKey(&samples_[Order(0).front()].id, 4);
     ASSERT_EQ(b_.Read(kOpGetEqual, &r, 0), 0);  // positioned for Update and Delete
-    ASSERT_EQ(b_.Position(), first);
-    if (std::string(w.what) == "set owner") b_.SetKey(owner, sizeof owner);
-    EXPECT_EQ(w.call(), kAccessDenied) << w.what;
+    if (op == kOpSetOwner) b_.SetKey(owner.data(), owner.size());
+    EXPECT_EQ(b_.Write(op, *data, op == kOpDropIndex), kAccessDenied) << "op " << op;
   }
+  ASSERT_EQ(b_.Write(kOpBeginTransaction, none, 0), 0);  // an insert in a transaction too
+  EXPECT_EQ(b_.Write(kOpInsert, fresh, 0), kAccessDenied);
+  EXPECT_EQ(b_.Write(kOpEndTransaction, none, 0), 0);
   // Every record as it was, under its address, and the file's bytes too.
-  EXPECT_EQ(Walk(kOpStepFirst, kOpStepNext, 0), addresses_);
-  EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 1), AddressesOf(Order(1)));
-  EXPECT_EQ(Contents(), before_);
+  EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 1), Order(1));  // key 1 has every record
+  std::ifstream in(path_, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kOldBytes);
 }
 
 }  // namespace

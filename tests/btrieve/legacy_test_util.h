@@ -33,8 +33,7 @@ inline std::vector<uint8_t> LoadFixture(const std::string& name) {
 #define REQUIRE_FIXTURES()                                                             \
   if (!std::filesystem::is_directory(::tavelnor::btrieve::legacy_test::FixtureRoot())) \
   GTEST_SKIP() << "real data files not found at "                                      \
-               << ::tavelnor::btrieve::legacy_test::FixtureRoot().string()             \
-               << " (they live beside the checkout, in shared/fixtures/btrieve-real)"
+               << ::tavelnor::btrieve::legacy_test::FixtureRoot().string()
 
 struct Opened {
   int status = -1;

@@ -1,11 +1,14 @@
 // Shared by the tests of the reader of earlier engines' data files: where
-// the real files are, and opening an image with every record collected.
+// the real files are, opening an image with every record collected, and the
+// checks every file that opens must pass.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +59,43 @@ inline Opened Open(std::vector<uint8_t> image) {
     return 0;
   });
   return o;
+}
+
+// The key value as the engine compares it: zero-terminated strings up to the
+// terminator, collating sequences applied, segments kept apart.
+inline std::vector<uint8_t> KeyValue(const FileSpec& spec, const KeyDef& key,
+                                     const std::vector<uint8_t>& record) {
+  std::vector<uint8_t> out;
+  for (const Segment& s : key.segments) {
+    auto begin = record.begin() + (s.position - 1), end = begin + s.length;
+    if (s.type == kTypeZstring) end = std::find(begin, end, 0);
+    for (auto it = begin; it != end; ++it) {
+      out.push_back(s.flags & kKeyAlternate ? spec.acs.at(s.acs)[9 + *it] : *it);
+    }
+    out.push_back(0xFF);
+  }
+  return out;
+}
+
+// Each key holds as many distinct values as the file counts, duplicates rank
+// 0, 1, 2... in the order of their addresses, and each record reads back at
+// its address.
+inline void ExpectConsistent(const Opened& o) {
+  const FileSpec& spec = o.source->spec();
+  for (size_t k = 0; k < spec.keys.size(); ++k) {
+    std::map<std::vector<uint8_t>, uint32_t> next;
+    for (size_t i = 0; i < o.records.size(); ++i) {
+      uint32_t& rank = next[KeyValue(spec, spec.keys[k], o.records[i])];
+      ASSERT_EQ(o.ranks[i][k], spec.keys[k].duplicates() ? rank++ : 0) << "key " << k << " @" << i;
+    }
+    EXPECT_EQ(next.size(), o.source->info().unique_counts[k]) << "key " << k;
+  }
+  for (size_t i = 0; i < o.records.size(); ++i) {
+    std::vector<uint8_t> again;
+    ASSERT_EQ(o.source->Read(o.addresses[i], &again), 0);
+    EXPECT_EQ(again, o.records[i]);
+    EXPECT_TRUE(i == 0 || o.addresses[i - 1] < o.addresses[i]);
+  }
 }
 
 }  // namespace tavelnor::btrieve::legacy_test

@@ -4,27 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
-#include <sstream>
 #include <tuple>
 
 #include "btrieve/legacy_format.h"
+#include "foundation/platform/files.h"
 #include "legacy_test_util.h"
 
 namespace tavelnor::btrieve {
 namespace {
 
 using legacy_test::KeyValue;
-using legacy_test::LoadFixture;
 using legacy_test::Open;
 using legacy_test::Opened;
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-uint16_t U16(const Bytes& r, size_t at) { return LoadLE16(r.data() + at); }
 std::string Z(const Bytes& r, size_t at) { return reinterpret_cast<const char*>(r.data() + at); }
 
 // A copy patched where the reader checks the file, or given a feature it must
@@ -42,10 +41,9 @@ struct FixtureCase {
   uint32_t page_size, pages, records;
   int record_length, physical, flags;
   std::vector<std::pair<uint32_t, Segs>> keys;  // unique count, segments
-  std::vector<std::string> acs_names;
-  std::function<void(const Opened&)> content;
+  std::vector<std::string> acs_names = {};
+  std::function<void(const Opened&)> content = nullptr;
   std::vector<Patched> refused = {};
-  friend void PrintTo(const FixtureCase& c, std::ostream* os) { *os << c.file; }
 };
 
 void CheckMbbsemu(const Opened& o) {
@@ -75,17 +73,14 @@ void CheckVariable(const Opened& o) {
 // 100, 400, 200, 500.
 void CheckTest(const Opened& o) {
   std::map<Bytes, std::string> names;  // by key 0
-  for (size_t i = 0; i < o.records.size(); ++i) {
-    EXPECT_EQ(LoadLE32(o.records[i].data()), 100 * (i + 1));
-    names[KeyValue(o.source->spec(), o.source->spec().keys[0], o.records[i])] = Z(o.records[i], 4);
-  }
+  for (const Bytes& r : o.records) names[KeyValue(o.source->spec(), o.source->spec().keys[0], r)] = Z(r, 4);
   std::string order;
   for (const auto& [key, name] : names) order += name + ",";
   EXPECT_EQ(order, "Customer 3,Customer 1,Customer 4,Customer 2,Customer 5,");
 }
 
 void CheckFileDdf(const Opened& o) {
-  for (size_t i = 0; i < o.records.size(); ++i) EXPECT_EQ(U16(o.records[i], 0), i + 1);
+  for (size_t i = 0; i < o.records.size(); ++i) EXPECT_EQ(LoadLE16(o.records[i].data()), i + 1);
   EXPECT_EQ(std::string(o.records[0].begin() + 2, o.records[0].begin() + 8), "X$File");
   EXPECT_EQ(std::string(o.records[0].begin() + 22, o.records[0].begin() + 30), "file.ddf");
 }
@@ -98,19 +93,18 @@ void CheckGaltela(const Opened& o) {
 }
 
 void CheckWgsmenu(const Opened& o) {
-  std::map<std::string, size_t> seen, want;
-  for (const Bytes& r : o.records) seen[Z(r, 0)] = r.size();
-  std::istringstream lengths(
-      "448 AACCOUNT ADOORS AEMAIL AEXIT AFORUMS AGLOBALS AHELP ALIBRARY APOLLS AQWK AREGISTRY "
-      "AREMOTE AYOURSYS CTELE 450 ADLTAGGED AEXIT2 AFINGER AFTP AHOST ARLOGIN ATELE ATELNET "
-      "AWORLNK CACCOUNT CBROADCAST CCSFTP CDOORS CFINGER CHOST CLIBRARY CMESSAGE CPOLLS CREGISTRY "
-      "CREMOTE CRLOGIN CTELNET CVIDSYSOP CWORLNK CWORMSG 828 AFTPMENU AINFO 1080 ANETWORK CNETWORK "
-      "2214 ATOP 1962 CTOP 702 CWORLDLINK");
-  size_t length = 0;
-  for (std::string word; lengths >> word;) {
-    if (std::isdigit(word[0])) length = std::stoul(word); else want[word] = length;
-  }
-  EXPECT_EQ(seen, want);
+  std::map<std::string, size_t> lengths;
+  for (const Bytes& r : o.records) lengths[Z(r, 0)] = r.size();
+  std::string seen;
+  for (const auto& [name, length] : lengths) seen += name + " " + std::to_string(length) + " ";
+  EXPECT_EQ(seen,
+      "AACCOUNT 448 ADLTAGGED 450 ADOORS 448 AEMAIL 448 AEXIT 448 AEXIT2 450 AFINGER 450 "
+      "AFORUMS 448 AFTP 450 AFTPMENU 828 AGLOBALS 448 AHELP 448 AHOST 450 AINFO 828 "
+      "ALIBRARY 448 ANETWORK 1080 APOLLS 448 AQWK 448 AREGISTRY 448 AREMOTE 448 ARLOGIN 450 "
+      "ATELE 450 ATELNET 450 ATOP 2214 AWORLNK 450 AYOURSYS 448 CACCOUNT 450 CBROADCAST 450 "
+      "CCSFTP 450 CDOORS 450 CFINGER 450 CHOST 450 CLIBRARY 450 CMESSAGE 450 CNETWORK 1080 "
+      "CPOLLS 450 CREGISTRY 450 CREMOTE 450 CRLOGIN 450 CTELE 448 CTELNET 450 CTOP 1962 "
+      "CVIDSYSOP 450 CWORLDLINK 702 CWORLNK 450 CWORMSG 450 ");
 }
 
 const std::vector<FixtureCase>& Fixtures() {
@@ -119,22 +113,15 @@ const std::vector<FixtureCase>& Fixtures() {
       {"v5-mbbsemu-fixed/MBBSEMU.DAT", 5, 4, 0x0400, 512, 6, 4, 74, 90, 0,
        {{1, {{3, 32, 0x101, 11}}}, {4, {{35, 4, 0x102, 1}}}, {4, {{39, 32, 0x103, 11}}},
         {4, {{71, 4, 0x100, 15}}}}, {}, CheckMbbsemu, {
-       // 512-byte pages, records at 0xA06, 0xA60, 0xABA, 0xB14 with key 0's
-       // duplicate pair at slot offset 74.
-       {{{6, {0, 2}}}, 30, "version word"},
-       {{{6, {0, 0xFA}}}, 30, "version word"},  // -0x0600
-       {{{0, {'S', 'Q', 'L', 'i'}}}, 30, "signature"},
-       {{{0x106, {0x08, 0}}}, 2, "compression"},
-       {{{0x22, {0xFF, 0xFF}}}, 2, "recovery"},
-       {{{0x0A, {1}}}, 2, "0x0A"},
-       {{{0x110 + 8, {0x81, 0x01}}}, 2, "repeating"},
-       {{{0x1A, {0, 0, 5, 0}}}, 2, "counts 5 records"},
-       {{{0x1A, {0, 0, 3, 0}}}, 2, "more records"},
-       {{{0x26, {0, 0x10, 0, 0}}}, 2, "shorter"},
-       {{{0x18, {91}}}, 2, "record layout"},
-       {{{0x110 + 0x14, {70}}}, 2, "outside the record"},
+       // Records at 0xA06 + 0x5A * n, key 0's duplicate pair at slot offset 74.
+       {{{6, {0, 2}}}, 30, "version word"}, {{{6, {0, 0xFA}}}, 30, "version word"},
+       {{{0, {'S', 'Q', 'L', 'i'}}}, 30, "signature"}, {{{0x106, {0x08, 0}}}, 2, "compression"},
+       {{{0x22, {0xFF, 0xFF}}}, 2, "recovery"}, {{{0x0A, {1}}}, 2, "0x0A"},
+       {{{0x110 + 8, {0x81, 0x01}}}, 2, "repeating"}, {{{0x18, {91}}}, 2, "record layout"},
+       {{{0x1A, {0, 0, 5, 0}}}, 2, "counts 5 records"}, {{{0x1A, {0, 0, 3, 0}}}, 2, "more records"},
+       {{{0x26, {0, 0x10, 0, 0}}}, 2, "shorter"}, {{{0x110 + 0x14, {70}}}, 2, "outside the record"},
        {{{0xA06 + 74, {0, 0, 0x14, 0x0B}}, {0xB14 + 78, {0, 0, 6, 0x0A}}}, 2, "no start"},
-       {{{0xA06 + 78, {0, 0, 0x07, 0x0A}}}, 2, "no record"},
+       {{{0xA06 + 78, {0, 0, 7, 0x0A}}}, 2, "no record"},
        {{{0xA60 + 74, {0, 0, 0xBA, 0x0A}}}, 2, "disagree"},
        {{{0x10, {0, 0, 0x10, 0}}}, 2, "deleted records"},
        {{{0x10, {0, 0, 6, 0x0A}}, {0xA06, {0, 0, 6, 0x0A}}}, 2, "deleted records"}}},
@@ -143,48 +130,60 @@ const std::vector<FixtureCase>& Fixtures() {
        // The first chained fragment (page 15, fragment 0) pointing to itself.
        {{{{0x1E0C, {0, 0x0F, 0, 0}}}, 2, "circle"}}},
       {"v5-wbtrv32-mbmgeplt/MBMGEPLT.DAT", 5, 4, 0x0400, 1024, 15, 22, 493, 509, 0,
-       {{22, {{1, 6, 0x104, 14}}}, {8, {{25, 30, 0x103, 11}}}, {3, {{7, 2, 0x105, 14}}}}, {},
-       nullptr},
+       {{22, {{1, 6, 0x104, 14}}}, {8, {{25, 30, 0x103, 11}}}, {3, {{7, 2, 0x105, 14}}}}},
       {"v5-xtrieve-test/TEST.DAT", 5, 3, 0x0300, 1024, 3, 5, 64, 72, 0,
        {{5, {{1, 4, 0x001, kTypeString}}}}, {}, CheckTest},
       {"v5-mbbsemu-bbsgen-empty/BBSGEN.VIR", 5, 4, 0x0400, 1024, 5, 0, 55, 75, 1,
-       {{0, {{1, 30, 0x133, 11}, {31, 25, 0x123, 11}}}, {0, {{31, 25, 0x123, 11}}}},
-       {"ALLCAPS"}, nullptr},
+       {{0, {{1, 30, 0x133, 11}, {31, 25, 0x123, 11}}}, {0, {{31, 25, 0x123, 11}}}}, {"ALLCAPS"}},
       {"v5-doclife-ddf/FILE.DDF", 5, 4, -0x0400, 4096, 4, 30, 87, 87, 0,
        {{30, {{1, 2, 0x100, 1}}}, {30, {{3, 20, 0x102, 0}}}}, {}, CheckFileDdf},
       {"v5-doclife-ddf/FIELD.DDF", 5, 4, -0x0400, 4096, 9, 150, 32, 48, 0,
        {{150, {{1, 2, 0x102, 1}}}, {29, {{3, 2, 0x103, 1}}}, {120, {{5, 20, 0x103, 0}}},
-        {150, {{3, 2, 0x112, 1}, {5, 20, 0x102, 0}}}}, {}, nullptr},
+        {150, {{3, 2, 0x112, 1}, {5, 20, 0x102, 0}}}}},
       {"v5-doclife-ddf/INDEX.DDF", 5, 4, -0x0400, 4096, 3, 84, 10, 10, 0,
-       {{84, {{1, 2, 0x112, 1}, {5, 2, 0x112, 1}, {7, 2, 0x102, 1}}}}, {}, nullptr},
+       {{84, {{1, 2, 0x112, 1}, {5, 2, 0x112, 1}, {7, 2, 0x102, 1}}}}},
       {"v60-wbtrv32-galtela/GALTELA.DAT", 6, 0, 0x0600, 4096, 28, 73, 950, 968, 0,
        {{73, {{1, 16, 0x130, 11}, {17, 16, 0x120, 11}}}, {2, {{1, 16, 0x121, 11}}},
         {73, {{17, 16, 0x121, 11}}}}, {"GALCAPS"}, CheckGaltela, {
        // Page 1 the current header (flags at 0x106), page 3 the current table.
-       {{{4096 + 0x106, {0x08, 0}}}, 2, "compression"},
-       {{{4096 + 0x4A, {0, 7}}}, 30, "0x0700"},
-       {{{4, {2}}}, 2, "same usage"},
-       {{{3 * 4096, {'Q'}}}, 2, "not where expected"},
+       {{{4096 + 0x106, {0x08, 0}}}, 2, "compression"}, {{{4096 + 0x4A, {0, 7}}}, 30, "0x0700"},
+       {{{4, {2}}}, 2, "same usage"}, {{{3 * 4096, {'Q'}}}, 2, "not where expected"},
        {{{4096 + 0x76, {4}}}, 2, "key attribute table"}}},
       {"v60-wbtrv32-wgsmenu2/WGSMENU2.DAT", 6, 0, 0x0600, 4096, 13, 46, 448, 454, 1,
        {{46, {{1, 17, 0x122, 11}}}}, {"GALCAPS"}, CheckWgsmenu,
        {{{{4096 + 0x38, {0xFD}}}, 2, "blank truncation"}, {{{4096 + 0x38, {0}}}, 2, "disagrees"}}},
       {"v61-wbtrv32-multiacs-empty/MULTIACS.DAT", 6, 1, 0x0610, 4096, 7, 0, 128, 142, 1,
        {{0, {{3, 16, 0x521, 11}}}, {0, {{21, 4, 0x110, 1}, {25, 8, 0x100, 2}}},
-        {0, {{31, 16, 0x520, 11, 1}}}}, {"ALLCAPS", "LOWER"}, nullptr},
+        {0, {{31, 16, 0x520, 11, 1}}}}, {"ALLCAPS", "LOWER"}},
       {"v60-elwynor-elwkyr-empty/ELWKYR.VIR", 6, 0, 0x0600, 4096, 5, 0, 228, 230, 0,
-       {{0, {{1, 30, 0x120, 11}}}, {0, {{31, 10, 0x100, 11}}}}, {"GALCAPS"}, nullptr},
+       {{0, {{1, 30, 0x120, 11}}}, {0, {{31, 10, 0x100, 11}}}}, {"GALCAPS"}},
   };
   // clang-format on
   return cases;
 }
 
-class LegacyRealFiles : public ::testing::TestWithParam<FixtureCase> {};
+// <project>/../shared/fixtures/btrieve-real, found from the test data folder
+// (<project>/tests/data) or from this file (<project>/tests/btrieve).
+fs::path FixtureRoot() {
+  const char* data = std::getenv("TAVELNOR_TEST_DATA");
+  const fs::path tests_dir = data ? fs::path(data) : fs::path(__FILE__).parent_path();
+  return tests_dir / ".." / ".." / ".." / "shared" / "fixtures" / "btrieve-real";
+}
+
+class LegacyRealFiles : public ::testing::TestWithParam<FixtureCase> {
+ protected:
+  void SetUp() override {
+    if (!fs::is_directory(FixtureRoot())) GTEST_SKIP() << "no real data files at " << FixtureRoot();
+    auto bytes = platform::ReadWholeFile((FixtureRoot() / GetParam().file).string());
+    ASSERT_TRUE(bytes.ok()) << GetParam().file;
+    image_ = std::move(bytes).value();
+  }
+  Bytes image_;
+};
 
 TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
-  REQUIRE_FIXTURES();
   const FixtureCase& c = GetParam();
-  Opened o = Open(LoadFixture(c.file));
+  Opened o = Open(image_);
   ASSERT_EQ(o.status, 0) << o.reason;
   ASSERT_EQ(o.scan, 0);
   const LegacyInfo& info = o.source->info();
@@ -213,11 +212,6 @@ TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
     EXPECT_EQ(info.unique_counts[k], c.keys[k].first) << "key " << k;
   }
   legacy_test::ExpectConsistent(o);
-  for (const Bytes& r : o.records) {
-    EXPECT_TRUE(spec.variable_length() ? r.size() >= spec.record_length : r.size() == spec.record_length);
-  }
-  Bytes none;
-  EXPECT_EQ(o.source->Read(o.records.empty() ? 0x1006 : o.addresses[0] + 1, &none), 43);
   if (c.content) c.content(o);
 }
 
@@ -225,18 +219,14 @@ TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
 // huge or "none": a clean refusal with a reason, or records that read back
 // with 0 or 2. Some damage must be noticed.
 TEST_P(LegacyRealFiles, RandomDamageGivesACleanStatus) {
-  REQUIRE_FIXTURES();
-  const Bytes original = LoadFixture(GetParam().file);
-  std::mt19937 rng(static_cast<uint32_t>(original.size() * 7919 + GetParam().records));
+  std::mt19937 rng(static_cast<uint32_t>(image_.size() * 7919 + GetParam().records));
   auto at = [&](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit - 1)(rng); };
   int refused = 0;
-  for (int round = 0; round < (original.size() > 200000 ? 60 : 240); ++round) {
+  for (int round = 0; round < (image_.size() > 200000 ? 60 : 240); ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    Bytes image = original;
-    for (int i = 1 + int(at(16)); round % 4 < 2 && i > 0; --i) {
-      if (round % 4 == 0) image[at(std::min<size_t>(image.size(), 4 * 4096))] ^= 1u << at(8);
-      if (round % 4 == 1) image[at(image.size())] = uint8_t(rng());
-    }
+    Bytes image = image_;
+    const size_t span = round % 4 ? image.size() : std::min<size_t>(image.size(), 4 * 4096);
+    for (int i = 1 + int(at(16)); round % 4 < 2 && i > 0; --i) image[at(span)] ^= 1 + at(255);
     if (round % 4 == 2) image.resize(at(image.size()));
     if (round % 4 == 3) StoreLE32(&image[at(image.size() - 4)], round & 4 ? ~0u : uint32_t(rng()));
     Opened o = Open(std::move(image));
@@ -250,9 +240,8 @@ TEST_P(LegacyRealFiles, RandomDamageGivesACleanStatus) {
 }
 
 TEST_P(LegacyRealFiles, PatchedCopiesAreRefusedWithTheReason) {
-  REQUIRE_FIXTURES();
   for (const Patched& p : GetParam().refused) {
-    Bytes image = LoadFixture(GetParam().file);
+    Bytes image = image_;
     for (const auto& [offset, bytes] : p.patches) {
       ASSERT_LE(offset + bytes.size(), image.size());
       std::copy(bytes.begin(), bytes.end(), image.begin() + offset);
@@ -270,8 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, LegacyRealFiles, ::testing::ValuesIn(Fixtures
 TEST(LegacyDamage, AMissingFileIsNotFound) {
   std::unique_ptr<LegacySource> source;
   std::string reason;
-  EXPECT_EQ(OpenLegacySource("/nonexistent-folder/missing.dat", &source, &reason), 12);
-  EXPECT_NE(reason.find("not found"), std::string::npos) << reason;
+  EXPECT_EQ(OpenLegacySource("/nonexistent-folder/missing.dat", &source, &reason), 12) << reason;
 }
 
 }  // namespace

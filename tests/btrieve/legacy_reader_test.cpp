@@ -1,6 +1,5 @@
-// The reader of earlier engines' data files against real files whose content
-// is known from their origin (one case per file), on randomly damaged copies
-// of them and on copies patched to be refused.
+// The reader of earlier engines' data files on real files of known content (one
+// case per file), on randomly damaged copies and on copies patched to be refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,12 +25,10 @@ namespace fs = std::filesystem;
 
 std::string Z(const Bytes& r, size_t at) { return reinterpret_cast<const char*>(r.data() + at); }
 
-// A copy patched where the reader checks the file, or given a feature it must
-// refuse rather than misread: refused with `status` and a reason holding `reason`.
 struct Patched {
   std::vector<std::pair<size_t, Bytes>> patches;  // offset, bytes
   int status;
-  const char* reason;
+  const char* reason;  // a part of the reason given
 };
 
 using Segs = std::vector<std::array<int, 5>>;  // position (from 1), length, flags, type, ACS
@@ -52,9 +49,8 @@ void CheckMbbsemu(const Opened& o) {
   for (uint32_t i = 0; i < 4; ++i) {
     Bytes want(74);
     std::copy_n("Sysop", 5, &want[2]);
-    StoreLE32(&want[34], fields[i].first);
     std::copy(fields[i].second.begin(), fields[i].second.end(), &want[38]);
-    StoreLE32(&want[70], i + 1);
+    StoreLE32(&want[34], fields[i].first), StoreLE32(&want[70], i + 1);
     EXPECT_EQ(o.records[i], want) << i;
     EXPECT_EQ(o.addresses[i], 0x0A06 + 0x5A * i);
   }
@@ -69,11 +65,11 @@ void CheckVariable(const Opened& o) {
   }
 }
 
-// A STRING key over integers sorts by bytes: the engine's index holds 300,
-// 100, 400, 200, 500.
+// A STRING key over integers sorts by bytes: the engine's index holds 300 first.
 void CheckTest(const Opened& o) {
+  const FileSpec& spec = o.source->spec();
   std::map<Bytes, std::string> names;  // by key 0
-  for (const Bytes& r : o.records) names[KeyValue(o.source->spec(), o.source->spec().keys[0], r)] = Z(r, 4);
+  for (const Bytes& r : o.records) names[KeyValue(spec, spec.keys[0], r)] = Z(r, 4);
   std::string order;
   for (const auto& [key, name] : names) order += name + ",";
   EXPECT_EQ(order, "Customer 3,Customer 1,Customer 4,Customer 2,Customer 5,");
@@ -162,19 +158,15 @@ const std::vector<FixtureCase>& Fixtures() {
   return cases;
 }
 
-// <project>/../shared/fixtures/btrieve-real, found from the test data folder
-// (<project>/tests/data) or from this file (<project>/tests/btrieve).
-fs::path FixtureRoot() {
-  const char* data = std::getenv("TAVELNOR_TEST_DATA");
-  const fs::path tests_dir = data ? fs::path(data) : fs::path(__FILE__).parent_path();
-  return tests_dir / ".." / ".." / ".." / "shared" / "fixtures" / "btrieve-real";
-}
-
 class LegacyRealFiles : public ::testing::TestWithParam<FixtureCase> {
  protected:
+  // <project>/../shared/fixtures/btrieve-real, from <project>/tests/data or this file.
   void SetUp() override {
-    if (!fs::is_directory(FixtureRoot())) GTEST_SKIP() << "no real data files at " << FixtureRoot();
-    auto bytes = platform::ReadWholeFile((FixtureRoot() / GetParam().file).string());
+    const char* data = std::getenv("TAVELNOR_TEST_DATA");
+    const fs::path root = (data ? fs::path(data) : fs::path(__FILE__).parent_path()) / ".." /
+                          ".." / ".." / "shared" / "fixtures" / "btrieve-real";
+    if (!fs::is_directory(root)) GTEST_SKIP() << "no real data files at " << root;
+    auto bytes = platform::ReadWholeFile((root / GetParam().file).string());
     ASSERT_TRUE(bytes.ok()) << GetParam().file;
     image_ = std::move(bytes).value();
   }
@@ -215,9 +207,8 @@ TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
   if (c.content) c.content(o);
 }
 
-// Damage to the headers and tables, anywhere, a cut, or a 32-bit field made
-// huge or "none": a clean refusal with a reason, or records that read back
-// with 0 or 2. Some damage must be noticed.
+// Damaged headers or tables, bytes anywhere, a cut or a 32-bit field made huge: a
+// refusal with a reason, or records that read with 0 or 2. Some damage is noticed.
 TEST_P(LegacyRealFiles, RandomDamageGivesACleanStatus) {
   std::mt19937 rng(static_cast<uint32_t>(image_.size() * 7919 + GetParam().records));
   auto at = [&](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit - 1)(rng); };
@@ -255,12 +246,6 @@ TEST_P(LegacyRealFiles, PatchedCopiesAreRefusedWithTheReason) {
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, LegacyRealFiles, ::testing::ValuesIn(Fixtures()),
                          [](const auto& i) { return fs::path(i.param.file).stem().string(); });
-
-TEST(LegacyDamage, AMissingFileIsNotFound) {
-  std::unique_ptr<LegacySource> source;
-  std::string reason;
-  EXPECT_EQ(OpenLegacySource("/nonexistent-folder/missing.dat", &source, &reason), 12) << reason;
-}
 
 }  // namespace
 }  // namespace tavelnor::btrieve

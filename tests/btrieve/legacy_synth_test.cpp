@@ -1,6 +1,5 @@
-// Files built by the test writer read back exactly: a large 6.0 file over
-// several page-allocation groups with stale copies, variable parts in
-// fragment chains, deleted slots; and 6.0 page sizes not yet verified.
+// Files built by the test writer read back exactly: a large 6.0 file over several
+// page-allocation groups with stale copies, fragment chains, deleted slots.
 #include "legacy_synth.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +18,11 @@ using legacy_test::Open;
 using legacy_test::Opened;
 using synth::SynthFile;
 
-// `o` holds exactly the live records of `f` at the written addresses; the
-// deleted ones do not read.
-void ExpectReadsBack(const SynthFile& f, const synth::Written& w, const Opened& o) {
+// The file `write` makes of `f` opens (into `out`) with exactly the live records
+// of `f` at the written addresses; the deleted ones do not read.
+void ExpectReadsBack(const SynthFile& f, synth::Written (*write)(const SynthFile&), Opened* out) {
+  const synth::Written w = write(f);
+  const Opened& o = *out = Open(w.image);
   ASSERT_EQ(o.status, 0) << o.reason;
   ASSERT_EQ(o.scan, 0);
   std::vector<std::vector<uint8_t>> live;
@@ -38,8 +39,7 @@ void ExpectReadsBack(const SynthFile& f, const synth::Written& w, const Opened& 
   legacy_test::ExpectConsistent(o);
 }
 
-// Records like a teleconference verb file: a 16-byte list name (few
-// distinct values: long duplicate chains), a 16-byte verb, filler.
+// A 16-byte list name of few values (long duplicate chains), a 16-byte verb.
 TEST(LegacySynthetic, LargeVersion6FileOverSeveralTableGroups) {
   SynthFile f;
   f.record_length = 950;
@@ -57,17 +57,15 @@ TEST(LegacySynthetic, LargeVersion6FileOverSeveralTableGroups) {
   }
   f.deleted = {3, 4093, 4999};
   f.stale_copies = true;
-  synth::Written w = synth::WriteVersion6(f);
-  Opened o = Open(w.image);
-  ExpectReadsBack(f, w, o);
+  Opened o;
+  ExpectReadsBack(f, synth::WriteVersion6, &o);
   ASSERT_NE(o.source, nullptr);
   EXPECT_GT(o.source->info().page_count, 1022u) << "the file needs a second table group";
   EXPECT_EQ(o.source->info().unique_counts, (std::vector<uint32_t>{4997, 7, 1000}));
   EXPECT_EQ(o.source->spec().acs, f.acs);
 }
 
-// Variable parts up to 2.5 KB in fragments of at most 150 (5.x, 512-byte
-// pages) or 700 bytes (6.0); 1 KiB pages are not verified for 6.0 files.
+// Variable parts up to 2.5 KB in fragment chains; 6.0 files with 1 KiB pages are refused.
 TEST(LegacySynthetic, VariablePartsInFragmentChains) {
   for (bool v6 : {true, false}) {
     SCOPED_TRACE(v6 ? "6.0" : "5.x");
@@ -87,10 +85,10 @@ TEST(LegacySynthetic, VariablePartsInFragmentChains) {
     }
     f.deleted = {0, 17, 18, 299};
     const auto write = v6 ? synth::WriteVersion6 : synth::WriteVersion5;
-    synth::Written w = write(f);
-    ExpectReadsBack(f, w, Open(w.image));
+    Opened o;
+    ExpectReadsBack(f, write, &o);
     f.page_size = 1024;
-    Opened o = Open(write(f).image);
+    o = Open(write(f).image);
     EXPECT_EQ(o.status, v6 ? 2 : 0) << o.reason;
     EXPECT_EQ(o.reason.find("not verified") != std::string::npos, v6) << o.reason;
   }

@@ -55,9 +55,8 @@ inline std::vector<uint8_t> KeyValue(const FileSpec& spec, const KeyDef& key,
   return out;
 }
 
-// Each key holds as many distinct values as the file counts, duplicates rank
-// 0, 1, 2... in the order of their addresses, each record reads back at its
-// address (and nothing between) and is longer than fixed only if variable.
+// Keys hold as many distinct values as counted, duplicates ranked by address;
+// records read back at their addresses (only there) and vary only if variable.
 inline void ExpectConsistent(const Opened& o) {
   const FileSpec& spec = o.source->spec();
   std::vector<uint8_t> again;

@@ -41,6 +41,7 @@ struct FixtureCase {
   std::vector<std::string> acs_names = {};
   std::function<void(const Opened&)> content = nullptr;
   std::vector<Patched> refused = {};
+  friend void PrintTo(const FixtureCase& c, std::ostream* os) { *os << c.file; }
 };
 
 void CheckMbbsemu(const Opened& o) {

@@ -17,13 +17,12 @@
 namespace tavelnor::btrieve::legacy_test {
 
 struct Opened {
-  int status = -1;
+  int status = -1, scan = -1;  // of the open, of the scan
   std::string reason;
   std::unique_ptr<LegacySource> source;
   std::vector<std::vector<uint8_t>> records;
   std::vector<uint32_t> addresses;
   std::vector<std::vector<uint32_t>> ranks;
-  int scan = -1;
 };
 
 inline Opened Open(std::vector<uint8_t> image) {

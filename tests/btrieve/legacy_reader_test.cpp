@@ -177,8 +177,7 @@ class LegacyRealFiles : public ::testing::TestWithParam<FixtureCase> {
 TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
   const FixtureCase& c = GetParam();
   Opened o = Open(image_);
-  ASSERT_EQ(o.status, 0) << o.reason;
-  ASSERT_EQ(o.scan, 0);
+  ASSERT_EQ(std::make_pair(o.status, o.scan), std::make_pair(0, 0)) << o.reason;
   const LegacyInfo& info = o.source->info();
   const FileSpec& spec = o.source->spec();
   EXPECT_EQ(std::make_tuple(info.major, info.minor, info.version_word, info.owner_protected,
@@ -232,6 +231,7 @@ TEST_P(LegacyRealFiles, RandomDamageGivesACleanStatus) {
 }
 
 TEST_P(LegacyRealFiles, PatchedCopiesAreRefusedWithTheReason) {
+  if (GetParam().refused.empty()) GTEST_SKIP() << "no patched copies of this file";
   for (const Patched& p : GetParam().refused) {
     Bytes image = image_;
     for (const auto& [offset, bytes] : p.patches) {

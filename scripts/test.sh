@@ -4,4 +4,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --workflow --preset asan
-scripts/fuzz-smoke.sh "${FUZZ_SECONDS:-20}"
+scripts/fuzz-smoke.sh "${FUZZ_SECONDS:-10}"

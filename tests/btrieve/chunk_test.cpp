@@ -73,45 +73,6 @@ TEST_F(VarFile, ChunkOperationsFollowAByteArrayModel) {
   }
 }
 
-TEST_F(VarFile, TheAccessLayerPatternWritesPartsInPiecesThenTruncates) {
-  // Indirect random chunks of at most 8192 bytes right after the fixed part,
-  // then a cut after the last byte written.
-  auto write_parts = [this](const std::vector<uint8_t>& part) {
-    uint32_t at = kRecLen;
-    for (size_t done = 0; done < part.size(); done += 8192) {
-      const uint32_t n = static_cast<uint32_t>(std::min<size_t>(8192, part.size() - done));
-      Desc d;
-      d.U32(kChunkRandomIndirect).U32(1).U32(at).U32(n).Ptr(part.data() + done);
-      ASSERT_EQ(PutChunk(d), 0);
-      at += n;
-    }
-    ASSERT_EQ(Truncate(at), 0);
-  };
-  const std::vector<uint8_t> large = Pattern(30000, 1);
-  const uint32_t pos = InsertVar(7, {});
-  write_parts(large);
-  std::vector<uint8_t> want = Rec(7, "nn", 7);
-  want.insert(want.end(), large.begin(), large.end());
-  EXPECT_EQ(Whole(pos), want);
-  // Read back the way the layer does: chunks of the part's length after the
-  // fixed part, here in 8192-byte steps.
-  std::vector<uint8_t> read;
-  for (uint32_t at = kRecLen; at < want.size(); at += 8192) {
-    std::vector<uint8_t> piece;
-    ASSERT_EQ(GetChunk(pos, Desc::Random({{at, 8192}}), &piece, 8200), 0);
-    read.insert(read.end(), piece.begin(), piece.end());
-  }
-  EXPECT_EQ(read, large);
-  // A shorter part later: the old tail is cut off.
-  const std::vector<uint8_t> small = Pattern(100, 5);
-  auto fixed = Rec(7, "nn", 7);
-  ASSERT_EQ(b_.Write(kOpUpdate, fixed, 0), 0);  // the layer updates the fixed part first
-  write_parts(small);
-  want.resize(kRecLen);
-  want.insert(want.end(), small.begin(), small.end());
-  EXPECT_EQ(Whole(pos), want);
-}
-
 TEST_F(VarFile, RectanglesReadAndWriteRowsAtADistance) {
   const uint32_t pos = InsertVar(2, Pattern(200, 0));
   Reach(pos);
@@ -135,37 +96,6 @@ TEST_F(VarFile, RectanglesReadAndWriteRowsAtADistance) {
   EXPECT_EQ(memory, (std::vector<uint8_t>{1, 1, 1, 1, 0xEE, 0xEE, 0xEE, 0xEE,
                                           2, 2, 2, 2, 0xEE, 0xEE, 0xEE, 0xEE,
                                           3, 3, 3, 3, 0xEE, 0xEE, 0xEE, 0xEE}));
-}
-
-TEST_F(VarFile, NextInRecordReadsFollowEachOther) {
-  const std::vector<uint8_t> var = Pattern(64, 11);
-  const uint32_t pos = InsertVar(3, var);
-  std::vector<uint8_t> first, second;
-  EXPECT_EQ(GetChunk(pos, Desc::Random({{0, 8}}, kChunkRandom | kChunkNextInRecord), &first),
-            kNoIntrarecordPosition);
-  ASSERT_EQ(GetChunk(pos, Desc::Random({{kRecLen, 8}}), &first), 0);
-  ASSERT_EQ(
-      GetChunk(pos, Desc::Random({{999, 4}, {999, 4}}, kChunkRandom | kChunkNextInRecord), &second),
-      0);
-  EXPECT_EQ(second, std::vector<uint8_t>(var.begin() + 8, var.begin() + 16));
-  // The position belongs to that record only.
-  const uint32_t other = InsertVar(4, var);
-  EXPECT_EQ(GetChunk(other, Desc::Random({{0, 8}}, kChunkRandom | kChunkNextInRecord), &second),
-            kNoIntrarecordPosition);
-}
-
-TEST_F(VarFile, ChunkReadsSetPhysicalCurrencyOnly) {
-  InsertVar(1, Pattern(10, 0));
-  const uint32_t pos2 = InsertVar(2, Pattern(10, 0));
-  InsertVar(3, Pattern(10, 0));
-  EXPECT_EQ(GetBy(kOpGetEqual, 0, IntKey(3)), 3);
-  std::vector<uint8_t> got;
-  ASSERT_EQ(GetChunk(pos2, Desc::Random({{0, 4}}), &got), 0);
-  EXPECT_EQ(IdOf(got), 2);
-  EXPECT_EQ(b_.Position(), pos2);
-  EXPECT_EQ(ReadId(kOpGetPrevious, 0), 2);  // the key path still stood on 3
-  ASSERT_EQ(GetChunk(pos2, Desc::Random({{0, 4}}), &got), 0);
-  EXPECT_EQ(ReadId(kOpStepNext, 0), 3);
 }
 
 TEST_F(VarFile, UpdateChunkKeepsIndexesAndKeyBufferInStep) {
@@ -295,29 +225,6 @@ TEST_F(VarFile, BadChunkWritesLeaveTheRecordAlone) {
   EXPECT_EQ(Whole(pos), before);
   uint32_t zero = 0;
   EXPECT_EQ(b_.Call(kOpUpdateChunk, nullptr, &zero, 0), kDataBufferTooShort);
-}
-
-TEST_F(VarFile, UpdateChunkNeedsAWritablePositionedBlock) {
-  const uint32_t pos = InsertVar(1, Pattern(8, 0));
-  Block other;
-  ASSERT_EQ(other.Open(path_), 0);
-  std::vector<uint8_t> bytes = Desc::Random({{kRecLen, 1}}).Bytes({1}).bytes;
-  other.len = static_cast<uint32_t>(bytes.size());
-  EXPECT_EQ(other.Call(kOpUpdateChunk, bytes.data(), &other.len, 0), kInvalidPositioning);
-  // After a Get Key there is no record to write to.
-  std::vector<uint8_t> data(kRecLen);
-  other.SetKey(IntKey(1).data(), 4);
-  ASSERT_EQ(other.Call(kOpGetEqual + kGetKeyBias, data.data(), &other.len, 0), 0);
-  other.len = static_cast<uint32_t>(bytes.size());
-  EXPECT_EQ(other.Call(kOpUpdateChunk, bytes.data(), &other.len, 0), kInvalidPositioning);
-  ASSERT_EQ(other.Close(), 0);
-  Block reader;
-  ASSERT_EQ(reader.Open(path_, -2), 0);
-  ASSERT_EQ(reader.Read(kOpStepFirst, &data, 0), 0);
-  reader.len = static_cast<uint32_t>(bytes.size());
-  EXPECT_EQ(reader.Call(kOpUpdateChunk, bytes.data(), &reader.len, 0), kAccessDenied);
-  ASSERT_EQ(reader.Close(), 0);
-  EXPECT_EQ(Whole(pos).size(), kRecLen + 8u);
 }
 
 TEST_F(RecordFile, FixedLengthRecordsNeverChangeLength) {

@@ -55,24 +55,6 @@ TEST_F(CreateStat, StatReturnsTheSpecificationWithCounts) {
   EXPECT_EQ(b_.key[0], 0);
 }
 
-TEST_F(CreateStat, KeyNumbersCanBeGivenWithGaps) {
-  std::vector<uint8_t> spec =
-      MakeSpec(16, {{{1, 4, 0, kTypeInteger}}, {{5, 4, 0, kTypeInteger}}}, kFileSpecifyKeyNums);
-  spec[16 + 14] = 3;
-  spec[32 + 14] = 7;
-  ASSERT_EQ(Create(spec), 0);
-  ASSERT_EQ(b_.Open(path_), 0);
-  std::vector<uint8_t> stat = b_.Stat(-1);
-  EXPECT_EQ(stat[16 + 14], 3);
-  EXPECT_EQ(stat[32 + 14], 7);
-  std::vector<uint8_t> rec(16, 1), got;
-  ASSERT_EQ(b_.Write(kOpInsert, rec, 7), 0);
-  EXPECT_EQ(b_.Read(kOpGetFirst, &got, 3), 0);
-  EXPECT_EQ(b_.Read(kOpGetFirst, &got, 0), kInvalidKeyNumber);
-  spec[32 + 14] = 3;
-  EXPECT_EQ(b_.Create(dir_.File("dup.btr"), spec), kInvalidKeyNumber);
-}
-
 TEST_F(CreateStat, MalformedSpecificationsAreRefused) {
   auto base = [] { return MakeSpec(32, {{{1, 4, 0, kTypeInteger}}, {{5, 8, 0, kTypeString}}}); };
   struct Case {
@@ -138,16 +120,6 @@ TEST_F(CreateStat, AlternateCollatingSequenceOrdersThroughItsMap) {
     order += std::string(got.begin(), got.begin() + 2) + " ";
   }
   EXPECT_EQ(order, "zz b0 ab aa ");
-}
-
-TEST_F(CreateStat, DataOnlyFileStepsButHasNoKeys) {
-  ASSERT_EQ(Create(MakeSpec(8, {})), 0);
-  ASSERT_EQ(b_.Open(path_), 0);
-  std::vector<uint8_t> rec(8, 3), got;
-  ASSERT_EQ(b_.Write(kOpInsert, rec, 0), 0);
-  EXPECT_EQ(b_.Read(kOpStepFirst, &got, 0), 0);
-  EXPECT_EQ(got, rec);
-  EXPECT_EQ(b_.Read(kOpGetFirst, &got, 0), kInvalidKeyNumber);
 }
 
 }  // namespace

@@ -56,20 +56,6 @@ TEST_F(Currency, SearchOperationsLandOnTheRightEndOfARun) {
   }
 }
 
-TEST_F(Currency, ReadsReturnTheKeyExceptGetEqual) {
-  b_.SetKey("zzzz", 4);
-  EXPECT_EQ(ReadId(kOpGetFirst, 1), 4);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(b_.key), 4), "aa  ");
-  EXPECT_EQ(GetBy(kOpGetEqual, 0, IntKey(3)), 3);
-  EXPECT_EQ(b_.key[0], 3);
-}
-
-TEST_F(Currency, GetNextAfterAFailedReadStaysWhereItWas) {
-  EXPECT_EQ(ReadId(kOpGetLast, 0), 6);
-  EXPECT_EQ(ReadId(kOpGetNext, 0), kEnd);
-  EXPECT_EQ(ReadId(kOpGetPrevious, 0), 5);
-}
-
 TEST_F(Currency, GetKeyPositionsWithoutDataAndCollapsesDuplicates) {
   std::vector<uint8_t> data(kRecLen, 0xEE);
   b_.SetKey(NameKey("bb").data(), 4);
@@ -105,12 +91,6 @@ TEST_F(Currency, StepsFollowPhysicalOrderAndDropTheLogicalPosition) {
   EXPECT_EQ(GetBy(kOpGetEqual, 1, NameKey("aa")), 4);
   EXPECT_EQ(ReadId(kOpStepNext, 0), 5);
   EXPECT_EQ(ReadId(kOpStepPrevious, 0), 4);
-}
-
-TEST_F(Currency, GetNextOnAnotherKeyGivesSeven) {
-  EXPECT_EQ(ReadId(kOpGetFirst, 1), 4);
-  EXPECT_EQ(ReadId(kOpGetNext, 0), kOtherKey);
-  EXPECT_EQ(ReadId(kOpGetNext, 1), 1);  // the position survives
 }
 
 TEST_F(Currency, UpdateWithAnotherKeyNumberSpoilsTheNextGetNext) {
@@ -160,18 +140,6 @@ TEST_F(Currency, KeyMovingUpdateFollowsTheNewValue) {
   EXPECT_EQ(ReadId(kOpGetNext, 0), kEnd);
 }
 
-TEST_F(Currency, UpdateMovesARecordToTheEndOfItsNewDuplicates) {
-  EXPECT_EQ(GetBy(kOpGetEqual, 0, IntKey(4)), 4);
-  auto r = Rec(4, "bb", 40);
-  ASSERT_EQ(b_.Write(kOpUpdate, r, 1), 0);
-  EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 1), (std::vector<int32_t>{1, 2, 5, 4, 3, 6}));
-  // Rewriting a record without changing its key keeps its place.
-  EXPECT_EQ(GetBy(kOpGetEqual, 0, IntKey(1)), 1);
-  auto same = Rec(1, "bb", 10, 0x77);
-  ASSERT_EQ(b_.Write(kOpUpdate, same, 0), 0);
-  EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 1), (std::vector<int32_t>{1, 2, 5, 4, 3, 6}));
-}
-
 TEST_F(Currency, GetDirectEntersAnotherKeyPath) {
   EXPECT_EQ(ReadId(kOpStepFirst, 0), 1);
   ASSERT_EQ(ReadId(kOpStepNext, 0), 2);
@@ -207,32 +175,6 @@ TEST_F(Currency, GetDirectShortBufferNoKeyPathOrBadAddress) {
     b_.len = kRecLen;
     EXPECT_EQ(b_.Call(kOpGetDirect, data.data(), &b_.len, 0), kInvalidRecordAddress) << bad;
   }
-}
-
-TEST_F(Currency, TwoBlocksOnOneFileKeepTheirOwnPositions) {
-  Block other;
-  ASSERT_EQ(other.Open(path_), 0);
-  EXPECT_EQ(ReadId(kOpGetFirst, 0), 1);
-  EXPECT_EQ(ReadId(kOpGetLast, 0, &other), 6);
-  EXPECT_EQ(ReadId(kOpGetNext, 0), 2);
-  EXPECT_EQ(ReadId(kOpGetPrevious, 0, &other), 5);
-  // A record deleted through one block is gone for the other.
-  ASSERT_EQ(b_.Call(kOpDelete, nullptr, &b_.len, 0), 0);
-  EXPECT_EQ(ReadId(kOpGetPrevious, 0, &other), 4);
-  EXPECT_EQ(ReadId(kOpGetPrevious, 0, &other), 3);
-  EXPECT_EQ(ReadId(kOpGetPrevious, 0, &other), 1);
-  EXPECT_EQ(other.Close(), 0);
-}
-
-TEST_F(Currency, GetPositionNeedsAPhysicalPosition) {
-  Reopen();
-  uint8_t four[4];
-  b_.len = 4;
-  EXPECT_EQ(b_.Call(kOpGetPosition, four, &b_.len, 0), kInvalidPositioning);
-  ASSERT_EQ(ReadId(kOpStepLast, 0), 6);
-  uint32_t last = b_.Position();
-  ASSERT_EQ(ReadId(kOpStepFirst, 0), 1);
-  EXPECT_LT(b_.Position(), last);
 }
 
 }  // namespace

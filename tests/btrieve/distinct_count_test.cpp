@@ -60,39 +60,5 @@ TEST_F(DistinctCount, FollowRandomWrites) {
   }
 }
 
-TEST_F(DistinctCount, FollowKeysAddedAndDropped) {
-  Insert(1, "a", 10);
-  Insert(2, "a", 20);
-  Insert(3, "b", 30);
-  // key 3: the name's first byte.
-  std::vector<uint8_t> spec = MakeSpec(kRecLen, {{{5, 1, kKeyDup, kTypeString}}});
-  spec.erase(spec.begin(), spec.begin() + 16);
-  b_.len = static_cast<uint32_t>(spec.size());
-  ASSERT_EQ(b_.Call(kOpCreateIndex, spec.data(), &b_.len, 0), 0);
-  EXPECT_EQ(Counts(), (std::vector<uint32_t>{3, 2, 3, 2}));
-  b_.len = 0;
-  ASSERT_EQ(b_.Call(kOpDropIndex, nullptr, &b_.len, 0), 0);  // keys move down
-  EXPECT_EQ(Counts(), (std::vector<uint32_t>{2, 3, 2}));
-  Insert(4, "c", 40);
-  EXPECT_EQ(Counts(), (std::vector<uint32_t>{3, 4, 3}));
-}
-
-TEST_F(DistinctCount, RebuiltForFilesWithoutCounts) {
-  Insert(1, "a", 1);
-  Insert(2, "a", 2);
-  Insert(3, "b", 3);
-  ASSERT_EQ(b_.Close(), 0);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(
-      sqlite3_exec(db, "DELETE FROM meta WHERE name LIKE 'distinct:%'", nullptr, nullptr, nullptr),
-      SQLITE_OK);
-  sqlite3_close(db);
-  ASSERT_EQ(b_.Open(path_), 0);
-  EXPECT_EQ(Counts(), (std::vector<uint32_t>{3, 2, 3}));
-  Insert(4, "c", 4);  // kept from now on
-  EXPECT_EQ(Counts(), (std::vector<uint32_t>{4, 3, 4}));
-}
-
 }  // namespace
 }  // namespace tavelnor::btrieve::testing

@@ -128,29 +128,6 @@ TEST_F(People, TheRejectCountStopsTheWalkOnTheRejectedRecord) {
   EXPECT_EQ(Ids(got), (std::vector<int32_t>{4}));
 }
 
-TEST_F(People, TheExtractorJoinsFieldsAndGivesPositions) {
-  ASSERT_EQ(StepFirst(), 0);
-  std::vector<Returned> got;
-  auto req = Request({{kTypeInteger, 4, 0, kLe, kLast, Int(3, 4)}}, {{8, 4}, {2, 32}, {4, 0}}, 100,
-                     0, "UC");
-  ASSERT_EQ(Extended(b_, kOpStepNextExtended, req, 0, &got), kEndOfFile);
-  ASSERT_EQ(got.size(), 3u);
-  for (size_t i = 0; i < got.size(); ++i) {
-    const std::vector<uint8_t> r = Bytes(people_[i]);
-    std::vector<uint8_t> want(r.begin() + 4, r.begin() + 12);
-    want.insert(want.end(), r.begin() + 32, r.begin() + 34);
-    want.insert(want.end(), r.begin(), r.begin() + 4);
-    EXPECT_EQ(got[i].image, want);
-    EXPECT_EQ(got[i].pos, positions_[i]);
-  }
-  // The whole record: its length at offset 0.
-  ASSERT_EQ(StepFirst(), 0);
-  ASSERT_EQ(Extended(b_, kOpStepNextExtended, Request({}, {{kPersonLen, 0}}, 2, 0, "UC"), 0, &got),
-            0);
-  ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[1].image, Bytes(people_[1]));
-}
-
 TEST_F(People, MalformedRequestsAreRefused) {
   const std::vector<Term> ok = {{kTypeInteger, 4, 0, kGt, kLast, Int(1, 4)}};
   struct Case {

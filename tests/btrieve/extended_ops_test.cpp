@@ -71,27 +71,6 @@ TEST_F(People, AFailedFirstTermOnTheKeyEndsTheWalkWithTheFilterLimit) {
   EXPECT_EQ(Ids(got), (std::vector<int32_t>{2, 1}));
 }
 
-TEST_F(People, StepsExtendedStartAfterOpenAndEndWithTheRecordsFound) {
-  Block fresh;
-  ASSERT_EQ(fresh.Open(path_), 0);
-  std::vector<Returned> got;
-  EXPECT_EQ(Extended(fresh, kOpStepPreviousExtended, Request({}, kIdField), 0, &got),
-            kInvalidPositioning);
-  ASSERT_EQ(Extended(fresh, kOpStepNextExtended, Request({}, kIdField), 0, &got), kEndOfFile);
-  EXPECT_EQ(got.size(), people_.size());
-  EXPECT_EQ(fresh.Position(), positions_.back());
-  // At the end already: 9, nothing, currency unchanged.
-  ASSERT_EQ(Extended(fresh, kOpStepNextExtended, Request({}, kIdField), 0, &got), kEndOfFile);
-  EXPECT_TRUE(got.empty());
-  EXPECT_EQ(fresh.Position(), positions_.back());
-  std::vector<uint8_t> r;
-  ASSERT_EQ(fresh.Read(kOpStepPrevious, &r, 0), 0);
-  EXPECT_EQ(r[0], 11);
-  ASSERT_EQ(Extended(fresh, kOpStepPreviousExtended, Request({}, kIdField, 2), 0, &got), 0);
-  EXPECT_EQ(Ids(got), (std::vector<int32_t>{10, 9}));
-  ASSERT_EQ(fresh.Close(), 0);
-}
-
 TEST_F(People, AfterAnExtendedOperationWritesNeedANewPosition) {
   ASSERT_EQ(ReadId(kOpGetFirst, 0), 1);
   std::vector<Returned> got;
@@ -119,32 +98,6 @@ TEST_F(People, AfterAnExtendedOperationWritesNeedANewPosition) {
   // No Step Extended right after a Delete.
   ASSERT_EQ(b_.Call(kOpDelete, nullptr, &b_.len, 0), 0);
   EXPECT_EQ(Extended(b_, kOpStepNextExtended, Request({}, kIdField), 0, &got), kInvalidPositioning);
-}
-
-TEST_F(VarFile, ExtractedFieldsMayReachIntoTheVariablePart) {
-  InsertVar(1, Pattern(20, 1));
-  InsertVar(2, Pattern(4, 2));
-  InsertVar(3, Pattern(20, 3));
-  ASSERT_EQ(ReadId(kOpStepFirst, 0), 1);
-  std::vector<Returned> got;
-  // The variable field last: cut short on the short record.
-  auto req = Request({}, {{4, 0}, {10, kRecLen}}, 100, 0, "UC");
-  ASSERT_EQ(Extended(b_, kOpStepNextExtended, req, 0, &got), kEndOfFile);
-  ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[0].image.size(), 14u);
-  EXPECT_EQ(got[1].image.size(), 8u);
-  EXPECT_EQ(std::vector<uint8_t>(got[1].image.begin() + 4, got[1].image.end()), Pattern(4, 2));
-  // Not last: the walk stops there with 22 and the records before it.
-  ASSERT_EQ(ReadId(kOpStepFirst, 0), 1);
-  req = Request({}, {{10, kRecLen}, {4, 0}}, 100, 0, "UC");
-  ASSERT_EQ(Extended(b_, kOpStepNextExtended, req, 0, &got, 8192, true), kDataBufferTooShort);
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(b_.Position(), got[0].pos + 1);  // the short record is current
-  // A filter on bytes a record does not have rejects it.
-  ASSERT_EQ(ReadId(kOpStepFirst, 0), 1);
-  req = Request({{kTypeUnsignedBinary, 2, kRecLen + 10, 5, kLast, {0, 0}}}, {{4, 0}}, 100, 0, "UC");
-  ASSERT_EQ(Extended(b_, kOpStepNextExtended, req, 0, &got), kEndOfFile);
-  EXPECT_EQ(Ids(got), (std::vector<int32_t>{1, 3}));
 }
 
 // ------------------------------------------------------------ Insert Extended
@@ -235,29 +188,6 @@ TEST_F(InsertExtended, OneBadRecordKeepsTheWholeBatchOut) {
   EXPECT_EQ(reader.Call(kOpInsertExtended, buf.data(), &reader.len, 0), kAccessDenied);
   ASSERT_EQ(reader.Close(), 0);
   EXPECT_EQ(Count(), 1u);
-}
-
-TEST_F(InsertExtended, WithoutCurrencyChangeTheKeyPathStays) {
-  Insert(1, "aa", 1);
-  Insert(5, "aa", 5);
-  ASSERT_EQ(GetBy(kOpGetEqual, 0, IntKey(1)), 1);
-  auto buf = Batch({Rec(3, "bb", 3), Rec(7, "bb", 7)});
-  b_.len = static_cast<uint32_t>(buf.size());
-  ASSERT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, -1), 0);
-  EXPECT_EQ(ReadId(kOpGetNext, 0), 3);
-  EXPECT_EQ(ReadId(kOpGetNext, 0), 5);
-}
-
-TEST_F(VarFile, InsertExtendedKeepsVariableParts) {
-  auto a = Rec(1, "aa", 1);
-  auto tail = Pattern(300, 8);
-  a.insert(a.end(), tail.begin(), tail.end());
-  auto buf = Batch({a, Rec(2, "bb", 2)});
-  b_.len = static_cast<uint32_t>(buf.size());
-  ASSERT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, 0), 0);
-  uint32_t pos = 0;
-  std::memcpy(&pos, buf.data() + 2, 4);
-  EXPECT_EQ(Whole(pos), a);
 }
 
 }  // namespace

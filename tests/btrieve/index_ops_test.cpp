@@ -154,52 +154,6 @@ TEST_F(IndexOps, UniqueIndexOverDuplicatesFailsWhole) {
   EXPECT_EQ(Count(), 3u);
 }
 
-TEST_F(IndexOps, FullFileRefusesAnotherKey) {
-  for (int i = 3; i < kMaxKeys; ++i) {
-    ASSERT_EQ(CreateIndex(KeySpec({{11, 2, kKeyDup, kTypeInteger}}), 0), 0) << i;
-  }
-  EXPECT_EQ(CreateIndex(KeySpec({{11, 2, kKeyDup, kTypeInteger}}), 0), kKeyCountError);
-  EXPECT_EQ(KeyNumbers().back(), kMaxKeys - 1);
-}
-
-TEST_F(IndexOps, AutoIncrementIndexNumbersZeroFields) {
-  Insert(1, "a", 1);  // payload bytes are zero
-  Insert(2, "b", 2);
-  auto r = Rec(3, "c", 3);
-  r[10] = 9;  // field at 11..12 = 9
-  ASSERT_EQ(b_.Write(kOpInsert, r, 0), 0);
-  ASSERT_EQ(CreateIndex(KeySpec({{11, 2, 0, kTypeAutoIncrement}}), 0), 0);
-  std::vector<uint8_t> rec;
-  std::vector<int> values;
-  for (int16_t st = b_.Read(kOpStepFirst, &rec, 0); st == 0; st = b_.Read(kOpStepNext, &rec, 0)) {
-    values.push_back(rec[10] | (rec[11] << 8));
-  }
-  EXPECT_EQ(values, (std::vector<int>{10, 11, 9}));
-  EXPECT_EQ(Walk(3), (std::vector<int32_t>{3, 1, 2}));
-}
-
-TEST_F(IndexOps, AlternateSequenceSentWithTheKey) {
-  Insert(1, "ab", 1);
-  Insert(2, "ba", 2);
-  std::vector<uint8_t> spec = KeySpec({{5, 4, kKeyAlternate | kKeyDup, kTypeString}});
-  std::vector<uint8_t> acs = ReverseAcs("REVERSE");
-  spec.insert(spec.end(), acs.begin(), acs.end());
-  ASSERT_EQ(CreateIndex(spec, 0), 0);
-  EXPECT_EQ(Walk(3), (std::vector<int32_t>{2, 1}));
-  // A second key naming the same sequence reuses it.
-  ASSERT_EQ(CreateIndex(spec, 0), 0);
-  EXPECT_EQ(b_.Stat().size(), 16u + 16u * 5 + kAcsBlockSize);
-}
-
-TEST_F(IndexOps, CreateIndexKeepsCurrency) {
-  for (int i = 1; i <= 4; ++i) Insert(i, "n", static_cast<int16_t>(i));
-  b_.SetKey(IntKey(2).data(), 4);
-  ASSERT_EQ(ReadId(kOpGetEqual, 0), 2);
-  ASSERT_EQ(CreateIndex(KeySpec(kNameCode), 0), 0);
-  EXPECT_EQ(ReadId(kOpGetNext, 0), 3);
-  EXPECT_EQ(ReadId(kOpStepNext, 0), 4);
-}
-
 TEST_F(IndexOps, DropIndexRenumbersOrKeepsNumbers) {
   Insert(1, "b", 20);
   Insert(2, "a", 10);
@@ -222,32 +176,6 @@ TEST_F(IndexOps, DropIndexRenumbersOrKeepsNumbers) {
   EXPECT_EQ(ReadId(kOpGetNext, 0), -1000 - kInvalidPositioning);  // logical currency lost
   EXPECT_EQ(ReadId(kOpStepNext, 0), 3);                           // physical currency stays
   ASSERT_EQ(other.Close(), 0);
-}
-
-TEST_F(IndexOps, KeysChangedThroughAnotherConnectionAreFollowed) {
-  Insert(1, "bb", 1);
-  std::unique_ptr<DataFile> other;
-  ASSERT_EQ(DataFile::Open(path_, &other), 0);
-  FileSpec spec = other->spec();
-  KeyDef name;
-  name.number = 3;
-  name.segments.push_back(Segment{5, 4, kKeyDup | kKeyExtType, kTypeString, 0, 0, kTypeString});
-  spec.keys.push_back(name);
-  ASSERT_EQ(other->AddIndex(spec, 3), 0);
-  ASSERT_EQ(other->DropIndex(0, true), 0);  // keys 1..3 become 0..2
-  // This block's next write uses the keys the file has now.
-  auto r = Rec(2, "aa", 2);
-  ASSERT_EQ(b_.Write(kOpInsert, r, 0), 0);
-  EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(Walk(2), (std::vector<int32_t>{2, 1}));
-  // A key built from a description that changed meanwhile is refused.
-  FileSpec stale = other->spec();
-  ASSERT_EQ(b_.Close(), 0);
-  ASSERT_EQ(b_.Open(path_), 0);
-  ASSERT_EQ(CreateIndex(KeySpec({{9, 2, kKeyDup, kTypeInteger}}), 0), 0);
-  name.number = 5;
-  stale.keys.push_back(name);
-  EXPECT_EQ(other->AddIndex(stale, 5), kFileLocked);
 }
 
 }  // namespace

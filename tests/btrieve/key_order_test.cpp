@@ -253,16 +253,6 @@ std::vector<OrderCase> Cases() {
          PutLE(p, static_cast<uint64_t>(v == 0 ? 7 : v), 4);
        },
        [](Bytes a, Bytes b) { return std::llabs(SignedLE(a, 4)) < std::llabs(SignedLE(b, 4)); }});
-  cases.push_back({"currency",
-                   {{1, 8, kKeyDup, kTypeCurrency}},
-                   [](std::mt19937& r, uint8_t* p) {
-                     PutLE(p, static_cast<uint64_t>(Pick(r, INT64_MIN, INT64_MAX)), 8);
-                   },
-                   [](Bytes a, Bytes b) { return SignedLE(a, 8) < SignedLE(b, 8); }});
-  cases.push_back({"timestamp",
-                   {{1, 8, kKeyDup, kTypeTimestamp}},
-                   [](std::mt19937& r, uint8_t* p) { PutLE(p, (uint64_t{r()} << 32) | r(), 8); },
-                   [](Bytes a, Bytes b) { return LE(a, 8) < LE(b, 8); }});
   cases.push_back({"string-asc-integer-desc",
                    {{1, 2, kKeyDup, kTypeString}, {3, 2, kKeyDup | kKeyDescending, kTypeInteger}},
                    [](std::mt19937& r, uint8_t* p) {
@@ -279,10 +269,6 @@ std::vector<OrderCase> Cases() {
        {{1, 5, kKeyDup, kTypeDecimal}},
        [](std::mt19937& r, uint8_t* p) { PutDecimal(r, p, 5, Pick(r, -999999999, 999999999)); },
        [](Bytes a, Bytes b) { return GetDecimal(a, 5) < GetDecimal(b, 5); }});
-  cases.push_back({"money-desc",
-                   {{1, 3, kKeyDup | kKeyDescending, kTypeMoney}},
-                   [](std::mt19937& r, uint8_t* p) { PutDecimal(r, p, 3, Pick(r, -99999, 99999)); },
-                   [](Bytes a, Bytes b) { return GetDecimal(a, 3) > GetDecimal(b, 3); }});
   cases.push_back(
       {"numeric",
        {{1, 6, kKeyDup, kTypeNumeric}},

@@ -65,34 +65,5 @@ TEST(LegacySynthetic, LargeVersion6FileOverSeveralTableGroups) {
   EXPECT_EQ(o.source->spec().acs, f.acs);
 }
 
-// Variable parts up to 2.5 KB in fragment chains; 6.0 files with 1 KiB pages are refused.
-TEST(LegacySynthetic, VariablePartsInFragmentChains) {
-  for (bool v6 : {true, false}) {
-    SCOPED_TRACE(v6 ? "6.0" : "5.x");
-    SynthFile f;
-    f.record_length = 12;
-    f.variable = true;
-    f.page_size = v6 ? 4096 : 512;
-    f.max_fragment = v6 ? 700 : 150;
-    f.keys = {{{{4, 4, kKeyExtType | kKeyDup, kTypeInteger}}},
-              {{{8, 4, kKeyExtType, kTypeInteger}}}};
-    for (uint32_t i = 0; i < 300; ++i) {
-      std::vector<uint8_t> r(12 + (i * 37) % 2500);
-      StoreLE32(r.data() + 4, i % 9);
-      StoreLE32(r.data() + 8, i);
-      for (size_t j = 12; j < r.size(); ++j) r[j] = static_cast<uint8_t>(j ^ i);
-      f.records.push_back(std::move(r));
-    }
-    f.deleted = {0, 17, 18, 299};
-    const auto write = v6 ? synth::WriteVersion6 : synth::WriteVersion5;
-    Opened o;
-    ExpectReadsBack(f, write, &o);
-    f.page_size = 1024;
-    o = Open(write(f).image);
-    EXPECT_EQ(o.status, v6 ? 2 : 0) << o.reason;
-    EXPECT_EQ(o.reason.find("not verified") != std::string::npos, v6) << o.reason;
-  }
-}
-
 }  // namespace
 }  // namespace tavelnor::btrieve

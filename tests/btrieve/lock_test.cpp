@@ -101,13 +101,6 @@ TEST_F(Locks, UnlockStatuses) {
   EXPECT_EQ(xa_.Call(kOpStat + kBiasSingleNoWait, r.data(), &xa_.len, 0), kInvalidOperation);
 }
 
-TEST_F(Locks, ANewSingleLockMovesIt) {
-  ASSERT_EQ(GetEqual(xa_, 1, kBiasSingleNoWait), 0);
-  ASSERT_EQ(GetEqual(xa_, 2, kBiasSingleNoWait), 0);
-  EXPECT_EQ(GetEqual(ya_, 1, kBiasSingleNoWait), 0);
-  EXPECT_EQ(GetEqual(ya_, 2, kBiasSingleNoWait), kRecordLocked);
-}
-
 TEST_F(Locks, WritesReleaseLocksAsTheirKindSays) {
   ASSERT_EQ(GetEqual(xa_, 1, kBiasSingleNoWait), 0);
   ASSERT_EQ(UpdatePayload(xa_, 1, 1), 0);
@@ -122,17 +115,6 @@ TEST_F(Locks, WritesReleaseLocksAsTheirKindSays) {
   EXPECT_EQ(GetEqual(ya_, 2), kKeyNotFound);
   // The lock went with the record: its neighbour can be locked by y.
   EXPECT_EQ(GetEqual(ya_, 3, kBiasSingleNoWait), 0);
-}
-
-TEST_F(Locks, CloseAndResetReleaseEverything) {
-  ASSERT_EQ(GetEqual(xa_, 1, kBiasMultipleNoWait), 0);
-  ASSERT_EQ(GetEqual(xa2_, 2, kBiasSingleNoWait), 0);
-  ASSERT_EQ(xa_.Close(), 0);
-  EXPECT_EQ(GetEqual(ya_, 1, kBiasSingleNoWait), 0);
-  EXPECT_EQ(GetEqual(ya_, 2, kBiasSingleNoWait), kRecordLocked);
-  ASSERT_EQ(Unlock(ya_, 0), 0);
-  ASSERT_EQ(Simple(xa2_, kOpReset), 0);
-  EXPECT_EQ(GetEqual(ya_, 2, kBiasSingleNoWait), 0);
 }
 
 TEST_F(Locks, TransactionEndReleasesTheLocksTakenInsideIt) {
@@ -159,16 +141,6 @@ TEST_F(Locks, ConcurrentTransactionLocksTheRecordsItChanges) {
   ASSERT_EQ(Simple(xa_, kOpEndTransaction), 0);
   ASSERT_EQ(GetEqual(yb_, 3, kBiasSingleNoWait, &r), 0);
   EXPECT_EQ(r[kRecLen - 1], 8);
-}
-
-TEST_F(Locks, BeginBiasIsTheDefaultLockOfReadsInside) {
-  ASSERT_EQ(Simple(xa_, kBiasConcurrent + kBiasMultipleNoWait + kOpBeginTransaction), 0);
-  ASSERT_EQ(GetEqual(xa_, 1), 0);
-  ASSERT_EQ(GetEqual(xa_, 2), 0);
-  EXPECT_EQ(GetEqual(ya_, 1, kBiasSingleNoWait), kRecordLocked);
-  EXPECT_EQ(GetEqual(ya_, 2, kBiasSingleNoWait), kRecordLocked);
-  ASSERT_EQ(Simple(xa_, kOpAbortTransaction), 0);
-  EXPECT_EQ(GetEqual(ya_, 1, kBiasSingleNoWait), 0);
 }
 
 TEST_F(Locks, WaitBiasResumesWhenTheHolderUnlocks) {
@@ -201,24 +173,6 @@ TEST_F(Locks, AWaitThatWouldCloseACycleGives78) {
   ASSERT_EQ(Unlock(ya_, 0), 0);
   waiter.join();
   EXPECT_EQ(status, 0);
-}
-
-TEST_F(Locks, ExclusiveTransactionWithWaitBiasWaitsForTheFile) {
-  ASSERT_EQ(Simple(xa_, kOpBeginTransaction), 0);
-  ASSERT_EQ(Insert(xa_, 100), 0);
-  std::atomic<bool> done{false};
-  int16_t status = -1;
-  std::thread waiter([&] {
-    if (Simple(ya_, kBiasSingleWait + kOpBeginTransaction) != 0) return;
-    status = GetEqual(ya_, 100);
-    (void)Simple(ya_, kOpEndTransaction);
-    done = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(done.load());
-  ASSERT_EQ(Simple(xa_, kOpEndTransaction), 0);
-  waiter.join();
-  EXPECT_EQ(status, 0) << "waited for the file, then read the committed record";
 }
 
 }  // namespace

@@ -63,46 +63,5 @@ TEST_F(ManyFiles, EndCommitsEveryFileAndAFileTooManyGetsItsStatus) {
   EXPECT_TRUE(Committed(kFilesPerTransaction, 99));
 }
 
-TEST_F(ManyFiles, AbortRollsBackEveryFileAndReleasesThem) {
-  ASSERT_EQ(Simple(*blocks_[0], kOpBeginTransaction), 0);
-  for (int i : {2, 0, 5}) ASSERT_EQ(Insert(*blocks_[i], 20 + i), 0) << i;
-  // A block opened inside reads through the transaction's connection.
-  Block late;
-  late.client = x_.bytes;
-  ASSERT_EQ(late.Open(paths_[5]), 0);
-  EXPECT_EQ(GetEqual(late, 25), 0);
-  ASSERT_EQ(Simple(*blocks_[0], kOpAbortTransaction), 0);
-  EXPECT_EQ(GetEqual(late, 25), kKeyNotFound);
-  for (int i : {2, 0, 5}) EXPECT_FALSE(Committed(i, 20 + i)) << i;
-  // The files are free again for another client's writes.
-  for (int i : {2, 0, 5}) {
-    Block other;
-    other.client = y_.bytes;
-    ASSERT_EQ(other.Open(paths_[i]), 0);
-    EXPECT_EQ(Insert(other, 30 + i), 0) << i;
-    EXPECT_EQ(other.Close(), 0);
-  }
-  EXPECT_EQ(late.Close(), 0);
-}
-
-TEST_F(ManyFiles, AFileAnotherTransactionWritesIsRefusedAndTheRestCommits) {
-  Block other;
-  other.client = y_.bytes;
-  ASSERT_EQ(other.Open(paths_[1]), 0);
-  ASSERT_EQ(Simple(other, kConcurrent), 0);
-  ASSERT_EQ(Insert(other, 70), 0);
-  ASSERT_EQ(Simple(*blocks_[0], kConcurrent), 0);
-  ASSERT_EQ(Insert(*blocks_[0], 60), 0);
-  EXPECT_EQ(Insert(*blocks_[1], 61), kFileLocked);
-  ASSERT_EQ(Insert(*blocks_[2], 62), 0);
-  ASSERT_EQ(Simple(*blocks_[0], kOpEndTransaction), 0);
-  ASSERT_EQ(Simple(other, kOpEndTransaction), 0);
-  EXPECT_TRUE(Committed(0, 60));
-  EXPECT_TRUE(Committed(2, 62));
-  EXPECT_TRUE(Committed(1, 70));
-  EXPECT_FALSE(Committed(1, 61));
-  EXPECT_EQ(Simple(other, kOpReset), 0);
-}
-
 }  // namespace
 }  // namespace tavelnor::btrieve::testing

@@ -76,24 +76,6 @@ TEST_F(Percentage, InverseOverTenThousandAndOneRecords) {
   }
 }
 
-TEST_F(Percentage, ValuesBetweenAndBeyondEntries) {
-  for (int id : {10, 20, 30, 40, 50}) Insert(id, "", static_cast<int16_t>(id));
-  EXPECT_EQ(FindOf(IntKey(25), 0), 5000);  // falls where 30 is
-  EXPECT_EQ(FindOf(IntKey(-7), 0), 0);
-  EXPECT_EQ(FindOf(IntKey(99), 0), 10000);  // past the end: the end
-}
-
-TEST_F(Percentage, DuplicatesGiveTheFirstOfTheRun) {
-  Insert(1, "aa", 1);
-  Insert(2, "bb", 2);
-  Insert(3, "bb", 3);
-  Insert(4, "bb", 4);
-  Insert(5, "cc", 5);
-  EXPECT_EQ(GetAt(7500, 1), 2);  // rank 3 is the third "bb"
-  EXPECT_EQ(ReadId(kOpGetNext, 1), 3);
-  EXPECT_EQ(FindOf(NameKey("bb"), 1), 2500);
-}
-
 TEST_F(Percentage, CurrencyOnKeyPathAndPhysicalOrder) {
   Insert(3, "aa", 1);
   Insert(1, "bb", 2);
@@ -108,36 +90,6 @@ TEST_F(Percentage, CurrencyOnKeyPathAndPhysicalOrder) {
   EXPECT_EQ(ReadId(kOpGetNext, 0), -1000 - kInvalidPositioning);
   ASSERT_EQ(GetAt(0, -1), 3);
   EXPECT_EQ(ReadId(kOpStepNext, 0), 1);
-}
-
-TEST_F(Percentage, FailuresAndFindLeaveCurrencyAlone) {
-  for (int id = 1; id <= 4; ++id) Insert(id, "aa", static_cast<int16_t>(id));
-  b_.SetKey(IntKey(2).data(), 4);
-  ASSERT_EQ(ReadId(kOpGetEqual, 0), 2);
-  EXPECT_EQ(GetAt(10001, 0), -1000 - kDataBufferTooShort);
-  EXPECT_EQ(GetAt(5000, 5), -1000 - kInvalidKeyNumber);
-  EXPECT_EQ(FindOf(IntKey(4), 0), 10000);
-  EXPECT_EQ(FindOf(Address(9999), -1), -1000 - kInvalidRecordAddress);
-  EXPECT_EQ(FindOf(Address(0), -1), -1000 - kInvalidRecordAddress);
-  EXPECT_EQ(FindOf(IntKey(4), 3), -1000 - kInvalidKeyNumber);
-  EXPECT_EQ(ReadId(kOpGetNext, 0), 3);
-  EXPECT_EQ(ReadId(kOpStepNext, 0), 4);
-}
-
-TEST_F(Percentage, ShortBuffers) {
-  Insert(1, "aa", 1);
-  uint8_t data[2] = {0, 0};
-  b_.len = 2;
-  EXPECT_EQ(b_.Call(kOpGetByPercentage, data, &b_.len, 0), kDataBufferTooShort);
-  b_.len = 2;
-  EXPECT_EQ(b_.Call(kOpFindPercentage, data, &b_.len, -1), kDataBufferTooShort);
-  b_.len = 4;
-  EXPECT_EQ(b_.Call(kOpFindPercentage, nullptr, &b_.len, 0), kDataBufferTooShort);
-  uint8_t four[4] = {0, 0, 0, 0};
-  b_.len = 4;
-  EXPECT_EQ(b_.Call(kOpGetByPercentage, four, &b_.len, 0), kDataBufferTooShort);  // no room
-  b_.len = 4;
-  EXPECT_EQ(b_.Call(kOpFindPercentage, four, &b_.len, 0, 2), kKeyBufferTooShort);
 }
 
 }  // namespace

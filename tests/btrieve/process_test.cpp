@@ -67,30 +67,6 @@ TEST_F(Processes, ADeadOwnersLocksAreGone) {
   EXPECT_EQ(UpdatePayload(xa_, 2, 6), 0);
 }
 
-TEST_F(Processes, AWaitResumesWhenAnotherProcessUnlocks) {
-  platform::ChildProcess child = Holder(4, kOpGetEqual + kBiasSingleNoWait);
-  const auto start = std::chrono::steady_clock::now();
-  std::thread release([this] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Touch(go_);
-  });
-  EXPECT_EQ(GetEqual(xa_, 4, kBiasSingleWait), 0);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
-  release.join();
-  EXPECT_EQ(WaitChild(&child), 0);
-  // The parent holds it now.
-  EXPECT_EQ(Child("lock", 4, kOpGetEqual + kBiasSingleNoWait), kRecordLocked);
-}
-
-TEST_F(Processes, AnotherProcessWaitsForThisOnesUnlock) {
-  ASSERT_EQ(GetEqual(xa_, 5, kBiasSingleNoWait), 0);
-  platform::ChildProcess child =
-      StartChild({"lock", path_a_, "5", std::to_string(kOpGetEqual + kBiasSingleWait)});
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_EQ(Unlock(xa_, 0), 0);
-  EXPECT_EQ(WaitChild(&child), 0);
-}
-
 TEST_F(Processes, AnotherProcesssTransactionIsInvisibleAndLeavesNoTraceWhenKilled) {
   const std::string ready = dir_.File("txn-ready");
   platform::ChildProcess child = StartChild({"txn", path_a_, "100", ready});
@@ -107,34 +83,6 @@ TEST_F(Processes, AnotherProcesssTransactionIsInvisibleAndLeavesNoTraceWhenKille
   EXPECT_EQ(GetEqual(xa_, 100), kKeyNotFound);
   EXPECT_EQ(Insert(xa_, 101), 0);
   EXPECT_EQ(Contents(xa_).size(), 6u);
-}
-
-TEST_F(Processes, ThisProcesssTransactionIsInvisibleToAnother) {
-  ASSERT_EQ(Simple(xa_, kBiasConcurrent + kOpBeginTransaction), 0);
-  ASSERT_EQ(Insert(xa_, 100), 0);
-  ASSERT_EQ(GetEqual(xa_, 1), 0);
-  ASSERT_EQ(UpdatePayload(xa_, 1, 3), 0);
-  EXPECT_EQ(Child("lock", 100, kOpGetEqual), kKeyNotFound);
-  EXPECT_EQ(Child("update", 2, 0), kFileLocked);
-  EXPECT_EQ(Child("lock", 1, kOpGetEqual + kBiasSingleNoWait), kRecordLocked);
-  ASSERT_EQ(Simple(xa_, kOpEndTransaction), 0);
-  EXPECT_EQ(Child("lock", 100, kOpGetEqual), 0);
-  EXPECT_EQ(Child("update", 2, 0), 0);
-}
-
-TEST_F(Processes, AnotherProcesssExclusiveTransactionLocksTheFile) {
-  const std::string ready = dir_.File("exclusive-ready");
-  platform::ChildProcess child = StartChild({"exclusive", path_a_, ready});
-  ASSERT_TRUE(WaitForFile(ready));
-  EXPECT_EQ(GetEqual(xa_, 1), 0);
-  EXPECT_EQ(GetEqual(xa_, 1, kBiasSingleNoWait), kFileLocked);
-  EXPECT_EQ(Insert(xa_, 100), kFileLocked);
-  ASSERT_EQ(Simple(xa_, kOpBeginTransaction), 0);
-  EXPECT_EQ(GetEqual(xa_, 2), kFileLocked);
-  ASSERT_EQ(Simple(xa_, kOpAbortTransaction), 0);
-  EXPECT_EQ(Kill(&child), -1);
-  EXPECT_EQ(GetEqual(xa_, 1, kBiasSingleNoWait), 0);
-  EXPECT_EQ(Insert(ya_, 100), 0);
 }
 
 }  // namespace

@@ -72,50 +72,6 @@ TEST(ReadAheadRun, AnswersOnlyWhatTheRunCovers) {
   EXPECT_EQ(Ask(ahead, Seek::kAbove, "c"), -1);
 }
 
-TEST(ReadAheadRun, AnotherTokenDropsTheRun) {
-  ReadAhead ahead;
-  Fill(&ahead, Seek::kFirst, "", {{"a", 1}, {"b", 2}}, 5);
-  EXPECT_EQ(Ask(ahead, Seek::kFirst, ""), 1);
-  ASSERT_NE(ahead.Served(1), nullptr);
-  EXPECT_EQ(ahead.Served(2), nullptr);  // only the row given last
-  ahead.Check(kToken);
-  EXPECT_EQ(Ask(ahead, Seek::kAbove, "a"), 2);
-  ahead.Check(ReadToken{true, 8, 1});  // another process committed
-  EXPECT_EQ(Ask(ahead, Seek::kAbove, "a"), -1);
-  EXPECT_EQ(ahead.Served(2), nullptr);
-  Fill(&ahead, Seek::kFirst, "", {{"a", 1}}, 5);
-  ahead.Check(ReadToken{true, 7, 2});  // this connection wrote
-  EXPECT_EQ(Ask(ahead, Seek::kFirst, ""), -1);
-  // Without a token (no view of the file header) nothing is kept.
-  Fill(&ahead, Seek::kFirst, "", {{"a", 1}}, 5, 1, ReadToken{});
-  EXPECT_EQ(Ask(ahead, Seek::kFirst, ""), -1);
-  EXPECT_EQ(ahead.Served(1), nullptr);
-}
-
-TEST(ReadAheadRun, BatchesGrowWhileAWalkGoesOn) {
-  ReadAhead ahead;
-  EXPECT_EQ(ahead.BatchFor(1, Seek::kAtLeast, "x"), 1u);  // a search
-  size_t batch = ahead.BatchFor(1, Seek::kFirst, "");
-  std::vector<size_t> sizes;
-  std::string last;
-  Seek seek = Seek::kFirst;
-  for (int i = 0; i < 12; ++i) {
-    sizes.push_back(batch);
-    std::vector<std::pair<std::string, uint32_t>> rows;
-    for (size_t r = 0; r < batch; ++r) rows.emplace_back(PositionKey(i * 10000 + r + 1), 1);
-    Fill(&ahead, seek, last, rows, batch);
-    last = rows.back().first;
-    seek = Seek::kAbove;
-    batch = ahead.BatchFor(1, seek, last);
-  }
-  EXPECT_EQ(sizes.front(), 2u);
-  EXPECT_EQ(sizes[1], 4u);
-  EXPECT_EQ(sizes.back(), ReadAhead::kMaxRows);
-  // A walk from elsewhere starts small again.
-  EXPECT_EQ(ahead.BatchFor(1, Seek::kAbove, PositionKey(3)), 2u);
-  EXPECT_EQ(ahead.BatchFor(1, Seek::kBelow, last), 2u);
-}
-
 // ------------------------------------------------------- through the calls
 
 class ReadAheadFile : public RecordFile {
@@ -168,27 +124,6 @@ TEST_F(ReadAheadFile, WalksSeeCommitsOfOtherConnections) {
     Elsewhere(sql);
     EXPECT_EQ(ReadId(next, 0), changed + 4) << op;
   }
-}
-
-TEST_F(ReadAheadFile, WalksSeeWritesOfOtherBlocks) {
-  Block other;
-  ASSERT_EQ(other.Open(path_), 0);
-  ASSERT_EQ(ReadId(kOpGetFirst, 1), 1);  // key 1: every record has the same name
-  for (int id = 2; id <= 5; ++id) ASSERT_EQ(ReadId(kOpGetNext, 1), id);
-  std::vector<uint8_t> r;
-  other.SetKey(IntKey(6).data(), 4);
-  ASSERT_EQ(other.Read(kOpGetEqual, &r, 0), 0);
-  auto changed = Rec(6, "nm", 6, 0x77);
-  ASSERT_EQ(other.Write(kOpUpdate, changed, 0), 0);
-  other.SetKey(IntKey(7).data(), 4);
-  ASSERT_EQ(other.Read(kOpGetEqual, &r, 0), 0);
-  ASSERT_EQ(other.Call(kOpDelete, nullptr, &other.len, 0), 0);
-  EXPECT_EQ(PayloadAt(kOpGetNext, 1), 0x77);
-  EXPECT_EQ(ReadId(kOpGetNext, 1), 8);
-  auto added = Rec(100, "nm", 100);
-  ASSERT_EQ(other.Write(kOpInsert, added, 0), 0);
-  EXPECT_EQ(ReadId(kOpGetLast, 1), 100);
-  ASSERT_EQ(other.Close(), 0);
 }
 
 }  // namespace

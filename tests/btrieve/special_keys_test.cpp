@@ -85,35 +85,6 @@ TEST_F(SpecialKeys, NullKeysStayOutOfTheirIndexOnly) {
   EXPECT_EQ(b_.Read(kOpGetNext, &r, 0), kInvalidPositioning);
 }
 
-TEST_F(SpecialKeys, VariableLengthRecordsKeepTheirLength) {
-  Open(MakeSpec(8, {{{1, 4, 0, kTypeInteger}}}, kFileVarRecs));
-  std::vector<uint8_t> longer(300);
-  for (size_t i = 0; i < longer.size(); ++i) longer[i] = static_cast<uint8_t>(i * 7);
-  longer[0] = 1, longer[1] = longer[2] = longer[3] = 0;
-  ASSERT_EQ(b_.Write(kOpInsert, longer, 0), 0);
-  std::vector<uint8_t> fixed(8, 0);
-  fixed[0] = 2;
-  ASSERT_EQ(b_.Write(kOpInsert, fixed, 0), 0);
-  std::vector<uint8_t> got;
-  ASSERT_EQ(b_.Read(kOpGetFirst, &got, 0), 0);
-  EXPECT_EQ(got, longer);
-  ASSERT_EQ(b_.Read(kOpGetNext, &got, 0), 0);
-  EXPECT_EQ(got, fixed);
-  // A buffer shorter than the record but holding the fixed part gets what fits.
-  std::vector<uint8_t> part(120 + 4, 0xCC);
-  b_.SetKey("\x01\0\0\0", 4);
-  b_.len = 120;
-  EXPECT_EQ(b_.Call(kOpGetEqual, part.data(), &b_.len, 0), kDataBufferTooShort);
-  EXPECT_TRUE(std::equal(part.begin(), part.begin() + 120, longer.begin()));
-  EXPECT_EQ(part[120], 0xCC);
-  // Update may change the length.
-  ASSERT_EQ(b_.Read(kOpGetFirst, &got, 0), 0);
-  std::vector<uint8_t> shorter(longer.begin(), longer.begin() + 20);
-  ASSERT_EQ(b_.Write(kOpUpdate, shorter, 0), 0);
-  ASSERT_EQ(b_.Read(kOpGetFirst, &got, 0), 0);
-  EXPECT_EQ(got, shorter);
-}
-
 TEST_F(SpecialKeys, SearchesFollowTheKeyOrderNotTheRawBytes) {
   Open(MakeSpec(12, {{{1, 4, kKeyNoCase, kTypeZstring}}, {{5, 2, kKeyDescending, kTypeInteger}}}));
   const char* names[] = {"abc", "\xE9t\xE9", "Abd", "x"};
@@ -141,15 +112,6 @@ TEST_F(SpecialKeys, SearchesFollowTheKeyOrderNotTheRawBytes) {
   int16_t sixteen = 16;
   EXPECT_EQ(get(kOpGetGreaterOrEqual, 1, &sixteen, 2), 3);
   EXPECT_EQ(get(kOpGetLessOrEqual, 1, &sixteen, 2), -1000 - kEndOfFile);
-}
-
-TEST_F(SpecialKeys, FixedLengthFilesStoreTheRecordLength) {
-  Open(MakeSpec(8, {{{1, 4, 0, kTypeInteger}}}));
-  std::vector<uint8_t> sent(20, 0x11);
-  ASSERT_EQ(b_.Write(kOpInsert, sent, 0), 0);
-  std::vector<uint8_t> got;
-  ASSERT_EQ(b_.Read(kOpStepFirst, &got, 0), 0);
-  EXPECT_EQ(got, std::vector<uint8_t>(8, 0x11));
 }
 
 }  // namespace

@@ -46,14 +46,6 @@ TEST_F(BadInput, GarbledOrClosedPositionBlocksAreNotOpen) {
   EXPECT_EQ(b_.Close(), kFileNotOpen);
 }
 
-TEST_F(BadInput, UnknownOperationsAreInvalid) {
-  std::vector<uint8_t> data(kRecLen);
-  for (int op : {16, 17, 41, 43, 46, 52, 54, 64, 66, 99, 1000, 65535}) {
-    b_.len = kRecLen;
-    EXPECT_EQ(b_.Call(op, data.data(), &b_.len, 0), kInvalidOperation) << op;
-  }
-}
-
 TEST_F(BadInput, KeyNumbersOutsideTheFileAreRejected) {
   Insert(1, "aa", 1);
   std::vector<uint8_t> data(kRecLen);
@@ -94,22 +86,6 @@ TEST_F(BadInput, ShortDataBuffersAreNeverOverrun) {
   }
 }
 
-TEST_F(BadInput, ShortKeyBuffersGiveTwentyOne) {
-  Insert(1, "aa", 1);
-  std::vector<uint8_t> data(kRecLen);
-  b_.len = kRecLen;
-  EXPECT_EQ(b_.Call(kOpGetFirst, data.data(), &b_.len, 0, 3), kKeyBufferTooShort);
-  b_.len = kRecLen;
-  EXPECT_EQ(b_.Call(kOpGetFirst, data.data(), &b_.len, 2, 2), 0);
-  auto r = Rec(2, "bb", 2);
-  b_.len = kRecLen;
-  EXPECT_EQ(b_.Call(kOpInsert, r.data(), &b_.len, 0, 3), kKeyBufferTooShort);
-  b_.len = kRecLen;
-  EXPECT_EQ(BTRCALL(kOpGetFirst, b_.pos, data.data(), &b_.len, nullptr, 255, 0),
-            kKeyBufferTooShort);
-  EXPECT_EQ(Count(), 1u);
-}
-
 TEST_F(BadInput, DuplicatesOnUniqueKeysChangeNothing) {
   Insert(1, "aa", 1);
   Insert(2, "aa", 2);
@@ -134,17 +110,6 @@ TEST_F(BadInput, DuplicatesOnUniqueKeysChangeNothing) {
   ASSERT_EQ(b_.Read(kOpGetNext, &r, 1), 0);
   EXPECT_EQ(IdOf(r), 2);
   EXPECT_EQ(b_.Read(kOpGetNext, &r, 1), kEndOfFile);
-}
-
-TEST_F(BadInput, EmptyFileAnswersEndOfFile) {
-  std::vector<uint8_t> r;
-  for (int op : {kOpGetFirst, kOpGetLast, kOpStepFirst, kOpStepLast, kOpStepNext}) {
-    EXPECT_EQ(b_.Read(op, &r, 0), kEndOfFile) << op;
-  }
-  b_.SetKey(IntKey(1).data(), 4);
-  EXPECT_EQ(b_.Read(kOpGetEqual, &r, 0), kKeyNotFound);
-  EXPECT_EQ(b_.Read(kOpGetGreaterOrEqual, &r, 0), kEndOfFile);
-  EXPECT_EQ(b_.Read(kOpGetNext, &r, 0), kInvalidPositioning);
 }
 
 TEST_F(BadInput, ReadOnlyOpenRefusesEveryChange) {
@@ -184,34 +149,6 @@ TEST_F(BadInput, ExclusiveOpenExcludesEveryOtherOpen) {
   ASSERT_EQ(other.Close(), 0);
   EXPECT_EQ(b_.Open(path_, -64), 0);  // sharing biases are accepted
   EXPECT_EQ(other.Open(path_, 5), kInvalidOperation);
-}
-
-TEST_F(BadInput, CreateRespectsExistingAndOpenFiles) {
-  Insert(1, "aa", 1);
-  Block c;
-  EXPECT_EQ(c.Create(path_, ThreeKeySpec()), kIncompatibleMode);  // open here
-  ASSERT_EQ(b_.Close(), 0);
-  EXPECT_EQ(c.Create(path_, ThreeKeySpec(), -1), kFileExists);
-  ASSERT_EQ(b_.Open(path_), 0);
-  EXPECT_EQ(Count(), 1u);
-  ASSERT_EQ(b_.Close(), 0);
-  EXPECT_EQ(c.Create(path_, ThreeKeySpec(), 0), 0);
-  ASSERT_EQ(b_.Open(path_), 0);
-  EXPECT_EQ(Count(), 0u);
-  EXPECT_EQ(c.Create(dir_.File("missing/dir/x.btr"), ThreeKeySpec()), kCreateIoError);
-  c.SetKey("", 1);
-  uint32_t len = 16;
-  auto spec = ThreeKeySpec();
-  EXPECT_EQ(c.Call(kOpCreate, spec.data(), &len, 0), kInvalidFileName);
-}
-
-TEST_F(BadInput, VersionNeedsNoOpenFile) {
-  Block fresh;
-  uint8_t v[16] = {};
-  fresh.len = sizeof v;
-  ASSERT_EQ(fresh.Call(kOpVersion, v, &fresh.len, 0), 0);
-  EXPECT_EQ(fresh.len, 5u);
-  EXPECT_GE(v[0] | (v[1] << 8), 7);
 }
 
 TEST_F(BadInput, ResetClosesTheFilesOfOneClient) {

@@ -103,31 +103,6 @@ TEST_F(Transactions, FailedWriteInsideUndoesOnlyItself) {
   EXPECT_EQ(Contents(ya_).size(), 7u);
 }
 
-TEST_F(Transactions, ResetAbortsTheTransaction) {
-  ASSERT_EQ(Simple(xa_, kConcurrent), 0);
-  ASSERT_EQ(Insert(xa_, 100), 0);
-  ASSERT_EQ(Simple(xa_, kOpReset), 0);
-  EXPECT_EQ(GetEqual(ya_, 100), kKeyNotFound);
-  EXPECT_EQ(Simple(xa_, kOpEndTransaction), kNoTransaction);
-  // The blocks are closed.
-  EXPECT_EQ(GetEqual(xa_, 1), kFileNotOpen);
-  ASSERT_EQ(xa_.Open(path_a_), 0);
-  EXPECT_EQ(Insert(xa_, 100), 0);
-}
-
-TEST_F(Transactions, ClosedFileStaysInTheTransaction) {
-  ASSERT_EQ(Simple(xa_, kConcurrent), 0);
-  ASSERT_EQ(Insert(xb_, 100), 0);
-  ASSERT_EQ(xb_.Close(), 0);
-  EXPECT_EQ(GetEqual(yb_, 100), kKeyNotFound);
-  // Reopened inside, it reads the transaction's changes.
-  ASSERT_EQ(xb_.Open(path_b_), 0);
-  EXPECT_EQ(GetEqual(xb_, 100), 0);
-  ASSERT_EQ(xb_.Close(), 0);
-  ASSERT_EQ(Simple(xa_, kOpEndTransaction), 0);
-  EXPECT_EQ(GetEqual(yb_, 100), 0);
-}
-
 TEST_F(Transactions, OneTransactionWritesAFileAtATime) {
   ASSERT_EQ(Simple(xa_, kConcurrent), 0);
   ASSERT_EQ(Insert(xa_, 100), 0);
@@ -160,20 +135,6 @@ TEST_F(Transactions, ExclusiveTransactionLocksTheFilesItTouches) {
   ASSERT_EQ(Simple(xa_, kOpEndTransaction), 0);
   EXPECT_EQ(GetEqual(ya_, 2, kBiasSingleNoWait), 0);
   EXPECT_EQ(Insert(ya_, 100), 0);
-}
-
-TEST_F(Transactions, StatCountsTheClientsOwnView) {
-  auto count = [](Block& b) {
-    const std::vector<uint8_t> stat = b.Stat(0);
-    return stat[6] | (stat[7] << 8);
-  };
-  ASSERT_EQ(Simple(xa_, kConcurrent), 0);
-  ASSERT_EQ(Insert(xa_, 100), 0);
-  ASSERT_EQ(Insert(xa_, 101), 0);
-  EXPECT_EQ(count(xa_), 7);
-  EXPECT_EQ(count(ya_), 5);
-  ASSERT_EQ(Simple(xa_, kOpAbortTransaction), 0);
-  EXPECT_EQ(count(xa_), 5);
 }
 
 }  // namespace

@@ -51,21 +51,6 @@ TEST(RecordManagerChoiceTest, ClientLibraryByName) {
   EXPECT_EQ(VersionThrough(moved), 7);
 }
 
-TEST(RecordManagerChoiceTest, ByOrdinalFindsNothingOnPosix) {
-#if defined(_WIN32)
-  GTEST_SKIP() << "ordinals exist on Windows";
-#else
-  const RecordManager m = RecordManager::Choose(TAVELNOR_TEST_CLIENT_LIBRARY, true);
-  EXPECT_EQ(m.kind(), RecordManager::Kind::kEmbedded);
-#endif
-}
-
-TEST(RecordManagerChoiceTest, ProcessChoiceIsMadeOnceAndDescribed) {
-  const RecordManager& first = ProcessRecordManager();
-  EXPECT_EQ(&first, &ProcessRecordManager());
-  EXPECT_FALSE(first.Describe().empty());
-}
-
 TEST(RecordManagerChoiceTest, ReplacementEndsWhenTakenAway) {
   static int calls = 0;
   calls = 0;

@@ -96,15 +96,6 @@ TEST_F(BtrvExecuteTest, InsertIsRepeatedOn85WithOneNotice) {
   EXPECT_TRUE(reports_.reports().empty()) << "5 is a silent status";
 }
 
-TEST_F(BtrvExecuteTest, NoNoticeWhenShowLockDlgIsOff) {
-  EBtrieve::SetShowLockDlg(false);
-  rm_.ThenMany({84, 0});
-  EXPECT_EQ(Run(btrop::kDelete), 0);
-  EBtrieve::SetShowLockDlg(true);
-  EXPECT_EQ(rm_.ops(), (std::vector<uint16_t>{4, 4}));
-  EXPECT_EQ(dialogs_.notices_opened, 0);
-}
-
 TEST_F(BtrvExecuteTest, OpenNeverWaitsAndReports85) {
   rm_.Then(85);
   EXPECT_EQ(Run(btrop::kOpen, btrbias::kSingleWait), 85);
@@ -185,13 +176,6 @@ TEST_F(BtrvExecuteTest, ReportCarriesTheOperationAsIssued) {
   EXPECT_EQ(OperationDisplayName(-1), "Unknown(-1)");
 }
 
-TEST_F(BtrvExecuteTest, NoReportWhenTheErrorFunctionIsNone) {
-  EBtrieve::SetBtrvErrorFunc(nullptr);
-  rm_.Then(2);
-  EXPECT_EQ(Run(btrop::kGetEqual), 2);
-  EXPECT_TRUE(dialogs_.dialogs.empty());
-}
-
 TEST_F(BtrvExecuteTest, ClientIdUsedOnlyWithANonZeroClientNumber) {
   BtrvClientId id;
   id.bytes[0] = 9;  // not the client number
@@ -203,19 +187,6 @@ TEST_F(BtrvExecuteTest, ClientIdUsedOnlyWithANonZeroClientNumber) {
   EXPECT_FALSE(rm_.calls()[0].with_id);
   EXPECT_TRUE(rm_.calls()[1].with_id);
   EXPECT_FALSE(rm_.calls()[2].with_id);
-}
-
-TEST_F(BtrvExecuteTest, CallWrapperNarrowsTheKeyNumberAndKeepsTheLength) {
-  rm_.Then({0, [](uint8_t*, uint32_t* len, uint8_t*) { *len = 12; }});
-  uint16_t len = 40;
-  EXPECT_EQ(BtrvCall(btrop::kStepFirst, pos_, data_, &len, key_, -1), 0);
-  EXPECT_EQ(len, 12);
-  ASSERT_EQ(rm_.calls().size(), 1u);
-  EXPECT_EQ(rm_.calls()[0].key_num, -1);
-  EXPECT_EQ(rm_.calls()[0].key_len, 255);
-  EXPECT_EQ(rm_.calls()[0].data_len, 40u);
-  EXPECT_EQ(BtrvCall(btrop::kClose, pos_, nullptr, nullptr, key_, 0), 0);
-  EXPECT_EQ(rm_.calls()[1].data_len, 0u) << "no length pointer: 0";
 }
 
 }  // namespace

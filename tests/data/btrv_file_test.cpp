@@ -127,20 +127,6 @@ TEST_F(BtrvFileTest, PathTooLongForTheKeyBufferIsRefused) {
   EXPECT_EQ(reports_.reports()[0].status, 11);
 }
 
-TEST_F(BtrvFileTest, CloseClearsOpenAndKeyFirst) {
-  rm_.Then(0);
-  rm_.Then(StatAnswer(20, 0x70, 0, 0, {}));
-  ASSERT_EQ(file_.Open(path_), 0);
-  uint8_t rec[20], key[255];
-  file_.Get(btrop::kGetEqual, rec, key, 2);
-  EXPECT_EQ(file_.current_key(), 2);
-  rm_.Then(3);
-  EXPECT_EQ(file_.Close(), 3);
-  EXPECT_FALSE(file_.is_open());
-  EXPECT_EQ(file_.current_key(), -1);
-  EXPECT_EQ(rm_.calls().back().op, 1);
-}
-
 TEST_F(BtrvFileTest, ReadsPassTheRecordLengthAndFollowKeys) {
   StatOf(30);
   uint8_t rec[30], key[255];
@@ -164,21 +150,6 @@ TEST_F(BtrvFileTest, ReadsPassTheRecordLengthAndFollowKeys) {
   EXPECT_EQ(file_.current_key(), -1);
 }
 
-TEST_F(BtrvFileTest, GetDirectIntoACallerBuffer) {
-  StatOf(30);
-  uint8_t rec[30] = {}, key[255] = {};
-  EXPECT_EQ(file_.GetDirect(0x01020304, rec, key, 2), 0);
-  const auto& c = rm_.calls().back();
-  EXPECT_EQ(c.op, 23);
-  EXPECT_EQ(c.data_len, 30u);
-  EXPECT_EQ(std::vector<uint8_t>(c.data.begin(), c.data.begin() + 4),
-            (std::vector<uint8_t>{4, 3, 2, 1}));
-  EXPECT_EQ(file_.current_key(), 2);
-  rm_.Then(43);
-  EXPECT_EQ(file_.GetDirect(7, rec, key, 0), 43);
-  EXPECT_EQ(file_.current_key(), 2) << "unchanged on failure";
-}
-
 TEST_F(BtrvFileTest, GetDirectOfShortRecordsGoesThroughFourBytes) {
   StatOf(3);
   uint8_t rec[3] = {0xEE, 0xEE, 0xEE}, key[255] = {};
@@ -198,27 +169,6 @@ TEST_F(BtrvFileTest, RepositioningGetDirectAccepts22WithLength4) {
   EXPECT_TRUE(reports_.reports().empty());
   EXPECT_EQ(BtrvFile::RepositionLength(6, 30), 30);
   EXPECT_EQ(BtrvFile::RepositionLength(0, 30), 30) << "a failed Version counts as old";
-}
-
-TEST_F(BtrvFileTest, PositionAndPercentages) {
-  rm_.Then({0, [](uint8_t* d, uint32_t*, uint8_t*) { d[0] = 0x10, d[1] = 0x27; }});
-  EXPECT_EQ(file_.GetPosition(), 0x2710);
-  rm_.Then(8);
-  EXPECT_EQ(file_.GetPosition(), -1);
-  rm_.Then({0, [](uint8_t* d, uint32_t*, uint8_t*) { d[0] = 0x88, d[1] = 0x13; }});
-  EXPECT_EQ(file_.FindPercentage(3, nullptr, -1), 5000);
-  rm_.Then(43);
-  EXPECT_EQ(file_.FindPercentage(3, nullptr, -1), 0);
-  EXPECT_EQ(file_.Unlock(true), 0);
-  EXPECT_EQ(rm_.calls().back().key_num, -2);
-  EXPECT_EQ(file_.Unlock(), 0);
-  EXPECT_EQ(rm_.calls().back().key_num, 1);
-}
-
-TEST_F(BtrvFileTest, CreateWithoutSpecificationIsNotAttempted) {
-  EXPECT_EQ(file_.AddKeySegment(0, 4, 0, 1), 1);
-  EXPECT_EQ(file_.Create(), 1);
-  EXPECT_TRUE(rm_.calls().empty());
 }
 
 TEST_F(BtrvFileTest, CreateSendsTheSpecificationAtTheCreationPath) {

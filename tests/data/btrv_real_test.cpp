@@ -149,24 +149,6 @@ TEST_P(RealRecordManagerTest, CreateOpenInsertAndReadBack) {
   EXPECT_TRUE(reports_.reports().empty());
 }
 
-TEST_P(RealRecordManagerTest, TransactionAbortTakesTheInsertBack) {
-  BtrvFile file;
-  CreateAndOpen(file, folder_.Path("TXN.DAT"));
-  uint8_t key[kKeyBufferSize] = {};
-  Article a(0, "VIS", 1, 1);
-  ASSERT_EQ(file.BeginTransaction(), 0);
-  ASSERT_EQ(file.Insert(a.bytes, kRecordLength, key, 0), 0);
-  ASSERT_EQ(file.AbortTransaction(), 0);
-  EXPECT_FALSE(BtrvFile::InTransaction());
-  Article r;
-  EXPECT_EQ(file.Get(btrop::kGetFirst, r.bytes, key, 0), 9);
-  ASSERT_EQ(file.BeginTransaction(), 0);
-  ASSERT_EQ(file.Insert(a.bytes, kRecordLength, key, 0), 0);
-  ASSERT_EQ(file.EndTransaction(), 0);
-  EXPECT_EQ(file.Get(btrop::kGetFirst, r.bytes, key, 0), 0);
-  EXPECT_EQ(file.Close(), 0);
-}
-
 INSTANTIATE_TEST_SUITE_P(RecordManagers, RealRecordManagerTest,
                          ::testing::Values(Through::kEmbedded, Through::kClientLibrary),
                          [](const auto& info) {

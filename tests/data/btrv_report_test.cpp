@@ -88,21 +88,6 @@ TEST_F(ReportTest, DiagnosticFileBesideTheProgramWins) {
   EXPECT_EQ(EBtrvErrDlg::DiagnosticText(86), FindHelpText("Btrv-86.rtf"));
 }
 
-TEST_F(ReportTest, MessageBoxWhenTheDialogCannotBeShown) {
-  DialogRecorder dialogs(/*dialogs_shown=*/false);
-  std::string shown;
-  platform::MessageHandler old = platform::SetMessageHandler(
-      [&](std::string_view text, platform::MessageButtons) {
-        shown = text;
-        return platform::MessageAnswer::kOk;
-      });
-  EBtrieve::ReportBtrieveError(MakeReport(46, 3, "/d/F.DAT"));
-  platform::SetMessageHandler(old);
-  EXPECT_EQ(dialogs.dialogs.size(), 1u);
-  EXPECT_EQ(shown, "Une erreur de base de donn\xE9" "es a \xE9t\xE9 rencontr\xE9" "e.\n\t" +
-                       StatusDescription(46) + "\n\tErreur 46\n\tOperation 3\n\tFichier /d/F.DAT");
-}
-
 TEST_F(ReportTest, StatusDescriptionsInBothLanguagesWithFallbacks) {
   const std::string fr = StatusDescription(12);
   EXPECT_FALSE(fr.empty());
@@ -123,32 +108,6 @@ TEST_F(ReportTest, StatusDescriptionsInBothLanguagesWithFallbacks) {
     }
   }
   EXPECT_GE(described, 140);
-}
-
-TEST_F(ReportTest, FormatFallsBackWhenTheResourceFormatIsUnusable) {
-  // The built-in format equals the French resource; the German one differs.
-  SetResourceLanguage(kLangGerman);
-  const std::string de = FormatErrorMessage(MakeReport(2, 0, "f"));
-  SetResourceLanguage(kLangFrench);
-  EXPECT_EQ(de.rfind("Ein Datenbankfehler ist aufgetreten.\n\t", 0), 0u) << de;
-  EXPECT_NE(de.find("Fehler 2"), std::string::npos);
-  EXPECT_NE(FormatErrorMessage(MakeReport(2, 0, nullptr)).find("Fichier "), std::string::npos);
-}
-
-TEST_F(ReportTest, LockNoticeTextsByLanguage) {
-  EXPECT_EQ(ELockDlg::Text(), "Enregistrement bloqu\xE9, Veuillez patienter ...");
-  SetResourceLanguage(kLangGerman);
-  EXPECT_EQ(ELockDlg::Text(), "Sicherung ist blockiert, bitte warten...");
-  SetResourceLanguage(kLangFrench);
-  DialogRecorder dialogs;
-  { ELockDlg hidden(false); }
-  EXPECT_EQ(dialogs.notices_opened, 0);
-  {
-    ELockDlg shown(true);
-    EXPECT_TRUE(shown.shown());
-    EXPECT_EQ(dialogs.notices_closed, 0);
-  }
-  EXPECT_EQ(dialogs.notices_closed, 1);
 }
 
 }  // namespace

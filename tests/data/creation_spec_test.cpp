@@ -104,35 +104,12 @@ TEST_F(CreationSpecTest, TableWithSeveralKeysDuplicatesAndAutomaticNumbering) {
   EXPECT_EQ(LoadLE16(spec.bytes()), 64);
 }
 
-TEST_F(CreationSpecTest, AutomaticNumberingMarksOnlyTheFirstSegment) {
-  const uint32_t key = b_.AddKey(t_.keys, "Auto2", kKeyAutoNumbering);
-  Segment(key, 0, 0, 4, 0x0110, record::TYPE_LONG);
-  Segment(key, 0, 16, 4, 0x0100, record::TYPE_DATE);
-  LoadedDico l(b_);
-  BtrvCreationSpec spec;
-  ASSERT_EQ(BuildCreationSpec(Table(l), false, spec), 0);
-  ASSERT_EQ(spec.segment_count(), 6);
-  EXPECT_EQ(spec.bytes()[16 + 16 * 4 + 10], 15);
-  EXPECT_EQ(spec.bytes()[16 + 16 * 5 + 10], 3);
-}
-
 TEST_F(CreationSpecTest, KeyWithoutSegmentsStopsWith26) {
   b_.AddKey(t_.keys, "Empty");
   LoadedDico l(b_);
   BtrvFile file;
   EXPECT_EQ(file.BuildCreationSpec(Table(l), false), 26);
   EXPECT_EQ(file.creation_spec(), nullptr);
-}
-
-TEST(ExtendedKeyTypeTest, MapsEveryLibraryTypeCode) {
-  const std::vector<std::pair<std::vector<uint32_t>, uint8_t>> rows = {
-      {{0, 9}, 11},         {{1, 12, 15, 20, 26}, 1}, {{2, 23}, 2},  {{4}, 3}, {{5}, 4},
-      {{7, 13, 14, 19, 21}, 0}, {{28}, 20},           {{29}, 19},
-      {{3, 6, 10, 16, 18, 22, 24, 25, 27, 30, 32, 37, 128, 255}, 14},
-  };
-  for (const auto& [codes, type] : rows) {
-    for (uint32_t code : codes) EXPECT_EQ(ExtendedKeyType(code), type) << "type code " << code;
-  }
 }
 
 TEST(CreationSpecBufferTest, SegmentsBeyondTheBufferAreRefused) {

@@ -207,14 +207,6 @@ TEST_F(ListsTest, FieldRowDetails) {
   EXPECT_EQ(I32(r, 297), 1);
 }
 
-TEST(ListedTextTypes, ExactlyTheTextCodes) {
-  const int texts[] = {0,   7,   9,   10,  21,  24,  25,  128, 135, 136,
-                       137, 138, 143, 145, 146, 149, 153, 157, 161};
-  for (int code = 0; code < 256; ++code) {
-    EXPECT_EQ(IsListedTextType(code), std::count(texts, texts + 19, code) == 1) << code;
-  }
-}
-
 TEST(FieldListWithoutTable, RefusesEveryMove) {
   EDataVariable list(nullptr, 0, RecordListKind::kTableFields);
   EXPECT_FALSE(list.Load());
@@ -224,28 +216,6 @@ TEST(FieldListWithoutTable, RefusesEveryMove) {
     list.SetStatus(0);
     EXPECT_EQ((list.*move)(), -1);
     EXPECT_EQ(list.Status(), kStatusNotOpen);
-  }
-}
-
-TEST(FixedDescriptions, RowsOfEachKind) {
-  using K = RecordListKind;
-  const std::tuple<K, uint32_t, const char*> cases[] = {
-      {K::kTableListRecord, 0, "szName 0 32, nSize 18 4"},
-      {K::kFieldListRecord, 0,
-       "szName 0 32, nType 18 1, nSize 18 4, bVarPerso 19 4, szDisplayName 0 128, "
-       "szCategory 0 128, nPrecision 18 4, tValMin 14 8, tValMax 14 8"},
-      {K::kCategoryListRecord, 0, "szID 0 32, szDisplayName 0 128, nPrecision 18 4, nSize 18 4"},
-      {K::kFieldListRecord, kVariableModeExchange,
-       "szName 1 32, nType 3 4, nSize 3 4, bVarPerso 5 1, szDisplayName 1 128, "
-       "szCategory 1 128, nPrecision 3 4, tValMin 12 8, tValMax 12 8"},
-  };
-  for (const auto& [kind, mode, rows] : cases) {
-    EDataVariable list(nullptr, mode, kind);
-    ASSERT_TRUE(list.Load());
-    EXPECT_EQ(AllRows(list, FieldRow), rows);
-    ASSERT_EQ(list.Last(), static_cast<int32_t>(list.RecordCount()));
-    EXPECT_TRUE(std::string(rows).ends_with(FieldRow(list.RecordBuffer())));
-    EXPECT_TRUE(ZeroFrom(list.RecordBuffer(), 37, kVariableRecordLength));
   }
 }
 
@@ -266,57 +236,6 @@ TEST_F(ListsTest, CategoryRows) {
   EXPECT_TRUE(none.Load());
   EXPECT_EQ(none.Last(), -1);
   EXPECT_EQ(none.Status(), kStatusEndOfData);
-}
-
-// What a name opens: the choice, whether a table was found, the field list's
-// kind and the row count.
-std::string Describe(const ChosenObject& c) {
-  const char* choices[] = {"table", "rubric", "category", "variable", "refused"};
-  std::string out = choices[static_cast<int>(c.choice)];
-  if (c.table) out += " +";
-  if (auto* v = dynamic_cast<const EDataVariable*>(c.object.get())) {
-    out += " k" + std::to_string(static_cast<int>(v->ListKind()));
-    EXPECT_EQ(v->ListedTable(), c.table);
-  }
-  if (c.object)
-    out += " " + std::to_string(c.object->RecordCount()) + " s" + std::to_string(c.status);
-  return out;
-}
-
-TEST_F(ListsTest, ChoosingByName) {
-  // clang-format off
-  const std::pair<const char*, const char*> cases[] = {
-      {"", "rubric 5 s0"},          {"@", "category 3 s0"},     {"@Tab", "table +"},
-      {"@Nope", "table"},           {"#", "variable k2 9 s0"},  {"#@", "variable k3 4 s0"},
-      {"##", "variable k1 2 s0"},   {"##Clients", "variable k1 2 s0"},
-      {"#Clients", "variable + k0 4 s0"},                       {"#@Tab", "variable + k0 0 s0"},
-      {"#Nope", "refused"},         {"#@Nope", "refused"},      {"#Systeme", "refused"},
-      {"Clients", "table +"},       {"S", "table"},
-  };
-  // clang-format on
-  for (const auto& [name, expected] : cases) {
-    EXPECT_EQ(Describe(ChooseDataObject(H(), name, {})), expected) << name;
-  }
-  EXPECT_NE(dynamic_cast<EDataCategory*>(ChooseDataObject(H(), "@", {}).object.get()), nullptr);
-}
-
-TEST_F(ListsTest, ModeWordsFromTheOpenFlags) {
-  const uint32_t cases[][4] = {
-      // schema flags, open flags, table list mode, field list mode
-      {0, 0, 0, 0},
-      {SCHEMA_EXCHANGE, 0, 0x1, 0x1},
-      {SCHEMA_LIST_OPTION, 0, 0x2, 0},
-      {SCHEMA_EXTENDED_FILES, 0, 0x4, 0x2},
-      {SCHEMA_EXCHANGE | SCHEMA_LIST_OPTION | SCHEMA_QUIET, DATA_EXTENDED_FILE, 0x7, 0x3},
-  };
-  for (const auto& c : cases) {
-    const ListOpenFlags flags = ListFlagsFrom(c[0], c[1]);
-    EXPECT_EQ(RubricModeWord(flags), c[2]) << c[0] << "/" << c[1];
-    EXPECT_EQ(VariableModeWord(flags), c[3]) << c[0] << "/" << c[1];
-  }
-  const ListOpenFlags all = ListFlagsFrom(SCHEMA_EXCHANGE | SCHEMA_LIST_OPTION, DATA_EXTENDED_FILE);
-  EXPECT_EQ(Describe(ChooseDataObject(H(), "", all)), "rubric 4 s0");
-  EXPECT_EQ(static_cast<EDataVariable&>(*ChooseDataObject(H(), "#Clients", all).object).Mode(), 3u);
 }
 
 }  // namespace

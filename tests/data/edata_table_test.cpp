@@ -43,52 +43,6 @@ TEST(StatRecordCount, NullAndManualKeysCountTheirOwnEntries) {
 
 // --- navigation ------------------------------------------------------------------
 
-TEST_F(TableTest, NavigatesKeyAndPhysicalOrderBothWays) {
-  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
-  FillClients(*t, 6);  // names: H..: 1->B 2->C 3->D 4->E 5->F 6->A
-  EXPECT_EQ(Walk(*t), (Nums{1, 2, 3, 4, 5, 6}));  // physical order, no key
-  ASSERT_GE(t->SetKeyRange(1, nullptr, 0, nullptr, 0), 0);
-  EXPECT_EQ(Walk(*t), (Nums{6, 1, 2, 3, 4, 5}));
-  Nums back;
-  for (int32_t pos = t->Last(); pos != -1; pos = t->Previous()) back.push_back(NumOf(t->RecordBuffer()));
-  EXPECT_EQ(back, (Nums{5, 4, 3, 2, 1, 6}));
-  EXPECT_EQ(t->Status(), kStatusEndOfData);
-
-  t->SetOrderWord(kOrderReverse);  // First is the key's last row
-  EXPECT_EQ(Walk(*t), (Nums{5, 4, 3, 2, 1, 6}));
-}
-
-TEST_F(TableTest, SearchesPositionOnTheKeyAndGoToFindsTheRowAgain) {
-  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
-  FillClients(*t, 6);
-  const int32_t four = 4;
-  const int32_t pos4 = t->FindEqual(0, &four, 4);
-  ASSERT_NE(pos4, -1);
-  EXPECT_EQ(t->CurrentKeyNumber(), 0);
-  const int32_t nine = 9, zero = 0, three = 3;
-  EXPECT_EQ(t->FindEqual(0, &nine, 4), -1);
-  EXPECT_EQ(t->Status(), 4);
-  EXPECT_EQ(NumOf(t->RecordBuffer()), 0) << "a failed read leaves a zeroed record";
-  ASSERT_NE(t->FindFrom(0, &zero, 4), -1);
-  EXPECT_EQ(NumOf(t->RecordBuffer()), 1);
-  ASSERT_NE(t->FindFromLast(0, &nine, 4), -1);
-  EXPECT_EQ(NumOf(t->RecordBuffer()), 6);
-  ASSERT_NE(t->FindFrom(0, &three, 4), -1);
-  ASSERT_NE(t->Next(), -1);
-  EXPECT_EQ(NumOf(t->RecordBuffer()), 4);
-  EXPECT_EQ(t->GoTo(pos4), pos4);
-  ASSERT_NE(t->Next(), -1);
-  EXPECT_EQ(NumOf(t->RecordBuffer()), 5);
-
-  EXPECT_EQ(t->GoTo(-1), -1);
-  EXPECT_EQ(t->Status(), kStatusNoCurrent);
-  EXPECT_EQ(t->FindEqual(7, &four, 4), -1) << "a key the file does not have";
-  EXPECT_EQ(t->Status(), kStatusBadKeyNumber);
-  std::vector<uint8_t> long_value(256, 'x');
-  EXPECT_EQ(t->FindEqual(1, long_value.data(), long_value.size()), -1);
-  EXPECT_EQ(t->Status(), kStatusKeyTooLong);
-}
-
 TEST_F(TableTest, KeyRangeBoundsNavigationAndCounts) {
   auto t = OpenTable(company_.clients, "CLIENTS.DAT");
   FillClients(*t, 10);
@@ -149,24 +103,6 @@ TEST_F(TableTest, FilterSkipsRowsAndOrdinalsFollowTheKey) {
   EXPECT_EQ(t->Status(), kStatusEndOfData);
   EXPECT_EQ(asked, 2);
   EXPECT_NE(t->First(), -1) << "without the callback the walk reaches the row";
-}
-
-TEST_F(TableTest, ExtendedScanReturnsOnlyMatchingRows) {
-  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
-  FillClients(*t, 8);
-  ScanFilter lyon;
-  lyon.terms.push_back({24, 11, ScanComparison::kEqual, false, {'L', 'y', 'o', 'n', 0}});
-  for (int key : {-1, 0}) {
-    ASSERT_GE(t->SetKeyRange(key, nullptr, 0, nullptr, 0), 0);
-    Nums nums;
-    for (int32_t pos = t->First(lyon); pos != -1; pos = t->Next(lyon)) nums.push_back(NumOf(t->RecordBuffer()));
-    EXPECT_EQ(nums, (Nums{2, 4, 6, 8})) << "key " << key;
-    EXPECT_EQ(t->Status(), kStatusEndOfData);
-  }
-  ScanFilter nowhere;
-  nowhere.terms.push_back({24, 11, ScanComparison::kEqual, false, {'N', 'i', 'c', 'e', 0}});
-  EXPECT_EQ(t->First(nowhere), -1);
-  EXPECT_EQ(t->Status(), kStatusEndOfData);
 }
 
 TEST_F(TableTest, AKeyAddedToTheFileOrdersLikeADictionaryKey) {
@@ -296,20 +232,6 @@ TEST_F(TableTest, InsertLeavesTheNewRowCurrentAndTakesAutoincrementValues) {
   }
 }
 
-TEST_F(TableTest, TransactionsCommitOrDropTheirInserts) {
-  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
-  ASSERT_EQ(t->BeginTransaction(), 0);
-  EXPECT_TRUE(EDataTable::InTransaction());
-  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
-  ASSERT_EQ(t->AbortTransaction(), 0);
-  EXPECT_FALSE(EDataTable::InTransaction());
-  EXPECT_EQ(t->RawRecordCount(true), 0u);
-  ASSERT_EQ(t->BeginTransaction(), 0);
-  ASSERT_NE(t->InsertFrom(ClientRow(1, "A").data(), kClientsLength), -1);
-  ASSERT_EQ(t->EndTransaction(), 0);
-  EXPECT_EQ(t->RawRecordCount(true), 1u);
-}
-
 // --- variable-length parts -------------------------------------------------------------------
 
 TEST_F(TableTest, VariablePartsSurviveUpdatesAndShorterPartsCutLongerOnes) {
@@ -347,40 +269,6 @@ TEST_F(TableTest, VariablePartsSurviveUpdatesAndShorterPartsCutLongerOnes) {
 }
 
 // --- links -------------------------------------------------------------------------------------
-
-TEST_F(TableTest, LinkTargetsFollowTheCurrentRecord) {
-  {
-    auto familles = OpenTable(company_.familles, "FAMILLES.DAT");
-    for (int32_t code : {1, 2}) {
-      std::vector<uint8_t> row(32, 0);
-      std::memcpy(row.data(), &code, 4);
-      std::strcpy(reinterpret_cast<char*>(row.data() + 4), code == 1 ? "Un" : "Deux");
-      ASSERT_NE(familles->InsertFrom(row.data(), row.size()), -1);
-    }
-  }
-  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
-  FillClients(*t, 3);  // families 1, 2, 0
-  EData::SetLinkOpener([this](const dico::DRubricTable& target) -> std::unique_ptr<EData> {
-    EXPECT_EQ(target.Id(), company_.familles.table);
-    return OpenTable(company_.familles, "FAMILLES.DAT");
-  });
-  EData* target = t->OpenLink(company_.link);
-  EData::SetLinkOpener(nullptr);
-  ASSERT_NE(target, nullptr);
-  EXPECT_EQ(t->OpenLink(company_.link), target) << "a link is opened once";
-  ASSERT_GE(t->SetKeyRange(0, nullptr, 0, nullptr, 0), 0);
-  const char* libelles[] = {"Un", "Deux", ""};
-  int i = 0;
-  for (int32_t pos = t->First(); pos != -1; pos = t->Next(), ++i) {
-    EXPECT_STREQ(reinterpret_cast<const char*>(t->LinkedRecord(company_.link) + 4), libelles[i])
-        << "client " << NumOf(t->RecordBuffer());
-  }
-  EXPECT_EQ(i, 3);
-  EXPECT_EQ(t->OpenLink(company_.familles_key), nullptr) << "a key is not a link";
-  EXPECT_EQ(t->Status(), kStatusNoLinkTarget);
-  t->CloseLinks();
-  EXPECT_EQ(t->LinkTarget(company_.link), nullptr);
-}
 
 // --- import --------------------------------------------------------------------------------------
 

@@ -39,22 +39,6 @@ class FieldInfosTest : public ::testing::Test {
   std::vector<uint8_t> record_ = std::vector<uint8_t>(32, 0);
 };
 
-TEST_F(FieldInfosTest, TheDefaultHandlerIsSharedAndNeutral) {
-  EFInfosHolder a = EFInfosHandler::Default();
-  EXPECT_EQ(a, EFInfosHandler::Default());
-  EXPECT_EQ(a->Offset(), 0);
-  EXPECT_EQ(a->Variable(), nullptr);
-  EXPECT_FALSE(a->SetFixedOffset(3));
-  EXPECT_EQ(a->Bind(record_.data()), record_.data());
-  auto value = record::CreateBuffer(record::TYPE_INT16, -1, 0);
-  value->Allocate();
-  a->SetLimit(kLimitMax, *value);
-  EXPECT_EQ(value->GetInt64(), 32767);
-  a->SetLimit(kLimitMin, *value);
-  EXPECT_EQ(value->GetInt64(), -32768);
-  EXPECT_FALSE(a->ReadInto(*value));
-}
-
 TEST_F(FieldInfosTest, DictionaryHandlerBindsAndReads) {
   LoadedDico l(b_);
   EFInfosHandlerDico second(*l[codes_], 1);
@@ -125,26 +109,6 @@ TEST_F(FieldInfosTest, ClassesDecideDerivedComputedAndStoredLength) {
   EFInfosHandlerDico recap_bound(*l[recap], 0);
   recap_bound.Bind(record_.data());
   EXPECT_FALSE(recap_bound.Compute());  // no formula, no bytes of its own
-}
-
-TEST_F(FieldInfosTest, AccessorsDeriveTypeAndFlags) {
-  const uint32_t both = b_.AddField(t_.data, "Deux", record::TYPE_LONG, 4, 24);
-  b_.SetWord(both, base::kFlags, 0x02 | 0x04 | 0x08);
-  b_.SetWord(both, base::kLinkedTo, num_);
-  LoadedDico l(b_);
-  FieldAccessor nom = MakeFieldAccessor(*l[nom_], 0);
-  EXPECT_EQ(nom.name, "Nom");
-  EXPECT_EQ(nom.type, record::TYPE_UP_ZSTRING);
-  EXPECT_EQ(nom.size, 10);
-  EXPECT_EQ(nom.offset, 4);
-  EXPECT_EQ(nom.flags, 0x60);
-  ASSERT_NE(nom.handler, nullptr);
-  EXPECT_EQ(nom.handler->Variable(), l[nom_]);
-  FieldAccessor deux = MakeFieldAccessor(*l[both], 0);
-  EXPECT_EQ(deux.flags, 0x02 | 0x04 | 0x40);  // linked: 0x08 dropped
-  FieldAccessor third = MakeFieldAccessor(*l[codes_], 2);
-  EXPECT_EQ(third.offset, 18);
-  EXPECT_EQ(third.type, record::TYPE_INT16);
 }
 
 }  // namespace

@@ -121,28 +121,6 @@ TEST(ParseExtractTest, RecognisesBothForms) {
   EXPECT_EQ(comma->field, "a,b");
 }
 
-TEST(NoCaseTypeCodeTest, OnlyTheSixTextBasesChange) {
-  const uint16_t from[] = {0, 7, 9, 10, 21, 25, 1, 15, 136, 255};
-  const uint16_t to[] = {136, 143, 145, 146, 157, 161, 1, 15, 136, 255};
-  for (size_t i = 0; i < std::size(from); ++i) EXPECT_EQ(NoCaseTypeCode(from[i]), to[i]) << from[i];
-}
-
-TEST(PropertyBagTest, NumbersAndBooleansAreText) {
-  PropertyBag bag;
-  bag.SetNumber("STD", "SegSize", -12);
-  EXPECT_EQ(Prop(bag, "STD", "SegSize"), "-12");
-  EXPECT_EQ(bag.GetNumber("STD", "SegSize", 0), -12);
-  bag.Set("STD", "SegType", "abc");
-  EXPECT_EQ(bag.GetNumber("STD", "SegType", 7), 7);
-  EXPECT_EQ(bag.GetNumber("STD", "Absent", 9), 9);
-  bag.Set("BTrieve", "AutoInc", "No");
-  EXPECT_FALSE(bag.IsYes("BTrieve", "AutoInc"));
-  bag.Set("BTrieve", "AutoInc", "Yes");
-  EXPECT_TRUE(bag.IsYes("BTrieve", "AutoInc"));
-  bag.Remove("BTrieve", "AutoInc");
-  EXPECT_EQ(bag.Get("BTrieve", "AutoInc"), nullptr);
-}
-
 // --- keys from Stat's key specifications -------------------------------------------------
 
 TEST_F(KeyDescTest, FileKeyWithTableUsesFieldNames) {
@@ -192,41 +170,6 @@ TEST(FileKeyTest, TheManualKeyNumberSelects) {
   EXPECT_TRUE(DescribeFileKey(stat.bytes(), 7, nullptr));
   EXPECT_FALSE(DescribeFileKey(stat.bytes(), 0, nullptr));
   EXPECT_FALSE(DescribeFileKey(stat.bytes(), -1, nullptr));
-}
-
-TEST(FileKeyTest, DamagedAnswersGiveNoDescription) {
-  StatBuilder stat(3);  // claims three keys, holds one
-  stat.Segment(1, 4, 0x0100, 1, 0);
-  EXPECT_TRUE(DescribeFileKey(stat.bytes(), 0, nullptr));
-  EXPECT_FALSE(DescribeFileKey(stat.bytes(), 2, nullptr));
-  // A segmented chain cut short by the end of the answer.
-  StatBuilder cut(1);
-  cut.Segment(1, 4, 0x0110, 1, 0);
-  EXPECT_FALSE(DescribeFileKey(cut.bytes(), 0, nullptr));
-  std::vector<uint8_t> header_only(10, 0);
-  EXPECT_FALSE(DescribeFileKey(header_only, 0, nullptr));
-  EXPECT_FALSE(DescribeFileKey({}, 0, nullptr));
-  // The key count bounds the search even when more bytes follow.
-  StatBuilder zero(0);
-  zero.Segment(1, 4, 0x0100, 1, 0);
-  EXPECT_FALSE(DescribeFileKey(zero.bytes(), 0, nullptr));
-}
-
-TEST_F(KeyDescTest, RandomAnswersNeverReadPastTheirEnd) {
-  std::mt19937 random(8);
-  int described = 0;
-  for (int round = 0; round < 500; ++round) {
-    std::vector<uint8_t> stat(random() % 120);
-    for (uint8_t& b : stat) b = static_cast<uint8_t>(random());
-    // Small key numbers, so that descriptions are also produced.
-    for (size_t at = 30; at < stat.size(); at += 16) stat[at] &= 0x3;
-    const int key = static_cast<int>(random() % 4);
-    if (auto desc = DescribeFileKey(stat, key, round % 2 ? &table() : nullptr)) {
-      EXPECT_EQ(desc->key_number, key);
-      ++described;
-    }
-  }
-  EXPECT_GT(described, 20);
 }
 
 }  // namespace

@@ -117,39 +117,5 @@ TEST_F(KeyFileTest, StatDescribesTheDictionaryKeys) {
   EXPECT_FALSE(DescribeFileKey(stat, 2, table_));
 }
 
-TEST_F(KeyFileTest, AKeyAddedToTheFileIsDescribedAndRanged) {
-  uint8_t spec[16] = {};
-  StoreLE16(spec, 13);  // Prix, from 1
-  StoreLE16(spec + 2, 4);
-  StoreLE16(spec + 4, 0x0101);
-  spec[10] = 1;  // integer
-  ASSERT_EQ(file_.CreateIndex(spec, sizeof spec, 0x80 + 2), 0);
-
-  KeyState keys(table_);
-  keys.SetExtendedKeyLookup([this](int n) { return DescribeFileKey(Stat(), n, table_); });
-  const EKeyDesc* added = keys.KeyDescFor(2);
-  ASSERT_NE(added, nullptr);
-  ASSERT_EQ(added->segments.size(), 1u);
-  EXPECT_EQ(added->segments[0].expression, "Prix");
-
-  const int32_t from = 20, to = 30;
-  ASSERT_EQ(keys.SetKeyRange(2, reinterpret_cast<const uint8_t*>(&from), 4,
-                             reinterpret_cast<const uint8_t*>(&to), 4),
-            4);
-  EXPECT_EQ(Walk(keys), "CEB");  // 20, 20, 30 in insertion order of duplicates
-}
-
-TEST_F(KeyFileTest, ARangeOnADescendingSegmentFollowsTheFileOrder) {
-  KeyState keys(table_);
-  const int32_t qte = 5;
-  ASSERT_EQ(keys.SetKeyRange(1, reinterpret_cast<const uint8_t*>(&qte), 4, nullptr, 0), 4);
-  // Qte 5, Prix descending: B (30), E (20), A (10).
-  EXPECT_EQ(Walk(keys), "BEA");
-  keys.SetBoundsExclusive(false, false);
-  const int32_t low[2] = {5, 20};
-  ASSERT_EQ(keys.SetKeyRange(1, reinterpret_cast<const uint8_t*>(low), 8, nullptr, 0), 8);
-  EXPECT_EQ(Walk(keys), "E");
-}
-
 }  // namespace
 }  // namespace tavelnor::data

@@ -63,24 +63,6 @@ TEST_F(KeyStateTest, ALowValueAloneSpansEveryKeyBeginningWithIt) {
   EXPECT_FALSE(In(Record(0xFFFFBBAB, 0)));
 }
 
-TEST_F(KeyStateTest, HighValuesOfLengthZeroTakeTheLowLengthAndAloneKeepTheMinimum) {
-  const uint8_t low[3] = {1, 2, 3};
-  const uint8_t high[4] = {9, 9, 9, 9};
-  EXPECT_EQ(keys_.SetKeyRange(kParPrix, low, 3, high, 0), 3);
-  EXPECT_EQ(High(), (Bytes{9, 9, 9, 0xFF, 0xFF, 0x7F}));
-  // The answer is the byte count of the last bound set.
-  EXPECT_EQ(keys_.SetKeyRange(kParPrix, low, 2, high, 4), 4);
-  EXPECT_EQ(High(), (Bytes{9, 9, 9, 9, 0xFF, 0x7F}));
-  EXPECT_EQ(Low(), (Bytes{1, 2, 0, 0, 0, 0x80}));
-  // A high value alone leaves the low at the minimum.
-  const uint8_t hundred[6] = {0x64, 0, 0, 0, 0, 0};
-  EXPECT_EQ(keys_.SetKeyRange(kParPrix, nullptr, 0, hundred, 6), 6);
-  EXPECT_EQ(keys_.Range().flags, kRangeHasHigh);
-  EXPECT_TRUE(In(Record(0, -32768)));
-  EXPECT_TRUE(In(Record(100, 0)));
-  EXPECT_FALSE(In(Record(100, 1)));
-}
-
 TEST_F(KeyStateTest, BoundsAreInclusiveUnlessMadeExclusive) {
   const uint8_t low[6] = {100, 0, 0, 0, 5, 0};
   const uint8_t high[6] = {200, 0, 0, 0, 0, 0};
@@ -101,31 +83,6 @@ TEST_F(KeyStateTest, BoundsAreInclusiveUnlessMadeExclusive) {
     keys_.SetBoundsExclusive(false, true);
     EXPECT_EQ(In(Record(c.prix, c.qte)), c.high_exclusive) << c.prix << "/" << c.qte;
   }
-}
-
-TEST_F(KeyStateTest, CaseInsensitiveAndDescendingSegmentsCompareByTheirOrder) {
-  const char* low = "dupont";
-  keys_.SetKeyRange(kParNom, reinterpret_cast<const uint8_t*>(low), 6, nullptr, 0);
-  EXPECT_TRUE(In(Record(0, 5, "DUPONT")));
-  EXPECT_TRUE(In(Record(0, -7, "Dupont")));
-  EXPECT_FALSE(In(Record(0, 5, "DUPOND")));
-  EXPECT_FALSE(In(Record(0, 5, "DURAND")));
-}
-
-TEST_F(KeyStateTest, KeyMinusOneClearsTheKeyAndNoBoundsLetEveryRecordIn) {
-  const uint8_t low[2] = {1, 2};
-  keys_.SetKeyRange(kParPrix, low, 2, nullptr, 0);
-  EXPECT_EQ(keys_.SetKeyRange(-1, low, 2, nullptr, 0), 0);
-  EXPECT_EQ(keys_.Status(), 0);
-  EXPECT_FALSE(keys_.Current().IsSet());
-  EXPECT_FALSE(keys_.HasKeyRange());
-  EXPECT_TRUE(In(Record(77, 0)));
-  EXPECT_TRUE(In(Bytes{}));
-  // A key without bounds lets every record in.
-  EXPECT_EQ(keys_.SetKeyRange(kParPrix, nullptr, 0, nullptr, 0), 0);
-  EXPECT_TRUE(keys_.Current().IsSet());
-  EXPECT_FALSE(keys_.HasKeyRange());
-  EXPECT_TRUE(In(Record(5, 5)));
 }
 
 TEST_F(KeyStateTest, RefusalsLeaveTheRangeAsItWas) {
@@ -210,38 +167,6 @@ TEST_F(KeyStateTest, KeyLimitsFillThePackedRecord) {
   EXPECT_FALSE(keys_.GetKeyLimits(packed.data(), 100));
 }
 
-TEST_F(KeyStateTest, KeyBoundsFillTheCurrentKey) {
-  ASSERT_TRUE(keys_.SelectKey(kParPrix));
-  const uint8_t v[1] = {5};
-  EXPECT_EQ(keys_.SetKeyBound(v, 1, true), 1);
-  Bytes out(6);
-  keys_.Current().value.PackBytes(out.data(), out.size());
-  EXPECT_EQ(out, (Bytes{5, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}));
-  EXPECT_EQ(keys_.SetKeyBound(v, 1, false), 1);
-  keys_.Current().value.PackBytes(out.data(), out.size());
-  EXPECT_EQ(out, (Bytes{5, 0, 0, 0, 0, 0x80}));
-  std::vector<uint8_t> big(256, 1);
-  EXPECT_EQ(keys_.SetKeyBound(big.data(), 256, false), -1);
-  EXPECT_EQ(keys_.Status(), kStatusKeyTooLong);
-}
-
-TEST_F(KeyStateTest, CopiedRangesSelectTheirKey) {
-  const uint8_t low[4] = {100, 0, 0, 0};
-  keys_.SetKeyRange(kParPrix, low, 4, nullptr, 0);
-  keys_.SetBoundsExclusive(false, true);
-  KeyState other(l_.table);
-  ASSERT_TRUE(other.CopyKeyRange(keys_.Range()));
-  EXPECT_EQ(other.Current().number, kParPrix);
-  EXPECT_EQ(other.Range().flags, keys_.Range().flags);
-  const Bytes r = Record(100, 3);
-  EXPECT_TRUE(other.InKeyRange(r.data(), r.size()));
-  const Bytes top = Record(100, 32767);
-  EXPECT_FALSE(other.InKeyRange(top.data(), top.size()));  // the high bound is exclusive
-  KeyState bare(nullptr);
-  EXPECT_FALSE(bare.CopyKeyRange(keys_.Range()));  // its key is unknown there
-  EXPECT_EQ(bare.Status(), kStatusBadKeyNumber);
-}
-
 TEST_F(KeyStateTest, UnknownKeysAreAskedOfTheFile) {
   int asked = 0;
   keys_.SetExtendedKeyLookup([&](int n) -> std::optional<EKeyDesc> {
@@ -264,18 +189,6 @@ TEST_F(KeyStateTest, UnknownKeysAreAskedOfTheFile) {
   EXPECT_EQ(keys_.SetKeyRange(8, low, 4, nullptr, 0), 4);
   EXPECT_TRUE(In(Record(100, 1)));
   EXPECT_FALSE(In(Record(101, 1)));
-}
-
-TEST_F(KeyStateTest, RangeChangesMarkTheCountStale) {
-  keys_.TakeCountStale();
-  EXPECT_FALSE(keys_.TakeCountStale());
-  keys_.SetKeyRange(kParNum, nullptr, 0, nullptr, 0);
-  EXPECT_TRUE(keys_.TakeCountStale());
-  EXPECT_FALSE(keys_.TakeCountStale());
-  keys_.SetTable(nullptr);
-  EXPECT_TRUE(keys_.TakeCountStale());
-  EXPECT_FALSE(keys_.Current().IsSet());
-  EXPECT_EQ(keys_.KeyDescFor(kParNum), nullptr);  // descriptions follow the new table
 }
 
 }  // namespace

@@ -56,19 +56,6 @@ TEST(CompilerTree, AutomaticIdsSkipExplicitOnesAndStartAfterLastId) {
   EXPECT_EQ(kept.last_id, 500u);
 }
 
-TEST(CompilerTree, DetachedNodesComeAfterTheTreeWithoutParent) {
-  const DicoImage img = CompileAndParse(R"({"root": {"isa": "Dico", "children": [
-      {"isa": "Rubric", "name": "A"}]}, "detached": [{"isa": "Rubric", "name": "Lost",
-      "children": [{"isa": "TitleKey", "name": "K"}]}]})");
-  const Obj lost = FindNamed(img, "Lost");
-  ASSERT_TRUE(lost);
-  EXPECT_EQ(ObjectAt(img, kRubricTable, 1).Id(), lost.Id());
-  EXPECT_EQ(lost.U32(base::kParent), 0u);
-  EXPECT_EQ(lost.U32(base::kNextSibling), 0u);
-  EXPECT_EQ(FindNamed(img, "K").U32(base::kParent), lost.Id());
-  EXPECT_EQ(FindNamed(img, "A").U32(base::kNextSibling), 0u);
-}
-
 TEST(CompilerStrings, ReferencesForBuiltinEmptyAbsentAndPooledTexts) {
   const DicoImage img = CompileAndParse(R"({"root": {"isa": "Dico", "name": "Racine",
       "header": "", "children": [
@@ -96,18 +83,6 @@ TEST(CompilerStrings, ReferencesForBuiltinEmptyAbsentAndPooledTexts) {
   EXPECT_EQ(root.Ref(base::kName), 1);
   const std::string expected("\0Racine\0T\0Commun\0", 17);
   EXPECT_EQ(std::string(img.pool.begin(), img.pool.end()), expected);
-}
-
-TEST(CompilerStrings, AbsentListAsExportTextAndClassStrings) {
-  const DicoImage img = CompileAndParse(R"({"root": {"isa": "Dico", "children": [
-      {"isa": "Variable", "name": "V", "header": "V", "desc": "V", "formula": "", "mask": "",
-       "@absent": "header,desc,mask"}]}})");
-  const Obj v = ObjectAt(img, kVariable, 0);
-  EXPECT_GT(v.Ref(base::kName), 0);
-  EXPECT_EQ(v.Ref(base::kHeader), 0);
-  EXPECT_EQ(v.Ref(base::kDesc), 0);
-  EXPECT_EQ(v.Ref(v.Off("formula")), -1);
-  EXPECT_EQ(v.Ref(v.Off("mask")), 0);
 }
 
 TEST(CompilerValues, CreationValuesNumbersAndFlagClearing) {
@@ -139,16 +114,6 @@ TEST(CompilerValues, CreationValuesNumbersAndFlagClearing) {
   EXPECT_EQ(w.U16(w.Off("nbitems")), 1u);
   EXPECT_EQ(FindNamed(img, "S").U8(FindNamed(img, "S").Off("typeseg")), 0xFF);
   EXPECT_EQ(FindNamed(img, "A").U16(FindNamed(img, "A").Off("nbitems")), 1u);
-}
-
-TEST(CompilerValues, ExportOnlyAttributesAreIgnored) {
-  const DicoImage img = CompileAndParse(R"({"root": {"isa": "Dico", "usertype": "7",
-      "btrflags": "0x1", "size": "12", "class": "", "type": "255", "typestr": "",
-      "diskoffset": "", "nbitems": "1", "children": [
-      {"isa": "VarStruct", "name": "S", "class": "4", "nbitems": "3", "classarray": "2"}]}})");
-  const Obj s = FindNamed(img, "S");
-  EXPECT_EQ(s.U16(s.Off("nbitems")), 3u);
-  EXPECT_EQ(s.Field("classarray"), 2u);
 }
 
 // Countries 1..13 given in the name index; the object names some of them.
@@ -196,15 +161,6 @@ TEST(CompilerCountries, NameIndexOrderAndLowestFreeCodes) {
   const Obj root = ObjectAt(img, kDico, 0);
   EXPECT_EQ(root.U8(base::kMacros), 0x2 | 0x4);  // Paie code 2, Stock code 3
   EXPECT_EQ(root.U8(base::kCountries), 0x80 | (0x40 >> 3) | (0x40 >> 2));
-}
-
-TEST(CompilerCountries, EighthMacroHasNoBit) {
-  const DicoImage img = CompileAndParse(R"({"macros": ["M1", "M2", "M3", "M4", "M5", "M6", "M7"],
-      "root": {"isa": "Dico", "macros": "M7,M8"}})");
-  EXPECT_EQ(ObjectAt(img, kDico, 0).U8(base::kMacros), 0x40);
-  ASSERT_EQ(img.name_index.size(), 8u);
-  EXPECT_EQ(img.name_index[7].name, "@M8");
-  EXPECT_EQ(img.name_index[7].value, 22);
 }
 
 TEST(CompilerCategories, FieldsAtTheirOffsets) {

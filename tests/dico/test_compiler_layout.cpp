@@ -104,28 +104,6 @@ TEST(CompilerLayout, ChildFlaggedWithoutSizeAddsNothingToItsParent) {
   EXPECT_EQ(UnitSize(img, "T"), 4u);
 }
 
-TEST(CompilerLayout, GivenValuesAreKept) {
-  const DicoImage img = CompileAndParse(Table(R"(
-      {"isa": "VarInNode", "name": "A", "internalsize": 4, "diskoffset": 40},
-      {"isa": "VarInNode", "name": "B", "internalsize": 10})",
-                                              R"(, "internalsize": "")"));
-  EXPECT_EQ(DiskOffset(img, "A"), 40u);
-  EXPECT_EQ(DiskOffset(img, "B"), 4u);
-  EXPECT_EQ(UnitSize(img, "T"), 0u);
-  EXPECT_EQ(UnitSize(img, "Lesdonnees"), 14u);
-}
-
-TEST(CompilerLayout, OtherContainersLayOutTheirOwnChildren) {
-  const DicoImage img = CompileAndParse(R"({"root": {"isa": "Dico", "children": [
-      {"isa": "Struct", "name": "S", "children": [
-        {"isa": "Variable", "name": "A", "internalsize": 3},
-        {"isa": "Variable", "name": "B", "internalsize": 5}]},
-      {"isa": "Rubric", "name": "Empty"}]}})");
-  EXPECT_EQ(DiskOffset(img, "B"), 3u);
-  EXPECT_EQ(UnitSize(img, "S"), 8u);
-  EXPECT_EQ(UnitSize(img, "Empty"), 0u);
-}
-
 TEST(CompilerLayout, SegmentsAndSubLinksNamingTheirField) {
   const std::string keys = R"(, {"isa": "TitleKey", "name": "Les clefs", "children": [
         {"isa": "Key", "name": "K", "children": [

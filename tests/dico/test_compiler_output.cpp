@@ -153,12 +153,6 @@ TEST_F(CompilerFiles, ErrorsNameTheFileAndThePlace) {
   EXPECT_FALSE(s.ok());
 }
 
-TEST(CompilerFilesPaths, TranslationPathFollowsTheExtension) {
-  EXPECT_EQ(TranslationPathFor("/a/b/demo.dic"), std::filesystem::path("/a/b/demo.oxatrad"));
-  EXPECT_EQ(TranslationPathFor("/a/b/demo.New"), std::filesystem::path("/a/b/demo.newtrad"));
-  EXPECT_EQ(TranslationPathFor("demo"), std::filesystem::path("demo.oxatrad"));
-}
-
 struct ErrorCase {
   const char* name;
   const char* source;

@@ -117,14 +117,6 @@ INSTANTIATE_TEST_SUITE_P(
         ContainerCase{"ModuleNamedInLowerCase", InModuleLowerCase, true, DicoContainer::kModule}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DicoFileTest, GzipFileReadPlainGivesTheCompressedBytes) {
-  const Bytes packed = GzipCompress(MakeImage(1000));
-  CInternalDicoFile f(Write("d.dic", packed), true, false);
-  Result<Bytes> all = f.ReadAll();
-  ASSERT_TRUE(all.ok());
-  EXPECT_EQ(*all, packed);
-}
-
 TEST_F(DicoFileTest, TruncatedGzipIsAnError) {
   const Bytes image = MakeImage(50000);
   Bytes packed = GzipCompress(image);
@@ -206,35 +198,6 @@ TEST_F(DicoFileTest, WriteModesSettleAsLoadsLeaveThem) {
   }
   EXPECT_EQ(f.Reopen(5).code(), Status::Code::kInvalidArgument);
   EXPECT_EQ(f.Reopen(-1).code(), Status::Code::kInvalidArgument);
-}
-
-TEST_F(DicoFileTest, UpdateOfAReadOnlyFileFailsAndReturnsToReading) {
-  const Bytes image = MakeImage(500);
-  const std::string path = Write("d.dic", GzipCompress(image));
-  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  if (std::FILE* probe = std::fopen(path.c_str(), "r+b")) {
-    std::fclose(probe);
-    GTEST_SKIP() << "this account may write read-only files";
-  }
-  CInternalDicoFile f(path, true, true);
-  EXPECT_FALSE(f.ReopenForUpdate(true, false));
-  EXPECT_EQ(f.mode(), CInternalDicoFile::kModeRead);
-  EXPECT_TRUE(f.is_open());
-  EXPECT_TRUE(f.uses_gzip());
-  Result<Bytes> all = f.ReadAll();
-  ASSERT_TRUE(all.ok());
-  EXPECT_EQ(*all, image);
-}
-
-TEST_F(DicoFileTest, UpdateOfAVanishedFileFailsAndReturnsToReading) {
-  const std::string path = Write("d.dic", MakeImage(500));
-  CInternalDicoFile f(path, true, true);
-  ASSERT_TRUE(f.status().ok());
-  fs::remove(path);
-  EXPECT_FALSE(f.ReopenForUpdate(true, false));
-  EXPECT_EQ(f.mode(), CInternalDicoFile::kModeRead);
-  EXPECT_FALSE(f.is_open());
-  EXPECT_EQ(f.status().code(), Status::Code::kIoError);
 }
 
 TEST_F(DicoFileTest, GzipRewindReopensThePath) {

@@ -1,6 +1,5 @@
 // DDicoHandler: lookups by identifier and name, string references and the
-// string pool, the system rubric, versions, the translation path and loads
-// that fail.
+// string pool, the system rubric, versions, the translation path and loads that fail.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,8 +32,6 @@ class HandlerTest : public ::testing::Test {
   SampleDico s_;
   DDicoHandler h_;
 };
-
-// --- lookups -------------------------------------------------------------------
 
 TEST_F(HandlerTest, FindByIdAnswersTheObjectOfThatIdentifier) {
   for (uint32_t id : {s_.clients.table, s_.nom, s_.key, s_.segment, s_.link}) {
@@ -111,17 +108,6 @@ TEST_F(HandlerTest, NameGroupsKeepTablesAndFieldsApart) {
   EXPECT_EQ(h_.FindByName(s_.clients.table, 7, "ParNom"), nullptr);
 }
 
-TEST(HandlerNameIndex, WithoutFlag1NoNameIsFound) {
-  SettingsGuard guard;
-  SampleDico s = MakeSampleDico();
-  DDicoHandler h;
-  ASSERT_EQ(h.LoadImage(s.b.Bytes(11), 0), LoadResult::kLoaded);
-  EXPECT_EQ(h.FindTable("Clients"), nullptr);
-  EXPECT_NE(h.FindById(s.clients.table), nullptr);
-}
-
-// --- strings -------------------------------------------------------------------
-
 TEST(HandlerStrings, ReferencesResolveToPoolBuiltinEmptyOrAbsent) {
   SettingsGuard guard;
   DicoTestBuilder b;
@@ -197,8 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HandlerStrings, ReferencesNearThePoolEndStopThere) {
-  // The last pool byte is a valid reference; an unterminated last string
-  // ends with the pool.
+  // The last pool byte is a valid reference; an unterminated last string ends with the pool.
   DicoTestBuilder b;
   auto t = b.AddTable("T");
   const uint32_t last = b.AddField(t.data, "A", 0, 4);
@@ -245,8 +230,6 @@ TEST(HandlerStrings, InterningAPoolTextWhileThePoolGrowsKeepsTheText) {
   }
 }
 
-// --- versions --------------------------------------------------------------------
-
 struct VersionCase {
   uint32_t vs, vu, other_vs, other_vu;
   int want;
@@ -275,8 +258,6 @@ INSTANTIATE_TEST_SUITE_P(Versions, HandlerCompareVersion,
                                            VersionCase{5, 4, 5, 3, 2},
                                            VersionCase{6, 1, 5, 3, -1}));
 
-// --- the translation path ----------------------------------------------------------
-
 TEST(HandlerTranslationPath, NewExtensionTakesNewtradOthersOxatrad) {
   struct Case {
     const char* path;
@@ -293,8 +274,6 @@ TEST(HandlerTranslationPath, NewExtensionTakesNewtradOthersOxatrad) {
     EXPECT_EQ(DDicoHandler::TranslationPathFor(c.path), c.want) << c.path;
   }
 }
-
-// --- failures ------------------------------------------------------------------------
 
 TEST(HandlerLoad, DictionaryWithoutRootFails) {
   DicoTestBuilder b;
@@ -317,17 +296,6 @@ TEST(HandlerLoad, FailedLoadEmptiesAHandlerThatHeldADictionary) {
   EXPECT_EQ(h.Root(), nullptr);
   EXPECT_EQ(h.FindTable("Clients"), nullptr);
   EXPECT_EQ(h.FindById(s.clients.table), nullptr);
-}
-
-TEST(HandlerLoad, HeaderOnlyChecksTheHeader) {
-  DicoTestBuilder b;
-  b.image().header.version_system = 77;
-  Bytes bytes = b.Bytes(11);
-  bytes.resize(12);  // nothing but the header
-  DDicoHandler h;
-  EXPECT_EQ(h.LoadImage(bytes, kLoadHeaderOnly), LoadResult::kHeaderChecked);
-  EXPECT_EQ(h.VersionSystem(), 77u);
-  EXPECT_EQ(h.Root(), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// DDicoHandler loading: files in each container, reuse of the open file,
-// translations beside the dictionary, and what a load does beyond reading
-// (old layouts recomputed, the minimum date, the flags of objects read).
+// DDicoHandler loading: containers, reuse of the open file, translations, old layouts, flags.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -30,8 +28,6 @@ using testing::SampleDico;
 using testing::SettingsGuard;
 using testing::TempDir;
 using Bytes = std::vector<uint8_t>;
-
-// --- files -------------------------------------------------------------------------
 
 std::string Summary(const DDicoHandler& h) {
   return RenderTree(ExportDictionary(h).root);
@@ -82,22 +78,6 @@ TEST(HandlerFile, LoadingTheSamePathTwiceReusesTheOpenFile) {
   }
 }
 
-TEST(HandlerFile, DamagedGzipFailsWithoutTrustingItsLengthTrailer) {
-  // A cut gzip member whose last four bytes (read as the length trailer)
-  // announce 4 GiB: the load fails at once, without reserving that much.
-  TempDir dir;
-  Bytes gz = GzipCompress(MakeSampleDico().b.Bytes(11));
-  gz.resize(gz.size() / 2);
-  for (int i = 0; i < 4; ++i) gz.push_back(0xFF);
-  const std::string path = dir.Write("cut.dic.gz", gz);
-  DDicoHandler h;
-  tavelnor::testing::AllocationProbe probe;
-  EXPECT_EQ(h.Load(path, kLoadNameIndex), LoadResult::kFailed);
-  EXPECT_EQ(h.LastLoadStatus().code(), Status::Code::kCorrupt);
-  // The output buffer stays within what the stream can plausibly inflate to.
-  EXPECT_LT(probe.Largest(), 64 * gz.size() + 512 * 1024);
-}
-
 TEST(HandlerFile, FileThatIsNoDictionarySetsTheSystemLastError) {
   TempDir dir;
   Bytes image = DicoTestBuilder().Bytes(11);
@@ -112,34 +92,6 @@ TEST(HandlerFile, FileThatIsNoDictionarySetsTheSystemLastError) {
     EXPECT_EQ(platform::LastOsError(), kErrorNotADictionary) << path;
   }
 }
-
-TEST(HandlerFile, MissingFileFailsAndLeavesTheHandlerEmpty) {
-  TempDir dir;
-  DDicoHandler h;
-  EXPECT_EQ(h.Load(dir.Path("absent.dic"), kLoadNameIndex), LoadResult::kFailed);
-  EXPECT_FALSE(h.LastLoadStatus().ok());
-  EXPECT_EQ(h.Root(), nullptr);
-  EXPECT_EQ(h.GetFilePath().str(), "");
-}
-
-TEST(HandlerFile, ReopenForUpdateSwitchesToReadWrite) {
-  TempDir dir;
-  const std::string path = dir.Write("upd.dic", DicoTestBuilder().Bytes(11));
-  DDicoHandler h;
-  EXPECT_FALSE(h.ReopenForUpdate(true)) << "no file open";
-  ASSERT_EQ(h.Load(path, kLoadNameIndex), LoadResult::kLoaded);
-  EXPECT_EQ(h.File()->mode(), CInternalDicoFile::kModeRead);
-  EXPECT_TRUE(h.ReopenForUpdate(false));
-  EXPECT_EQ(h.File()->mode(), CInternalDicoFile::kModeRead);
-  EXPECT_TRUE(h.ReopenForUpdate(true));
-  EXPECT_EQ(h.File()->mode(), CInternalDicoFile::kModeReadWrite);
-  EXPECT_EQ(fs::file_size(path), DicoTestBuilder().Bytes(11).size()) << "nothing truncated";
-  h.CloseFile();
-  EXPECT_EQ(h.File(), nullptr);
-  EXPECT_EQ(h.GetFilePath().str(), "");
-}
-
-// --- translations --------------------------------------------------------------------
 
 class HandlerTranslation : public ::testing::Test {
  protected:
@@ -198,21 +150,6 @@ TEST_F(HandlerTranslation, TranslationFileBesideTheDictionaryIsRead) {
   }
 }
 
-TEST_F(HandlerTranslation, DamagedTranslationFileFailsTheLoad) {
-  TempDir dir;
-  const std::string path = dir.Write("Compta.dic", b_.Bytes(11));
-  auto bytes = t_.Serialize();
-  ASSERT_TRUE(bytes.ok());
-  Bytes damaged = bytes.value();
-  damaged.resize(damaged.size() / 2);
-  dir.Write("Compta.oxatrad", damaged);
-  DDicoHandler h;
-  EXPECT_EQ(h.Load(path, kLoadNameIndex), LoadResult::kFailed);
-  EXPECT_EQ(h.Root(), nullptr);
-  // The header check alone does not read translations.
-  EXPECT_EQ(h.Load(path, kLoadHeaderOnly), LoadResult::kHeaderChecked);
-}
-
 TEST_F(HandlerTranslation, CategoriesAreFoundOnTheirFirst30Characters) {
   b_.AddCategory("Une categorie au nom tres long", 3, 0);  // exactly 30 characters
   DDicoHandler h;
@@ -229,8 +166,6 @@ TEST_F(HandlerTranslation, CategoriesAreFoundOnTheirFirst30Characters) {
   EXPECT_EQ(LoadLE32(h.GetCategory(1) + 31), 2u);
   EXPECT_EQ(h.CategoryName(2).str(), "Une categorie au nom tres long");
 }
-
-// --- what a load does beyond reading -------------------------------------------------------
 
 // A table whose stored layout is stale: a 20-byte field, a user-defined area
 // of 100 bytes with two 10-byte fields, then a 4-byte field.

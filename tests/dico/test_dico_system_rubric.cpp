@@ -1,6 +1,5 @@
 // The system rubric that every load makes sure of: created with its six
-// fields, texts from the string resources, completed when partly present and
-// never duplicated.
+// fields, texts from the string resources, completed when partly present and never duplicated.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,8 +14,6 @@ namespace {
 
 using testing::DicoTestBuilder;
 using testing::SettingsGuard;
-
-// --- the system rubric ---------------------------------------------------------
 
 struct SystemFieldCase {
   const char* name;
@@ -88,19 +85,6 @@ DicoTestBuilder WithSystemRubric(size_t fields) {
     b.SetString(f, base::kDesc, c.french);
   }
   return b;
-}
-
-TEST(HandlerSystemRubric, IsNotDuplicatedWhenPresent) {
-  SettingsGuard guard;
-  DicoTestBuilder b = WithSystemRubric(6);
-  DDicoHandler h;
-  // A second load of the same handler does not add one either.
-  for (int load = 0; load < 2; ++load) {
-    ASSERT_EQ(h.LoadImage(b.Bytes(11), kLoadNameIndex), LoadResult::kLoaded);
-    ExpectSystemRubric(h, false);
-    EXPECT_EQ(h.Array(kSystem).Count(), 1u);
-    EXPECT_EQ(h.Array(kVarInSystem).Count(), 6u);
-  }
 }
 
 TEST(HandlerSystemRubric, MissingFieldsAreCompleted) {

@@ -82,19 +82,6 @@ TEST(UserPart, CommitClearsTheUserMarksAndVersion) {
   }
 }
 
-TEST(UserPart, CreateChildTakesTheDefaultNameAndNextIdentifier) {
-  DicoTestBuilder b;
-  auto t = b.AddTable("Clients");
-  LoadedDico d(b);
-  const uint32_t last = d.h.LastId();
-  DDicoBase* key = d[t.keys]->CreateChild(kKey);
-  ASSERT_NE(key, nullptr);
-  EXPECT_STREQ(key->NameText(), "Key");
-  EXPECT_EQ(key->Id(), last + 1);
-  EXPECT_EQ(key->GetParent(), d[t.keys]);
-  EXPECT_EQ(d[t.keys]->CreateChild(99), nullptr);
-}
-
 TEST(AttachedLocks, LockingAHandlerLocksItsAttachedDictionaries) {
   DicoTestBuilder b;
   LoadedDico main(b), attached(b);

@@ -45,8 +45,6 @@ class MessageRecorder {
   platform::MessageHandler previous_;
 };
 
-// --- limits -----------------------------------------------------------------------------
-
 TEST(SegmentLimit, FollowsThePageSizeRows) {
   const std::pair<uint32_t, uint32_t> cases[] = {
       {0, 0},     {511, 0},   {512, 8},   {1000, 8},  {1023, 8},  {1024, 23},
@@ -149,63 +147,6 @@ TEST_F(KeySegments, FullPageAddsNothingOnNo) {
   EXPECT_EQ(Table(l)->InternalFlags() & iflag::kStructureModified, 0u);
 }
 
-TEST_F(KeySegments, LargestPageShowsOkOnlyAndAddsNothing) {
-  Build(4096, 119);
-  LoadedDico l(b);
-  MessageRecorder messages(MessageAnswer::kYes);
-  EXPECT_EQ(Key(l)->AddSegment(), nullptr);
-  EXPECT_EQ(Keys(l)->AddKey(), nullptr);
-  ASSERT_EQ(messages.asked.size(), 2u);
-  EXPECT_EQ(messages.asked[0].first, kSegmentRefused);
-  EXPECT_EQ(messages.asked[0].second, MessageButtons::kOk);
-  EXPECT_EQ(messages.asked[1].first, kKeyRefused);
-  EXPECT_EQ(messages.asked[1].second, MessageButtons::kOk);
-  EXPECT_EQ(Table(l)->GetPageSize(), 4096u);
-  EXPECT_EQ(Table(l)->GetTableSegmentCount(), 119u);
-}
-
-TEST_F(KeySegments, OddPageSizeUsesTheRowBelow) {
-  Build(1000, 8);
-  LoadedDico l(b);
-  MessageRecorder messages(MessageAnswer::kYes);
-  EXPECT_FALSE(Table(l)->CanAddKeySegment());
-  DKey* key = Keys(l)->AddKey();
-  ASSERT_NE(key, nullptr);
-  ASSERT_EQ(messages.asked.size(), 1u);
-  EXPECT_EQ(messages.asked[0].first, std::string(kKeyRefused) + kQuestion);
-  EXPECT_EQ(Table(l)->GetPageSize(), 1512u);
-  EXPECT_EQ(key->Kind(), kKey);
-  EXPECT_EQ(key->GetSegmentCount(), 0u);
-  EXPECT_EQ(key->Flags(), 0u);
-}
-
-TEST_F(KeySegments, PageBelow512AsksFirst) {
-  Build(0, 0);
-  LoadedDico l(b);
-  MessageRecorder messages(MessageAnswer::kYes);
-  ASSERT_NE(Key(l)->AddSegment(), nullptr);
-  EXPECT_EQ(messages.asked.size(), 1u);
-  EXPECT_EQ(Table(l)->GetPageSize(), 512u);
-}
-
-// Without an answerer, questions are answered as a non-interactive host
-// would: no to a question, ok to a notice, both written to the error stream.
-TEST_F(KeySegments, DefaultAnswererRefusesOnPosix) {
-  Build(512, 8);
-  LoadedDico l(b);
-  platform::MessageHandler previous = platform::SetMessageHandler({});
-  ::testing::internal::CaptureStderr();
-  DDicoBase* added = Key(l)->AddSegment();
-  const MessageAnswer notice = platform::ShowMessage("Termin\xE9.", MessageButtons::kOk);
-  const std::string err = ::testing::internal::GetCapturedStderr();
-  platform::SetMessageHandler(std::move(previous));
-  EXPECT_EQ(added, nullptr);
-  EXPECT_EQ(notice, MessageAnswer::kOk);
-  EXPECT_NE(err.find(kSegmentRefused), std::string::npos) << err;
-  EXPECT_NE(err.find("Termin\xE9."), std::string::npos) << err;
-  EXPECT_EQ(Table(l)->GetPageSize(), 512u);
-}
-
 TEST(KeysOutsideTables, NoPageSizeCheck) {
   DicoTestBuilder b;
   const uint32_t group = b.Add(kStruct, b.root(), "Groupe");
@@ -219,8 +160,6 @@ TEST(KeysOutsideTables, NoPageSizeCheck) {
   EXPECT_TRUE(messages.asked.empty());
   EXPECT_EQ(static_cast<DKey*>(l[key])->GetSegmentCount(), 131u);
 }
-
-// --- positions ----------------------------------------------------------------------------
 
 class Positions : public ::testing::Test {
  protected:

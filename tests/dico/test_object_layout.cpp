@@ -17,8 +17,6 @@ using testing::DicoTestBuilder;
 using testing::IdsOf;
 using testing::LoadedDico;
 
-// --- record layout --------------------------------------------------------------------
-
 constexpr uint32_t kAny = UINT32_MAX;
 
 struct Piece {
@@ -105,8 +103,6 @@ INSTANTIATE_TEST_SUITE_P(
                    14}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// --- objects created in memory --------------------------------------------------------------
-
 TEST(CreateObject, AppendsAsLastChildWithTheNextIdentifier) {
   DicoTestBuilder b;
   auto t = b.AddTable("T");
@@ -147,19 +143,6 @@ TEST(CreateObject, SystemOptionTakesTheProcessCounter) {
   EXPECT_EQ(SystemIdCounter().load(), 0x300001u);
   EXPECT_EQ(l.h.LastId(), last);
   EXPECT_EQ(l.h.FindById(0x300000), o);
-}
-
-TEST(CreateObject, ClassDefaultsOfOtherKinds) {
-  DicoTestBuilder b;
-  LoadedDico l(b);
-  auto* table = static_cast<DRubricTable*>(l.h.CreateObject(kRubricTable, l.h.Root(), "Nouvelle"));
-  EXPECT_EQ(table->GetPageSize(), 512u);
-  DDicoBase* seg = l.h.CreateObject(kSegment, table, "S");
-  EXPECT_EQ(seg->TypeCode(), 0xFFu);
-  DDicoBase* array = l.h.CreateObject(kVarArray, table, "A");
-  EXPECT_EQ(array->NbItems(), 1u);
-  EXPECT_EQ(l.h.FindTable("nouvelle"), table);
-  EXPECT_EQ(table->GetName().str(), "Nouvelle");
 }
 
 }  // namespace

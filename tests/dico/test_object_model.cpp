@@ -28,8 +28,6 @@ std::vector<uint32_t> Walk(DDicoBase* from, Selector selector) {
   return out;
 }
 
-// --- the tree ------------------------------------------------------------------
-
 TEST(ObjectTree, ContainerIsTheNearestRubricLikeAncestor) {
   DicoTestBuilder b;
   auto t = b.AddTable("T");
@@ -68,24 +66,6 @@ TEST(ObjectTree, DanglingParentOrCycleEndsTheSearchForAContainer) {
   EXPECT_EQ(l[c]->GetContainer(), nullptr);
   // Still a child of its title node through the sibling chain.
   EXPECT_EQ(IdsOf(l[t.data]->Children()), (std::vector<uint32_t>{orphan, vs}));
-}
-
-TEST(ObjectTree, ChildrenFollowTheSiblingChain) {
-  DicoTestBuilder b;
-  auto t = b.AddTable("T");
-  const uint32_t f1 = b.AddField(t.data, "A", 0, 4);
-  const uint32_t f2 = b.AddField(t.data, "B", 0, 4);
-  const uint32_t f3 = b.AddField(t.data, "C", 0, 4);
-  // The chain, not the array order, gives the order.
-  b.SetWord(t.data, base::kFirstChild, f3);
-  b.SetWord(f3, base::kNextSibling, f1);
-  b.SetWord(f1, base::kNextSibling, f2);
-  b.SetWord(f2, base::kNextSibling, 0);
-  LoadedDico l(b);
-  EXPECT_EQ(IdsOf(l[t.data]->Children()), (std::vector<uint32_t>{f3, f1, f2}));
-  EXPECT_EQ(l[f3]->GetNextSibling(), l[f1]);
-  EXPECT_EQ(l[f2]->GetNextSibling(), nullptr);
-  EXPECT_EQ(l[t.data]->GetFirstChild(), l[f3]);
 }
 
 // A table with keys and links, a structure field holding a key (entered by
@@ -202,19 +182,6 @@ INSTANTIATE_TEST_SUITE_P(
                          for (int i = 0; i < 100000; ++i) parent = b.Add(kVarStruct, parent, "");
                        }}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ObjectTreeDepth, OrdinaryNestingLoads) {
-  DicoTestBuilder b;
-  auto t = b.AddTable("T");
-  uint32_t parent = t.data;
-  for (int i = 0; i < 40; ++i) parent = b.Add(kVarStruct, parent, "S" + std::to_string(i));
-  const uint32_t leaf = b.AddField(parent, "Feuille", 0, 4);
-  LoadedDico l(b);
-  EXPECT_EQ(l[leaf]->GetContainer(), l[t.table]);
-  EXPECT_EQ(static_cast<DRubricTable*>(l[t.table])->RecomputeSize(), 4u);
-}
-
-// --- countries and macros -----------------------------------------------------------
 
 class CountriesTest : public ::testing::Test {
  protected:

@@ -22,8 +22,6 @@ std::vector<DDicoBase*> AsBase(const std::vector<T*>& objects) {
   return std::vector<DDicoBase*>(objects.begin(), objects.end());
 }
 
-// --- physical record length ------------------------------------------------------------
-
 struct PhysicalCase {
   const char* name;
   uint32_t unit_size;
@@ -64,8 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
         PhysicalCase{"EightPerDuplicateKey", 100, 0, {0x1, 0x0, 0x3, 0x2}, 118},
         PhysicalCase{"SaturatesAtTheTop", UINT32_MAX - 1, 0x0803, {0x1}, UINT32_MAX}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// --- best page size ------------------------------------------------------------------------
 
 struct PageCase {
   const char* name;
@@ -115,8 +111,6 @@ TEST(BestPageSizeEdges, DuplicateKeysAndFlagsCountInTheChoice) {
   // Wastes: 1024 -> 1018, 1536 -> 508, 2048 -> 1020, 2560 -> 510, 3072 -> 0.
   EXPECT_EQ(table->ComputeBestPageSize(), 3072u);
 }
-
-// --- data file name ------------------------------------------------------------------------
 
 struct FileNameCase {
   const char* name;
@@ -172,8 +166,6 @@ INSTANTIATE_TEST_SUITE_P(
         FileNameCase{"NotUnderTheRootCutStaysBare", "Fournisseurs", nullptr, 0x100000,
                      nullptr, false, "Fournis"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// --- walks and lookups -----------------------------------------------------------------------
 
 class TableWalks : public ::testing::Test {
  protected:

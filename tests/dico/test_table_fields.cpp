@@ -92,19 +92,6 @@ TEST_F(TableFieldsTest, ASubRecordRefusesAnotherTable) {
   EXPECT_FALSE(BuildFields(fields, *l[t_.data], record_.data(), 3));  // not a record
 }
 
-TEST_F(TableFieldsTest, ArraysBindElementByElement) {
-  const uint32_t arr = b_.AddField(t_.data, "Mois", record::TYPE_INT16, 2, 20);
-  b_.SetHalf(arr, 89, 3);
-  LoadedDico l(b_);
-  ErFieldSubRecord fields;
-  ASSERT_TRUE(BuildFields(fields, *Table(l), record_.data(), 3));
-  ASSERT_EQ(fields.SegmentCount(), 6u);
-  EXPECT_EQ(Offsets(fields, record_.data()), (std::vector<long>{0, 4, 14, 20, 22, 24}));
-  EXPECT_EQ(fields.Segment(3)->Number(), arr);
-  EXPECT_EQ(fields.Segment(4)->Number(), 0u);
-  EXPECT_EQ(fields.Segment(5)->Number(), 0u);
-}
-
 TEST_F(TableFieldsTest, FiltersFollowClassAndFlags) {
   const uint32_t calc = b_.AddField(t_.data, "Calcule", record::TYPE_LONG, 4, 18, 3);
   const uint32_t hidden = b_.AddField(t_.data, "Cache", record::TYPE_LONG, 4, 18);
@@ -131,26 +118,6 @@ TEST_F(TableFieldsTest, FiltersFollowClassAndFlags) {
   ErFieldSubRecord f;
   BuildFields(f, *Table(l), record_.data(), 1);
   EXPECT_EQ(f.Segment(4)->Data(), record_.data() + 18 + 2);
-}
-
-TEST_F(TableFieldsTest, StructureArraysAreAddressedByTheDictionary) {
-  const uint32_t arr = b_.Add(kVarArray, t_.data, "Lignes");
-  const uint32_t item = b_.Add(kVarStructInArray, arr, "Ligne");
-  b_.SetHalf(item, 67, 2);  // two items
-  b_.SetWord(item, base::kUnitSize, 6);
-  const uint32_t qty = b_.AddField(item, "Qte", record::TYPE_LONG, 4, 20, 0, kVarInNode);
-  b_.AddField(item, "Code", record::TYPE_INT16, 2, 24, 0, kVarInNode);
-  LoadedDico l(b_);
-  ErFieldSubRecord fields;
-  ASSERT_TRUE(BuildFields(fields, *Table(l), record_.data(), 3));
-  ASSERT_EQ(fields.SegmentCount(), 7u);
-  EXPECT_EQ(Offsets(fields, record_.data()), (std::vector<long>{0, 4, 14, 20, 26, 24, 30}));
-  EXPECT_TRUE(fields.Segment(3)->NeedsRefresh());
-  auto* second = static_cast<ErFieldTable*>(fields.Segment(4));
-  EXPECT_EQ(second->Variable(), l[qty]);
-  EXPECT_EQ(second->Index(), 1);
-  second->SetRecordBase(nullptr);
-  EXPECT_EQ(second->Data(), nullptr);
 }
 
 TEST_F(TableFieldsTest, KeysBuildFromTheirSegmentsAndResetUsesTheInitialValue) {

@@ -28,7 +28,6 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string path() const { return path_.string(); }
 
  private:
   std::filesystem::path path_;
@@ -38,10 +37,6 @@ inline void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& 
                            size_t length) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(length));
-}
-
-inline void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  WriteWholeFile(path, bytes, bytes.size());
 }
 
 }  // namespace tavelnor::test

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -14,14 +13,11 @@
 
 #include "foundation/block_pool.h"
 #include "foundation/chaine_buffer.h"
-#include "foundation/string_resources.h"
 
 namespace tavelnor {
 namespace {
 
 uint64_t Allocations() { return chaine_buffer::AllocationCount(); }
-
-const char* ResourcePointer(uintptr_t id) { return reinterpret_cast<const char*>(id); }
 
 TEST(ChaineEmpty, AllEmptyStringsShareOneStaticBuffer) {
   Chaine a;
@@ -58,18 +54,6 @@ TEST(ChaineEmpty, ResultsThatBecomeEmptyReturnToTheStaticBuffer) {
   }
 }
 
-TEST(ChaineResource, SmallPointerValuesAreResourceNumbers) {
-  const uint16_t saved = ResourceLanguage();
-  SetResourceLanguage(kLangFrench);
-  EXPECT_EQ(Chaine(ResourcePointer(57344)), "Tavelnor");
-  EXPECT_EQ(Chaine(ResourcePointer(11952)), "Syst\xE8me");
-  EXPECT_TRUE(Chaine(ResourcePointer(65535)).IsEmpty());  // no such resource
-  EXPECT_EQ(Chaine::FromResource(11997), "Heure");
-  SetResourceLanguage(kLangGerman);
-  EXPECT_EQ(Chaine(ResourcePointer(11997)), "Uhrzeit");
-  SetResourceLanguage(saved);
-}
-
 // Copy on write: each modifying operation applied to a copy leaves the
 // original alone and takes exactly one new buffer.
 struct CowCase {
@@ -102,33 +86,14 @@ INSTANTIATE_TEST_SUITE_P(
     Operations, ChaineCopyOnWrite,
     testing::Values(
         CowCase{"Append", [](Chaine& s) { s.Append("!"); }, "  Abc,abc  !"},
-        CowCase{"AppendChar", [](Chaine& s) { s += 'z'; }, "  Abc,abc  z"},
-        CowCase{"TrimLeft", [](Chaine& s) { s.TrimLeft(); }, "Abc,abc  "},
-        CowCase{"TrimRight", [](Chaine& s) { s.TrimRight(); }, "  Abc,abc"},
         CowCase{"Trim", [](Chaine& s) { s.Trim(); }, "Abc,abc"},
         CowCase{"DeleteChars", [](Chaine& s) { s.DeleteChars(" ,"); }, "Abcabc"},
         CowCase{"ReplaceText", [](Chaine& s) { s.Replace("bc", "Z"); }, "  AZ,aZ  "},
         CowCase{"ReplaceChar", [](Chaine& s) { s.Replace(',', ';'); }, "  Abc;abc  "},
         CowCase{"MakeUpper", [](Chaine& s) { s.MakeUpper(); }, "  ABC,ABC  "},
-        CowCase{"MakeLower", [](Chaine& s) { s.MakeLower(); }, "  abc,abc  "},
         CowCase{"Truncate", [](Chaine& s) { s.Truncate(5); }, "  Abc"},
         CowCase{"GetBufferSetLength", [](Chaine& s) { s.GetBufferSetLength(3)[2] = 'X'; }, "  X"}),
     [](const testing::TestParamInfo<CowCase>& info) { return info.param.name; });
-
-TEST(ChaineCopyOnWriteNoop, OperationsThatChangeNothingDoNotCopy) {
-  Chaine a("abc");
-  Chaine b = a;
-  const uint64_t before = Allocations();
-  b.Trim();
-  b.DeleteChars("xyz");
-  EXPECT_EQ(b.Replace("q", "r"), 0);
-  EXPECT_EQ(b.Replace('q', 'r'), 0);
-  b.MakeLower();
-  b.Truncate(10);
-  b.Append("");
-  EXPECT_EQ(Allocations(), before);
-  EXPECT_TRUE(a.SharesBufferWith(b));
-}
 
 TEST(ChaineBuffers, SixtyThreeCharactersUseThePoolSixtyFourTheHeap) {
   BlockPool& pool = SharedBlockPool();
@@ -145,17 +110,6 @@ TEST(ChaineBuffers, SixtyThreeCharactersUseThePoolSixtyFourTheHeap) {
   EXPECT_EQ(s100.Capacity(), 101u);  // size 101 is odd already
   Chaine s1("x");
   EXPECT_EQ(s1.Capacity(), 64u);
-}
-
-TEST(ChaineBuffers, ReleasedPoolBlocksGoBackToThePool) {
-  BlockPool& pool = SharedBlockPool();
-  const size_t in_use = pool.BlocksInUse();
-  {
-    std::vector<Chaine> many;
-    for (int i = 0; i < 1500; ++i) many.emplace_back(std::to_string(i));
-    EXPECT_EQ(pool.BlocksInUse(), in_use + 1500);
-  }
-  EXPECT_EQ(pool.BlocksInUse(), in_use);
 }
 
 struct GrowthCase {
@@ -231,15 +185,6 @@ TEST(ChaineCompare, PlainIsUnsignedBytesNoCaseUsesTheUpperTable) {
   }
 }
 
-TEST(ChaineCompare, NoCaseMapFindsAccentedKeysInAnyCase) {
-  std::map<Chaine, int, ChaineLessNoCase> map;
-  map[Chaine("Soci\xE9t\xE9")] = 1;
-  map[Chaine("CLIENT")] = 2;
-  EXPECT_EQ(map.count(Chaine("SOCI\xC9T\xC9")), 1u);
-  EXPECT_EQ(map.count(Chaine("client")), 1u);
-  EXPECT_EQ(map.count(Chaine("clients")), 0u);
-}
-
 struct EditCase {
   const char* name;
   std::string input;
@@ -264,7 +209,6 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ChaineEdit,
     testing::Values(
         EditCase{"TrimLeftSet", "xxyhixy", [](Chaine& s) { s.TrimLeft("xy"); return 0; }, "hixy", 0},
-        EditCase{"TrimRightSet", "xxyhixy", [](Chaine& s) { s.TrimRight("xy"); return 0; }, "xxyhi", 0},
         EditCase{"TrimDefault", "\t hi \r\n", [](Chaine& s) { s.Trim(); return 0; }, "hi", 0},
         EditCase{"TrimEmptySet", " a ", [](Chaine& s) { s.Trim(""); return 0; }, " a ", 0},
         EditCase{"DeleteChars", "a-b_c-d", [](Chaine& s) { s.DeleteChars("-_"); return 0; }, "abcd", 0},
@@ -275,7 +219,6 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"ReplaceWithItself", "abab",
                  [](Chaine& s) { return s.Replace(s.view().substr(0, 2), s.view().substr(2, 1)); },
                  "aa", 2},
-        EditCase{"ReplaceChar", "a\\b\\c", [](Chaine& s) { return s.Replace('\\', '/'); }, "a/b/c", 2},
         EditCase{"AppendSelf", "ab", [](Chaine& s) { s.Append(s.view()); return 0; }, "abab", 0},
         EditCase{"AppendOwnTail", std::string(70, 'q') + "Z",
                  [](Chaine& s) { s.Append(s.view().substr(70)); return 0; },
@@ -284,7 +227,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "D\xC9J\xC0 \xED\xFF", 0},
         EditCase{"LowerAccents", "\xC9T\xC9 \xD0\xDE", [](Chaine& s) { s.MakeLower(); return 0; },
                  "\xE9t\xE9 \xD0\xDE", 0},
-        EditCase{"Truncate", "abcdef", [](Chaine& s) { s.Truncate(2); return 0; }, "ab", 0},
         EditCase{"GrowBufferZeroFills", "ab",
                  [](Chaine& s) { s.GetBufferSetLength(4); return 0; }, std::string("ab\0\0", 4), 0},
         EditCase{"Concat", "ab", [](Chaine& s) { s = s + "cd"; return 0; }, "abcd", 0}),
@@ -330,18 +272,6 @@ TEST(ChaineCopyTo, TruncatesAndAlwaysTerminates) {
   EXPECT_FALSE(Chaine("x").CopyTo(&untouched, 0));
   EXPECT_EQ(untouched, '#');
   EXPECT_FALSE(Chaine("x").CopyTo(nullptr, 8));
-}
-
-TEST(ChaineMove, MovedFromStringIsEmpty) {
-  Chaine a("moved text");
-  const char* data = a.c_str();
-  Chaine b(std::move(a));
-  EXPECT_EQ(b.c_str(), data);
-  EXPECT_TRUE(a.IsEmpty());  // NOLINT(bugprone-use-after-move): defined state
-  Chaine c("other");
-  c = std::move(b);
-  EXPECT_EQ(c.c_str(), data);
-  EXPECT_EQ(c.RefCount(), 1);
 }
 
 TEST(ChaineThreads, SharedBufferSurvivesConcurrentCopiesAndReleases) {

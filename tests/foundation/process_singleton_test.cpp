@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +18,6 @@
 #include "foundation/chaine.h"
 #include "foundation/platform/named_objects.h"
 #include "foundation/platform/process.h"
-#include "foundation/platform/sync.h"
 
 namespace tavelnor {
 namespace {
@@ -109,31 +107,6 @@ TEST_F(ProcessSingletonTest, TypedSingletonsSeeTheSameValue) {
   EXPECT_EQ(&a.Get(), &b.Get());
   EXPECT_EQ(b.Get().at(7), "seven");
 
-  // A process-wide lock, as the special path tables use.
-  ProcessSingleton<platform::CriticalSection> lock_a("Lock", module_);
-  ProcessSingleton<platform::CriticalSection> lock_b("Lock", other_copy_);
-  std::lock_guard<platform::CriticalSection> held(lock_a.Get());
-  bool other_thread_entered = true;
-  std::thread([&] {
-    other_thread_entered = lock_b.Get().try_lock();
-    if (other_thread_entered) lock_b.Get().unlock();
-  }).join();
-  EXPECT_FALSE(other_thread_entered);
-}
-
-// Names compare exactly: one slot per distinct name, counting its holders.
-TEST_F(ProcessSingletonTest, SameNameTwiceCountsReferencesInOneSlot) {
-  EProcessSingleton a("Same", module_);
-  EProcessSingleton b("Same", module_);
-  EProcessSingleton c("Same", other_copy_);
-  EProcessSingleton upper("SAME", module_);
-  EProcessSingleton longer("Same2", module_);
-  auto snap = Snap();
-  EXPECT_EQ(snap.attach_count, 5u);
-  ASSERT_EQ(snap.slots.size(), 3u);
-  const int same = SlotOf(snap, "Same");
-  ASSERT_GE(same, 0);
-  EXPECT_EQ(snap.slots[same].ref_count, 3);
 }
 
 TEST_F(ProcessSingletonTest, FreedSlotIsReusedBeforeTheArrayGrows) {
@@ -171,14 +144,6 @@ TEST_F(ProcessSingletonTest, InvalidNamesGiveAHandleWithoutObject) {
   ProcessSingleton<int> typed("", module_);
   EXPECT_THROW(typed.Get(), ProcessSingletonError);
   EXPECT_EQ(Snap().attach_count, 0u);
-}
-
-TEST_F(ProcessSingletonTest, ThrowingFactoryStoresNothing) {
-  EProcessSingleton h("Throws", module_);
-  EXPECT_THROW(h.GetOrCreate([]() -> EProcessObject* { throw std::runtime_error("no"); }),
-               std::runtime_error);
-  EXPECT_EQ(h.Object(), nullptr);
-  EXPECT_NE(h.GetOrCreate([] { return new Counted(); }), nullptr);  // the mutex was released
 }
 
 TEST_F(ProcessSingletonTest, ConcurrentCopiesCreateTheObjectOnce) {

@@ -92,29 +92,6 @@ TEST_F(BufferTest, ExtremesAndClearOfEachKind) {
   }
 }
 
-TEST_F(BufferTest, ExtremesOfTheByteKinds) {
-  auto z = Make(TYPE_ZSTRING, 4);
-  z->SetMax();
-  EXPECT_EQ(Bytes(*z), std::string("\xFF\xFF\xFF\0", 4));
-  EXPECT_FALSE(z->IsEmpty());
-  auto s = Make(TYPE_STR, 3);
-  s->SetMax();
-  EXPECT_EQ(Bytes(*s), "\xFF\xFF\xFF");
-  auto raw = Make(-1, 2);
-  raw->SetMax();
-  EXPECT_EQ(Bytes(*raw), "\xFF\xFF");
-  EXPECT_FALSE(raw->IsEmpty());
-  raw->Clear();
-  EXPECT_TRUE(raw->IsEmpty());
-  EXPECT_TRUE(CreateBuffer(-1, 0, 0)->IsEmpty());
-  // The time stamp's largest value is the last day of 2999 at midnight.
-  auto ts = Make(TYPE_TIMESTAMP);
-  ts->SetMax();
-  EXPECT_EQ(ts->GetDate(), (sDate{31, 12, 2999}));
-  ts->Clear();
-  EXPECT_TRUE(ts->IsEmpty());
-}
-
 TEST_F(BufferTest, WholeNumbersWrapFromIntegersAndHoldFromTextAndDoubles) {
   auto i8 = Make(TYPE_INT8);
   i8->SetInt64(300);
@@ -171,21 +148,6 @@ TEST_F(BufferTest, TextsFollowTheirWriteRules) {
   src->SetText("hello");
   upper_c->SetFromBuffer(*src);
   EXPECT_EQ(upper_c->GetText(), "H");
-}
-
-TEST_F(BufferTest, FloatingPointIntoTextsDiffersByKind) {
-  auto dbl = Make(TYPE_DOUBLE);
-  dbl->SetDouble(12.345);
-  auto z = Make(TYPE_ZSTRING, 16);
-  z->SetFromBuffer(*dbl);
-  EXPECT_EQ(z->GetText(), "12.345");  // through the double's own text
-  z->SetDouble(12.345);
-  EXPECT_EQ(z->GetText(), "12.35");
-  auto s = Make(TYPE_STR, 8);
-  s->SetDouble(-12.9);
-  EXPECT_EQ(s->GetText(), "-12");
-  z->SetDecimal64(EDecimal64::FromText("3.14159"));
-  EXPECT_EQ(z->GetText(), "3,14");
 }
 
 TEST_F(BufferTest, ConversionsGoThroughTheTargetsGetter) {
@@ -302,27 +264,6 @@ TEST_F(BufferTest, ResultTypeOfEachKind) {
     EXPECT_EQ(a->ResultType(r.op, *b, &size), r.expect_type);
     EXPECT_EQ(size, r.expect_size);
   }
-}
-
-TEST_F(BufferTest, TextResultSizesCountBothTexts) {
-  auto z = Make(TYPE_ZSTRING, 16);
-  auto s = Make(TYPE_STR, 16);
-  auto c = Make(TYPE_CHARACTER);
-  auto other = Make(TYPE_ZSTRING, 16);
-  z->SetText("abc");
-  s->SetText("abc");
-  c->SetText("x");
-  other->SetText("de");
-  int32_t size = 0;
-  EXPECT_EQ(z->ResultType('+', *other, &size), TYPE_ZSTRING);
-  EXPECT_EQ(size, 6);
-  EXPECT_EQ(s->ResultType('+', *other, &size), TYPE_ZSTRING);
-  EXPECT_EQ(size, 5);
-  EXPECT_EQ(c->ResultType('+', *other, &size), TYPE_ZSTRING);
-  EXPECT_EQ(size, 3);
-  auto joined = z->Combine('+', *other);
-  ASSERT_NE(joined, nullptr);
-  EXPECT_EQ(joined->GetText(), "abcde");
 }
 
 TEST_F(BufferTest, CombineMakesANewBufferOfTheResultType) {

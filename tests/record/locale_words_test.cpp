@@ -11,50 +11,35 @@ namespace {
 
 struct WordsCase {
   uint64_t n;
-  const char* text;  // Windows-1252
+  uint16_t lang;
+  const char* text;  // Windows-1252; empty: beyond the largest number in words
 };
 
-TEST(NumberInWordsTest, French) {
+TEST(NumberInWordsTest, EachLanguage) {
+  constexpr uint16_t F = kLangFrench, G = kLangGerman, E = kLangEnglish;
   const WordsCase cases[] = {
-      {0, "z\351ro"}, {1, "un"}, {16, "seize"}, {17, "dix-sept"}, {21, "vingt et un"},
-      {22, "vingt-deux"}, {70, "soixante-dix"}, {71, "soixante et onze"}, {77, "soixante-dix-sept"},
-      {80, "quatre-vingts"}, {81, "quatre-vingt-un"}, {90, "quatre-vingt-dix"},
-      {91, "quatre-vingt-onze"}, {99, "quatre-vingt-dix-neuf"}, {100, "cent"}, {101, "cent un"},
-      {200, "deux cents"}, {201, "deux cent un"}, {280, "deux cent quatre-vingts"}, {1000, "mille"},
-      {1001, "mille un"}, {2000, "deux mille"}, {80000, "quatre-vingt mille"},
-      {200000, "deux cent mille"}, {1000000, "un million"}, {2000000, "deux millions"},
-      {200000000, "deux cents millions"}, {1000000000, "un milliard"},
-      {1234567, "un million deux cent trente-quatre mille cinq cent soixante-sept"},
-      {999999999999999, "neuf cent quatre-vingt-dix-neuf billions neuf cent quatre-vingt-dix-neuf "
-                        "milliards neuf cent quatre-vingt-dix-neuf millions neuf cent "
-                        "quatre-vingt-dix-neuf mille neuf cent quatre-vingt-dix-neuf"},
+      {0, F, "z\351ro"}, {1, F, "un"}, {16, F, "seize"}, {17, F, "dix-sept"},
+      {21, F, "vingt et un"}, {22, F, "vingt-deux"}, {71, F, "soixante et onze"},
+      {77, F, "soixante-dix-sept"}, {80, F, "quatre-vingts"}, {81, F, "quatre-vingt-un"},
+      {91, F, "quatre-vingt-onze"}, {101, F, "cent un"}, {200, F, "deux cents"},
+      {201, F, "deux cent un"}, {280, F, "deux cent quatre-vingts"}, {1000, F, "mille"},
+      {2000, F, "deux mille"}, {80000, F, "quatre-vingt mille"}, {200000, F, "deux cent mille"},
+      {1000000, F, "un million"}, {200000000, F, "deux cents millions"},
+      {1000000000, F, "un milliard"},
+      {1234567, F, "un million deux cent trente-quatre mille cinq cent soixante-sept"},
+      {999999999999999, F, "neuf cent quatre-vingt-dix-neuf billions neuf cent quatre-vingt-dix-"
+                           "neuf milliards neuf cent quatre-vingt-dix-neuf millions neuf cent "
+                           "quatre-vingt-dix-neuf mille neuf cent quatre-vingt-dix-neuf"},
+      {0, G, "null"}, {1, G, "eins"}, {12, G, "zw\366lf"}, {21, G, "einundzwanzig"},
+      {55, G, "f\374nfundf\374nfzig"}, {101, G, "einhunderteins"},
+      {2021, G, "zweitausendeinundzwanzig"}, {1000000, G, "eine Million"},
+      {3000001, G, "drei Millionen eins"}, {2000000000, G, "zwei Milliarden"},
+      {0, E, "zero"}, {13, E, "thirteen"}, {99, E, "ninety-nine"},
+      {115, E, "one hundred fifteen"}, {1000001, E, "one million one"},
+      {1234567, E, "one million two hundred thirty-four thousand five hundred sixty-seven"},
+      {5000000000000, E, "five trillion"}, {kMaxWordsNumber + 1, F, ""}, {UINT64_MAX, E, ""},
   };
-  for (const WordsCase& c : cases) EXPECT_EQ(NumberInWords(c.n, kLangFrench), c.text) << c.n;
-}
-
-TEST(NumberInWordsTest, German) {
-  const WordsCase cases[] = {
-      {0, "null"}, {1, "eins"}, {12, "zw\366lf"}, {21, "einundzwanzig"}, {30, "dreissig"},
-      {55, "f\374nfundf\374nfzig"}, {100, "einhundert"}, {101, "einhunderteins"},
-      {1000, "eintausend"}, {2021, "zweitausendeinundzwanzig"}, {1000000, "eine Million"},
-      {3000001, "drei Millionen eins"}, {2000000000, "zwei Milliarden"},
-  };
-  for (const WordsCase& c : cases) EXPECT_EQ(NumberInWords(c.n, kLangGerman), c.text) << c.n;
-}
-
-TEST(NumberInWordsTest, English) {
-  const WordsCase cases[] = {
-      {0, "zero"}, {13, "thirteen"}, {40, "forty"}, {99, "ninety-nine"}, {100, "one hundred"},
-      {115, "one hundred fifteen"}, {1000, "one thousand"}, {1000001, "one million one"},
-      {1234567, "one million two hundred thirty-four thousand five hundred sixty-seven"},
-      {5000000000000, "five trillion"},
-  };
-  for (const WordsCase& c : cases) EXPECT_EQ(NumberInWords(c.n, kLangEnglish), c.text) << c.n;
-}
-
-TEST(NumberInWordsTest, TooLargeIsEmpty) {
-  EXPECT_EQ(NumberInWords(kMaxWordsNumber + 1, kLangFrench), "");
-  EXPECT_EQ(NumberInWords(UINT64_MAX, kLangEnglish), "");
+  for (const WordsCase& c : cases) EXPECT_EQ(NumberInWords(c.n, c.lang), c.text) << c.n;
 }
 
 struct AmountCase {

@@ -127,24 +127,6 @@ TEST_P(BoolTextTest, WordsRoundTripAndTrim) {
 INSTANTIATE_TEST_SUITE_P(Languages, BoolTextTest,
                          testing::Values(kLangFrench, kLangGerman, kLangEnglish));
 
-TEST(BoolTextTest, WordsPerLanguage) {
-  uint16_t saved = ResourceLanguage();
-  SetResourceLanguage(kLangFrench);
-  EXPECT_EQ(BoolToText(true), "Vrai");
-  EXPECT_EQ(BoolToText(false), "Faux");
-  bool out = false;
-  EXPECT_TRUE(BoolFromText("oui", &out));
-  EXPECT_TRUE(out);
-  SetResourceLanguage(kLangGerman);
-  EXPECT_EQ(BoolToText(true), "Wahr");
-  EXPECT_TRUE(BoolFromText("nein", &out));
-  EXPECT_FALSE(out);
-  SetResourceLanguage(kLangEnglish);
-  EXPECT_EQ(BoolToText(false), "False");
-  EXPECT_FALSE(BoolFromText("oui", &out));
-  SetResourceLanguage(saved);
-}
-
 TEST(BdBoolTest, ByteForm) {
   const uint8_t two[4] = {2, 0, 0, 0};
   const uint8_t high[4] = {0, 0, 0, 0x80};
@@ -157,24 +139,6 @@ TEST(BdBoolTest, ByteForm) {
   EXPECT_EQ(std::memcmp(out, "\x01\0\0\0", 4), 0);
   bdBool::From(false).ToBytes(out);
   EXPECT_EQ(std::memcmp(out, zero, 4), 0);
-}
-
-TEST(GuidTest, ByteLayoutAndRegistryText) {
-  const uint8_t bytes[16] = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
-                             0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
-  EGuid g = EGuid::FromBytes(bytes);
-  EXPECT_EQ(g.data1, 0x00112233u);
-  EXPECT_EQ(g.data2, 0x4455);
-  EXPECT_EQ(g.data3, 0x6677);
-  EXPECT_EQ(g.ToText(), "{00112233-4455-6677-8899-AABBCCDDEEFF}");
-  uint8_t out[16];
-  g.ToBytes(out);
-  EXPECT_EQ(std::memcmp(out, bytes, 16), 0);
-  EGuid back;
-  EXPECT_TRUE(back.FromText("{00112233-4455-6677-8899-aabbccddeeff}"));
-  EXPECT_EQ(back, g);
-  EXPECT_EQ(EGuid{}.ToText(), "{00000000-0000-0000-0000-000000000000}");
-  EXPECT_TRUE(EGuid{}.IsNull());
 }
 
 TEST(GuidTest, MalformedTextsGiveTheNullGuid) {

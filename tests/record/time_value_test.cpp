@@ -110,21 +110,6 @@ TEST(TimeStampTest, FromDateAndTimeInUniversalTime) {
   EXPECT_EQ(t, (sTime{50, 3, 2, 1}));
 }
 
-TEST(TimeStampTest, FixedZoneBias) {
-  // Universal = local + bias: a zone one hour east has bias -60.
-  TimeZone paris = TimeZone::Fixed(-60);
-  ETimeStamp ts = ETimeStamp::FromLocal(sDate{1, 1, 1970}, sTime{0, 0, 0, 1}, paris);
-  EXPECT_EQ(ts.Ticks(), ETimeStamp::kUnixEpochTicks);
-  EXPECT_EQ(ts.ToTimeT(), 0);
-  sDate d;
-  sTime t;
-  ts.ToLocal(paris, &d, &t);
-  EXPECT_EQ(d, (sDate{1, 1, 1970}));
-  EXPECT_EQ(t, (sTime{0, 0, 0, 1}));
-  EXPECT_DOUBLE_EQ(ts.ToOleDays(paris), 25569.0 + 1.0 / 24.0);
-  EXPECT_DOUBLE_EQ(ts.ToOleDays(TimeZone::Utc()), 25569.0);
-}
-
 TEST(TimeStampTest, TimeTAndOleDays) {
   EXPECT_EQ(ETimeStamp::FromTimeT(0).Ticks(), ETimeStamp::kUnixEpochTicks);
   EXPECT_EQ(ETimeStamp::FromTimeT(-1).ToTimeT(), -1);

@@ -129,14 +129,6 @@ TEST(TypeCatalogTest, CodesOutsideTheTableAnswerTheBaseDescriptor) {
   }
 }
 
-TEST(TypeCatalogTest, DistinctCodesWithKindsHaveDistinctDescriptors) {
-  std::set<const BdDynTypeDesc*> seen;
-  for (const CatalogCase& c : kCatalog) {
-    if (c.type_name == nullptr) continue;
-    EXPECT_TRUE(seen.insert(GetTypeDesc(c.code)).second) << c.code;
-  }
-}
-
 TEST(BufferKindsTest, NegativeAndLargeCodes) {
   EXPECT_EQ(BufferKindForCode(-1), BufferKind::kRaw);
   EXPECT_EQ(BufferKindForCode(-2), BufferKind::kRaw);

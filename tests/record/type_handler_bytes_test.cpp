@@ -174,23 +174,6 @@ TEST_F(TypeHandlerBytesTest, CopyOutStaysInsideTheData) {
   EXPECT_EQ(h->CopyIn(nullptr, 4), 0);
 }
 
-TEST_F(TypeHandlerBytesTest, DirectHandlersCopyTheirLittleEndianForm) {
-  std::unique_ptr<ETypeHandler> h = GetDirectTypeHandler(TYPE_LONG);
-  h->Assign(*tv::Int64(0x01020304));
-  uint8_t out[4] = {};
-  EXPECT_EQ(h->CopyOut(out, 4, 0), 4);
-  EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{4, 3, 2, 1}));
-  const uint8_t two[] = {0x02};
-  EXPECT_EQ(h->CopyIn(two, 1), 1) << "a partial copy replaces the first bytes only";
-  EXPECT_EQ(h->GetInt64(), 0x01020302);
-
-  std::unique_ptr<ETypeHandler> flag = GetDirectTypeHandler(TYPE_BOOL);
-  EXPECT_EQ(flag->CopyIn(two, 1), 1);
-  EXPECT_TRUE(flag->GetBool()) << "any byte other than 0 is true";
-  EXPECT_EQ(flag->CopyOut(out, 4, 0), 1);
-  EXPECT_EQ(out[0], 1);
-}
-
 TEST_F(TypeHandlerBytesTest, NumbersAreEmptyWhenTheirValueIsZero) {
   uint8_t negative_zero[8] = {0, 0, 0, 0, 0, 0, 0, 0x80};
   std::unique_ptr<ETypeHandler> d = GetTypeHandler(TYPE_DOUBLE);

@@ -154,17 +154,6 @@ TEST_F(TypeHandlerObjectsTest, DirectClonesCopyTheValue) {
   }
 }
 
-TEST_F(TypeHandlerObjectsTest, IndirectClonesLookAtTheSameBytes) {
-  uint8_t record[4] = {};
-  std::unique_ptr<ETypeHandler> h = GetTypeHandler(TYPE_UINT32);
-  h->Aim(record, 4);
-  std::unique_ptr<ETypeHandler> clone = h->Clone();
-  EXPECT_EQ(clone->GetData(), record);
-  clone->Assign(*tv::Int64(258));
-  EXPECT_EQ(h->GetInt64(), 258);
-  EXPECT_EQ(record[1], 1);
-}
-
 TEST_F(TypeHandlerObjectsTest, ConversionsBetweenKindsGoThroughTheRootTypes) {
   std::unique_ptr<ETypeHandler> day = GetDirectTypeHandler(TYPE_INT64);
   day->Assign(*tv::Date(sDate{1, 1, 2000}));

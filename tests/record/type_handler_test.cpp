@@ -176,13 +176,6 @@ TEST(TypeHandlerTest, ArithmeticMakesADirectHandlerOfTheCategoryRoot) {
   }
 }
 
-TEST(TypeHandlerTest, NonNumericHandlersGiveABaseHandlerForArithmetic) {
-  std::unique_ptr<ETypeHandler> date = tv::Date(sDate{1, 1, 2000});
-  EXPECT_EQ(date->Add(*tv::Int64(1))->GetTypeCode(), kNoTypeCode);
-  EXPECT_EQ(tv::Text("a")->Subtract(*tv::Text("b"))->GetTypeCode(), kNoTypeCode);
-  EXPECT_EQ(tv::Text("a")->Add(*tv::Int64(1))->GetTypeCode(), kNoTypeCode);
-}
-
 TEST(TypeHandlerTest, AddingTextsConcatenatesThem) {
   AimedText no_case(TYPE_NC_ZSTRING, "ab");
   std::unique_ptr<ETypeHandler> joined = (*no_case).Add(*tv::Text("Cd"));
@@ -285,23 +278,6 @@ TEST(TypeHandlerTest, SetLimitWritesEachTypesExtremes) {
     h->SetLimit(c.which);
     EXPECT_EQ(bytes, c.bytes.empty() ? std::vector<uint8_t>(c.size, 0xAA) : c.bytes);
   }
-}
-
-TEST(TypeHandlerTest, TimeStampMaximumIsTheValueClassMaximum) {
-  uint8_t bytes[8] = {};
-  std::unique_ptr<ETypeHandler> h = GetTypeHandler(TYPE_TIMESTAMP);
-  h->Aim(bytes, sizeof bytes);
-  h->SetLimit(kLimitMax);
-  EXPECT_EQ(ETimeStamp::FromBytes(bytes), ETimeStamp::Maximum());
-  EXPECT_FALSE(h->IsEmpty());
-}
-
-TEST(TypeHandlerTest, HeapStringsHaveNoLargestText) {
-  std::unique_ptr<ETypeHandler> h = tv::Text("keep");
-  h->SetLimit(kLimitMax);
-  EXPECT_EQ(h->GetText().str(), "keep");
-  h->SetLimit(kLimitMin);
-  EXPECT_TRUE(h->IsEmpty());
 }
 
 }  // namespace

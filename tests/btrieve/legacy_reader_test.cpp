@@ -219,6 +219,27 @@ TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
   }
 }
 
+TEST_P(LegacyRealFiles, RandomDamageGivesACleanStatus) {
+  std::mt19937 rng(static_cast<uint32_t>(image_.size() * 7919 + GetParam().records));
+  auto at = [&](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit - 1)(rng); };
+  int refused = 0;
+  for (int round = 0; round < (image_.size() > 200000 ? 60 : 240); ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Bytes image = image_;
+    const size_t span = round % 4 ? image.size() : std::min<size_t>(image.size(), 4 * 4096);
+    for (int i = 1 + int(at(16)); round % 4 < 2 && i > 0; --i) image[at(span)] ^= 1 + at(255);
+    if (round % 4 == 2) image.resize(at(image.size()));
+    if (round % 4 == 3) StoreLE32(&image[at(image.size() - 4)], round & 4 ? ~0u : uint32_t(rng()));
+    Opened o = Open(std::move(image));
+    refused += o.status != 0;
+    EXPECT_TRUE(o.status == 0 ? o.scan == 0 || o.scan == 2 : !o.reason.empty());
+    EXPECT_TRUE(o.status == 0 || o.status == 2 || o.status == 30) << o.status;
+    Bytes data;
+    for (uint32_t address : o.addresses) EXPECT_LE(o.source->Read(address, &data) | 2, 2);
+  }
+  EXPECT_GT(refused, 0) << "damage was never noticed";
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, LegacyRealFiles, ::testing::ValuesIn(Fixtures()),
                          [](const auto& i) { return fs::path(i.param.file).stem().string(); });
 

@@ -96,6 +96,7 @@ enum StatusCode : int16_t {
   kInvalidKeyType = 49,
   kOwnerAlreadySet = 50,
   kOwnerError = 51,
+  kAutoIncrementError = 55,
   kFileExists = 59,
   kRejectCountReached = 60,
   kInvalidDescriptor = 62,
@@ -104,7 +105,9 @@ enum StatusCode : int16_t {
   kInvalidFieldOffset = 65,
   kEndTurnedIntoAbort = 74,
   kDeadlock = 78,
+  kConflict = 80,  // the record changed since this position block read it
   kLockError = 81,
+  kLostPosition = 82,
   kRecordLocked = 84,
   kFileLocked = 85,
   kIncompatibleMode = 88,

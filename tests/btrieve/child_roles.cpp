@@ -8,14 +8,16 @@
 //                              creates `ready`, then waits to be killed
 //   exclusive|path|ready       reads in an exclusive transaction, creates
 //                              `ready`, then waits to be killed
-//   write|path|ack|start|batch inserts records from `start` on, `batch` per
-//                              transaction (1: none), appending each id to
-//                              `ack` once acknowledged
-//   pair|path|path2|ack|start|step  inserts records from `start` on, each
-//                              transaction the same two ids into both files,
-//                              appending them to `ack` once End answered 0;
-//                              with `step` > 0 the process ends before that
-//                              step of its file I/O (crash_vfs.h)
+//   write|path|ack|start|batch|count  inserts `count` records from `start`
+//                              on, `batch` per transaction (1: none),
+//                              appending each id to `ack` once acknowledged,
+//                              then waits to be killed
+//   pair|path|path2|ack|start|count|step  inserts `count` records from
+//                              `start` on, each transaction the same two ids
+//                              into both files, appending them to `ack` once
+//                              End answered 0, then waits to be killed; with
+//                              `step` > 0 the process ends before that step
+//                              of its file I/O (crash_vfs.h)
 #include <cstdlib>
 #include <sstream>
 
@@ -49,11 +51,19 @@ int16_t GetEqual(Block& b, int32_t id, int op) {
   return b.Read(op, &buf, 0);
 }
 
-int Writer(const std::string& path, const std::string& ack, int32_t start, int batch) {
+// Once a writer has written its ids it waits to be killed, so that the ids
+// of a round never depend on how fast the machine is.
+int WaitToBeKilled(const std::string& ack) {
+  (void)WaitForFile(ack + ".never", kLongWaitMs);
+  return kChildSetupFailed;
+}
+
+int Writer(const std::string& path, const std::string& ack, int32_t start, int batch,
+           int32_t count) {
   Block b;
   if (b.Open(path) != 0) return kChildSetupFailed;
   std::ofstream out(ack, std::ios::app);
-  for (int32_t id = start;; id += batch) {
+  for (int32_t id = start; id + batch <= start + count; id += batch) {
     if (batch > 1 && Simple(b, kBiasConcurrent + kOpBeginTransaction) != 0) return 1;
     for (int k = 0; k < batch; ++k) {
       auto r = CrashRecord(id + k);
@@ -63,14 +73,15 @@ int Writer(const std::string& path, const std::string& ack, int32_t start, int b
     for (int k = 0; k < batch; ++k) out << id + k << '\n';
     out.flush();  // written to the system before the next insert
   }
+  return WaitToBeKilled(ack);
 }
 
 int PairWriter(const std::string& path, const std::string& path2, const std::string& ack,
-               int32_t start) {
+               int32_t start, int32_t count) {
   Block b, b2;
   if (b.Open(path) != 0 || b2.Open(path2) != 0) return kChildSetupFailed;
   std::ofstream out(ack, std::ios::app);
-  for (int32_t id = start;; id += 2) {
+  for (int32_t id = start; id + 2 <= start + count; id += 2) {
     if (Simple(b, kBiasConcurrent + kOpBeginTransaction) != 0) return 1;
     for (int32_t k = id; k < id + 2; ++k) {
       for (Block* file : {&b, &b2}) {
@@ -82,6 +93,7 @@ int PairWriter(const std::string& path, const std::string& path2, const std::str
     out << id << '\n' << id + 1 << '\n';
     out.flush();
   }
+  return WaitToBeKilled(ack);
 }
 
 int Run(const std::vector<std::string>& a) {
@@ -89,12 +101,13 @@ int Run(const std::vector<std::string>& a) {
   const std::string& role = a[0];
   const std::string& path = a[1];
   Block b;
-  if (role == "write" && a.size() == 5) {
-    return Writer(path, a[2], std::atoi(a[3].c_str()), std::atoi(a[4].c_str()));
+  if (role == "write" && a.size() == 6) {
+    return Writer(path, a[2], std::atoi(a[3].c_str()), std::atoi(a[4].c_str()),
+                  std::atoi(a[5].c_str()));
   }
-  if (role == "pair" && a.size() == 6) {
-    CrashAtIoStep(std::atol(a[5].c_str()));
-    return PairWriter(path, a[2], a[3], std::atoi(a[4].c_str()));
+  if (role == "pair" && a.size() == 7) {
+    CrashAtIoStep(std::atol(a[6].c_str()));
+    return PairWriter(path, a[2], a[3], std::atoi(a[4].c_str()), std::atoi(a[5].c_str()));
   }
   if (b.Open(path) != 0) return kChildSetupFailed;
   if (role == "lock" && a.size() == 4) {

@@ -9,6 +9,10 @@
 //   Insert of every record in one       inserts with the same indexes in one
 //   transaction (when the record        transaction
 //   manager offers transactions)
+//   Get Equal + Update of 100,000       point lookup + update of the blob, in
+//   records in one transaction          one transaction
+//   Get Equal + Delete of 100,000       point lookup + delete, in one
+//   records in one transaction          transaction
 //
 // Each benchmark reports "ops_per_sec"; after the run a summary gives the
 // ratios to plain SQLite and the process's peak memory. The files live in a
@@ -17,6 +21,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +37,7 @@ namespace tavelnor::bench {
 namespace {
 
 constexpr uint32_t kLookups = 200000;
+constexpr uint32_t kWrites = 100000;  // records updated, then deleted
 
 std::map<std::string, double>& Results() {
   static std::map<std::string, double> results;
@@ -130,6 +136,35 @@ void BM_BtrieveInsert(benchmark::State& state, bool batched) {
   Report(state, batched ? "BtrieveInsertExtended" : "BtrieveInsert", ops);
 }
 
+// The first kWrites ids of the insertion order: each once, spread over the file.
+std::vector<uint32_t> WriteIds() {
+  const std::vector<uint32_t>& all = ShuffledIds();
+  return {all.begin(), all.begin() + std::min<size_t>(kWrites, all.size())};
+}
+
+// Get Equal on the integer key, then Update (a payload byte changed) or Delete.
+void BM_BtrieveRewrite(benchmark::State& state, bool remove) {
+  Btrieve& b = ReadFile();
+  const std::vector<uint32_t> ids = WriteIds();
+  uint64_t ops = 0;
+  for (auto _ : state) {
+    if (b.Call(kBeginTransaction, 0, 0) != 0) state.SkipWithError("begin failed");
+    for (uint32_t id : ids) {
+      uint8_t k[4] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8),
+                      static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 24)};
+      std::memcpy(b.key, k, 4);
+      if (b.Call(kGetEqual, 0, kRecordLength) != 0) state.SkipWithError("Get Equal failed");
+      b.data[kRecordLength - 1]++;
+      if (b.Call(remove ? kDelete : kUpdate, 0, kRecordLength) != 0) {
+        state.SkipWithError(remove ? "Delete failed" : "Update failed");
+      }
+      ++ops;
+    }
+    if (b.Call(kEndTransaction, 0, 0) != 0) state.SkipWithError("commit failed");
+  }
+  Report(state, remove ? "BtrieveDelete" : "BtrieveUpdate", ops);
+}
+
 // ---------------------------------------------------------------- plain SQLite
 
 sqlite3* ReadDb() {
@@ -195,6 +230,39 @@ void BM_SqlitePointLookup(benchmark::State& state) {
   Report(state, "SqlitePointLookup", ops);
 }
 
+void BM_SqliteRewrite(benchmark::State& state, bool remove) {
+  sqlite3* db = ReadDb();
+  const std::vector<uint32_t> ids = WriteIds();
+  sqlite3_stmt *read = nullptr, *write = nullptr;
+  sqlite3_prepare_v2(db, "SELECT rec FROM r WHERE id = ?1", -1, &read, nullptr);
+  sqlite3_prepare_v2(db,
+                     remove ? "DELETE FROM r WHERE id = ?1" : "UPDATE r SET rec = ?2 WHERE id = ?1",
+                     -1, &write, nullptr);
+  uint8_t buffer[kRecordLength];
+  uint64_t ops = 0;
+  for (auto _ : state) {
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (uint32_t id : ids) {
+      sqlite3_bind_int64(read, 1, id);
+      if (sqlite3_step(read) != SQLITE_ROW) state.SkipWithError("lookup failed");
+      std::memcpy(buffer, sqlite3_column_blob(read, 0), kRecordLength);
+      sqlite3_reset(read);
+      buffer[kRecordLength - 1]++;
+      sqlite3_bind_int64(write, 1, id);
+      if (!remove) sqlite3_bind_blob(write, 2, buffer, kRecordLength, SQLITE_STATIC);
+      if (sqlite3_step(write) != SQLITE_DONE) state.SkipWithError("write failed");
+      sqlite3_reset(write);
+      ++ops;
+    }
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      state.SkipWithError("commit failed");
+    }
+  }
+  sqlite3_finalize(read);
+  sqlite3_finalize(write);
+  Report(state, remove ? "SqliteDelete" : "SqliteUpdate", ops);
+}
+
 void BM_SqliteInsert(benchmark::State& state) {
   uint64_t ops = 0;
   for (auto _ : state) {
@@ -227,6 +295,23 @@ BENCHMARK_CAPTURE(BM_BtrieveInsert, extended, true)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_SqliteInsert)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Last: they change the files the reads above walk.
+BENCHMARK_CAPTURE(BM_BtrieveRewrite, update, false)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_SqliteRewrite, update, false)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_BtrieveRewrite, remove, true)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_SqliteRewrite, remove, true)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Collects each benchmark's rate for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -255,6 +340,8 @@ void PrintSummary() {
       {"Get Equal / point lookup", "BtrieveGetEqual", "SqlitePointLookup", 0.7},
       {"Insert / insert", "BtrieveInsert", "SqliteInsert", 0.5},
       {"Insert Extended / insert", "BtrieveInsertExtended", "SqliteInsert", 0.5},
+      {"Update / update", "BtrieveUpdate", "SqliteUpdate", 0.5},
+      {"Delete / delete", "BtrieveDelete", "SqliteDelete", 0.5},
   };
   std::printf("\n%u records of %u bytes, 3 keys\n", RecordCount(), kRecordLength);
   std::printf("%-26s %14s %14s %7s %7s\n", "operation", "ours op/s", "SQLite op/s", "ratio",

@@ -27,6 +27,8 @@ enum : uint16_t {
   kOpen = 0,
   kClose = 1,
   kInsert = 2,
+  kUpdate = 3,
+  kDelete = 4,
   kGetEqual = 5,
   kGetNext = 6,
   kGetFirst = 12,

@@ -53,6 +53,7 @@ int DataFile::Begin() {
   // Another connection may have added or dropped a key since: write with
   // the keys the file has now.
   int status = Refresh();
+  if (status == kOk && version_ < kFormatVersion) status = Upgrade();
   if (status != kOk) (void)Finish(status);
   return status;
 }
@@ -95,7 +96,7 @@ bool DataFile::Encode(const KeyDef& key, const uint8_t* record, std::string* k) 
   return true;
 }
 
-int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos) {
+int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos, std::string* stored) {
   if (key.duplicates()) {
     // Next sequence number after the last duplicate of the same value.
     std::string top = k + std::string(kDupSuffixSize, '\xFF');
@@ -117,7 +118,21 @@ int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos) {
     key_insert_.BindInt(3, pos);
     if (int rc = key_insert_.Step(); rc != SQLITE_DONE) return MapError(rc);
   }
+  if (stored != nullptr) *stored = std::move(k);
   return fresh ? AdjustDistinct(key.number, 1) : kOk;
+}
+
+int DataFile::EntryFor(uint32_t pos, WriteResult* result) {
+  result->indexed = false;
+  result->entry.clear();
+  if (spec_.FindKey(result->key) == nullptr) return kOk;
+  Entry entry;
+  int st = EntryOf(result->key, pos, &entry);
+  if (st == kKeyNotFound) return kOk;
+  if (st != kOk) return st;
+  result->indexed = true;
+  result->entry = std::move(entry.k);
+  return kOk;
 }
 
 int DataFile::RemovedEntry(const KeyDef& key, const std::string& k) {
@@ -165,10 +180,10 @@ int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
   return kOk;
 }
 
-int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos) {
+int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result) {
   if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
-  return Finish(InsertRow(record, pos));
+  return Finish(InsertRow(record, pos, result));
 }
 
 int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
@@ -183,7 +198,12 @@ int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
   return Finish(status);
 }
 
-int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos) {
+int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result) {
+  if (result != nullptr) {
+    result->indexed = false;
+    result->entry.clear();
+    result->stamp = 0;
+  }
   int status = FillAutoIncrement(record);
   if (status == kOk) {
     Statement::Scope scope(insert_rec_);
@@ -199,17 +219,28 @@ int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos) {
     }
   }
   for (size_t i = 0; status == kOk && i < spec_.keys.size(); ++i) {
+    const KeyDef& key = spec_.keys[i];
     std::string k;
-    if (Encode(spec_.keys[i], record->data(), &k)) status = AddEntry(spec_.keys[i], k, *pos);
+    if (!Encode(key, record->data(), &k)) continue;
+    const bool wanted = result != nullptr && key.number == result->key;
+    status = AddEntry(key, k, *pos, wanted ? &result->entry : nullptr);
+    if (wanted) result->indexed = true;
   }
   return status;
 }
 
-int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
+int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record, uint64_t read_stamp,
+                     WriteResult* result) {
   if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   std::vector<uint8_t> old;
-  int status = Read(pos, &old);
+  uint64_t stamp = 0;
+  int status = Read(pos, &old, &stamp);
+  // Gone or changed since the caller read it: another client's change.
+  if (status == kInvalidRecordAddress || (status == kOk && stamp != read_stamp)) {
+    status = kConflict;
+  }
+  bool entry_known = false;
   for (size_t i = 0; status == kOk && i < spec_.keys.size(); ++i) {
     const KeyDef& key = spec_.keys[i];
     if (ExtractKey(key, old.data()) == ExtractKey(key, record.data())) continue;
@@ -217,6 +248,7 @@ int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
       status = kModifiableKeyChanged;
       break;
     }
+    const bool wanted = result != nullptr && key.number == result->key;
     Entry before;
     int found = EntryOf(key.number, pos, &before);
     std::string k;
@@ -231,7 +263,12 @@ int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
     } else if (found != kKeyNotFound) {
       status = found;
     }
-    if (status == kOk && indexed) status = AddEntry(key, k, pos);
+    if (wanted) {
+      entry_known = true;
+      result->indexed = indexed;
+      result->entry.clear();
+    }
+    if (status == kOk && indexed) status = AddEntry(key, k, pos, wanted ? &result->entry : nullptr);
   }
   if (status == kOk) {
     Statement::Scope scope(update_rec_);
@@ -239,31 +276,39 @@ int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record) {
     update_rec_.BindBlob(2, record.data(), record.size());
     if (int rc = update_rec_.Step(); rc != SQLITE_DONE) status = MapError(rc);
   }
+  if (status == kOk && result != nullptr) {
+    result->stamp = version_ >= 2 ? stamp + 1 : 0;
+    if (!entry_known) status = EntryFor(pos, result);
+  }
   return Finish(status);
 }
 
-int DataFile::Delete(uint32_t pos) {
+int DataFile::Delete(uint32_t pos, uint64_t read_stamp) {
   if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
+  // The record first, only as the caller read it: gone or changed since is
+  // another client's change.
   int status = kOk;
-  std::vector<std::pair<const KeyDef*, std::string>> removed;
-  for (const KeyDef& key : spec_.keys) {
-    Entry entry;
-    int st = EntryOf(key.number, pos, &entry);
-    if (st == kOk) {
-      removed.emplace_back(&key, std::move(entry.k));
-    } else if (st != kKeyNotFound) {
-      return Finish(st);
-    }
-  }
   {
     Statement::Scope scope(delete_rec_);
     delete_rec_.BindInt(1, pos);
+    delete_rec_.BindInt(2, static_cast<int64_t>(read_stamp));
     int rc = delete_rec_.Step();
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
       status = MapError(rc);
-    else if (sqlite3_changes(db_.get()) == 0)
-      status = kInvalidRecordAddress;
+    } else if (sqlite3_changes(db_.get()) == 0) {
+      status = kConflict;
+    }
+  }
+  std::vector<std::pair<const KeyDef*, std::string>> removed;
+  for (size_t i = 0; status == kOk && i < spec_.keys.size(); ++i) {
+    Entry entry;
+    int st = EntryOf(spec_.keys[i].number, pos, &entry);
+    if (st == kOk) {
+      removed.emplace_back(&spec_.keys[i], std::move(entry.k));
+    } else if (st != kKeyNotFound) {
+      status = st;
+    }
   }
   if (status == kOk) {
     Statement::Scope scope(key_delete_pos_);

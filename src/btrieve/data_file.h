@@ -1,7 +1,7 @@
 // Storage of one data file: a SQLite database holding the file description,
 // the records under stable 4-byte positions and one ordered index per key.
 //
-// Schema (format "tavelnor-records", version 1):
+// Schema (format "tavelnor-records", version 2):
 //   meta(name TEXT PRIMARY KEY, value)   WITHOUT ROWID
 //     'format'  = 'tavelnor-records'     anything else: not our file (30)
 //     'version' = 1                      a higher version: not our file (30)
@@ -14,9 +14,15 @@
 //                 other connections reload the description (absent: 0)
 //     'distinct:N' = number of distinct values of key N, kept by every write
 //                 (absent: counted from the index at the next Stat)
-//   records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB)
+//   records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB, stamp INTEGER)
 //     pos is the record's physical position (1 .. 2^32-1), never reused,
-//     stable for the record's life; physical order is pos order
+//     stable for the record's life; physical order is pos order. stamp is
+//     the record's change stamp: 0 when inserted, one more on every Update.
+//     Every read hands it out with the record, and an Update or Delete names
+//     the stamp its caller read: another one means that someone changed the
+//     record in between (80), found without a read of its own.
+//     Version 1 files have no stamp column: they read as stamp 0 and gain the
+//     column (and version 2) at their first write.
 //   keys(num INTEGER, k BLOB, pos INTEGER, PRIMARY KEY(num, k)) WITHOUT ROWID
 //     one entry per record and non-null key; k = key_codec.h encoding, plus
 //     the 8-byte insertion sequence on duplicate keys; index keys_pos(pos, num)
@@ -71,13 +77,23 @@ struct Entry {
   uint32_t pos = 0;  // physical position of its record
 };
 
+// What an Insert or Update leaves for the caller's currency, found inside
+// the write's own transaction: nothing needs reading after the commit, so a
+// write that stored its record never fails afterwards.
+struct WriteResult {
+  int key = -1;          // in: the key whose entry is wanted (-1: none)
+  bool indexed = false;  // out: the record has an entry on that key...
+  std::string entry;     // ...this one
+  uint64_t stamp = 0;    // out: the record's change stamp now
+};
+
 // Where a search lands relative to a bound.
 enum class Seek { kFirst, kLast, kAtLeast, kAbove, kAtMost, kBelow };
 
 class DataFile {
  public:
   inline static const char kFormatName[] = "tavelnor-records";
-  static constexpr int kFormatVersion = 1;
+  static constexpr int kFormatVersion = 2;
 
   // Creates the file, empty. Fails with 59 when it exists and !replace.
   static int Create(const std::string& path, const FileSpec& spec, bool replace);
@@ -113,14 +129,17 @@ class DataFile {
   int EntryAt(int num, uint32_t rank, Entry* out);
   int RankBelow(int num, const std::string& k, uint32_t pos, uint32_t* rank);
 
-  // Records. 43 when no record has that position.
-  int Read(uint32_t pos, std::vector<uint8_t>* data);
+  // Records, with their change stamps when `stamp` is given. 43 when no
+  // record has that position.
+  int Read(uint32_t pos, std::vector<uint8_t>* data, uint64_t* stamp = nullptr);
   // The first record after (forward) or before `from` in physical order, or
   // the first/last one when `from` is 0 / UINT32_MAX. 9 when there is none.
-  int Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data);
+  int Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data,
+           uint64_t* stamp = nullptr);
   // The same, without a copy: `data` stays valid until the next call on
   // this file.
-  int Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data);
+  int Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data,
+           uint64_t* stamp = nullptr);
 
   // Index entries of key `num` (a key number of spec()).
   int Find(int num, Seek seek, const std::string& bound, Entry* out);
@@ -128,12 +147,16 @@ class DataFile {
   int EntryOf(int num, uint32_t pos, Entry* out);
 
   // Writes. Insert fills zero AUTOINCREMENT fields into `record`.
-  int Insert(std::vector<uint8_t>* record, uint32_t* pos);
+  int Insert(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result = nullptr);
   // Inserts every record or none, in one transaction; `positions` gets each
   // record's position.
   int InsertMany(std::vector<std::vector<uint8_t>>* records, std::vector<uint32_t>* positions);
-  int Update(uint32_t pos, const std::vector<uint8_t>& record);
-  int Delete(uint32_t pos);
+  // Update and Delete act on the record as its caller read it, with change
+  // stamp `read_stamp`: 80, and nothing changed, when the record has changed
+  // since or is gone.
+  int Update(uint32_t pos, const std::vector<uint8_t>& record, uint64_t read_stamp,
+             WriteResult* result = nullptr);
+  int Delete(uint32_t pos, uint64_t read_stamp);
 
   int RecordCount(uint32_t* count);
   int DistinctValues(std::vector<uint32_t>* per_key);
@@ -160,6 +183,8 @@ class DataFile {
   DataFile();
   int Prepare();
   int Load();
+  // A version 1 file gets its stamp column, inside the write that starts.
+  int Upgrade();
   // Opens `path` through the reader of earlier engines' files.
   int OpenLegacyFile(const std::string& path);
   int Begin();
@@ -167,8 +192,11 @@ class DataFile {
   int MapError(int rc) const;
   // Encoded entry for key `key` of `record`, or false when the key is null.
   bool Encode(const KeyDef& key, const uint8_t* record, std::string* k) const;
-  // Adds an index entry, counting a value new to the key.
-  int AddEntry(const KeyDef& key, std::string k, uint32_t pos);
+  // Adds an index entry, counting a value new to the key; `stored` gets the
+  // entry as stored (with its sequence suffix on a duplicate key).
+  int AddEntry(const KeyDef& key, std::string k, uint32_t pos, std::string* stored = nullptr);
+  // Fills `result` with the record's entry on the key it asks for.
+  int EntryFor(uint32_t pos, WriteResult* result);
   // After the entry `k` of `key` is gone: uncounts its value unless another
   // entry still holds it.
   int RemovedEntry(const KeyDef& key, const std::string& k);
@@ -192,13 +220,14 @@ class DataFile {
   ReadToken Token() const;
   int FillAutoIncrement(std::vector<uint8_t>* record);
   // Inserts one record and its index entries inside the caller's transaction.
-  int InsertRow(std::vector<uint8_t>* record, uint32_t* pos);
+  int InsertRow(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result = nullptr);
 
   Connection db_;
   FileSpec spec_;
   std::string owner_;
   int owner_mode_ = 0;
   int64_t layout_ = 0;
+  int version_ = kFormatVersion;
   bool nested_ = false;  // the current write is a savepoint in a transaction
   Statement read_, step_next_, step_prev_, insert_rec_, update_rec_, delete_rec_;
   Statement key_insert_, key_delete_pos_, key_delete_one_, key_of_pos_, count_;

@@ -6,6 +6,7 @@
 #include "btrieve/data_file.h"
 #include "btrieve/legacy_index.h"
 #include "btrieve/open_diagnosis.h"
+#include "btrieve/read_ahead.h"
 #include "foundation/platform/file_admin.h"
 #include "foundation/platform/files.h"
 #include "foundation/platform/shared_view.h"
@@ -16,7 +17,8 @@ namespace {
 
 constexpr const char* kSchema =
     "CREATE TABLE meta(name TEXT PRIMARY KEY, value) WITHOUT ROWID;"
-    "CREATE TABLE records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB NOT NULL);"
+    "CREATE TABLE records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB NOT NULL,"
+    " stamp INTEGER NOT NULL DEFAULT 0);"
     "CREATE TABLE keys(num INTEGER NOT NULL, k BLOB NOT NULL, pos INTEGER NOT NULL,"
     " PRIMARY KEY(num, k)) WITHOUT ROWID;"
     "CREATE INDEX keys_pos ON keys(pos, num);";
@@ -30,21 +32,32 @@ constexpr const char* kSeekSql[6] = {
     "SELECT k, pos FROM keys WHERE num = ?1 AND k < ?2 ORDER BY k DESC LIMIT 1",
 };
 
-// The seeks above with each entry's record, several rows at a time (?3).
+// The seeks above with each entry's record and its change stamp, several
+// rows at a time (?3). `$` stands for the stamp column (kStampColumn).
 constexpr const char* kFetchSql[6] = {
-    "SELECT k, keys.pos, data FROM keys JOIN records ON records.pos = keys.pos"
+    "SELECT k, keys.pos, data, $ FROM keys JOIN records ON records.pos = keys.pos"
     " WHERE num = ?1 ORDER BY k LIMIT ?3",
-    "SELECT k, keys.pos, data FROM keys JOIN records ON records.pos = keys.pos"
+    "SELECT k, keys.pos, data, $ FROM keys JOIN records ON records.pos = keys.pos"
     " WHERE num = ?1 ORDER BY k DESC LIMIT ?3",
-    "SELECT k, keys.pos, data FROM keys JOIN records ON records.pos = keys.pos"
+    "SELECT k, keys.pos, data, $ FROM keys JOIN records ON records.pos = keys.pos"
     " WHERE num = ?1 AND k >= ?2 ORDER BY k LIMIT ?3",
-    "SELECT k, keys.pos, data FROM keys JOIN records ON records.pos = keys.pos"
+    "SELECT k, keys.pos, data, $ FROM keys JOIN records ON records.pos = keys.pos"
     " WHERE num = ?1 AND k > ?2 ORDER BY k LIMIT ?3",
-    "SELECT k, keys.pos, data FROM keys JOIN records ON records.pos = keys.pos"
+    "SELECT k, keys.pos, data, $ FROM keys JOIN records ON records.pos = keys.pos"
     " WHERE num = ?1 AND k <= ?2 ORDER BY k DESC LIMIT ?3",
-    "SELECT k, keys.pos, data FROM keys JOIN records ON records.pos = keys.pos"
+    "SELECT k, keys.pos, data, $ FROM keys JOIN records ON records.pos = keys.pos"
     " WHERE num = ?1 AND k < ?2 ORDER BY k DESC LIMIT ?3",
 };
+
+// The stamp column as the statements name it: version 1 files have none,
+// and every record of one reads as stamp 0.
+std::string WithStamp(const char* sql, int version) {
+  std::string out = sql;
+  for (size_t at = out.find('$'); at != std::string::npos; at = out.find('$', at)) {
+    out.replace(at, 1, version >= 2 ? "records.stamp" : "0");
+  }
+  return out;
+}
 
 // Bytes 24-27 of the database header: the file change counter.
 constexpr size_t kHeaderBytes = 28;
@@ -190,6 +203,7 @@ int DataFile::Load() {
       v.Step() != SQLITE_ROW || v.Int(0) < 1 || v.Int(0) > kFormatVersion) {
     return kNotOurFile;
   }
+  version_ = static_cast<int>(v.Int(0));
   if (!MetaValue(db, "spec", &spec_blob, &rc) || !MetaValue(db, "owner", &owner_, &rc)) {
     return kIoError;
   }
@@ -226,12 +240,15 @@ int DataFile::Prepare() {
     Statement* st;
     const char* sql;
   } items[] = {
-      {&read_, "SELECT data FROM records WHERE pos = ?1"},
-      {&step_next_, "SELECT pos, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT ?2"},
-      {&step_prev_, "SELECT pos, data FROM records WHERE pos < ?1 ORDER BY pos DESC LIMIT ?2"},
+      {&read_, "SELECT data, $ FROM records WHERE pos = ?1"},
+      {&step_next_, "SELECT pos, data, $ FROM records WHERE pos > ?1 ORDER BY pos LIMIT ?2"},
+      {&step_prev_,
+       "SELECT pos, data, $ FROM records WHERE pos < ?1 ORDER BY pos DESC LIMIT ?2"},
       {&insert_rec_, "INSERT INTO records(data) VALUES (?1)"},
-      {&update_rec_, "UPDATE records SET data = ?2 WHERE pos = ?1"},
-      {&delete_rec_, "DELETE FROM records WHERE pos = ?1"},
+      {&update_rec_, version_ >= 2 ? "UPDATE records SET data = ?2, stamp = stamp + 1 WHERE pos = ?1"
+                                   : "UPDATE records SET data = ?2 WHERE pos = ?1"},
+      {&delete_rec_, version_ >= 2 ? "DELETE FROM records WHERE pos = ?1 AND stamp = ?2"
+                                   : "DELETE FROM records WHERE pos = ?1 AND 0 = ?2"},
       {&key_insert_, "INSERT INTO keys(num, k, pos) VALUES (?1, ?2, ?3)"},
       {&key_delete_pos_, "DELETE FROM keys WHERE pos = ?1"},
       {&key_delete_one_, "DELETE FROM keys WHERE num = ?1 AND k = ?2"},
@@ -242,13 +259,35 @@ int DataFile::Prepare() {
       {&layout_read_, "SELECT value FROM meta WHERE name = 'layout'"},
   };
   for (const Item& item : items) {
-    if (item.st->Prepare(db_, item.sql) != SQLITE_OK) return kIoError;
+    if (item.st->Prepare(db_, WithStamp(item.sql, version_)) != SQLITE_OK) return kIoError;
   }
   for (int i = 0; i < 6; ++i) {
     if (seek_[i].Prepare(db_, kSeekSql[i]) != SQLITE_OK) return kIoError;
-    if (fetch_[i].Prepare(db_, kFetchSql[i]) != SQLITE_OK) return kIoError;
+    if (fetch_[i].Prepare(db_, WithStamp(kFetchSql[i], version_)) != SQLITE_OK) return kIoError;
   }
   return kOk;
+}
+
+int DataFile::Upgrade() {
+  // Another connection may have upgraded the file since this one loaded it.
+  int64_t stored = 0;
+  {
+    Statement v;
+    int rc = v.Prepare(db_, "SELECT value FROM meta WHERE name = 'version'");
+    if (rc != SQLITE_OK) return MapError(rc);
+    rc = v.Step();
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kIoError : MapError(rc);
+    stored = v.Int(0);
+  }  // finished before the schema changes
+  if (stored < kFormatVersion) {
+    int rc = db_.Exec(
+        "ALTER TABLE records ADD COLUMN stamp INTEGER NOT NULL DEFAULT 0;"
+        "UPDATE meta SET value = 2 WHERE name = 'version'");
+    if (rc != SQLITE_OK) return MapError(rc);
+  }
+  version_ = kFormatVersion;
+  ahead_->Clear();
+  return Prepare();
 }
 
 }  // namespace tavelnor::btrieve

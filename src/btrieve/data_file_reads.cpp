@@ -70,11 +70,12 @@ int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound
     const int data_col = physical ? 1 : 2;
     const void* data = sqlite3_column_blob(st.get(), data_col);
     const size_t size = static_cast<size_t>(sqlite3_column_bytes(st.get(), data_col));
+    const auto stamp = static_cast<uint64_t>(st.Int(data_col + 1));
     if (physical) {
       const auto pos = static_cast<uint32_t>(st.Int(0));
-      ahead_->Add(PositionKey(pos), pos, data, size);
+      ahead_->Add(PositionKey(pos), pos, data, size, stamp);
     } else {
-      ahead_->Add(st.Blob(0), static_cast<uint32_t>(st.Int(1)), data, size);
+      ahead_->Add(st.Blob(0), static_cast<uint32_t>(st.Int(1)), data, size, stamp);
     }
     ++rows;
     if (ahead_->bytes() > ReadAhead::kMaxBytes) asked = rows;  // enough in memory; not the end
@@ -87,12 +88,14 @@ int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound
   return *row != nullptr ? kOk : kEndOfFile;
 }
 
-int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data) {
+int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data, uint64_t* stamp) {
+  if (stamp != nullptr) *stamp = 0;
   if (legacy_) return legacy_->Read(pos, data);
   ahead_->Check(Token());
   if (const AheadRow* row = ahead_->Served(pos)) {
     std::span<const uint8_t> bytes = ahead_->Data(*row);
     data->assign(bytes.begin(), bytes.end());
+    if (stamp != nullptr) *stamp = row->stamp;
     return kOk;
   }
   Statement::Scope scope(read_);
@@ -101,10 +104,13 @@ int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data) {
   if (rc == SQLITE_DONE) return kInvalidRecordAddress;
   if (rc != SQLITE_ROW) return MapError(rc);
   *data = Column(read_, 0);
+  if (stamp != nullptr) *stamp = static_cast<uint64_t>(read_.Int(1));
   return kOk;
 }
 
-int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data) {
+int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data,
+                   uint64_t* stamp) {
+  if (stamp != nullptr) *stamp = 0;
   if (legacy_) {
     int st = legacy_->Step(forward, from, pos, &legacy_row_);
     if (st == kOk) *data = legacy_row_;
@@ -118,12 +124,14 @@ int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const u
   if (st != kOk) return st;
   *pos = row->pos;
   *data = ahead_->Data(*row);
+  if (stamp != nullptr) *stamp = row->stamp;
   return kOk;
 }
 
-int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data) {
+int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data,
+                   uint64_t* stamp) {
   std::span<const uint8_t> bytes;
-  int st = Step(forward, from, pos, &bytes);
+  int st = Step(forward, from, pos, &bytes, stamp);
   if (st == kOk) data->assign(bytes.begin(), bytes.end());
   return st;
 }

@@ -55,6 +55,9 @@ int DoGetExtended(Cursor& cursor, const Call& call, int base_op);
 int DoStepExtended(Cursor& cursor, const Call& call, int base_op);
 int DoInsertExtended(Cursor& cursor, const Call& call);
 
+// Before Get Next/Previous walk on from the logical record along `key`: 82
+// when another client deleted or re-keyed it within a run of duplicates.
+int CheckLogicalEntry(Cursor& cursor, const KeyDef& key);
 // Copies a record into the caller's data buffer: 22 when it does not fit (a
 // variable-length record is cut to fit, a fixed one is not written).
 int ReturnRecord(const Cursor& cursor, const Call& call, std::span<const uint8_t> record);

@@ -96,7 +96,8 @@ int DoGetDirectChunk(Cursor& cursor, const Call& call) {
   const uint32_t pos = LoadLE32(call.data);
   if (pos == 0) return kInvalidRecordAddress;
   std::vector<uint8_t> record;
-  if (int st = cursor.data().Read(pos, &record); st != kOk) return st;
+  uint64_t stamp = 0;
+  if (int st = cursor.data().Read(pos, &record, &stamp); st != kOk) return st;
   uint64_t base = 0;
   if (int st = StartOffset(cursor, req, pos, record.size(), &base); st != kOk) return st;
 
@@ -130,8 +131,7 @@ int DoGetDirectChunk(Cursor& cursor, const Call& call) {
   if (!direct.empty()) std::memcpy(call.data, direct.data(), direct.size());
   *call.data_len = static_cast<uint32_t>(delivered);
   // The record becomes physically current; the key path stays where it was.
-  cursor.physical = Cursor::Physical::kOn;
-  cursor.physical_pos = pos;
+  cursor.SetPhysical(pos, stamp);
   cursor.after_extended = false;
   Remember(cursor, pos, end);
   return kOk;
@@ -155,7 +155,7 @@ int DoUpdateChunk(Cursor& cursor, const Call& call) {
   const uint32_t pos = cursor.physical_pos;
   std::vector<uint8_t> record;
   if (int st = data.Read(pos, &record); st != kOk) {
-    return st == kInvalidRecordAddress ? kInvalidPositioning : st;
+    return st == kInvalidRecordAddress ? kConflict : st;  // another client deleted it
   }
   uint64_t end = 0;
   if (req.truncate) {
@@ -172,14 +172,14 @@ int DoUpdateChunk(Cursor& cursor, const Call& call) {
   const bool logical_here = cursor.logical_key >= 0 &&
                             data.EntryOf(cursor.logical_key, pos, &before) == kOk &&
                             before.k == cursor.logical_entry;
-  int st = data.Update(pos, record);
-  if (st == kInvalidRecordAddress) return kInvalidPositioning;
+  WriteResult written;
+  written.key = logical_here ? cursor.logical_key : -1;
+  int st = data.Update(pos, record, cursor.physical_stamp, &written);
   if (st != kOk) return st;
+  cursor.physical_stamp = written.stamp;
   if (logical_here) {
-    Entry after;
-    int found = data.EntryOf(cursor.logical_key, pos, &after);
-    if (found == kOk) {
-      cursor.logical_entry = std::move(after.k);
+    if (written.indexed) {
+      cursor.logical_entry = std::move(written.entry);
     } else {
       cursor.DropLogical();  // the key became null: the record left the path
     }

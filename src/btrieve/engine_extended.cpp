@@ -194,6 +194,9 @@ int DoGetExtended(Cursor& cursor, const Call& call, int op) {
   if (call.key == nullptr || call.key_len < key->length()) return kKeyBufferTooShort;
   if (cursor.logical_key < 0) return kInvalidPositioning;
   if (cursor.logical_key != key->number || cursor.key_switched) return kDifferentKeyNumber;
+  if (!cursor.collapsed) {
+    if (int st = CheckLogicalEntry(cursor, *key); st != kOk) return st;
+  }
   return RunExtended(cursor, call, key, op == kOpGetNextExtended);
 }
 

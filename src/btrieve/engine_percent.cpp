@@ -53,12 +53,12 @@ int DoGetByPercentage(Cursor& cursor, const Call& call) {
     }
   }
   std::vector<uint8_t> record;
-  if (int st = data.Read(entry.pos, &record); st != kOk) {
+  uint64_t stamp = 0;
+  if (int st = data.Read(entry.pos, &record, &stamp); st != kOk) {
     return st == kInvalidRecordAddress ? kIoError : st;
   }
   cursor.DropLogical();
-  cursor.physical = Cursor::Physical::kOn;
-  cursor.physical_pos = entry.pos;
+  cursor.SetPhysical(entry.pos, stamp);
   if (key != nullptr) {
     cursor.logical_key = key->number;
     cursor.logical_entry = std::move(entry.k);

@@ -28,6 +28,9 @@ int Locate(Cursor& cursor, const Call& call, const KeyDef& key, int op, bool key
     if (cursor.logical_key != key.number || cursor.key_switched) return kDifferentKeyNumber;
     const std::string& at = cursor.logical_entry;
     const bool skip_run = cursor.collapsed || key_only;
+    if (!skip_run) {
+      if (int st = CheckLogicalEntry(cursor, key); st != kOk) return st;
+    }
     if (op == kOpGetNext) {
       std::string bound = skip_run ? AfterRun(key, at.substr(0, key.length())) : at;
       return data.Find(key.number, Seek::kAbove, bound, entry);
@@ -57,6 +60,16 @@ int Locate(Cursor& cursor, const Call& call, const KeyDef& key, int op, bool key
 }
 
 }  // namespace
+
+int CheckLogicalEntry(Cursor& cursor, const KeyDef& key) {
+  // A unique key's neighbours follow from the value alone; a run of
+  // duplicates is walked by the entry's place in it.
+  if (!key.duplicates() || cursor.deleted_here) return kOk;
+  Entry found;
+  int st = cursor.data().Find(key.number, Seek::kAtLeast, cursor.logical_entry, &found);
+  if (st == kEndOfFile || (st == kOk && found.k != cursor.logical_entry)) return kLostPosition;
+  return st;
+}
 
 int ReturnRecord(const Cursor& cursor, const Call& call, std::span<const uint8_t> record) {
   if (call.data_len == nullptr) return kDataBufferTooShort;
@@ -91,15 +104,15 @@ int DoGet(Cursor& cursor, const Call& call, int op, bool key_only) {
   Entry entry;
   if (int st = Locate(cursor, call, *key, op, key_only, &entry); st != kOk) return st;
   std::vector<uint8_t> record;
-  if (int st = cursor.data().Read(entry.pos, &record); st != kOk) {
+  uint64_t stamp = 0;
+  if (int st = cursor.data().Read(entry.pos, &record, &stamp); st != kOk) {
     return st == kInvalidRecordAddress ? kIoError : st;  // index and records disagree
   }
   cursor.DropLogical();
   cursor.logical_key = key->number;
   cursor.logical_entry = std::move(entry.k);
   cursor.collapsed = key_only;
-  cursor.physical = Cursor::Physical::kOn;
-  cursor.physical_pos = entry.pos;
+  cursor.SetPhysical(entry.pos, stamp);
   if (op != kOpGetEqual) {
     if (int st = ReturnKey(cursor, call, key->number, record); st != kOk) return st;
   }
@@ -128,11 +141,11 @@ int DoStep(Cursor& cursor, const Call& call, int op) {
       break;
   }
   uint32_t pos = 0;
+  uint64_t stamp = 0;
   std::span<const uint8_t> record;
-  if (int st = cursor.data().Step(forward, from, &pos, &record); st != kOk) return st;
+  if (int st = cursor.data().Step(forward, from, &pos, &record, &stamp); st != kOk) return st;
   cursor.DropLogical();
-  cursor.physical = P::kOn;
-  cursor.physical_pos = pos;
+  cursor.SetPhysical(pos, stamp);
   return ReturnRecord(cursor, call, record);
 }
 
@@ -158,8 +171,9 @@ int DoGetDirect(Cursor& cursor, const Call& call) {
   }
   const uint32_t pos = LoadLE32(call.data);
   std::vector<uint8_t> record;
+  uint64_t stamp = 0;
   if (pos == 0) return kInvalidRecordAddress;
-  if (int st = cursor.data().Read(pos, &record); st != kOk) return st;
+  if (int st = cursor.data().Read(pos, &record, &stamp); st != kOk) return st;
   Entry entry;
   if (key != nullptr) {
     int st = cursor.data().EntryOf(key->number, pos, &entry);
@@ -172,8 +186,7 @@ int DoGetDirect(Cursor& cursor, const Call& call) {
     cursor.logical_entry = std::move(entry.k);
     (void)ReturnKey(cursor, call, key->number, record);
   }
-  cursor.physical = Cursor::Physical::kOn;
-  cursor.physical_pos = pos;
+  cursor.SetPhysical(pos, stamp);
   return ReturnRecord(cursor, call, record);
 }
 

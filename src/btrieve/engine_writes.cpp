@@ -33,38 +33,36 @@ int WriteKey(const Cursor& cursor, const Call& call, const KeyDef** key) {
   return kOk;
 }
 
-// Makes the record at `pos` logically current on `key`, or drops logical
-// currency when its key is null there.
-int SetLogical(Cursor& cursor, const KeyDef& key, uint32_t pos) {
-  Entry entry;
-  int st = cursor.data().EntryOf(key.number, pos, &entry);
+// Makes the record logically current on `key` with the entry the write
+// found, or drops logical currency when its key is null there.
+void SetLogical(Cursor& cursor, const KeyDef& key, WriteResult& written) {
   cursor.DropLogical();
-  if (st == kKeyNotFound) return kOk;
-  if (st != kOk) return st;
+  if (!written.indexed) return;
   cursor.logical_key = key.number;
-  cursor.logical_entry = std::move(entry.k);
-  return kOk;
+  cursor.logical_entry = std::move(written.entry);
 }
 
 }  // namespace
 
+// Once the data file has stored a record, nothing here may fail: the entry
+// and stamp the currency needs come back from the write itself.
 int DoInsert(Cursor& cursor, const Call& call) {
   if (cursor.read_only) return kAccessDenied;
   std::vector<uint8_t> record;
   if (int st = RecordFromCall(cursor, call, &record); st != kOk) return st;
   const KeyDef* key = nullptr;
   if (int st = WriteKey(cursor, call, &key); st != kOk) return st;
-  const int number = key ? key->number : -1;
+  WriteResult written;
+  written.key = key ? key->number : -1;
   uint32_t pos = 0;
-  if (int st = cursor.data().Insert(&record, &pos); st != kOk) return st;
+  if (int st = cursor.data().Insert(&record, &pos, &written); st != kOk) return st;
   // The write may have reloaded the keys another connection changed.
-  key = key ? cursor.data().spec().FindKey(number) : nullptr;
+  key = key ? cursor.data().spec().FindKey(written.key) : nullptr;
   std::memcpy(call.data, record.data(), record.size());  // AUTOINCREMENT values filled in
-  cursor.physical = Cursor::Physical::kOn;
-  cursor.physical_pos = pos;
+  cursor.SetPhysical(pos, written.stamp);
   cursor.after_extended = false;
   if (key == nullptr) return kOk;
-  if (int st = SetLogical(cursor, *key, pos); st != kOk) return st;
+  SetLogical(cursor, *key, written);
   return ReturnKey(cursor, call, key->number, record);
 }
 
@@ -78,13 +76,16 @@ int DoUpdate(Cursor& cursor, const Call& call) {
   const KeyDef* key = nullptr;
   if (int st = WriteKey(cursor, call, &key); st != kOk) return st;
   const uint32_t pos = cursor.physical_pos;
-  const int number = key ? key->number : -1;
-  int st = cursor.data().Update(pos, record);
-  if (st == kInvalidRecordAddress) return kInvalidPositioning;
-  key = key ? cursor.data().spec().FindKey(number) : nullptr;
-  if (st != kOk || key == nullptr) return st;
+  WriteResult written;
+  written.key = key ? key->number : -1;
+  if (int st = cursor.data().Update(pos, record, cursor.physical_stamp, &written); st != kOk) {
+    return st;
+  }
+  cursor.physical_stamp = written.stamp;
+  key = key ? cursor.data().spec().FindKey(written.key) : nullptr;
+  if (key == nullptr) return kOk;
   if (key->number == cursor.logical_key) {
-    if (int s = SetLogical(cursor, *key, pos); s != kOk) return s;
+    SetLogical(cursor, *key, written);
   } else {
     cursor.key_switched = true;
   }
@@ -96,11 +97,12 @@ int DoDelete(Cursor& cursor, const Call& /*call*/) {
   if (cursor.physical != Cursor::Physical::kOn || cursor.collapsed || cursor.after_extended) {
     return kInvalidPositioning;
   }
-  int st = cursor.data().Delete(cursor.physical_pos);
-  if (st == kInvalidRecordAddress) return kInvalidPositioning;
-  if (st != kOk) return st;
+  if (int st = cursor.data().Delete(cursor.physical_pos, cursor.physical_stamp); st != kOk) {
+    return st;
+  }
   // Step Next still finds the old physical neighbour, Get Next the logical one.
   cursor.physical = Cursor::Physical::kDeleted;
+  cursor.deleted_here = cursor.logical_key >= 0;
   return kOk;
 }
 

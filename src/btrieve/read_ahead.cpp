@@ -86,10 +86,12 @@ void ReadAhead::Start(int num, Seek seek, const std::string& bound, const ReadTo
   served_ = SIZE_MAX;
 }
 
-void ReadAhead::Add(std::string k, uint32_t pos, const void* data, size_t size) {
+void ReadAhead::Add(std::string k, uint32_t pos, const void* data, size_t size,
+                    uint64_t stamp) {
   AheadRow row;
   row.k = std::move(k);
   row.pos = pos;
+  row.stamp = stamp;
   row.offset = bytes_.size();
   row.size = size;
   const auto* p = static_cast<const uint8_t*>(data);

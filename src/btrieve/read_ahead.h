@@ -28,6 +28,7 @@ struct AheadRow {
   uint32_t pos = 0;
   size_t offset = 0;  // of the record in the run's bytes
   size_t size = 0;
+  uint64_t stamp = 0;  // the record's change stamp
 };
 
 // What the file looked like: the header's change counter (moved by every
@@ -63,7 +64,7 @@ class ReadAhead {
   // walking order, then Finish with the number of rows asked for: it
   // returns the first row, or null.
   void Start(int num, Seek seek, const std::string& bound, const ReadToken& token);
-  void Add(std::string k, uint32_t pos, const void* data, size_t size);
+  void Add(std::string k, uint32_t pos, const void* data, size_t size, uint64_t stamp);
   const AheadRow* Finish(size_t asked);
   size_t bytes() const { return bytes_.size(); }
 

@@ -47,6 +47,9 @@ struct Cursor {
 
   Physical physical = Physical::kStart;
   uint32_t physical_pos = 0;
+  // The change stamp of the physical record as this block last read or
+  // wrote it: an Update or Delete of a record changed since gives 80.
+  uint64_t physical_stamp = 0;
 
   int logical_key = -1;       // -1: no logical currency
   std::string logical_entry;  // index entry of the logical record (kept after Delete)
@@ -55,6 +58,9 @@ struct Cursor {
   // Positioned by an extended operation: Update, Delete and Update Chunk give 8
   // until the next positioning call.
   bool after_extended = false;
+  // This block deleted its logical record: Get Next/Previous go on from
+  // where it was, which they do not when another client removed it (82).
+  bool deleted_here = false;
 
   // Intrarecord position of the chunk operations: the offset just after the
   // last chunk read or written in the record at `chunk_record` (0: none).
@@ -68,6 +74,14 @@ struct Cursor {
     collapsed = false;
     key_switched = false;
     after_extended = false;
+    deleted_here = false;
+  }
+  // The record at `pos`, read or written with change stamp `stamp`, is
+  // physically current.
+  void SetPhysical(uint32_t pos, uint64_t stamp) {
+    physical = Physical::kOn;
+    physical_pos = pos;
+    physical_stamp = stamp;
   }
 };
 

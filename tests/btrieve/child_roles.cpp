@@ -18,6 +18,17 @@
 //                              End answered 0, then waits to be killed; with
 //                              `step` > 0 the process ends before that step
 //                              of its file I/O (crash_vfs.h)
+//   stale|path|id|op|ready|go  Get Equal, creates `ready`, waits for `go`,
+//                              then Update (op 3, payload 77) or Delete
+//                              (op 4) on that old read: exit = its status
+//   count|path|n               `n` increments of the payload of records
+//                              1, 2, 3 in turn, each read, raised and
+//                              updated, read again after 80 (or 84, 85):
+//                              exit 0 once all are done
+//   log|path|log|start|n|batch inserts ids start.. start+n-1, `batch` per
+//                              transaction (1: none), appending "id status"
+//                              to `log` for each (in a transaction: the
+//                              failing insert's status, or End's)
 #include <cstdlib>
 #include <sstream>
 
@@ -96,6 +107,47 @@ int PairWriter(const std::string& path, const std::string& path2, const std::str
   return WaitToBeKilled(ack);
 }
 
+// The payload byte of a three-key record (record_fixture.h).
+constexpr size_t kPayload = kRecLen - 1;
+
+int Counter(Block& b, int n) {
+  for (int done = 0; done < n;) {
+    const int32_t id = 1 + done % 3;
+    auto key = Rec(id, "", 0);
+    b.SetKey(key.data(), 4);
+    std::vector<uint8_t> r;
+    int16_t st = b.Read(kOpGetEqual, &r, 0);
+    if (st != 0) return 100 + st;
+    r[kPayload]++;
+    st = b.Write(kOpUpdate, r, 0);
+    if (st == 0) {
+      ++done;
+    } else if (st != kConflict && st != kRecordLocked && st != kFileLocked) {
+      return 100 + st;
+    }
+  }
+  return 0;
+}
+
+int Logger(Block& b, const std::string& log, int32_t start, int n, int batch) {
+  std::ofstream out(log, std::ios::app);
+  for (int32_t id = start; id + batch <= start + n; id += batch) {
+    if (batch > 1 && Simple(b, kBiasConcurrent + kOpBeginTransaction) != 0) return 1;
+    int16_t st = 0;
+    for (int k = 0; k < batch && st == 0; ++k) {
+      auto r = CrashRecord(id + k);
+      st = b.Write(kOpInsert, r, 0);
+      if (batch == 1) out << id << ' ' << st << '\n';
+    }
+    if (batch > 1) {
+      st = st == 0 ? Simple(b, kOpEndTransaction) : (Simple(b, kOpAbortTransaction), st);
+      for (int k = 0; k < batch; ++k) out << id + k << ' ' << st << '\n';
+    }
+    out.flush();
+  }
+  return 0;
+}
+
 int Run(const std::vector<std::string>& a) {
   if (a.size() < 2) return kChildSetupFailed;
   const std::string& role = a[0];
@@ -110,6 +162,21 @@ int Run(const std::vector<std::string>& a) {
     return PairWriter(path, a[2], a[3], std::atoi(a[4].c_str()), std::atoi(a[5].c_str()));
   }
   if (b.Open(path) != 0) return kChildSetupFailed;
+  if (role == "stale" && a.size() == 6) {
+    std::vector<uint8_t> r;
+    auto key = Rec(std::atoi(a[2].c_str()), "", 0);
+    b.SetKey(key.data(), 4);
+    if (b.Read(kOpGetEqual, &r, 0) != 0) return kChildSetupFailed;
+    Touch(a[4]);
+    if (!WaitForFile(a[5], kLongWaitMs)) return kChildSetupFailed;
+    r[kPayload] = 77;
+    return b.Write(std::atoi(a[3].c_str()), r, 0);
+  }
+  if (role == "count" && a.size() == 3) return Counter(b, std::atoi(a[2].c_str()));
+  if (role == "log" && a.size() == 6) {
+    return Logger(b, a[2], std::atoi(a[3].c_str()), std::atoi(a[4].c_str()),
+                  std::atoi(a[5].c_str()));
+  }
   if (role == "lock" && a.size() == 4) {
     return GetEqual(b, std::atoi(a[2].c_str()), std::atoi(a[3].c_str()));
   }

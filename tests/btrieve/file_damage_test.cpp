@@ -68,7 +68,7 @@ TEST_F(FileDamage, OtherDatabasesAndNewerFormatsAreNotOurs) {
 
   std::string ours = dir_.File("ours.btr");
   ASSERT_EQ(b_.Create(ours, ThreeKeySpec()), 0);
-  Sql(ours, "UPDATE meta SET value = 2 WHERE name = 'version'");
+  Sql(ours, "UPDATE meta SET value = 3 WHERE name = 'version'");
   EXPECT_EQ(b_.Open(ours), kNotOurFile);
   Sql(ours,
       "UPDATE meta SET value = 1 WHERE name = 'version';"

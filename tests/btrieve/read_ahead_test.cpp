@@ -18,7 +18,7 @@ void Fill(ReadAhead* ahead, Seek seek, const std::string& bound,
           const std::vector<std::pair<std::string, uint32_t>>& rows, size_t asked, int num = 1,
           ReadToken token = kToken) {
   ahead->Start(num, seek, bound, token);
-  for (const auto& [k, pos] : rows) ahead->Add(k, pos, k.data(), k.size());
+  for (const auto& [k, pos] : rows) ahead->Add(k, pos, k.data(), k.size(), 0);
   ahead->Finish(asked);
 }
 

@@ -1,8 +1,10 @@
 // Locks and transactions between processes: a child process (the test
 // binary in a role, child_roles.h) meets the parent's locks and transactions,
 // and the parent meets the child's, including after the child was killed.
+#include <atomic>
 #include <thread>
 
+#include "btrieve/process_waits.h"
 #include "child_roles.h"
 #include "two_clients.h"
 
@@ -83,6 +85,46 @@ TEST_F(Processes, AnotherProcesssTransactionIsInvisibleAndLeavesNoTraceWhenKille
   EXPECT_EQ(GetEqual(xa_, 100), kKeyNotFound);
   EXPECT_EQ(Insert(xa_, 101), 0);
   EXPECT_EQ(Contents(xa_).size(), 6u);
+}
+
+// Two processes, each holding one record and waiting for the other's: the
+// process of higher id gets 78 and lets go, the other then gets its lock.
+// The children end themselves when no answer comes (child_roles.cpp).
+TEST_F(Processes, ACycleOfWaitsAcrossProcessesGives78ToOneSide) {
+  const std::string go = dir_.File("cycle.go");
+  platform::ChildProcess children[2];
+  uint32_t pids[2] = {};
+  for (int i : {0, 1}) {
+    const std::string ready = dir_.File("cycle" + std::to_string(i));
+    children[i] = StartChild({"cycle", path_a_, std::to_string(1 + i), std::to_string(2 - i),
+                              ready, go});
+    pids[i] = children[i].pid;
+    EXPECT_TRUE(WaitForFile(ready));
+  }
+  Touch(go);
+  const int codes[2] = {WaitChild(&children[0]), WaitChild(&children[1])};
+  const int loser = codes[0] == kDeadlock ? 0 : 1;
+  EXPECT_EQ(codes[loser], kDeadlock);
+  EXPECT_EQ(codes[1 - loser], 0);
+  EXPECT_GT(pids[loser], pids[1 - loser]) << "the process of highest id gives up";
+}
+
+// A wait on another process's lock ends when that process dies.
+TEST_F(Processes, AWaitEndsWhenTheHolderDies) {
+  platform::ChildProcess holder = Holder(2, kOpGetEqual + kBiasSingleNoWait);
+  platform::ChildProcess waiter =
+      StartChild({"lock", path_a_, "2", std::to_string(kOpGetEqual + kBiasSingleWait)});
+  // Hang guard only: the waiter says it waits for the holder.
+  std::vector<ProcessWait> waits;
+  for (int tries = 0; tries < 6000 && waits.empty(); ++tries) {
+    waits = ProcessWaits::Of(waiter.pid);
+    if (waits.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(waits.size(), 1u);
+  EXPECT_EQ(waits[0].pid, holder.pid);
+  EXPECT_EQ(Kill(&holder), -1);
+  EXPECT_EQ(WaitChild(&waiter), 0);
+  EXPECT_TRUE(ProcessWaits::Of(waiter.pid).empty());
 }
 
 }  // namespace

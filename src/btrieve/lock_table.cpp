@@ -304,7 +304,8 @@ void LockTable::Detach(const std::string& path) {
     for (auto it = paths_.begin(); it != paths_.end();) {
       it = it->second.file == file ? paths_.erase(it) : std::next(it);
     }
-    files_.erase(file->lock_name());
+    const std::string name = file->lock_name();  // not a reference into the node erased
+    files_.erase(name);
   }
 }
 

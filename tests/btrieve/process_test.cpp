@@ -1,6 +1,7 @@
 // Locks and transactions between processes: a child process (the test
 // binary in a role, child_roles.h) meets the parent's locks and transactions,
 // and the parent meets the child's, including after the child was killed.
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -107,6 +108,48 @@ TEST_F(Processes, ACycleOfWaitsAcrossProcessesGives78ToOneSide) {
   EXPECT_EQ(codes[loser], kDeadlock);
   EXPECT_EQ(codes[1 - loser], 0);
   EXPECT_GT(pids[loser], pids[1 - loser]) << "the process of highest id gives up";
+}
+
+// A cycle through clients of this process and another process: x holds 1
+// and waits for y's 3, y waits for the child's 2, the child waits for x's 1.
+// One of the three gets 78; once it lets go, the next wait ends with its
+// lock, and once this process lets go of everything, the last one too.
+TEST_F(Processes, ACycleThroughClientsAndAProcessGives78Once) {
+  ASSERT_EQ(GetEqual(xa_, 1, kBiasSingleNoWait), 0);
+  ASSERT_EQ(GetEqual(ya_, 3, kBiasSingleNoWait), 0);
+  const std::string ready = dir_.File("mixed"), go = ready + ".go";
+  platform::ChildProcess child = StartChild({"cycle", path_a_, "2", "1", ready, go});
+  ASSERT_TRUE(WaitForFile(ready));
+  std::atomic<int> status[3] = {-1, -1, -1};  // x, y, the child
+  std::thread parties[3] = {
+      std::thread([&] { status[0] = GetEqual(xa2_, 3, kBiasSingleWait); }),
+      std::thread([&] { status[1] = GetEqual(ya2_, 2, kBiasSingleWait); }),
+      std::thread([&] { status[2] = WaitChild(&child); })};
+  Touch(go);
+  // Hang guard only: waits until `done` holds, at most 40 s.
+  auto await = [&](auto done) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+         !done() && std::chrono::steady_clock::now() < end;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  auto count = [&](int value) {
+    return std::count_if(std::begin(status), std::end(status),
+                         [value](const std::atomic<int>& s) { return s == value; });
+  };
+  // The child ends itself within 30 s whatever happens, and with it its
+  // locks: x and y then get theirs once this process lets go of its own.
+  await([&] { return count(kDeadlock) > 0 || count(-1) == 0; });
+  const int loser = status[0] == kDeadlock ? 0 : status[1] == kDeadlock ? 1 : 2;
+  if (loser < 2) {
+    EXPECT_EQ(Unlock(loser == 0 ? xa_ : ya_, 0), 0);  // the child unlocks itself
+  }
+  await([&] { return count(-1) < 2; });  // a second party got its lock
+  for (Block* b : {&xa_, &ya_}) (void)Unlock(*b, 0);
+  await([&] { return count(-1) == 0; });
+  for (std::thread& t : parties) t.join();
+  EXPECT_EQ(status[loser], kDeadlock);
+  EXPECT_EQ(count(0), 2) << status[0] << " " << status[1] << " " << status[2];
 }
 
 // A wait on another process's lock ends when that process dies.

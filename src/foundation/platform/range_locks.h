@@ -24,7 +24,8 @@ inline constexpr char kLockFolderVar[] = "TAVELNOR_LOCK_DIR";
 // to it (symbolic and hard links, "dir/../file"): device and inode number on
 // POSIX, volume serial number and file index on Windows, in hexadecimal,
 // fit for a file name. Taken from a handle opened on the file for no reading
-// or writing; nothing is changed.
+// or writing (on Linux a path descriptor, whose closing leaves the process's
+// byte-range locks on the file in place); nothing is changed.
 Result<std::string> FileIdentity(const std::string& path);
 
 // The folder the lock files of this machine's processes share, created when

@@ -63,17 +63,21 @@ std::string Describe(const std::string& path, int err) { return path + ": " + st
 }  // namespace
 
 Result<std::string> FileIdentity(const std::string& path) {
-#ifdef O_PATH
-  const int flags = O_PATH | O_CLOEXEC;  // no read access needed
-#else
-  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-#endif
-  int fd = open(path.c_str(), flags);
-  if (fd < 0) return Status::IoError(Describe(path, errno));
   struct stat st{};
+#ifdef O_PATH
+  // A path descriptor: no access to the contents needed, and closing it
+  // leaves the process's locks on the file alone (closing any other
+  // descriptor of the file would drop them, SQLite's included).
+  int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return Status::IoError(Describe(path, errno));
   const int rc = fstat(fd, &st);
   const int err = errno;
   close(fd);
+#else
+  // No descriptor opened, for the same reason.
+  const int rc = stat(path.c_str(), &st);
+  const int err = errno;
+#endif
   if (rc != 0) return Status::IoError(Describe(path, err));
   char text[40];
   std::snprintf(text, sizeof text, "%" PRIx64 "-%" PRIx64, static_cast<uint64_t>(st.st_dev),

@@ -50,8 +50,8 @@ HANDLE OpenLockFile(const std::string& path, DWORD access, DWORD disposition) {
 }  // namespace
 
 Result<std::string> FileIdentity(const std::string& path) {
-  // No access asked: only the file's attributes are read.
-  HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  // Only the file's attributes are read.
+  HANDLE h = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Status::IoError(path + ": cannot open");
   BY_HANDLE_FILE_INFORMATION info{};

@@ -46,8 +46,7 @@ WaitTarget FileLocks::Refuser() const {
   WaitTarget t;
   if (!refused_) return t;
   t.pid = side_.HolderOf(refused_offset_, 1, refused_mode_);
-  t.lock_name = lock_name_;
-  t.offset = refused_offset_;
+  t.wanted = LockByte{lock_name_, refused_offset_};
   return t;
 }
 
@@ -274,6 +273,22 @@ bool FileLocks::WriterElsewhere() const {
   return !writer_ && Elsewhere(kWriterByte, RangeLockMode::kExclusive);
 }
 
+void FileLocks::HeldBy(const std::vector<ClientId>& clients, std::vector<LockByte>* out) const {
+  auto in = [&clients](const std::optional<ClientId>& c) {
+    return c && std::find(clients.begin(), clients.end(), *c) != clients.end();
+  };
+  bool any_record = false;
+  for (const auto& [pos, holders] : records_) {
+    if (std::any_of(holders.begin(), holders.end(),
+                    [&](const RecordHolder& h) { return in(h.client); })) {
+      out->push_back(LockByte{lock_name_, kRecordBase + pos});
+      any_record = true;
+    }
+  }
+  if (any_record || in(file_lock_)) out->push_back(LockByte{lock_name_, kFileByte});
+  if (in(writer_)) out->push_back(LockByte{lock_name_, kWriterByte});
+}
+
 FileLocks& LockTable::Attach(const std::string& path) {
   Path& p = paths_[path];
   if (p.file == nullptr) {
@@ -322,7 +337,7 @@ FileLocks* LockTable::Find(const std::string& path) {
 
 bool LockTable::LeadsBack(const ClientId& start, const WaitTarget& target, int depth,
                           std::vector<uint32_t>* pids, std::vector<ClientId>* seen_clients,
-                          std::vector<uint32_t>* seen_pids) {
+                          std::vector<std::pair<uint32_t, LockByte>>* seen_bytes) {
   if (depth > kMaxChain) return false;
   if (target.client) {
     const ClientId& c = *target.client;
@@ -333,32 +348,50 @@ bool LockTable::LeadsBack(const ClientId& start, const WaitTarget& target, int d
     seen_clients->push_back(c);
     auto next = waits_.find(c);
     return next != waits_.end() &&
-           LeadsBack(start, next->second, depth + 1, pids, seen_clients, seen_pids);
+           LeadsBack(start, next->second, depth + 1, pids, seen_clients, seen_bytes);
   }
   const uint32_t self = platform::CurrentProcessId();
+  std::pair<uint32_t, LockByte> at{target.pid, target.wanted};
   if (target.pid == 0 || target.pid == self ||
-      std::find(seen_pids->begin(), seen_pids->end(), target.pid) != seen_pids->end()) {
+      std::find(seen_bytes->begin(), seen_bytes->end(), at) != seen_bytes->end()) {
     return false;
   }
-  seen_pids->push_back(target.pid);
+  seen_bytes->push_back(std::move(at));
   pids->push_back(target.pid);
+  // Only the waits of that process's clients that hold the byte waited for.
   for (const ProcessWait& w : ProcessWaits::Of(target.pid)) {
+    if (!w.Holds(target.wanted)) continue;
     WaitTarget next;
     if (w.pid != self) {
       next.pid = w.pid;
-      if (LeadsBack(start, next, depth + 1, pids, seen_clients, seen_pids)) return true;
+      next.wanted = w.wanted;
+      if (LeadsBack(start, next, depth + 1, pids, seen_clients, seen_bytes)) return true;
       continue;
     }
     // Back in this process: on to the clients holding what it waits for.
-    auto file = files_.find(w.lock_name);
+    auto file = files_.find(w.wanted.lock_name);
     if (file == files_.end()) continue;
-    for (const ClientId& holder : file->second->HoldersOf(w.offset)) {
+    for (const ClientId& holder : file->second->HoldersOf(w.wanted.offset)) {
       next.client = holder;
-      if (LeadsBack(start, next, depth + 1, pids, seen_clients, seen_pids)) return true;
+      if (LeadsBack(start, next, depth + 1, pids, seen_clients, seen_bytes)) return true;
     }
   }
   pids->pop_back();
   return false;
+}
+
+std::vector<ClientId> LockTable::HeldUpBy(const ClientId& waiter) const {
+  std::vector<ClientId> out{waiter};
+  for (const auto& [client, target] : waits_) {
+    ClientId at = client;
+    for (int steps = 0; steps < kMaxChain && at != waiter; ++steps) {
+      auto next = waits_.find(at);
+      if (next == waits_.end() || !next->second.client) break;
+      at = *next->second.client;
+    }
+    if (at == waiter && client != waiter) out.push_back(client);
+  }
+  return out;
 }
 
 bool LockTable::StartWait(const ClientId& waiter, WaitTarget target) {
@@ -367,9 +400,10 @@ bool LockTable::StartWait(const ClientId& waiter, WaitTarget target) {
   if (!target.client) remote_waits_++;
   waits_[waiter] = std::move(target);
   Publish();
-  std::vector<uint32_t> pids, seen_pids;
+  std::vector<uint32_t> pids;
   std::vector<ClientId> seen_clients;
-  if (!LeadsBack(waiter, waits_[waiter], 0, &pids, &seen_clients, &seen_pids)) return true;
+  std::vector<std::pair<uint32_t, LockByte>> seen_bytes;
+  if (!LeadsBack(waiter, waits_[waiter], 0, &pids, &seen_clients, &seen_bytes)) return true;
   // A cycle within this process ends here, with the wait that closed it.
   // Through other processes, the one of highest id breaks it.
   const uint32_t self = platform::CurrentProcessId();
@@ -384,22 +418,26 @@ void LockTable::EndWait(const ClientId& waiter) {
   if (waits_.empty()) return;
   auto it = waits_.find(waiter);
   if (it == waits_.end()) return;
-  const bool remote = !it->second.client;
+  if (!it->second.client) remote_waits_--;
   waits_.erase(it);
-  if (remote) {
-    remote_waits_--;
-    Publish();
-  }
+  // Also when the wait was on a client here: the bytes that client holds
+  // may be listed with a wait on another process.
+  Publish();
 }
 
 void LockTable::Publish() {
   std::vector<ProcessWait> waits;
-  if (remote_waits_ > 0) {
-    for (const auto& [client, target] : waits_) {
-      if (target.client || target.pid == 0) continue;
-      ProcessWait w{target.pid, target.lock_name, target.offset};
-      if (std::find(waits.begin(), waits.end(), w) == waits.end()) waits.push_back(std::move(w));
+  for (const auto& [client, target] : waits_) {
+    if (remote_waits_ == 0) break;
+    if (target.client || target.pid == 0) continue;
+    ProcessWait w{target.pid, target.wanted, {}, false};
+    const std::vector<ClientId> clients = HeldUpBy(client);
+    for (const auto& [name, file] : files_) file->HeldBy(clients, &w.held);
+    if (w.held.size() > ProcessWaits::kMaxHeld) {
+      w.held.clear();
+      w.any_held = true;
     }
+    waits.push_back(std::move(w));
   }
   published_.Publish(waits);
 }

@@ -40,11 +40,14 @@
 // holding it. A chain back to the waiting client is a cycle. Within this
 // process, the client whose wait closes the cycle gets 78; a cycle through
 // other processes is broken by the process of highest id in it (its client
-// gets 78, the others keep waiting), so exactly one side gives up. Limits:
-// another process counts as waiting for whatever any of its waiting clients
-// waits for (with several clients per process a cycle may be seen that a
-// client not waiting could have broken: 78 where waiting would have ended);
-// of several processes sharing a byte only one is followed; on Windows no
+// gets 78, the others keep waiting), so exactly one side gives up. Each
+// published wait lists the bytes held by the clients it holds up (the
+// waiting one and those of its process waiting for it), and a process
+// reached through one of its bytes is followed only along the waits that
+// hold that byte. Limits:
+// a process publishes at most ProcessWaits::kMaxHeld bytes held per wait,
+// and past that counts as waiting with any of its bytes; of several
+// processes sharing a byte only one is followed; on Windows no
 // holder can be named, so waits between processes are not followed there
 // and only end when the holder lets go.
 #pragma once
@@ -76,12 +79,11 @@ struct RecordHolder {
 };
 
 // What a waiting client waits for: a client of this process, or else the
-// process holding `offset` of the lock file `lock_name` (pid 0: unknown).
+// process holding byte `wanted` (pid 0: unknown).
 struct WaitTarget {
   std::optional<ClientId> client;
   uint32_t pid = 0;
-  std::string lock_name;
-  uint64_t offset = 0;
+  LockByte wanted;
 };
 
 // The locks of one data file.
@@ -108,6 +110,8 @@ class FileLocks {
   bool SharedWithProcesses() const { return side_.is_open(); }
   // The clients of this process whose locks hold `offset` of the lock file.
   std::vector<ClientId> HoldersOf(uint64_t offset) const;
+  // Adds to `out` the bytes of the lock file that locks of `clients` hold.
+  void HeldBy(const std::vector<ClientId>& clients, std::vector<LockByte>* out) const;
   // The process in the way of the last lock another process refused since
   // ClearRefusal (pid 0 when none was refused, or its holder is unknown).
   WaitTarget Refuser() const;
@@ -196,7 +200,9 @@ class LockTable {
   // other processes on the way.
   bool LeadsBack(const ClientId& start, const WaitTarget& target, int depth,
                  std::vector<uint32_t>* pids, std::vector<ClientId>* seen_clients,
-                 std::vector<uint32_t>* seen_pids);
+                 std::vector<std::pair<uint32_t, LockByte>>* seen_bytes);
+  // `waiter` and the clients whose waits in this process lead to it.
+  std::vector<ClientId> HeldUpBy(const ClientId& waiter) const;
   void Publish();
 
   std::map<std::string, std::unique_ptr<FileLocks>> files_;  // by lock name

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "foundation/platform/process.h"
 
@@ -12,7 +13,7 @@ namespace tavelnor::btrieve {
 namespace {
 
 constexpr char kHeader[] = "tavelnor-waits 1\n";
-constexpr size_t kMaxFileBytes = 8192;
+constexpr size_t kMaxFileBytes = 65536;
 constexpr size_t kMaxNameBytes = 64;
 
 uint32_t Fnv1a(std::string_view text) {
@@ -57,8 +58,15 @@ bool Number(std::string_view text, int base, T* out) {
 std::string ProcessWaits::Format(const std::vector<ProcessWait>& waits) {
   std::string text = kHeader;
   for (size_t i = 0; i < waits.size() && i < kMaxWaits; ++i) {
-    text += std::to_string(waits[i].pid) + ' ' + waits[i].lock_name + ' ' +
-            std::to_string(waits[i].offset) + '\n';
+    const ProcessWait& w = waits[i];
+    text += std::to_string(w.pid) + ' ' + w.wanted.lock_name + ' ' +
+            std::to_string(w.wanted.offset);
+    if (w.any_held || w.held.size() > kMaxHeld) {
+      text += " *";
+    } else {
+      for (const LockByte& b : w.held) text += ' ' + b.lock_name + '/' + std::to_string(b.offset);
+    }
+    text += '\n';
   }
   char end[24];
   std::snprintf(end, sizeof end, "end %08x\n", Fnv1a(text));
@@ -78,13 +86,25 @@ bool ProcessWaits::Parse(const std::string& text, std::vector<ProcessWait>* out)
              sum == Fnv1a(std::string_view(text).substr(0, body));
     }
     if (out->size() == kMaxWaits) return false;
+    std::vector<std::string_view> words;
+    for (std::string_view word; !line.empty() && words.size() <= kMaxHeld + 3;) {
+      if (!Take(&line, ' ', &word)) word = std::exchange(line, std::string_view());
+      words.push_back(word);
+    }
     ProcessWait w;
-    std::string_view pid, name;
-    if (!Take(&line, ' ', &pid) || !Take(&line, ' ', &name) || !Number(pid, 10, &w.pid) ||
-        !IsName(name) || !Number(line, 10, &w.offset)) {
+    if (words.size() < 3 || words.size() > kMaxHeld + 3 || !Number(words[0], 10, &w.pid) ||
+        !IsName(words[1]) || !Number(words[2], 10, &w.wanted.offset)) {
       return false;
     }
-    w.lock_name.assign(name);
+    w.wanted.lock_name.assign(words[1]);
+    w.any_held = words.size() == 4 && words[3] == "*";
+    for (size_t i = 3; i < words.size() && !w.any_held; ++i) {
+      std::string_view item = words[i], name;
+      LockByte b;
+      if (!Take(&item, '/', &name) || !IsName(name) || !Number(item, 10, &b.offset)) return false;
+      b.lock_name.assign(name);
+      w.held.push_back(std::move(b));
+    }
     out->push_back(std::move(w));
   }
   return false;  // no end line: torn or cut

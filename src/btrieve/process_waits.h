@@ -8,12 +8,17 @@
 // wait that ended (or of a process that is gone, whose locks the system
 // dropped) and is ignored. Contents, text:
 //   tavelnor-waits 1
-//   <process id> <lock file name> <byte>     one line per wait: the process
-//                                            holding that byte is waited for
+//   <process id> <lock file name> <byte> <held>...
+//                      one line per wait: the process holding that byte is
+//                      waited for, by clients holding the bytes listed as
+//                      <lock file name>/<byte>, or by any ("*": too many)
 //   end <FNV-1a 32 of the lines above, hex>  a torn read fails this check
-// The files stay in the lock folder (empty of meaning once unlocked).
+// So a process reached through one of its bytes is followed only along the
+// waits of the clients that hold that byte. The files stay in the lock
+// folder (empty of meaning once unlocked).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,16 +28,30 @@
 
 namespace tavelnor::btrieve {
 
+// A byte of a lock file (a data file's identity).
+struct LockByte {
+  std::string lock_name;
+  uint64_t offset = 0;
+  bool operator==(const LockByte&) const = default;
+};
+
 struct ProcessWait {
-  uint32_t pid = 0;       // the process waited for
-  std::string lock_name;  // the lock file (a data file's identity) ...
-  uint64_t offset = 0;    // ... and the byte of it that process holds
+  uint32_t pid = 0;  // the process waited for ...
+  LockByte wanted;   // ... which holds this byte
+  // The bytes held by the waiting clients (the one that waits and those
+  // waiting for it in its process), or any when `any_held`.
+  std::vector<LockByte> held;
+  bool any_held = false;
   bool operator==(const ProcessWait&) const = default;
+  bool Holds(const LockByte& b) const {
+    return any_held || std::find(held.begin(), held.end(), b) != held.end();
+  }
 };
 
 class ProcessWaits {
  public:
-  static constexpr size_t kMaxWaits = 64;  // published per process, at most
+  static constexpr size_t kMaxWaits = 16;  // published per process, at most
+  static constexpr size_t kMaxHeld = 32;   // bytes listed per wait; more: any
 
   // Publishes `waits` (the first kMaxWaits) as this process's waits; none
   // ends the publication. Not thread-safe: the caller serialises.

@@ -5,6 +5,10 @@
 //                              for `go`, then waits for a lock on `theirs`:
 //                              exit = that status (78: after unlocking
 //                              `mine`)
+//   idle|path|ready|go|release  client x locks 1, creates `ready`, waits for
+//                              `go`; then client y waits for a lock on 2
+//                              while x waits for `release` and unlocks 1:
+//                              exit = y's status
 // Roles that wait for a lock end with kChildTimedOut when no answer came
 // within kLongWaitMs, so that a test never hangs on them.
 //   update|path|id             Get Equal, then Update: exit = Update's status
@@ -24,6 +28,7 @@
 //                              End answered 0, then waits to be killed; with
 //                              `step` > 0 the process ends before that step
 //                              of its file I/O (crash_vfs.h)
+#include <atomic>
 #include <cstdlib>
 #include <sstream>
 
@@ -114,7 +119,7 @@ int Run(const std::vector<std::string>& a) {
   if (a.size() < 2) return kChildSetupFailed;
   const std::string& role = a[0];
   const std::string& path = a[1];
-  if (role == "lock" || role == "cycle") StartWatchdog();
+  if (role == "lock" || role == "cycle" || role == "idle") StartWatchdog();
   Block b;
   if (role == "write" && a.size() == 6) {
     return Writer(path, a[2], std::atoi(a[3].c_str()), std::atoi(a[4].c_str()),
@@ -139,6 +144,24 @@ int Run(const std::vector<std::string>& a) {
       b.len = 0;
       if (b.Call(kOpUnlock, nullptr, &b.len, 0) != 0) return kChildSetupFailed;
     }
+    return st;
+  }
+  if (role == "idle" && a.size() == 5) {
+    Block y;
+    const uint8_t x_id[16] = {'x'}, y_id[16] = {'y'};
+    b.client = x_id;
+    y.client = y_id;
+    if (b.Open(path) != 0 || y.Open(path) != 0) return kChildSetupFailed;
+    if (GetEqual(b, 1, kOpGetEqual + kBiasSingleNoWait) != 0) return kChildSetupFailed;
+    Touch(a[2]);
+    if (!WaitForFile(a[3], kLongWaitMs)) return kChildSetupFailed;
+    std::atomic<int> st{-1};
+    std::thread waiter([&] { st = GetEqual(y, 2, kOpGetEqual + kBiasSingleWait); });
+    if (WaitForFile(a[4], kLongWaitMs)) {
+      b.len = 0;
+      (void)b.Call(kOpUnlock, nullptr, &b.len, 0);
+    }
+    waiter.join();
     return st;
   }
   if (role == "update" && a.size() >= 3) {

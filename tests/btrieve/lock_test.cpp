@@ -200,11 +200,18 @@ TEST_F(Locks, AWaitThatWouldCloseACycleGives78) {
 // Another process's published waits are read back only whole: a text cut
 // anywhere (a torn read) or changed anywhere is refused, never misread.
 TEST(ProcessWaitsText, ReadBackWholeOrNotAtAll) {
-  const std::vector<ProcessWait> waits = {{4242, "803-1a2b", 16 + 7}, {7, "10-ff", 0}};
+  const std::vector<ProcessWait> waits = {
+      {4242, {"803-1a2b", 16 + 7}, {{"803-1a2b", 0}, {"803-1a2b", 16 + 3}, {"10-ff", 1}}, false},
+      {7, {"10-ff", 0}, {}, true},
+      {9, {"10-ff", 20}, {}, false}};
   const std::string text = ProcessWaits::Format(waits);
   std::vector<ProcessWait> back;
   ASSERT_TRUE(ProcessWaits::Parse(text, &back));
   EXPECT_EQ(back, waits);
+  EXPECT_TRUE(back[0].Holds({"803-1a2b", 19}));
+  EXPECT_FALSE(back[0].Holds({"803-1a2b", 20}));
+  EXPECT_TRUE(back[1].Holds({"1-2", 5}));
+  EXPECT_FALSE(back[2].Holds({"10-ff", 20}));
   for (size_t n = 0; n < text.size(); ++n) {
     EXPECT_FALSE(ProcessWaits::Parse(text.substr(0, n), &back)) << n;
     std::string changed = text;

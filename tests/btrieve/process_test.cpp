@@ -152,6 +152,32 @@ TEST_F(Processes, ACycleThroughClientsAndAProcessGives78Once) {
   EXPECT_EQ(count(0), 2) << status[0] << " " << status[1] << " " << status[2];
 }
 
+// Child p: its client x holds 1 and does not wait, its client y waits for
+// child c's 2; c waits for 1. No cycle (x may let go, and does): nobody
+// gets 78, c gets 1, then y gets 2. c, started last, has the higher id, so
+// it would be the one to give up if it took p for waiting with x's byte.
+TEST_F(Processes, AClientThatDoesNotWaitClosesNoCycle) {
+  const std::string p_ready = dir_.File("p"), p_go = p_ready + ".go", release = p_ready + ".rel";
+  const std::string c_ready = dir_.File("c"), c_go = c_ready + ".go";
+  platform::ChildProcess p = StartChild({"idle", path_a_, p_ready, p_go, release});
+  EXPECT_TRUE(WaitForFile(p_ready));
+  platform::ChildProcess c = StartChild({"cycle", path_a_, "2", "1", c_ready, c_go});
+  EXPECT_TRUE(WaitForFile(c_ready));
+  Touch(p_go);
+  // Hang guards only: until each publishes its wait.
+  auto await_wait = [](uint32_t pid) {
+    for (int tries = 0; tries < 6000 && ProcessWaits::Of(pid).empty(); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  await_wait(p.pid);
+  Touch(c_go);
+  await_wait(c.pid);
+  Touch(release);
+  EXPECT_EQ(WaitChild(&c), 0);
+  EXPECT_EQ(WaitChild(&p), 0);
+}
+
 // A wait on another process's lock ends when that process dies.
 TEST_F(Processes, AWaitEndsWhenTheHolderDies) {
   platform::ChildProcess holder = Holder(2, kOpGetEqual + kBiasSingleNoWait);

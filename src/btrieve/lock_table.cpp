@@ -274,6 +274,7 @@ bool FileLocks::WriterElsewhere() const {
 }
 
 void FileLocks::HeldBy(const std::vector<ClientId>& clients, std::vector<LockByte>* out) const {
+  if (!side_.is_open()) return;  // no other process can wait for these
   auto in = [&clients](const std::optional<ClientId>& c) {
     return c && std::find(clients.begin(), clients.end(), *c) != clients.end();
   };

@@ -44,12 +44,11 @@
 // published wait lists the bytes held by the clients it holds up (the
 // waiting one and those of its process waiting for it), and a process
 // reached through one of its bytes is followed only along the waits that
-// hold that byte. Limits:
-// a process publishes at most ProcessWaits::kMaxHeld bytes held per wait,
-// and past that counts as waiting with any of its bytes; of several
-// processes sharing a byte only one is followed; on Windows no
-// holder can be named, so waits between processes are not followed there
-// and only end when the holder lets go.
+// hold that byte. Limits: past ProcessWaits::kMaxHeld bytes held, a wait is
+// published as holding any byte; of several processes sharing a byte only
+// the one F_GETLK names is followed; on Windows no holder can be named, so
+// waits between processes are not followed there and end only when the
+// holder lets go (or ends).
 #pragma once
 
 #include <cstdint>

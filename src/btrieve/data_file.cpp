@@ -349,33 +349,35 @@ int DataFile::DistinctValues(std::vector<uint32_t>* per_key) {
     per_key->push_back(rc == SQLITE_ROW ? static_cast<uint32_t>(distinct_.Int(0)) : 0);
   }
   if (missing.empty()) return kOk;
-  // Files written before the counts were kept: count once, and keep the
-  // counts from now on when the file can be written.
-  Statement count, store;
-  int rc =
-      count.Prepare(db_, "SELECT count(DISTINCT substr(k, 1, ?2)) FROM keys WHERE num = ?1");
+  // Files written before the counts were kept: counted, and the counts kept
+  // in memory while the file stays as it was (a read writes nothing).
+  Statement version, count;
+  int rc = version.Prepare(db_, "PRAGMA data_version");
+  if (rc == SQLITE_OK) rc = version.Step();
+  if (rc != SQLITE_ROW) return MapError(rc);
+  const int64_t data_version = version.Int(0);
+  const int64_t changes = sqlite3_total_changes64(db_.get());
+  if (data_version != counted_version_ || changes != counted_changes_) {
+    counted_distinct_.clear();
+    counted_version_ = data_version;
+    counted_changes_ = changes;
+  }
+  rc = count.Prepare(db_, "SELECT count(DISTINCT substr(k, 1, ?2)) FROM keys WHERE num = ?1");
   if (rc != SQLITE_OK) return MapError(rc);
   for (size_t i : missing) {
+    const int num = spec_.keys[i].number;
+    auto known = counted_distinct_.find(num);
+    if (known != counted_distinct_.end()) {
+      (*per_key)[i] = known->second;
+      continue;
+    }
     Statement::Scope scope(count);
-    count.BindInt(1, spec_.keys[i].number);
+    count.BindInt(1, num);
     count.BindInt(2, static_cast<int64_t>(spec_.keys[i].length()));
     if (rc = count.Step(); rc != SQLITE_ROW) return MapError(rc);
     (*per_key)[i] = static_cast<uint32_t>(count.Int(0));
+    counted_distinct_[num] = (*per_key)[i];
   }
-  if (Begin() != kOk) return kOk;
-  int status =
-      store.Prepare(db_, "INSERT OR REPLACE INTO meta(name, value) VALUES (?1, ?2)") ==
-              SQLITE_OK
-          ? kOk
-          : kIoError;
-  for (size_t i = 0; status == kOk && i < missing.size(); ++i) {
-    Statement::Scope scope(store);
-    const std::string name = DistinctName(spec_.keys[missing[i]].number);
-    store.BindText(1, name);
-    store.BindInt(2, (*per_key)[missing[i]]);
-    if (store.Step() != SQLITE_DONE) status = kIoError;
-  }
-  (void)Finish(status);
   return kOk;
 }
 

@@ -237,6 +237,11 @@ class DataFile {
   std::unique_ptr<platform::SharedFileView> header_;  // null: no reading ahead
   std::unique_ptr<ReadAhead> ahead_;
   std::map<int, int64_t> distinct_delta_;  // per key, in the open transaction
+  // Distinct counts a Stat counted for keys the file keeps no count of, with
+  // the file's state they hold for (data_version, this connection's
+  // changes): a read never writes them into the file.
+  std::map<int, uint32_t> counted_distinct_;
+  int64_t counted_version_ = -1, counted_changes_ = -1;
   std::unique_ptr<LegacyIndex> legacy_;    // set: a file of an earlier engine
   std::vector<uint8_t> legacy_row_;        // the record Step last gave from it
 };

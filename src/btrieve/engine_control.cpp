@@ -1,7 +1,8 @@
 // The dispatcher: decodes biases, runs transaction and lock operations, and
 // wraps the plain operations (engine.cpp) in the checks that locks and
 // transactions call for. A call that meets a held lock with a wait bias
-// leaves the process-wide lock, sleeps a little and tries again.
+// leaves the process-wide lock, sleeps a little and tries again, until it
+// gets its lock or its wait would close a cycle (78, lock_table.h).
 #include <algorithm>
 #include <chrono>
 #include <mutex>
@@ -60,7 +61,11 @@ EngineState& TheEngine() {
   return engine;
 }
 
-int RunCall(EngineState& e, const Call& raw, std::optional<ClientId>* blocker, bool* may_wait) {
+// Runs the call; when it meets a lock it may wait for, `blocker` names the
+// client of this process in the way, or `refused_in` the file whose lock
+// another process holds.
+int RunCall(EngineState& e, const Call& raw, std::optional<ClientId>* blocker, bool* may_wait,
+            FileLocks** refused_in) {
   OpCode oc;
   if (!DecodeOp(raw.op, &oc)) return kInvalidOperation;
   Call call = raw;
@@ -96,6 +101,8 @@ int RunCall(EngineState& e, const Call& raw, std::optional<ClientId>* blocker, b
     return DispatchBase(e.registry, call);
   }
   if (oc.base == kOpUnlock) return DoUnlock(*cursor, *f, call);
+  f->ClearRefusal();
+  *refused_in = f;
   Transaction* t = e.TransactionOf(call.client);
   if (t != nullptr && ChangesDescription(oc.base)) return kNotAllowedNow;
   if (t != nullptr && t->exclusive && oc.base != kOpStat) {
@@ -143,16 +150,22 @@ int16_t Dispatch(const Call& call) {
       std::lock_guard<std::mutex> guard(TheMutex());
       std::optional<ClientId> blocker;
       bool may_wait = false;
-      int st = RunCall(e, call, &blocker, &may_wait);
+      FileLocks* refused_in = nullptr;
+      int st = RunCall(e, call, &blocker, &may_wait, &refused_in);
       const bool blocked = may_wait && (st == kRecordLocked || st == kFileLocked);
       if (!blocked) {
         e.locks.EndWait(call.client);
         return static_cast<int16_t>(st);
       }
-      if (blocker && !e.locks.StartWait(call.client, *blocker)) {
-        e.locks.EndWait(call.client);
-        return kDeadlock;
+      WaitTarget target;
+      if (blocker) {
+        target.client = *blocker;
+      } else if (refused_in != nullptr) {
+        target = refused_in->Refuser();
       }
+      // Every round looks again: a holder that let go or ended (the system
+      // dropped its locks) lets the call through; a cycle gives 78.
+      if (!e.locks.StartWait(call.client, std::move(target))) return kDeadlock;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
     delay_ms = std::min(delay_ms * 2, kMaxWaitSleepMs);

@@ -11,8 +11,8 @@
 // and its deletion is the one moment of commit; a process killed before it
 // leaves every file to be rolled back, killed after it leaves every file
 // committed). Files in WAL mode would commit one by one; our files are
-// created in rollback journal mode. Kept per file: the FileLocks (lock side
-// file, writer byte) and each file's read-ahead, which its own writes on the
+// created in rollback journal mode. Kept per file: the FileLocks (lock file,
+// writer byte) and each file's read-ahead, which its own writes on the
 // shared connection invalidate (the connection's change count moves).
 // SQLite attaches at most SQLITE_LIMIT_ATTACHED databases (10 unless built
 // otherwise; it cannot be raised past the compiled maximum at run time): a

@@ -1,6 +1,16 @@
 // The roles a child of the multi-process tests plays (child_roles.h). Each
 // opens the data file itself, so nothing of the parent's state is shared.
 //   lock|path|id|op            Get Equal on key 0 with `op`: exit = status
+//   cycle|path|mine|theirs|ready|go  locks `mine`, creates `ready`, waits
+//                              for `go`, then waits for a lock on `theirs`:
+//                              exit = that status (78: after unlocking
+//                              `mine`)
+//   idle|path|ready|go|release  client x locks 1, creates `ready`, waits for
+//                              `go`; then client y waits for a lock on 2
+//                              while x waits for `release` and unlocks 1:
+//                              exit = y's status
+// Roles that wait for a lock end with kChildTimedOut when no answer came
+// within kLongWaitMs, so that a test never hangs on them.
 //   update|path|id             Get Equal, then Update: exit = Update's status
 //   hold|path|id|op|ready|go   reads with lock `op`, creates `ready`, waits
 //                              for `go`, unlocks
@@ -29,6 +39,7 @@
 //                              transaction (1: none), appending "id status"
 //                              to `log` for each (in a transaction: the
 //                              failing insert's status, or End's)
+#include <atomic>
 #include <cstdlib>
 #include <sstream>
 
@@ -148,10 +159,19 @@ int Logger(Block& b, const std::string& log, int32_t start, int n, int batch) {
   return 0;
 }
 
+// Ends the process with kChildTimedOut after kLongWaitMs, whatever it does.
+void StartWatchdog() {
+  std::thread([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLongWaitMs));
+    std::_Exit(kChildTimedOut);
+  }).detach();
+}
+
 int Run(const std::vector<std::string>& a) {
   if (a.size() < 2) return kChildSetupFailed;
   const std::string& role = a[0];
   const std::string& path = a[1];
+  if (role == "lock" || role == "cycle" || role == "idle") StartWatchdog();
   Block b;
   if (role == "write" && a.size() == 6) {
     return Writer(path, a[2], std::atoi(a[3].c_str()), std::atoi(a[4].c_str()),
@@ -179,6 +199,37 @@ int Run(const std::vector<std::string>& a) {
   }
   if (role == "lock" && a.size() == 4) {
     return GetEqual(b, std::atoi(a[2].c_str()), std::atoi(a[3].c_str()));
+  }
+  if (role == "cycle" && a.size() == 6) {
+    if (GetEqual(b, std::atoi(a[2].c_str()), kOpGetEqual + kBiasSingleNoWait) != 0) {
+      return kChildSetupFailed;
+    }
+    Touch(a[4]);
+    if (!WaitForFile(a[5], kLongWaitMs)) return kChildSetupFailed;
+    const int16_t st = GetEqual(b, std::atoi(a[3].c_str()), kOpGetEqual + kBiasSingleWait);
+    if (st == kDeadlock) {
+      b.len = 0;
+      if (b.Call(kOpUnlock, nullptr, &b.len, 0) != 0) return kChildSetupFailed;
+    }
+    return st;
+  }
+  if (role == "idle" && a.size() == 5) {
+    Block y;
+    const uint8_t x_id[16] = {'x'}, y_id[16] = {'y'};
+    b.client = x_id;
+    y.client = y_id;
+    if (b.Open(path) != 0 || y.Open(path) != 0) return kChildSetupFailed;
+    if (GetEqual(b, 1, kOpGetEqual + kBiasSingleNoWait) != 0) return kChildSetupFailed;
+    Touch(a[2]);
+    if (!WaitForFile(a[3], kLongWaitMs)) return kChildSetupFailed;
+    std::atomic<int> st{-1};
+    std::thread waiter([&] { st = GetEqual(y, 2, kOpGetEqual + kBiasSingleWait); });
+    if (WaitForFile(a[4], kLongWaitMs)) {
+      b.len = 0;
+      (void)b.Call(kOpUnlock, nullptr, &b.len, 0);
+    }
+    waiter.join();
+    return st;
   }
   if (role == "update" && a.size() >= 3) {
     const int32_t id = std::atoi(a[2].c_str());

@@ -19,6 +19,7 @@ namespace tavelnor::btrieve::testing {
 inline constexpr char kChildVar[] = "TAVELNOR_BTR_CHILD";
 // Exit codes of a role that failed before its operation: not statuses.
 inline constexpr int kChildSetupFailed = 250;
+inline constexpr int kChildTimedOut = 251;
 
 // Starts the test binary as a child playing `parts` = role and arguments.
 inline platform::ChildProcess StartChild(const std::vector<std::string>& parts) {

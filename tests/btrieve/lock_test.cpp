@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "btrieve/process_waits.h"
 #include "two_clients.h"
 
 namespace tavelnor::btrieve::testing {
@@ -163,16 +164,63 @@ TEST_F(Locks, WaitBiasResumesWhenTheHolderUnlocks) {
   EXPECT_EQ(GetEqual(xa_, 4, kBiasSingleNoWait), kRecordLocked);
 }
 
+// x holds 1 and waits for 2, y holds 2 and waits for 1, in either order:
+// the wait that closes the cycle gets 78, the other gets its lock once the
+// loser lets go of its own.
 TEST_F(Locks, AWaitThatWouldCloseACycleGives78) {
   ASSERT_EQ(GetEqual(xa_, 1, kBiasSingleNoWait), 0);
   ASSERT_EQ(GetEqual(ya_, 2, kBiasSingleNoWait), 0);
-  int16_t status = -1;
-  std::thread waiter([&] { status = GetEqual(xa2_, 2, kBiasSingleWait); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(GetEqual(ya2_, 1, kBiasSingleWait), kDeadlock);
-  ASSERT_EQ(Unlock(ya_, 0), 0);
-  waiter.join();
-  EXPECT_EQ(status, 0);
+  std::atomic<int> status[2] = {-1, -1};
+  std::thread waiters[2] = {
+      std::thread([&] { status[0] = GetEqual(xa2_, 2, kBiasSingleWait); }),
+      std::thread([&] { status[1] = GetEqual(ya2_, 1, kBiasSingleWait); })};
+  Block* holders[2] = {&xa_, &ya_};
+  // Hang guard only: waits until one of `which` answered, at most 30 s.
+  auto first_of = [&](std::initializer_list<int> which) {
+    for (auto end = Clock::now() + std::chrono::seconds(30); Clock::now() < end;) {
+      for (int i : which) {
+        if (status[i] != -1) return i;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return -1;
+  };
+  const int loser = first_of({0, 1});
+  EXPECT_GE(loser, 0) << "no wait ended";
+  if (loser >= 0) {
+    EXPECT_EQ(status[loser], kDeadlock);
+    EXPECT_EQ(Unlock(*holders[loser], 0), 0);
+    EXPECT_EQ(first_of({1 - loser}), 1 - loser) << "the other wait never ended";
+    EXPECT_EQ(status[1 - loser], 0);
+  }
+  for (Block* b : holders) (void)Unlock(*b, 0);  // ends any wait left
+  for (std::thread& t : waiters) t.join();
+}
+
+// Another process's published waits are read back only whole: a text cut
+// anywhere (a torn read) or changed anywhere is refused, never misread.
+TEST(ProcessWaitsText, ReadBackWholeOrNotAtAll) {
+  const std::vector<ProcessWait> waits = {
+      {4242, {"803-1a2b", 16 + 7}, {{"803-1a2b", 0}, {"803-1a2b", 16 + 3}, {"10-ff", 1}}, false},
+      {7, {"10-ff", 0}, {}, true},
+      {9, {"10-ff", 20}, {}, false}};
+  const std::string text = ProcessWaits::Format(waits);
+  std::vector<ProcessWait> back;
+  ASSERT_TRUE(ProcessWaits::Parse(text, &back));
+  EXPECT_EQ(back, waits);
+  EXPECT_TRUE(back[0].Holds({"803-1a2b", 19}));
+  EXPECT_FALSE(back[0].Holds({"803-1a2b", 20}));
+  EXPECT_TRUE(back[1].Holds({"1-2", 5}));
+  EXPECT_FALSE(back[2].Holds({"10-ff", 20}));
+  for (size_t n = 0; n < text.size(); ++n) {
+    EXPECT_FALSE(ProcessWaits::Parse(text.substr(0, n), &back)) << n;
+    std::string changed = text;
+    changed[n] = changed[n] == '1' ? '2' : '1';
+    EXPECT_FALSE(ProcessWaits::Parse(changed, &back)) << n;
+  }
+  EXPECT_FALSE(ProcessWaits::Parse(text + "x", &back));
+  ASSERT_TRUE(ProcessWaits::Parse(ProcessWaits::Format({}), &back));
+  EXPECT_TRUE(back.empty());
 }
 
 }  // namespace

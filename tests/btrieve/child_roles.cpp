@@ -35,10 +35,14 @@
 //                              1, 2, 3 in turn, each read, raised and
 //                              updated, read again after 80 (or 84, 85):
 //                              exit 0 once all are done
+//   sqlite-write|path          SQLite's own BEGIN IMMEDIATE on the file,
+//                              beside the record manager: exit = its result
 //   log|path|log|start|n|batch inserts ids start.. start+n-1, `batch` per
 //                              transaction (1: none), appending "id status"
 //                              to `log` for each (in a transaction: the
 //                              failing insert's status, or End's)
+#include <sqlite3.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <sstream>
@@ -180,6 +184,16 @@ int Run(const std::vector<std::string>& a) {
   if (role == "pair" && a.size() == 7) {
     CrashAtIoStep(std::atol(a[6].c_str()));
     return PairWriter(path, a[2], a[3], std::atoi(a[4].c_str()), std::atoi(a[5].c_str()));
+  }
+  if (role == "sqlite-write" && a.size() == 2) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      sqlite3_close(db);
+      return kChildSetupFailed;
+    }
+    const int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return rc;
   }
   if (b.Open(path) != 0) return kChildSetupFailed;
   if (role == "stale" && a.size() == 6) {

@@ -1,6 +1,8 @@
 // Locks and transactions between processes: a child process (the test
 // binary in a role, child_roles.h) meets the parent's locks and transactions,
 // and the parent meets the child's, including after the child was killed.
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -194,6 +196,23 @@ TEST_F(Processes, AWaitEndsWhenTheHolderDies) {
   EXPECT_EQ(Kill(&holder), -1);
   EXPECT_EQ(WaitChild(&waiter), 0);
   EXPECT_TRUE(ProcessWaits::Of(waiter.pid).empty());
+}
+
+// Opening a file afresh, while this process's transaction holds SQLite's
+// write lock on it, must not drop that lock: closing any descriptor of the
+// file in the process would.
+TEST_F(Processes, OpeningAFileAgainKeepsTheWriteLockOfATransactionOnIt) {
+  ASSERT_EQ(Simple(xb_, kBiasConcurrent + kOpBeginTransaction), 0);
+  ASSERT_EQ(Insert(xb_, 100), 0);
+  ASSERT_EQ(RunChild({"sqlite-write", path_b_}), SQLITE_BUSY);
+  // Every block on the file closed, the transaction goes on; then opened again.
+  ASSERT_EQ(xb_.Close(), 0);
+  ASSERT_EQ(yb_.Close(), 0);
+  ASSERT_EQ(yb_.Open(path_b_), 0);
+  EXPECT_EQ(RunChild({"sqlite-write", path_b_}), SQLITE_BUSY);
+  ASSERT_EQ(Simple(xa_, kOpEndTransaction), 0);
+  EXPECT_EQ(RunChild({"sqlite-write", path_b_}), SQLITE_OK);
+  EXPECT_EQ(Contents(yb_).size(), 6u);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 //
 // Local files only: network file systems do not keep such views coherent.
 // The file must not shrink below the viewed bytes while the view lives.
+// Opening and closing a view leaves alone the locks the process holds on
+// the file through other descriptors (SQLite's connections).
 #pragma once
 
 #include <cstddef>
@@ -33,6 +35,8 @@ class SharedFileView {
   const volatile uint8_t* base_ = nullptr;
   size_t size_ = 0;
   void* mapping_ = nullptr;  // the mapping object where the system has one
+  uint64_t device_ = 0;      // the file, where views share its descriptor
+  uint64_t inode_ = 0;
 };
 
 }  // namespace tavelnor::platform

@@ -106,6 +106,7 @@ enum StatusCode : int16_t {
   kInvalidKeyType = 49,
   kOwnerAlreadySet = 50,
   kOwnerError = 51,
+  kVariablePartDamaged = 54,
   kAutoIncrementError = 55,
   kFileExists = 59,
   kRejectCountReached = 60,

@@ -129,8 +129,9 @@ class DataFile {
 
   // Writes. Insert fills zero AUTOINCREMENT fields into `record`.
   int Insert(std::vector<uint8_t>* record, uint32_t* pos);
-  // Inserts every record or none, in one transaction; `positions` gets each
-  // record's position.
+  // Inserts the records in order, in one transaction, up to the first that
+  // fails: the ones before it stay. `positions` gets the position of each
+  // record kept; answers the failing record's status (0 when all went in).
   int InsertMany(std::vector<std::vector<uint8_t>>* records, std::vector<uint32_t>* positions);
   int Update(uint32_t pos, const std::vector<uint8_t>& record);
   int Delete(uint32_t pos);

@@ -137,6 +137,7 @@ bool DecodeOp(int op, OpCode* out) {
 
 int16_t Dispatch(const Call& call) {
   EngineState& e = TheEngine();
+  const uint32_t capacity = call.data_len != nullptr ? *call.data_len : 0;
   int delay_ms = 1;
   for (;;) {
     {
@@ -147,10 +148,12 @@ int16_t Dispatch(const Call& call) {
       const bool blocked = may_wait && (st == kRecordLocked || st == kFileLocked);
       if (!blocked) {
         e.locks.EndWait(call.client);
+        SettleFailedReadLength(e.registry, call, capacity, st);
         return static_cast<int16_t>(st);
       }
       if (blocker && !e.locks.StartWait(call.client, *blocker)) {
         e.locks.EndWait(call.client);
+        SettleFailedReadLength(e.registry, call, capacity, kDeadlock);
         return kDeadlock;
       }
     }

@@ -26,6 +26,14 @@ int32_t Load32(const uint8_t* p) {
                               (static_cast<uint32_t>(p[3]) << 24));
 }
 
+// Record reads take the file's record length as their data length, and the
+// length written back becomes the next read's. A read that delivers nothing
+// answers a length of 0, which is not kept: the next read still asks for a
+// whole record.
+void KeepReadLength(uint16_t returned, uint16_t* record_length) {
+  if (returned != 0) *record_length = returned;
+}
+
 }  // namespace
 
 int16_t BtrvFile::Insert(void* data, uint16_t length, void* key, int16_t key_num) {
@@ -52,16 +60,21 @@ int16_t BtrvFile::Get(uint16_t operation, void* data, void* key, int16_t key_num
   if (operation == btrieve::kOpGetFirst || operation == btrieve::kOpGetLast) {
     std::memset(key, 0, kKeyBufferSize);
   }
-  const int16_t status = Execute(static_cast<uint16_t>(operation + offset), data, &record_length_,
-                                 key, key_num, lock_bias, quiet);
+  uint16_t length = record_length_;
+  const int16_t status = Execute(static_cast<uint16_t>(operation + offset), data, &length, key,
+                                 key_num, lock_bias, quiet);
+  KeepReadLength(length, &record_length_);
   if (key_num != -1) current_key_ = key_num;
   return status;
 }
 
 int16_t BtrvFile::Step(uint16_t operation, void* data, uint16_t lock_bias, uint16_t offset) {
   current_key_ = -1;
-  return Execute(static_cast<uint16_t>(operation + offset), data, &record_length_, nullptr, -1,
-                 lock_bias);
+  uint16_t length = record_length_;
+  const int16_t status =
+      Execute(static_cast<uint16_t>(operation + offset), data, &length, nullptr, -1, lock_bias);
+  KeepReadLength(length, &record_length_);
+  return status;
 }
 
 int32_t BtrvFile::GetPosition() {
@@ -82,7 +95,9 @@ int16_t BtrvFile::GetDirect(int32_t position, void* data, void* key, int16_t key
     std::memcpy(data, local, record_length_);
   } else if (data != nullptr) {
     Put32(static_cast<uint8_t*>(data), position);
-    status = Execute(btrieve::kOpGetDirect, data, &record_length_, key, key_num, lock_bias);
+    uint16_t length = record_length_;
+    status = Execute(btrieve::kOpGetDirect, data, &length, key, key_num, lock_bias);
+    KeepReadLength(length, &record_length_);
   } else {
     uint16_t len = RepositionLength(RecordManagerVersion(), record_length_);
     std::vector<uint8_t> scratch(std::max<size_t>(4, record_length_), 0);
@@ -133,7 +148,11 @@ int16_t BtrvFile::GetByPercentage(uint16_t percentage, void* data, void* key, in
     p[0] = static_cast<uint8_t>(percentage);
     p[1] = static_cast<uint8_t>(percentage >> 8);
   }
-  return Execute(btrieve::kOpGetByPercentage, data, &record_length_, key, key_num, lock_bias);
+  uint16_t length = record_length_;
+  const int16_t status =
+      Execute(btrieve::kOpGetByPercentage, data, &length, key, key_num, lock_bias);
+  KeepReadLength(length, &record_length_);
+  return status;
 }
 
 int16_t BtrvFile::FindPercentage(int32_t position, void* key, int16_t key_num) {

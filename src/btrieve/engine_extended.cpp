@@ -1,8 +1,8 @@
 // The extended operations: Get Next/Previous Extended (36/37) walk a key
 // path, Step Next/Previous Extended (38/39) the physical order, both
 // returning the selected parts of every record that passes a filter
-// (extended_descriptor.h); Insert Extended (40) inserts several records, all
-// or none.
+// (extended_descriptor.h); Insert Extended (40) inserts several records in
+// order up to the first that fails, keeping the ones before it.
 //
 // Returned buffer: record count (2), then per record the image length (2),
 // its 4-byte position and the image. The walk stops with 0 when enough

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "btrieve/btrcall.h"
-#include "data/btrv_constants.h"
+#include "btrieve/btrieve_codes.h"
 #include "data/edata_table.h"
 #include "dico/compiler/dico_compiler.h"
 #include "dico/dico_classes.h"
@@ -105,7 +105,7 @@ struct BareFile {
     std::string name = c.path;
     name.push_back('\0');
     uint32_t len = 0;
-    if (BTRCALL(data::btrop::kOpen, pos, nullptr, &len, name.data(),
+    if (BTRCALL(btrieve::kOpOpen, pos, nullptr, &len, name.data(),
                 static_cast<uint8_t>(name.size()), 0) != 0) {
       std::abort();
     }
@@ -113,7 +113,7 @@ struct BareFile {
   }
   ~BareFile() {
     uint32_t len = 0;
-    BTRCALL(data::btrop::kClose, pos, nullptr, &len, nullptr, 0, 0);
+    BTRCALL(btrieve::kOpClose, pos, nullptr, &len, nullptr, 0, 0);
   }
   int16_t Get(uint16_t op, int8_t key_num) {
     uint32_t len = static_cast<uint32_t>(record.size());
@@ -128,7 +128,8 @@ void BM_BareGetNext(benchmark::State& state) {
   BareFile f;
   int64_t n = 0;
   for (auto _ : state) {
-    for (int16_t st = f.Get(data::btrop::kGetFirst, 0); st == 0; st = f.Get(data::btrop::kGetNext, 0)) ++n;
+    for (int16_t st = f.Get(btrieve::kOpGetFirst, 0); st == 0; st = f.Get(btrieve::kOpGetNext, 0))
+      ++n;
   }
   state.SetItemsProcessed(n);
 }
@@ -137,10 +138,10 @@ void BM_BareGetNextPosition(benchmark::State& state) {
   BareFile f;
   int64_t n = 0;
   for (auto _ : state) {
-    for (int16_t st = f.Get(data::btrop::kGetFirst, 0); st == 0; st = f.Get(data::btrop::kGetNext, 0)) {
+    for (int16_t st = f.Get(btrieve::kOpGetFirst, 0); st == 0; st = f.Get(btrieve::kOpGetNext, 0)) {
       uint8_t where[4];
       uint32_t len = 4;
-      BTRCALL(data::btrop::kGetPosition, f.pos, where, &len, nullptr, 0, 0);
+      BTRCALL(btrieve::kOpGetPosition, f.pos, where, &len, nullptr, 0, 0);
       ++n;
     }
   }
@@ -166,8 +167,8 @@ void BM_BareRangeGetNext(benchmark::State& state) {
   int64_t n = 0;
   for (auto _ : state) {
     std::memcpy(f.key, &low, 4);
-    for (int16_t st = f.Get(data::btrop::kGetGreaterOrEqual, 0); st == 0;
-         st = f.Get(data::btrop::kGetNext, 0)) {
+    for (int16_t st = f.Get(btrieve::kOpGetGreaterOrEqual, 0); st == 0;
+         st = f.Get(btrieve::kOpGetNext, 0)) {
       uint32_t v = 0;
       std::memcpy(&v, f.key, 4);
       if (v > high) break;

@@ -1,5 +1,11 @@
-// Operation codes and status numbers of the Btrieve call interface, as the
-// record manager answers them.
+// Operation codes, biases and status numbers of the Btrieve call interface:
+// the one list of these protocol numbers, shared by the record manager that
+// answers the calls and by the access layer (src/data) that issues them.
+//
+// Header-only, and it stays a plain list of numbers: it includes nothing of
+// the record manager, so including it does not make a caller depend on the
+// record manager. The access layer still reaches the record manager only
+// through its client seam (data/btrieve_client.h).
 #pragma once
 
 #include <cstdint>
@@ -59,6 +65,8 @@ inline constexpr int kBiasMultipleWait = 300;
 inline constexpr int kBiasMultipleNoWait = 400;
 inline constexpr int kBiasNoPageWait = 500;
 inline constexpr int kBiasConcurrent = 1000;
+// Begin Transaction in its concurrent form.
+inline constexpr int kOpBeginConcurrentTransaction = kOpBeginTransaction + kBiasConcurrent;
 
 enum StatusCode : int16_t {
   kOk = 0,
@@ -75,6 +83,7 @@ enum StatusCode : int16_t {
   kInvalidFileName = 11,
   kFileNotFound = 12,
   kDiskFull = 18,
+  kRecordManagerInactive = 20,  // no engine or requester loaded
   kKeyBufferTooShort = 21,
   kDataBufferTooShort = 22,
   kPageSizeError = 24,
@@ -84,6 +93,7 @@ enum StatusCode : int16_t {
   kRecordLengthError = 28,
   kKeyLengthError = 29,
   kNotOurFile = 30,
+  kDirectoryError = 35,
   kTransactionActive = 37,
   kNoTransaction = 39,
   kTransactionFileLimit = 40,  // more files in one transaction than it can hold
@@ -96,6 +106,7 @@ enum StatusCode : int16_t {
   kInvalidKeyType = 49,
   kOwnerAlreadySet = 50,
   kOwnerError = 51,
+  kVariablePartDamaged = 54,
   kAutoIncrementError = 55,
   kFileExists = 59,
   kRejectCountReached = 60,
@@ -110,8 +121,11 @@ enum StatusCode : int16_t {
   kLostPosition = 82,
   kRecordLocked = 84,
   kFileLocked = 85,
+  kHandleTableFull = 87,
   kIncompatibleMode = 88,
   kIncompatibleLockType = 93,
+  kSessionInvalid = 95,
+  kCommunicationError = 96,
   kChunkOffsetTooBig = 103,
   kNoIntrarecordPosition = 106,
   kFileSizeLimit = 132,

@@ -187,15 +187,37 @@ int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* r
 }
 
 int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
-                         std::vector<uint32_t>* positions) {
-  positions->assign(records->size(), 0);
+                         std::vector<uint32_t>* positions, WriteResult* result) {
+  positions->clear();
   if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
+  // Each record in a savepoint of its own: a failing one is undone alone and
+  // the ones before it stay.
   int status = kOk;
-  for (size_t i = 0; status == kOk && i < records->size(); ++i) {
-    status = InsertRow(&(*records)[i], &(*positions)[i]);
+  for (std::vector<uint8_t>& record : *records) {
+    if (int rc = db_.Exec("SAVEPOINT one_record"); rc != SQLITE_OK) {
+      status = MapError(rc);
+      break;
+    }
+    const std::map<int, int64_t> counted = distinct_delta_;
+    uint32_t pos = 0;
+    WriteResult one;
+    if (result != nullptr) one.key = result->key;
+    status = InsertRow(&record, &pos, result != nullptr ? &one : nullptr);
+    if (status != kOk) {
+      (void)db_.Exec("ROLLBACK TO one_record");
+      distinct_delta_ = counted;
+    }
+    (void)db_.Exec("RELEASE one_record");
+    if (status != kOk) break;
+    positions->push_back(pos);
+    if (result != nullptr) *result = std::move(one);
   }
-  return Finish(status);
+  if (int kept = Finish(kOk); kept != kOk) {
+    positions->clear();
+    return kept;
+  }
+  return status;
 }
 
 int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result) {

@@ -148,9 +148,12 @@ class DataFile {
 
   // Writes. Insert fills zero AUTOINCREMENT fields into `record`.
   int Insert(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result = nullptr);
-  // Inserts every record or none, in one transaction; `positions` gets each
-  // record's position.
-  int InsertMany(std::vector<std::vector<uint8_t>>* records, std::vector<uint32_t>* positions);
+  // Inserts the records in order, in one transaction, up to the first that
+  // fails: the ones before it stay. `positions` gets the position of each
+  // record kept; answers the failing record's status (0 when all went in).
+  // `result` asks for the last kept record's entry on a key, as Insert's.
+  int InsertMany(std::vector<std::vector<uint8_t>>* records, std::vector<uint32_t>* positions,
+                 WriteResult* result = nullptr);
   // Update and Delete act on the record as its caller read it, with change
   // stamp `read_stamp`: 80, and nothing changed, when the record has changed
   // since or is gone.

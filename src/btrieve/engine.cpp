@@ -39,7 +39,63 @@ int OpenMode(int key_num, int* mode) {
   return kOk;
 }
 
+// Key-only files keep each record inside its key entry: no physical order
+// and no stable record address. Records are reached through their key only,
+// so what walks or addresses the records physically is refused (41).
+bool RefusedOnKeyOnlyFile(int op, int key_num) {
+  switch (op) {
+    case kOpStepFirst:
+    case kOpStepLast:
+    case kOpStepNext:
+    case kOpStepPrevious:
+    case kOpStepNextExtended:
+    case kOpStepPreviousExtended:
+    case kOpGetPosition:
+    case kOpGetDirect:  // record and chunk forms alike
+      return true;
+    case kOpGetByPercentage:
+    case kOpFindPercentage:
+      return key_num == -1;  // the physical order
+    default:
+      return false;
+  }
+}
+
 }  // namespace
+
+void SettleFailedReadLength(Registry& registry, const Call& call, uint32_t capacity, int status) {
+  if (status == kOk || call.data_len == nullptr) return;
+  if (call.op < 0 || call.op >= kBiasNoPageWait) return;  // no read carries these codes
+  const int op = call.op % 100;                           // without a lock bias
+  const bool extended = op >= kOpGetNextExtended && op <= kOpStepPreviousExtended;
+  const bool record_read = (op >= kOpGetEqual && op <= kOpGetLast) || op == kOpGetDirect ||
+                           op == kOpStepNext || (op >= kOpStepFirst && op <= kOpStepPrevious) ||
+                           op == kOpGetByPercentage;
+  if (extended) {
+    // 9, 60 and 64 come with the records found so far; so does a 22 met on
+    // the way, which always leaves room unused (a 22 before the search
+    // leaves the length as it came).
+    if (status == kEndOfFile || status == kRejectCountReached || status == kFilterLimitReached) {
+      return;
+    }
+    if (status == kDataBufferTooShort && *call.data_len < capacity) return;
+  } else if (op == kOpGetDirect && call.key_num == -2) {
+    if (status == kVariablePartDamaged) return;  // chunks up to the damage
+  } else if (record_read && status == kDataBufferTooShort) {
+    // Get Direct/Record sets currency on 22; callers repositioning with a
+    // 4-byte buffer read their length back.
+    if (op == kOpGetDirect) return;
+    // A variable-length record is cut to the buffer when its fixed part fits.
+    const Cursor* cursor = registry.Find(call.pos_block, call.client);
+    if (cursor != nullptr && cursor->file->data->spec().variable_length() &&
+        capacity >= cursor->file->data->spec().record_length) {
+      return;
+    }
+  } else if (!record_read) {
+    return;
+  }
+  *call.data_len = 0;
+}
 
 int DoOpen(Registry& registry, const Call& call) {
   int mode = 0;
@@ -139,6 +195,9 @@ int16_t DispatchBase(Registry& registry, const Call& call) {
                (op >= kOpGetEqual + kGetKeyBias && op <= kOpGetLast + kGetKeyBias);
   if (!known) return kInvalidOperation;
   if (cursor == nullptr) return kFileNotOpen;
+  if ((cursor->data().spec().flags & kFileKeyOnly) && RefusedOnKeyOnlyFile(op, call.key_num)) {
+    return kNotAllowedNow;
+  }
   int st = kInvalidOperation;
   switch (op) {
     case kOpClose:

@@ -26,6 +26,10 @@ struct Call {
 // Runs one call: decodes biases, takes locks and transactions into account
 // (engine_control.cpp), waits when a wait bias meets a held lock.
 int16_t Dispatch(const Call& call);
+// Gives a read that failed without delivering data a data length of 0; the
+// answers that deliver data keep theirs. `call` is the call as received,
+// `capacity` its data length on entry, `status` its final answer.
+void SettleFailedReadLength(Registry& registry, const Call& call, uint32_t capacity, int status);
 // Runs one call whose operation code carries no bias, as if no lock and no
 // transaction existed. The caller holds the process-wide lock.
 int16_t DispatchBase(Registry& registry, const Call& call);

@@ -70,6 +70,7 @@ bool OwnerName(const uint8_t* buf, size_t len, std::string* name) {
 
 int DoCreateIndex(Cursor& cursor, const Call& call) {
   if (cursor.read_only) return kAccessDenied;
+  if (cursor.data().spec().flags & kFileKeyOnly) return kNotAllowedNow;  // one key only
   if (call.data == nullptr || call.data_len == nullptr) return kDataBufferTooShort;
   const FileSpec& current = cursor.data().spec();
   std::span<const uint8_t> buffer(call.data, *call.data_len);
@@ -91,11 +92,13 @@ int DoCreateIndex(Cursor& cursor, const Call& call) {
   auto at = std::find_if(next.keys.begin(), next.keys.end(),
                          [number](const KeyDef& k) { return k.number > number; });
   next.keys.insert(at, std::move(key));
+  if (int st = CheckAutoIncrementKeys(next.keys); st != kOk) return st;
   return cursor.data().AddIndex(next, number);
 }
 
 int DoDropIndex(Registry& registry, Cursor& cursor, const Call& call) {
   if (cursor.read_only) return kAccessDenied;
+  if (cursor.data().spec().flags & kFileKeyOnly) return kNotAllowedNow;  // its one key stays
   int number = call.key_num;
   const bool renumber = !ExplicitNumber(call.key_num, &number);
   if (cursor.data().spec().FindKey(number) == nullptr) return kInvalidKeyNumber;

@@ -144,6 +144,7 @@ bool DecodeOp(int op, OpCode* out) {
 
 int16_t Dispatch(const Call& call) {
   EngineState& e = TheEngine();
+  const uint32_t capacity = call.data_len != nullptr ? *call.data_len : 0;
   int delay_ms = 1;
   for (;;) {
     {
@@ -155,6 +156,7 @@ int16_t Dispatch(const Call& call) {
       const bool blocked = may_wait && (st == kRecordLocked || st == kFileLocked);
       if (!blocked) {
         e.locks.EndWait(call.client);
+        SettleFailedReadLength(e.registry, call, capacity, st);
         return static_cast<int16_t>(st);
       }
       WaitTarget target;
@@ -165,7 +167,10 @@ int16_t Dispatch(const Call& call) {
       }
       // Every round looks again: a holder that let go or ended (the system
       // dropped its locks) lets the call through; a cycle gives 78.
-      if (!e.locks.StartWait(call.client, std::move(target))) return kDeadlock;
+      if (!e.locks.StartWait(call.client, std::move(target))) {
+        SettleFailedReadLength(e.registry, call, capacity, kDeadlock);
+        return kDeadlock;
+      }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
     delay_ms = std::min(delay_ms * 2, kMaxWaitSleepMs);

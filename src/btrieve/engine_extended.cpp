@@ -1,8 +1,8 @@
 // The extended operations: Get Next/Previous Extended (36/37) walk a key
 // path, Step Next/Previous Extended (38/39) the physical order, both
 // returning the selected parts of every record that passes a filter
-// (extended_descriptor.h); Insert Extended (40) inserts several records, all
-// or none.
+// (extended_descriptor.h); Insert Extended (40) inserts several records in
+// order up to the first that fails, keeping the ones before it.
 //
 // Returned buffer: record count (2), then per record the image length (2),
 // its 4-byte position and the image. The walk stops with 0 when enough
@@ -222,15 +222,22 @@ int DoInsertExtended(Cursor& cursor, const Call& call) {
   uint16_t count = 0;
   r.ReadU16(&count);
   if (r.Remaining() / 2 < count) return kInvalidInsertExtended;
-  std::vector<std::vector<uint8_t>> records(count);
-  for (std::vector<uint8_t>& record : records) {
+  // A record shorter than the fixed length fails in its turn (22): the ones
+  // before it are inserted.
+  std::vector<std::vector<uint8_t>> records;
+  int refused = kOk;
+  for (uint16_t i = 0; i < count; ++i) {
     uint16_t length = 0;
     std::span<const uint8_t> image;
     if (!r.ReadU16(&length) || !r.ReadSpan(length, &image)) return kInvalidInsertExtended;
-    if (length < spec.record_length) return kDataBufferTooShort;
+    if (refused != kOk) continue;
+    if (length < spec.record_length) {
+      refused = kDataBufferTooShort;
+      continue;
+    }
     // A fixed-length record is its fixed part; a variable-length one all it sent.
-    record.assign(image.begin(),
-                  spec.variable_length() ? image.end() : image.begin() + spec.record_length);
+    records.emplace_back(image.begin(),
+                         spec.variable_length() ? image.end() : image.begin() + spec.record_length);
   }
   if (!r.AtEnd()) return kInvalidInsertExtended;
   int number = -1;
@@ -244,30 +251,29 @@ int DoInsertExtended(Cursor& cursor, const Call& call) {
     }
   }
   std::vector<uint32_t> positions;
-  const int st = data.InsertMany(&records, &positions);
-  if (st != kOk) {
-    StoreLE16(call.data, 0);  // nothing stayed in the file
-    *call.data_len = 2;
-    return st;
-  }
-  StoreLE16(call.data, count);
+  WriteResult written;
+  written.key = number;
+  int st = records.empty() ? kOk : data.InsertMany(&records, &positions, &written);
+  if (st == kOk) st = refused;
+  // The first word counts the records inserted, whose addresses follow; on a
+  // failure the next record is the one that failed.
+  StoreLE16(call.data, static_cast<uint16_t>(positions.size()));
   for (size_t i = 0; i < positions.size(); ++i) StoreLE32(call.data + 2 + 4 * i, positions[i]);
   *call.data_len = static_cast<uint32_t>(2 + 4 * positions.size());
-  if (count == 0) return kOk;
-  cursor.physical = Cursor::Physical::kOn;
-  cursor.physical_pos = positions.back();
+  if (positions.empty()) return st;
+  // The last record inserted becomes current.
+  cursor.SetPhysical(positions.back(), written.stamp);
   cursor.after_extended = false;
-  // The write may have reloaded keys another connection changed.
+  // The write may have reloaded keys another connection changed. Its entry
+  // came back from the write itself: nothing is read after the commit.
   const KeyDef* key = number >= 0 ? data.spec().FindKey(number) : nullptr;
-  if (key == nullptr) return kOk;
-  Entry entry;
-  int found = data.EntryOf(key->number, positions.back(), &entry);
+  if (key == nullptr) return st;
   cursor.DropLogical();
-  if (found == kKeyNotFound) return kOk;  // a null key leaves the path
-  if (found != kOk) return found;
+  if (!written.indexed) return st;  // a null key leaves the path
   cursor.logical_key = key->number;
-  cursor.logical_entry = std::move(entry.k);
-  return ReturnKey(cursor, call, key->number, records.back());
+  cursor.logical_entry = std::move(written.entry);
+  const int keyed = ReturnKey(cursor, call, key->number, records[positions.size() - 1]);
+  return st != kOk ? st : keyed;
 }
 
 }  // namespace tavelnor::btrieve

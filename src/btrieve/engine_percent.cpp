@@ -36,7 +36,11 @@ int DoGetByPercentage(Cursor& cursor, const Call& call) {
   const KeyDef* key = nullptr;
   if (int st = PercentPath(cursor, call, &key); st != kOk) return st;
   const uint32_t percent = LoadLE16(call.data);
-  if (percent > kWhole) return kDataBufferTooShort;  // the value sent is not a percentage
+  if (percent > kWhole) {
+    // Not a percentage: refused before anything moves, and nothing comes back.
+    *call.data_len = 0;
+    return kDataBufferTooShort;
+  }
   DataFile& data = cursor.data();
   const int num = key ? key->number : -1;
   uint32_t count = 0;

@@ -72,7 +72,15 @@ bool KeyTypeAccepts(uint8_t type, uint16_t length, int* status) {
 
 namespace {
 
-int ReadSegment(ByteReader& r, const FileSpec& spec, Segment* seg, uint8_t* key_number) {
+// A binary segment holds whole 16-bit words; one byte is allowed too.
+bool CreatableLength(const Segment& seg) {
+  return seg.type != kTypeUnsignedBinary || seg.length == 1 || seg.length % 2 == 0;
+}
+
+// `creating`: a new description (Create, Create Index), checked against what
+// the engine lets a caller create; a stored one only against what we order.
+int ReadSegment(ByteReader& r, const FileSpec& spec, bool creating, Segment* seg,
+                uint8_t* key_number) {
   uint32_t reserved32 = 0;
   uint16_t reserved16 = 0;
   r.ReadU16(&seg->position);
@@ -96,6 +104,7 @@ int ReadSegment(ByteReader& r, const FileSpec& spec, Segment* seg, uint8_t* key_
   }
   int status = kOk;
   if (!KeyTypeAccepts(seg->type, seg->length, &status)) return status;
+  if (creating && !CreatableLength(*seg)) return kKeyLengthError;
   if (!(seg->flags & kKeyAlternate)) seg->acs = 0;
   if ((seg->flags & kKeyAlternate) && !(seg->flags & kKeyNoCase)) seg->acs = 0;
   return kOk;
@@ -103,13 +112,13 @@ int ReadSegment(ByteReader& r, const FileSpec& spec, Segment* seg, uint8_t* key_
 
 // One key: segments up to the first without the SEG flag. `number` gets the
 // key number byte of the first segment.
-int ReadKey(ByteReader& r, const FileSpec& spec, KeyDef* key, uint8_t* number) {
+int ReadKey(ByteReader& r, const FileSpec& spec, bool creating, KeyDef* key, uint8_t* number) {
   bool more = true;
   while (more) {
     if (r.Remaining() < kSegmentSize) return kDataBufferTooShort;
     Segment seg;
     uint8_t n = 0;
-    if (int st = ReadSegment(r, spec, &seg, &n); st != kOk) return st;
+    if (int st = ReadSegment(r, spec, creating, &seg, &n); st != kOk) return st;
     if (key->segments.empty()) {
       *number = n;
     } else if ((seg.flags & kSharedKeyFlags) != (key->flags() & kSharedKeyFlags)) {
@@ -143,12 +152,49 @@ size_t FileSpec::SegmentCount() const {
   return n;
 }
 
+int CheckAutoIncrementKeys(const std::vector<KeyDef>& keys) {
+  auto overlap = [](const Segment& a, const Segment& b) {
+    return a.position < b.position + b.length && b.position < a.position + a.length;
+  };
+  for (const KeyDef& key : keys) {
+    for (const Segment& field : key.segments) {
+      if (field.type != kTypeAutoIncrement) continue;
+      // Its own key: one segment, unique, ascending.
+      const KeyDef* own = nullptr;
+      for (const KeyDef& k : keys) {
+        const Segment& s = k.segments.front();
+        if (k.segments.size() == 1 && s.type == kTypeAutoIncrement &&
+            s.position == field.position && s.length == field.length &&
+            (own == nullptr || k.number < own->number)) {
+          own = &k;
+        }
+      }
+      if (own == nullptr || own->number > key.number) return kInconsistentKeyFlags;
+      if (own->duplicates() || (own->segments.front().flags & kKeyDescending)) {
+        return kInconsistentKeyFlags;
+      }
+      // No other key's segment may take any of its bytes, unless it is the
+      // same field (a later key naming it as one of its segments).
+      for (const KeyDef& other : keys) {
+        for (const Segment& s : other.segments) {
+          if (&s == &field || !overlap(s, field)) continue;
+          if (s.type != kTypeAutoIncrement || s.position != field.position ||
+              s.length != field.length) {
+            return kInconsistentKeyFlags;
+          }
+        }
+      }
+    }
+  }
+  return kOk;
+}
+
 int ParseKeySegments(std::span<const uint8_t> data, const FileSpec& spec, KeyDef* out,
                      size_t* used) {
   ByteReader r(data);
   KeyDef key;
   uint8_t number = 0;
-  if (int st = ReadKey(r, spec, &key, &number); st != kOk) return st;
+  if (int st = ReadKey(r, spec, true, &key, &number); st != kOk) return st;
   key.number = number;
   *used = data.size() - r.Remaining();
   *out = std::move(key);
@@ -169,12 +215,17 @@ int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out, bool stored) {
   }
   if (spec.record_length < 4) return kRecordLengthError;
   if (key_count > kMaxKeys) return kKeyCountError;
+  if (!stored && (spec.flags & kFileKeyOnly)) {
+    // The record is its key: one key, and a record that fits a key entry.
+    if (key_count != 1) return kKeyCountError;
+    if (spec.record_length > kMaxKeyOnlyRecord) return kRecordLengthError;
+  }
   if (spec.version == 0) spec.version = kDefaultVersionByte;
   std::set<int> numbers;
   for (int k = 0; k < key_count; ++k) {
     KeyDef key;
     uint8_t number = 0;
-    if (int st = ReadKey(r, spec, &key, &number); st != kOk) return st;
+    if (int st = ReadKey(r, spec, !stored, &key, &number); st != kOk) return st;
     key.number = (stored || (spec.flags & kFileSpecifyKeyNums)) ? number : static_cast<uint8_t>(k);
     if (key.number >= kMaxKeys || !numbers.insert(key.number).second) return kInvalidKeyNumber;
     spec.keys.push_back(std::move(key));
@@ -189,6 +240,9 @@ int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out, bool stored) {
     for (const Segment& seg : key.segments) {
       if ((seg.flags & kKeyAlternate) && seg.acs >= spec.acs.size()) return kInvalidAcs;
     }
+  }
+  if (!stored) {
+    if (int st = CheckAutoIncrementKeys(spec.keys); st != kOk) return st;
   }
   *out = std::move(spec);
   return kOk;

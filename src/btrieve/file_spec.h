@@ -68,6 +68,7 @@ enum KeyType : uint8_t {
 inline constexpr size_t kAcsBlockSize = 265;
 inline constexpr int kMaxKeys = 119;  // key numbers 0 .. 118
 inline constexpr uint8_t kDefaultVersionByte = 0x70;
+inline constexpr uint16_t kMaxKeyOnlyRecord = 253;  // a key-only file's record length
 
 struct Segment {
   uint16_t position = 1;  // from 1
@@ -107,10 +108,18 @@ struct FileSpec {
 bool KeyTypeAccepts(uint8_t type, uint16_t length, int* status);
 
 // Parses a Create data buffer. Returns 0 or the Btrieve status that rejects
-// it (22, 24, 26, 27, 28, 29, 45, 48, 49). `stored` reads the stored layout,
+// it (22, 24, 26, 27, 28, 29, 45, 48, 49): besides the layout, a key length
+// its type does not allow (29; binary keys are 1 byte or whole words), a
+// key-only file with other than one key (26) or a record over 253 bytes
+// (28), and AUTOINCREMENT keys that break the rules below (45). `stored` reads the stored layout,
 // where byte 14 of each key's first segment always holds its number (keys
 // added or dropped later leave numbers that are not their places).
 int ParseFileSpec(std::span<const uint8_t> data, FileSpec* out, bool stored = false);
+
+// AUTOINCREMENT fields: each is a one-segment key of its own, unique and
+// ascending; it may also be a segment of a later key (a higher number), and
+// no other key takes any of its bytes. 45 when a key breaks this.
+int CheckAutoIncrementKeys(const std::vector<KeyDef>& keys);
 
 // Parses the segments of one key (a Create Index buffer) against `spec`. The
 // key number is byte 14 of the first segment; `used` gets the bytes the

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <utility>
 
+#include "btrieve/btrieve_codes.h"
 #include "foundation/platform/dynamic_library.h"
 #include "foundation/platform/process.h"
 
@@ -93,7 +94,7 @@ uint16_t BtrvCall(uint16_t op, void* pos_block, void* data, uint16_t* data_len, 
                   int16_t key_num) {
   uint32_t length = data_len != nullptr ? *data_len : 0;
   const BtrCallFunc call = Entries().call;
-  if (call == nullptr) return static_cast<uint16_t>(20);  // no record manager answers
+  if (call == nullptr) return btrieve::kRecordManagerInactive;  // no record manager answers
   const int16_t status = call(op, pos_block, data, &length, key, kKeyLength,
                               static_cast<int8_t>(key_num));
   if (data_len != nullptr) *data_len = static_cast<uint16_t>(length);
@@ -104,7 +105,7 @@ uint16_t BtrvCallId(uint16_t op, void* pos_block, void* data, uint16_t* data_len
                     int16_t key_num, const BtrvClientId* client_id) {
   uint32_t length = data_len != nullptr ? *data_len : 0;
   const BtrCallIdFunc call = Entries().call_id;
-  if (call == nullptr) return static_cast<uint16_t>(20);
+  if (call == nullptr) return btrieve::kRecordManagerInactive;
   const int16_t status = call(op, pos_block, data, &length, key, kKeyLength,
                               static_cast<int8_t>(key_num),
                               client_id != nullptr ? client_id->bytes : nullptr);

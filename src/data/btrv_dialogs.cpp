@@ -131,15 +131,15 @@ ELockDlg::~ELockDlg() {
 // --- EBtrvErrDlg --------------------------------------------------------------
 
 std::string EBtrvErrDlg::RecordManagerVersion(int status) {
-  if (status == btrstat::kRecordManagerInactive || status == btrstat::kSessionInvalid ||
-      status == btrstat::kCommunicationError) {
+  if (status == btrieve::kRecordManagerInactive || status == btrieve::kSessionInvalid ||
+      status == btrieve::kCommunicationError) {
     return StringOr(btrids::kNotAvailable, "<Non disponible>");
   }
   uint8_t pos_block[128] = {};
   uint8_t data[6] = {};
   uint8_t key[255] = {};
   uint16_t length = sizeof data;
-  if (BtrvCall(btrop::kVersion, pos_block, data, &length, key, 0) != 0 || length < 5) {
+  if (BtrvCall(btrieve::kOpVersion, pos_block, data, &length, key, 0) != 0 || length < 5) {
     return StringOr(btrids::kNotAvailable, "<Non disponible>");
   }
   char buf[32];

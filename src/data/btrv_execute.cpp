@@ -15,12 +15,13 @@ namespace tavelnor::data {
 namespace {
 
 bool TakesBias(uint16_t op) {
-  return (op >= btrop::kGetNext && op <= btrop::kGetLast) || op == btrop::kGetDirect ||
-         op == btrop::kStepNext || (op >= btrop::kStepFirst && op <= btrop::kStepPreviousExtended);
+  return (op >= btrieve::kOpGetNext && op <= btrieve::kOpGetLast) || op == btrieve::kOpGetDirect ||
+         op == btrieve::kOpStepNext ||
+         (op >= btrieve::kOpStepFirst && op <= btrieve::kOpStepPreviousExtended);
 }
 
 bool IsLockStatus(int status) {
-  return status == btrstat::kRecordLocked || status == btrstat::kFileLocked;
+  return status == btrieve::kRecordLocked || status == btrieve::kFileLocked;
 }
 
 // The folder part of `name`: everything up to and including the last "\",
@@ -56,9 +57,9 @@ class Issuer {
 };
 
 int CreateCorrection(uint16_t base_op, int status, const char* file_name) {
-  if (base_op == btrop::kCreate && status == btrstat::kInvalidFileName && file_name != nullptr &&
-      platform::FileExists(file_name)) {
-    return btrstat::kOk;
+  if (base_op == btrieve::kOpCreate && status == btrieve::kInvalidFileName &&
+      file_name != nullptr && platform::FileExists(file_name)) {
+    return btrieve::kOk;
   }
   return status;
 }
@@ -87,31 +88,31 @@ int16_t BtrvExecute(uint16_t operation, void* pos_block, void* data, uint16_t* d
   uint16_t bias = lock_bias;
   uint16_t op = operation;
   if (bias != 0) {
-    if (bias == btrbias::kSingleWait) {
-      bias = btrbias::kSingleNoWait;
+    if (bias == btrieve::kBiasSingleWait) {
+      bias = btrieve::kBiasSingleNoWait;
       may_wait = true;
-    } else if (bias == btrbias::kMultipleWait) {
-      bias = btrbias::kMultipleNoWait;
+    } else if (bias == btrieve::kBiasMultipleWait) {
+      bias = btrieve::kBiasMultipleNoWait;
       may_wait = true;
     }
     if (TakesBias(base_op)) op = static_cast<uint16_t>(base_op + bias);
-  } else if (base_op == btrop::kInsert || base_op == btrop::kDelete) {
+  } else if (base_op == btrieve::kOpInsert || base_op == btrieve::kOpDelete) {
     may_wait = true;
   }
 
   // 2. and 3.
   const Issuer issuer(pos_block, data, data_len, key, key_num, client_id);
   int status = CreateCorrection(base_op, issuer.Issue(op), file_name);
-  if (base_op == btrop::kOpen && status == btrstat::kDirectoryError) {
+  if (base_op == btrieve::kOpOpen && status == btrieve::kDirectoryError) {
     const std::string folder = FolderPart(file_name);
-    if (!folder.empty() && platform::DirectoryExists(folder)) status = btrstat::kFileNotFound;
+    if (!folder.empty() && platform::DirectoryExists(folder)) status = btrieve::kFileNotFound;
   }
 
   // 4. Lock wait.
-  if (may_wait && IsLockStatus(status) && base_op != btrop::kOpen) {
+  if (may_wait && IsLockStatus(status) && base_op != btrieve::kOpOpen) {
     ELockDlg notice(EBtrieve::GetShowLockDlg());
     while (IsLockStatus(status)) {
-      if (bias == btrbias::kSingleNoWait || bias == btrbias::kMultipleNoWait) {
+      if (bias == btrieve::kBiasSingleNoWait || bias == btrieve::kBiasMultipleNoWait) {
         bias = static_cast<uint16_t>(bias - 100);
         op = static_cast<uint16_t>(base_op + bias);
       }
@@ -120,15 +121,15 @@ int16_t BtrvExecute(uint16_t operation, void* pos_block, void* data, uint16_t* d
   }
 
   // 5. and 6.
-  if (status == btrstat::kDataBufferTooShort &&
+  if (status == btrieve::kDataBufferTooShort &&
       (accept_short_buffer ||
-       (base_op == btrop::kGetDirect && data_len != nullptr && *data_len == 4))) {
-    return btrstat::kOk;
+       (base_op == btrieve::kOpGetDirect && data_len != nullptr && *data_len == 4))) {
+    return btrieve::kOk;
   }
-  if (status == btrstat::kOk) return btrstat::kOk;
+  if (status == btrieve::kOk) return btrieve::kOk;
 
   // 7. to 10.
-  if (IsSilentStatus(status) && !(base_op == btrop::kOpen && status == btrstat::kFileLocked)) {
+  if (IsSilentStatus(status) && !(base_op == btrieve::kOpOpen && status == btrieve::kFileLocked)) {
     return static_cast<int16_t>(status);
   }
   if (!ShouldReport(status, quiet)) return static_cast<int16_t>(status);

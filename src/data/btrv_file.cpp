@@ -73,8 +73,9 @@ int16_t BtrvFile::Execute(uint16_t operation, void* data, uint16_t* data_len, vo
   uint8_t local_key[kKeyBufferSize];
   if (key == nullptr) {
     // Positioning and stepping never read the key buffer: no need to clear it.
-    const bool reads_key = operation != btrop::kGetPosition && operation != btrop::kStepNext &&
-                           operation != btrop::kStepPrevious;
+    const bool reads_key = operation != btrieve::kOpGetPosition &&
+                           operation != btrieve::kOpStepNext &&
+                           operation != btrieve::kOpStepPrevious;
     if (reads_key) std::memset(local_key, 0, sizeof local_key);
     key = local_key;
   }
@@ -101,12 +102,12 @@ void BtrvFile::BeginCreationSpec(uint16_t record_length, uint16_t page_size, uin
 
 int16_t BtrvFile::AddKeySegment(uint32_t position, uint16_t length, uint16_t flags,
                                 uint8_t extended_type, bool add_duplicate_bit) {
-  if (!spec_) return btrstat::kInvalidOperation;
+  if (!spec_) return btrieve::kInvalidOperation;
   return spec_->AddKeySegment(position, length, flags, extended_type, add_duplicate_bit);
 }
 
 int16_t BtrvFile::Create() {
-  if (!spec_) return btrstat::kInvalidOperation;
+  if (!spec_) return btrieve::kInvalidOperation;
   current_key_ = -1;
   Chaine path = creation_path_;
   bool version_retried = false;
@@ -114,20 +115,20 @@ int16_t BtrvFile::Create() {
     uint8_t pos_block[128] = {};
     uint8_t key[kKeyBufferSize];
     if (!PathToKey(path, key)) {
-      ReportDirect(btrstat::kInvalidFileName, btrop::kCreate, file_name_);
-      return btrstat::kInvalidFileName;
+      ReportDirect(btrieve::kInvalidFileName, btrieve::kOpCreate, file_name_);
+      return btrieve::kInvalidFileName;
     }
     uint16_t length = spec_->DataLength();
     const int16_t status =
-        BtrvExecute(btrop::kCreate, pos_block, spec_->bytes(), &length, key, 0, 0, &client_id_,
+        BtrvExecute(btrieve::kOpCreate, pos_block, spec_->bytes(), &length, key, 0, 0, &client_id_,
                     file_name_.c_str(), (flags_ & kBtrvVariableLength) != 0, false);
-    if (status == btrstat::kKeyCountError && spec_->bytes()[5] != 0 && !version_retried) {
+    if (status == btrieve::kKeyCountError && spec_->bytes()[5] != 0 && !version_retried) {
       spec_->bytes()[5] = 0;
       version_retried = true;
       continue;
     }
-    if ((status == btrstat::kInvalidFileName || status == 25 ||
-         status == btrstat::kDirectoryError) &&
+    if ((status == btrieve::kInvalidFileName || status == btrieve::kCreateIoError ||
+         status == btrieve::kDirectoryError) &&
         path.view() != file_name_.view()) {
       path = file_name_;
       continue;
@@ -146,23 +147,23 @@ int16_t BtrvFile::Open(const Chaine& path, int16_t mode) {
   for (;;) {
     uint8_t key[kKeyBufferSize];
     if (!PathToKey(creation_path_, key)) {
-      ReportDirect(btrstat::kInvalidFileName, btrop::kOpen, file_name_);
-      return btrstat::kInvalidFileName;
+      ReportDirect(btrieve::kInvalidFileName, btrieve::kOpOpen, file_name_);
+      return btrieve::kInvalidFileName;
     }
     std::string owner = owner_name_.str();
     owner.push_back('\0');
     uint16_t length = static_cast<uint16_t>(owner.size());
-    status = Execute(btrop::kOpen, owner.data(), &length, key, mode);
-    if (status == btrstat::kFileLocked && ++locked_attempts < 3) continue;
-    if ((status == btrstat::kInvalidFileName || status == btrstat::kFileNotFound ||
-         status == btrstat::kDirectoryError) &&
+    status = Execute(btrieve::kOpOpen, owner.data(), &length, key, mode);
+    if (status == btrieve::kFileLocked && ++locked_attempts < 3) continue;
+    if ((status == btrieve::kInvalidFileName || status == btrieve::kFileNotFound ||
+         status == btrieve::kDirectoryError) &&
         creation_path_.view() != file_name_.view()) {
       creation_path_ = file_name_;
       continue;
     }
-    if (status == btrstat::kOwnerError) {
+    if (status == btrieve::kOwnerError) {
       if (owner_name_.IsEmpty()) {
-        ReportDirect(status, btrop::kOpen, file_name_);
+        ReportDirect(status, btrieve::kOpOpen, file_name_);
         break;
       }
       owner_name_ = Chaine();
@@ -182,7 +183,7 @@ int16_t BtrvFile::Close() {
   flags_ = static_cast<uint8_t>(flags_ & ~kBtrvOpen);
   current_key_ = -1;
   uint16_t length = 0;
-  return Execute(btrop::kClose, nullptr, &length, nullptr, 0);
+  return Execute(btrieve::kOpClose, nullptr, &length, nullptr, 0);
 }
 
 int16_t BtrvFile::Stat(uint8_t* buffer) {
@@ -193,7 +194,7 @@ int16_t BtrvFile::Stat(uint8_t* buffer) {
   }
   std::memset(buffer, 0, kStatBufferSize);
   uint16_t length = kStatBufferSize;
-  const int16_t status = Execute(btrop::kStat, buffer, &length, nullptr, -1);
+  const int16_t status = Execute(btrieve::kOpStat, buffer, &length, nullptr, -1);
   if (status != 0) return status;
   const size_t got = std::min<size_t>(length, kStatBufferSize);
   if (got < 16) return status;
@@ -222,7 +223,7 @@ int BtrvFile::AskRecordManagerVersion() {
   uint8_t data[5] = {};
   uint8_t key[kKeyBufferSize] = {};
   uint16_t length = sizeof data;
-  if (BtrvCall(btrop::kVersion, pos_block, data, &length, key, 0) != 0 || length < 2) return 0;
+  if (BtrvCall(btrieve::kOpVersion, pos_block, data, &length, key, 0) != 0 || length < 2) return 0;
   return static_cast<int>(Load16(data));
 }
 

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "btrieve/btrieve_codes.h"
 #include "data/btrv_file.h"
 #include "data/file_opening.h"
 #include "foundation/process_singleton.h"
@@ -19,7 +20,7 @@ BtrvFile* DataContext::AcquireFile(const std::string& path, uint16_t mode_word,
   std::lock_guard<platform::CriticalSection> hold(section_);
   if (auto it = files_.find(path); it != files_.end()) {
     if (it->second.uses == UINT16_MAX) {
-      *status = kStatusTooManyUsers;
+      *status = btrieve::kHandleTableFull;
       return nullptr;
     }
     ++it->second.uses;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "btrieve/btrieve_codes.h"
 #include "dico/dico_classes.h"
 #include "dico/er_field_table.h"
 #include "foundation/case_tables.h"
@@ -298,14 +299,14 @@ int32_t EData::GoToIfMoved(int32_t position, uint16_t lock_bias) {
 
 int32_t EData::GoToRow(int32_t n) {
   (void)n;
-  status_ = kStatusNotOpen;
+  status_ = btrieve::kFileNotOpen;
   return -1;
 }
 
 // --- writing (lists are read-only) -------------------------------------------------
 
 int32_t EData::Insert() {
-  status_ = kStatusNotOpen;
+  status_ = btrieve::kFileNotOpen;
   return -1;
 }
 
@@ -319,7 +320,7 @@ int32_t EData::InsertFrom(const void* data, size_t length) {
 
 int32_t EData::Update(int32_t position) {
   (void)position;
-  status_ = kStatusNotOpen;
+  status_ = btrieve::kFileNotOpen;
   return -1;
 }
 
@@ -330,24 +331,24 @@ int32_t EData::Save() {
 
 bool EData::Delete(int32_t position) {
   (void)position;
-  status_ = kStatusNotOpen;
+  status_ = btrieve::kFileNotOpen;
   return false;
 }
 
 bool EData::DeleteAll() {
-  status_ = kStatusNotOpen;
+  status_ = btrieve::kFileNotOpen;
   return false;
 }
 
 int32_t EData::LockRow(int32_t position, bool wait) {
   (void)position;
   (void)wait;
-  status_ = kStatusNotOpen;
+  status_ = btrieve::kFileNotOpen;
   return -1;
 }
 
 bool EData::Unlock() {
-  status_ = kStatusNotOpen;
+  status_ = btrieve::kFileNotOpen;
   return false;
 }
 

@@ -41,15 +41,9 @@ class DLink;
 
 namespace tavelnor::data {
 
-// The library's own status codes (beside the Btrieve ones).
-inline constexpr int32_t kStatusNotOpen = 3;
-inline constexpr int32_t kStatusEndOfData = 9;
-inline constexpr int32_t kStatusRecordLength = 22;
-inline constexpr int32_t kStatusNoCurrent = 43;
+// The library's own status beside the Btrieve numbers (btrieve_codes.h):
+// the table's file is held by another user.
 inline constexpr int32_t kStatusFileHeld = 861;
-// A link whose target cannot be opened: the target table is missing from the
-// dictionary, or its object is not a link of this table.
-inline constexpr int32_t kStatusNoLinkTarget = 12;
 
 // Order word: bit 0 reverses the order (first/last and next/previous swap).
 inline constexpr uint32_t kOrderReverse = 0x1;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "btrieve/btrieve_codes.h"
 #include "data/btrv_file.h"
 #include "data/edata.h"
 #include "dico/dico_classes.h"
@@ -35,7 +36,9 @@ void EData::SetLinkOpener(LinkOpener opener) { Opener() = std::move(opener); }
 
 EData* EData::OpenLink(uint32_t link_id) {
   if (auto it = links_.find(link_id); it != links_.end()) return it->second.target.get();
-  status_ = kStatusNoLinkTarget;
+  // A link whose target cannot be opened (missing from the dictionary, or not
+  // a link of this table) answers as a file not found.
+  status_ = btrieve::kFileNotFound;
   if (!table_ || !table_->Owner()) return nullptr;
   const dico::DDicoBase* object = table_->Owner()->FindById(link_id);
   if (!object || object->Kind() != dico::kLink || OwningTable(object) != table_) return nullptr;
@@ -187,7 +190,7 @@ int32_t EData::FindImported(const uint8_t* source, ImportContext& ctx) {
   (void)source;
   const EKeyDesc* desc = KeyDescFor(ctx.key_number);
   if (!desc) {
-    status_ = kStatusBadKeyNumber;
+    status_ = btrieve::kInvalidKeyNumber;
     return -1;
   }
   EKeyValue key = EKeyValue::FromDesc(*desc, table_);

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "btrieve/btrieve_codes.h"
+
 namespace tavelnor::data {
 
 EDataList::EDataList() { position_ = 0; }
@@ -35,10 +37,10 @@ uint32_t EDataList::RawRecordCount(bool force) {
 
 int32_t EDataList::LoadRow(int64_t row) {
   if (!Navigable()) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
-  status_ = kStatusEndOfData;
+  status_ = btrieve::kEndOfFile;
   if (row < 1 || row > row_count_) {
     position_ = 0;
     return -1;

@@ -81,7 +81,7 @@ DataContext& EDataTable::Context() {
 
 bool EDataTable::TakeFile() {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return false;
   }
   DataContext& context = Context();
@@ -198,7 +198,7 @@ int32_t EDataTable::ConcludeRead(int16_t status) {
 }
 
 int32_t EDataTable::EndOfRange() {
-  status_ = kStatusEndOfData;
+  status_ = btrieve::kEndOfFile;
   position_ = -1;
   return -1;
 }
@@ -207,7 +207,7 @@ int32_t EDataTable::EndOfRange() {
 
 int32_t EDataTable::FirstOrLast(int direction) {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   ReleaseVariableParts();
@@ -218,19 +218,19 @@ int32_t EDataTable::FirstOrLast(int direction) {
   const int16_t k = KeyNumber();
   int16_t st = 0;
   if (k < 0) {
-    st = file_->Step(direction == 0 ? btrop::kStepFirst : btrop::kStepLast, record);
+    st = file_->Step(direction == 0 ? btrieve::kOpStepFirst : btrieve::kOpStepLast, record);
   } else if (direction == 0 && (Range().flags & kRangeHasLow)) {
     std::memset(key, 0, kKeyBufferSize);
     keys_.LowBoundBytes(key, kKeyBufferSize);
-    st = file_->Get(Range().LowExclusive() ? btrop::kGetGreater : btrop::kGetGreaterOrEqual,
+    st = file_->Get(Range().LowExclusive() ? btrieve::kOpGetGreater : btrieve::kOpGetGreaterOrEqual,
                     record, key, k);
   } else if (direction == 1 && (Range().flags & kRangeHasHigh)) {
     std::memset(key, 0, kKeyBufferSize);
     keys_.HighBoundBytes(key, kKeyBufferSize);
-    st = file_->Get(Range().HighExclusive() ? btrop::kGetLess : btrop::kGetLessOrEqual, record,
-                    key, k);
+    st = file_->Get(Range().HighExclusive() ? btrieve::kOpGetLess : btrieve::kOpGetLessOrEqual,
+                    record, key, k);
   } else {
-    st = file_->Get(direction == 0 ? btrop::kGetFirst : btrop::kGetLast, record, key, k);
+    st = file_->Get(direction == 0 ? btrieve::kOpGetFirst : btrieve::kOpGetLast, record, key, k);
   }
   SanitizeSlots();
   status_ = st;
@@ -247,7 +247,7 @@ int32_t EDataTable::FirstOrLast(int direction) {
 
 int32_t EDataTable::NextOrPrevious(int direction) {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   TableFileHold hold(*this);
@@ -268,13 +268,14 @@ int32_t EDataTable::NextOrPrevious(int direction) {
   for (;;) {
     ++pass;
     if (pass >= 6 && (!ScanProgress(pass) || ThreadCancelRequested())) {
-      st = kStatusEndOfData;
+      st = btrieve::kEndOfFile;
       break;
     }
     if (k < 0) {
-      st = file_->Step(direction == 0 ? btrop::kStepNext : btrop::kStepPrevious, record);
+      st = file_->Step(direction == 0 ? btrieve::kOpStepNext : btrieve::kOpStepPrevious, record);
     } else {
-      st = file_->Get(direction == 0 ? btrop::kGetNext : btrop::kGetPrevious, record, key, k);
+      st = file_->Get(direction == 0 ? btrieve::kOpGetNext : btrieve::kOpGetPrevious, record, key,
+                      k);
     }
     SanitizeSlots();
     Refresh(st);
@@ -287,7 +288,7 @@ int32_t EDataTable::NextOrPrevious(int direction) {
   }
   if (pass > 5) ScanEnd();
   if (outside || st != 0) {
-    status_ = outside ? kStatusEndOfData : st;
+    status_ = outside ? int32_t{btrieve::kEndOfFile} : st;
     position_ = -1;
     FinishRead(false);
     return -1;
@@ -312,7 +313,7 @@ int32_t EDataTable::FirstOrLastWith(int direction, const ScanFilter& filter) {
 int32_t EDataTable::NextOrPreviousWith(int direction, const ScanFilter& filter) {
   if (filter.IsEmpty()) return NextOrPrevious(direction);
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   TableFileHold hold(*this);
@@ -332,31 +333,31 @@ int32_t EDataTable::Extended(int direction, const ScanFilter& filter, bool inclu
   uint8_t* record = RecordBuffer();
   const int16_t k = KeyNumber();
   const uint16_t operation =
-      k < 0 ? (direction == 0 ? btrop::kStepNextExtended : btrop::kStepPreviousExtended)
-            : (direction == 0 ? btrop::kGetNextExtended : btrop::kGetPreviousExtended);
+      k < 0 ? (direction == 0 ? btrieve::kOpStepNextExtended : btrieve::kOpStepPreviousExtended)
+            : (direction == 0 ? btrieve::kOpGetNextExtended : btrieve::kOpGetPreviousExtended);
   int16_t st = 0;
   int32_t found = -1;
   for (uint32_t pass = 1;; ++pass) {
     if (pass >= 6 && (!ScanProgress(pass) || ThreadCancelRequested())) {
-      st = kStatusEndOfData;
+      st = btrieve::kEndOfFile;
       break;
     }
     std::vector<uint8_t> request =
         BuildScanRequest(filter, file_->record_length(), include_current && pass == 1);
     if (request.empty()) {
-      st = kStatusBadArgument;
+      st = btrieve::kIoError;
       break;
     }
     st = file_->Extended(operation, request.data(), static_cast<uint32_t>(request.size()),
                          KeyBuffer(), k);
     if (st == 0 && ReadScanAnswer(request, &found, record, record_length_)) break;
-    if (st == 60) continue;  // reject count reached: go on from the last row examined
-    if (st == 0 || st == 64) st = kStatusEndOfData;
+    if (st == btrieve::kRejectCountReached) continue;  // go on from the last row examined
+    if (st == btrieve::kOk || st == btrieve::kFilterLimitReached) st = btrieve::kEndOfFile;
     break;
   }
   SanitizeSlots();
   Refresh(st, found);
-  if (st == 0 && !InKeyRange()) st = kStatusEndOfData;
+  if (st == 0 && !InKeyRange()) st = btrieve::kEndOfFile;
   status_ = st;
   if (st != 0) {
     position_ = -1;
@@ -372,11 +373,11 @@ int32_t EDataTable::Extended(int direction, const ScanFilter& filter, bool inclu
 int32_t EDataTable::Search(uint16_t operation, int32_t key, const void* value, size_t length,
                            bool high) {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   if (length > kKeyBufferSize || (!value && length > 0)) {
-    status_ = kStatusKeyTooLong;
+    status_ = btrieve::kKeyBufferTooShort;
     return -1;
   }
   ReleaseVariableParts();
@@ -395,24 +396,24 @@ int32_t EDataTable::Search(uint16_t operation, int32_t key, const void* value, s
 }
 
 int32_t EDataTable::FindEqual(int32_t key, const void* value, size_t length) {
-  return Search(btrop::kGetEqual, key, value, length, false);
+  return Search(btrieve::kOpGetEqual, key, value, length, false);
 }
 
 int32_t EDataTable::FindFrom(int32_t key, const void* value, size_t length) {
-  return Search(btrop::kGetGreaterOrEqual, key, value, length, false);
+  return Search(btrieve::kOpGetGreaterOrEqual, key, value, length, false);
 }
 
 int32_t EDataTable::FindFromLast(int32_t key, const void* value, size_t length) {
-  return Search(btrop::kGetLessOrEqual, key, value, length, true);
+  return Search(btrieve::kOpGetLessOrEqual, key, value, length, true);
 }
 
 int32_t EDataTable::GoTo(int32_t position, uint16_t lock_bias) {
   if (position == -1) {
-    status_ = kStatusNoCurrent;
+    status_ = btrieve::kInvalidRecordAddress;
     return -1;
   }
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   ReleaseVariableParts();
@@ -454,7 +455,7 @@ uint32_t EDataTable::OrdinalOf(int32_t position) {
 
 int32_t EDataTable::MoveToOrdinal(uint32_t n) {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   ReleaseVariableParts();

@@ -112,7 +112,7 @@ bool EDataTable::CheckRecordLength() {
   if (status_ == 0 && file_->is_open() && table_ &&
       DefinitionRecordLength(*table_, (table_flags_ & kTableExtendedForm) != 0) !=
           file_->record_length()) {
-    status_ = kStatusRecordLength;
+    status_ = btrieve::kDataBufferTooShort;
   }
   InvalidateCounts();
   return status_ == 0;
@@ -128,7 +128,7 @@ bool EDataTable::Open(const dico::DRubricTable* table, const Chaine& path, int16
   if (!hold) return false;
   const bool extended = (table_flags_ & kTableExtendedForm) != 0;
   if (no_open || path.IsEmpty()) {
-    status_ = btrstat::kFileNotFound;
+    status_ = btrieve::kFileNotFound;
     if (!path.IsEmpty() && table && static_cast<uint8_t>(mode) != kOpenNoCreate) {
       status_ = OpenOrCreate(*file_, table, path, mode, extended, owner, /*create_only=*/true);
     }
@@ -142,7 +142,7 @@ bool EDataTable::OpenShared(dico::DDicoHandler& dico, uint32_t table_id, const C
                             int32_t selector, int16_t mode, bool flag_a, bool flag_b) {
   const dico::DDicoBase* object = dico.FindById(table_id);
   if (!object || object->Kind() != dico::kRubricTable) {
-    status_ = btrstat::kFileNotFound;
+    status_ = btrieve::kFileNotFound;
     return false;
   }
   const auto* table = static_cast<const dico::DRubricTable*>(object);
@@ -170,7 +170,7 @@ bool EDataTable::OpenShared(dico::DDicoHandler& dico, uint32_t table_id, const C
 bool EDataTable::Reopen(bool hold) {
   (void)hold;
   if (path_.IsEmpty()) {
-    status_ = btrstat::kFileNotFound;
+    status_ = btrieve::kFileNotFound;
     return false;
   }
   uint16_t word = kModeFlagB | (open_mode_word_ & 0xFF);
@@ -200,7 +200,7 @@ std::optional<EKeyDesc> EDataTable::FileKeyDesc(int key_number) {
 
 int32_t EDataTable::CreateFileKey(const std::vector<std::string>& fields, bool duplicates) {
   if (!file_ || fields.empty()) {
-    status_ = file_ ? kStatusBadArgument : kStatusNotOpen;
+    status_ = file_ ? btrieve::kIoError : btrieve::kFileNotOpen;
     return -1;
   }
   BtrvCreationSpec spec;
@@ -209,7 +209,7 @@ int32_t EDataTable::CreateFileKey(const std::vector<std::string>& fields, bool d
     record::ErField* field = FieldByName(fields[i]);
     if (!field || !field->GetBuffer() || field->Data() < RecordBuffer() ||
         field->Data() + field->Size() > record_ + record_length_) {
-      status_ = kStatusBadKeyNumber;
+      status_ = btrieve::kInvalidKeyNumber;
       return -1;
     }
     uint16_t flags = 0x0002;  // modifiable
@@ -219,7 +219,7 @@ int32_t EDataTable::CreateFileKey(const std::vector<std::string>& fields, bool d
     if (spec.AddKeySegment(position, static_cast<uint16_t>(field->Size()), flags,
                            ExtendedKeyType(static_cast<uint32_t>(field->TypeCode())),
                            duplicates) != 0) {
-      status_ = kStatusBadArgument;
+      status_ = btrieve::kIoError;
       return -1;
     }
   }
@@ -241,7 +241,7 @@ int32_t EDataTable::CreateFileKey(const std::vector<std::string>& fields, bool d
 
 int32_t EDataTable::Insert() {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   TableFileHold hold(*this);
@@ -259,8 +259,8 @@ int32_t EDataTable::Insert() {
   if ((state_ & kStateVisibleCached) && RowVisible()) ++visible_count_;
   if (keyless) {
     std::vector<uint8_t> scratch(std::max<size_t>(file_->record_length(), 4));
-    st = file_->Step(btrop::kStepPrevious, scratch.data());
-    st = file_->Step(st == 0 ? btrop::kStepNext : btrop::kStepFirst, scratch.data());
+    st = file_->Step(btrieve::kOpStepPrevious, scratch.data());
+    st = file_->Step(st == 0 ? btrieve::kOpStepNext : btrieve::kOpStepFirst, scratch.data());
   }
   Refresh(0);
   if ((file_->flags() & kBtrvAutoIncrement) && position_ != -1) {
@@ -283,7 +283,7 @@ int32_t EDataTable::Insert() {
 
 bool EDataTable::InsertNoCurrency() {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return false;
   }
   TableFileHold hold(*this);
@@ -307,12 +307,12 @@ bool EDataTable::InsertFromNoCurrency(const void* data, size_t length) {
 
 int32_t EDataTable::Update(int32_t position) {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return -1;
   }
   if (position == -1) position = position_;
   if (position == -1) {
-    status_ = kStatusNoCurrent;
+    status_ = btrieve::kInvalidRecordAddress;
     return -1;
   }
   TableFileHold hold(*this);
@@ -334,15 +334,16 @@ int32_t EDataTable::Update(int32_t position) {
 
 bool EDataTable::Delete(int32_t position) {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return false;
   }
   if (position == -1) position = position_;
   if (position == -1) {
     if (BtrvErrorFunc report = EBtrieve::GetBtrvErrorFunc()) {
-      report(BtrvErrorReport{kStatusNoCurrent, btrop::kDelete, path_.c_str(), ""});
+      report(
+          BtrvErrorReport{btrieve::kInvalidRecordAddress, btrieve::kOpDelete, path_.c_str(), ""});
     }
-    status_ = kStatusNoCurrent;
+    status_ = btrieve::kInvalidRecordAddress;
     return false;
   }
   TableFileHold hold(*this);
@@ -364,7 +365,7 @@ bool EDataTable::Delete(int32_t position) {
 
 bool EDataTable::DeleteAll() {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return false;
   }
   const bool held_before = file_->current_user() == this;
@@ -386,7 +387,7 @@ bool EDataTable::DeleteAll() {
     currency_stamp_ = file_->operations();
     Next();
   }
-  if (status_ == kStatusEndOfData) status_ = 0;
+  if (status_ == btrieve::kEndOfFile) status_ = 0;
   SetVariablePartsOption(parts);
   SetSyncLinks(sync);
   if (!held_before) EndExclusive();
@@ -406,17 +407,17 @@ int32_t EDataTable::LockWith(int32_t position, uint16_t bias) {
 }
 
 int32_t EDataTable::LockRow(int32_t position, bool wait) {
-  return LockWith(position, wait ? btrbias::kSingleWait : btrbias::kSingleNoWait);
+  return LockWith(position, wait ? btrieve::kBiasSingleWait : btrieve::kBiasSingleNoWait);
 }
 
 int32_t EDataTable::LockRows(int32_t position, bool wait) {
-  return LockWith(position, wait ? btrbias::kMultipleWait : btrbias::kMultipleNoWait);
+  return LockWith(position, wait ? btrieve::kBiasMultipleWait : btrieve::kBiasMultipleNoWait);
 }
 
 bool EDataTable::UnlockRows(int32_t position) {
   if (position == -1) position = position_;
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return false;
   }
   TableFileHold hold(*this);
@@ -430,7 +431,7 @@ bool EDataTable::UnlockRows(int32_t position) {
 
 bool EDataTable::Unlock() {
   if (!file_) {
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return false;
   }
   TableFileHold hold(*this);
@@ -475,7 +476,7 @@ int16_t EDataTable::ReadChunk(uint32_t offset, uint32_t length, std::string& out
     const int16_t st = file_->GetDirectChunk(position_, offset + done, piece,
                                              reinterpret_cast<uint8_t*>(out.data()) + at, &got);
     if (st != 0) return st;
-    if (got != piece) return kStatusBadArgument;
+    if (got != piece) return btrieve::kIoError;
     done += piece;
   }
   return 0;

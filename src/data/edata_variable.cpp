@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 
+#include "btrieve/btrieve_codes.h"
 #include "data/edata_lists.h"
 #include "data/exchange_layout.h"
 #include "dico/dico_classes.h"
@@ -89,7 +90,7 @@ bool EDataVariable::Load() {
   position_ = 0;
   if (!Navigable()) {
     SetRowCount(0);
-    status_ = kStatusNotOpen;
+    status_ = btrieve::kFileNotOpen;
     return false;
   }
   if (kind_ == RecordListKind::kTableFields) {

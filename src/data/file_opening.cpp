@@ -11,8 +11,8 @@ int16_t OpenOrCreate(BtrvFile& file, const dico::DRubricTable* table, const Chai
                      int16_t mode, bool extended, std::string_view owner, bool create_only) {
   const auto btrieve_mode = static_cast<int16_t>(static_cast<int8_t>(mode & 0xFF));
   if (!owner.empty()) file.SetOwnerName(owner);
-  int16_t status = create_only ? btrstat::kFileNotFound : file.Open(path, btrieve_mode);
-  if (status != btrstat::kFileNotFound || btrieve_mode == -2 || table == nullptr) return status;
+  int16_t status = create_only ? int16_t{btrieve::kFileNotFound} : file.Open(path, btrieve_mode);
+  if (status != btrieve::kFileNotFound || btrieve_mode == -2 || table == nullptr) return status;
   file.SetFileName(path);
   status = file.BuildCreationSpec(*table, extended);
   if (status == 0) status = file.Create();

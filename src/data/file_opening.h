@@ -16,10 +16,6 @@ namespace tavelnor::data {
 
 class BtrvFile;
 
-// Status of a cache entry whose use count cannot grow (Btrieve: handle
-// table full).
-inline constexpr int16_t kStatusTooManyUsers = 87;
-
 // Opens `path` with `mode` (taken as a signed byte: 254 is read-only, -2).
 // On 12 (not found), unless the mode is read-only and when a definition is
 // given, the file is created from it (the extended form's layout when

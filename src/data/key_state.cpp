@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "btrieve/btrieve_codes.h"
+
 namespace tavelnor::data {
 
 namespace {
@@ -56,7 +58,7 @@ bool KeyState::SelectKey(int key_number) {
   }
   const EKeyDesc* desc = key_number >= 0 && key_number < kNoKey ? KeyDescFor(key_number) : nullptr;
   if (desc == nullptr) {
-    status_ = kStatusBadKeyNumber;
+    status_ = btrieve::kInvalidKeyNumber;
     return false;
   }
   if (current_.number != key_number) {
@@ -82,12 +84,12 @@ int32_t KeyState::SetKeyRange(int key_number, const uint8_t* low, int32_t low_le
   // Check everything first so that a refusal leaves the key and range as they were.
   const int32_t high_effective = high != nullptr && high_length == 0 ? low_length : high_length;
   if (!FitsKeyBuffer(low, low_length) || !FitsKeyBuffer(high, high_effective)) {
-    status_ = kStatusKeyTooLong;
+    status_ = btrieve::kKeyBufferTooShort;
     return -1;
   }
   if (key_number != -1 &&
       (key_number < -1 || key_number >= kNoKey || KeyDescFor(key_number) == nullptr)) {
-    status_ = kStatusBadKeyNumber;
+    status_ = btrieve::kInvalidKeyNumber;
     return -1;
   }
   if (!SelectKey(key_number)) return -1;
@@ -117,7 +119,7 @@ int32_t KeyState::SetKeyRange(int key_number, const uint8_t* low, int32_t low_le
 int32_t KeyState::SetKeyRangeFrom(const uint8_t* packed, size_t size) {
   PackedKeyRange p;
   if (!ReadPackedKeyRange(packed, size, &p)) {
-    status_ = kStatusBadArgument;
+    status_ = btrieve::kIoError;
     return -1;
   }
   return SetKeyRange(p.key_number, p.low, p.low_length, p.high, p.high_length);
@@ -126,12 +128,12 @@ int32_t KeyState::SetKeyRangeFrom(const uint8_t* packed, size_t size) {
 bool KeyState::GetKeyLimits(uint8_t* packed, size_t size) {
   PackedKeyRange p;
   if (!ReadPackedKeyRange(packed, size, &p)) {
-    status_ = kStatusBadArgument;
+    status_ = btrieve::kIoError;
     return false;
   }
   const EKeyDesc* desc = KeyDescFor(p.key_number);
   if (desc == nullptr) {
-    status_ = kStatusBadKeyNumber;
+    status_ = btrieve::kInvalidKeyNumber;
     return false;
   }
   EKeyValue value = EKeyValue::FromDesc(*desc, table_);
@@ -145,7 +147,7 @@ bool KeyState::GetKeyLimits(uint8_t* packed, size_t size) {
 
 int32_t KeyState::SetKeyBound(const uint8_t* value, int32_t length, bool high) {
   if (!FitsKeyBuffer(value, length)) {
-    status_ = kStatusKeyTooLong;
+    status_ = btrieve::kKeyBufferTooShort;
     return -1;
   }
   if (high) {

@@ -7,10 +7,11 @@
 // describe is asked of the extended-key lookup, which a table answers from
 // its data file's key specifications.
 //
-// Every operation records its outcome in Status(): 0, kStatusBadKeyNumber
-// for a key that has no description, kStatusKeyTooLong for a bound that does
-// not fit the 255-byte key buffer, kStatusBadArgument for a missing or short
-// packed record. A refused operation changes nothing.
+// Every operation records its outcome in Status(), a Btrieve status number:
+// 0, btrieve::kInvalidKeyNumber for a key that has no description,
+// btrieve::kKeyBufferTooShort for a bound that does not fit the 255-byte key
+// buffer, btrieve::kIoError for a missing or short packed record. A refused
+// operation changes nothing.
 //
 // Not thread-safe: a KeyState belongs to its data object's thread.
 #pragma once
@@ -29,10 +30,6 @@ class DRubricTable;
 }
 
 namespace tavelnor::data {
-
-inline constexpr int32_t kStatusBadArgument = 2;   // Btrieve: I/O error on the given data
-inline constexpr int32_t kStatusBadKeyNumber = 6;  // Btrieve: invalid key number
-inline constexpr int32_t kStatusKeyTooLong = 21;   // Btrieve: key buffer too short
 
 class KeyState {
  public:
@@ -53,7 +50,8 @@ class KeyState {
   const EKeyDesc* KeyDescFor(int key_number);
 
   // Makes `key_number` current (rebuilding the current key when the number
-  // changes); -1 clears it. False with kStatusBadKeyNumber for an unknown key.
+  // changes); -1 clears it. False with btrieve::kInvalidKeyNumber for an
+  // unknown key.
   bool SelectKey(int key_number);
 
   // Selects the key and sets the range: a given low value is spread over the

@@ -130,6 +130,7 @@ TEST_F(VarFile, PlainReadsReturnWhatFitsOfTheVariablePart) {
   b_.len = static_cast<uint32_t>(small.size());
   EXPECT_EQ(b_.Call(kOpStepFirst, small.data(), &b_.len, 0), kDataBufferTooShort);
   EXPECT_EQ(small, std::vector<uint8_t>(kRecLen - 1, 0xEE));
+  EXPECT_EQ(b_.len, 0u);
   std::vector<uint8_t> whole;
   ASSERT_EQ(b_.Read(kOpStepFirst, &whole, 0, 4096), 0);
   EXPECT_EQ(whole.size(), kRecLen + var.size());

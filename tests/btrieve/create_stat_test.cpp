@@ -75,6 +75,50 @@ TEST_F(CreateStat, MalformedSpecificationsAreRefused) {
       {"3-byte integer", [](auto& s) { s[18] = 3; }, kKeyLengthError},
       {"type 12", [](auto& s) { s[26] = 12; }, kInvalidKeyType},
       {"type 200", [](auto& s) { s[26] = 200; }, kInvalidKeyType},
+      {"3-byte unsigned binary", [](auto& s) { s[26] = kTypeUnsignedBinary, s[18] = 3; },
+       kKeyLengthError},
+      {"odd old-style binary",
+       [](auto& s) {
+         s[36] |= kKeyBinary, s[37] &= ~(kKeyExtType >> 8);
+         s[34] = 7;
+       },
+       kKeyLengthError},
+      {"5-byte float", [](auto& s) { s[26] = kTypeFloat, s[18] = 5; }, kKeyLengthError},
+      {"2-byte date", [](auto& s) { s[26] = kTypeDate, s[18] = 2; }, kKeyLengthError},
+      {"4-byte currency", [](auto& s) { s[26] = kTypeCurrency; }, kKeyLengthError},
+      {"4-byte logical", [](auto& s) { s[26] = kTypeLogical; }, kKeyLengthError},
+      {"3-byte autoincrement", [](auto& s) { s[26] = kTypeAutoIncrement, s[18] = 3; },
+       kKeyLengthError},
+      {"BLOB type", [](auto& s) { s[26] = 21; }, kInvalidKeyType},
+      {"autoincrement with duplicates",
+       [](auto& s) { s[26] = kTypeAutoIncrement, s[20] |= kKeyDup; }, kInconsistentKeyFlags},
+      {"descending autoincrement",
+       [](auto& s) { s[26] = kTypeAutoIncrement, s[20] |= kKeyDescending; }, kInconsistentKeyFlags},
+      {"autoincrement segment without its own key",
+       [](auto& s) {
+         s[4] = 1;
+         s[20] |= kKeySegmented;
+         s[26] = kTypeAutoIncrement;
+       },
+       kInconsistentKeyFlags},
+      {"key over autoincrement bytes", [](auto& s) { s[26] = kTypeAutoIncrement, s[32] = 3; },
+       kInconsistentKeyFlags},
+      {"key-only with two keys", [](auto& s) { s[10] = kFileKeyOnly; }, kKeyCountError},
+      {"key-only without a key",
+       [](auto& s) {
+         s[10] = kFileKeyOnly;
+         s[4] = 0;
+         s.resize(16);
+       },
+       kKeyCountError},
+      {"key-only over 253 bytes",
+       [](auto& s) {
+         s[10] = kFileKeyOnly;
+         s[4] = 1;
+         s.resize(32);
+         s[0] = 254;
+       },
+       kRecordLengthError},
       {"ACS without a block", [](auto& s) { s[20] |= kKeyAlternate; }, kInvalidAcs},
       {"mixed duplicate flags",
        [](auto& s) {
@@ -96,6 +140,11 @@ TEST_F(CreateStat, MalformedSpecificationsAreRefused) {
     EXPECT_EQ(Create(spec), c.status) << c.what;
   }
   EXPECT_EQ(Create(base()), 0);
+  // An AUTOINCREMENT field may be a segment of a later key, not of an earlier one.
+  const std::vector<SegmentDef> autoinc = {{1, 4, 0, kTypeAutoIncrement}};
+  const std::vector<SegmentDef> with_name = {{1, 4, 0, kTypeAutoIncrement}, {5, 8, 0, kTypeString}};
+  EXPECT_EQ(Create(MakeSpec(32, {autoinc, with_name})), 0);
+  EXPECT_EQ(Create(MakeSpec(32, {with_name, autoinc})), kInconsistentKeyFlags);
   std::vector<uint8_t> spec = base();
   uint32_t len = 8;
   b_.SetPath(path_);

@@ -184,6 +184,7 @@ TEST_F(People, MalformedRequestsAreRefused) {
     std::vector<Returned> got;
     EXPECT_EQ(Extended(b_, kOpStepNextExtended, c.request, 0, &got), c.status) << c.name;
     EXPECT_TRUE(got.empty()) << c.name;
+    EXPECT_EQ(b_.len, 0u) << c.name << ": a refusal delivers nothing";
     EXPECT_EQ(b_.Position(), positions_[0]) << c.name << ": currency moved";
   }
   // The length in the header disagrees with the structure, or exceeds the buffer.

@@ -1,6 +1,6 @@
 // Extended operations along key paths and the physical order: start rules,
 // the filter limit, end of file, currency afterwards, variable-length
-// records; Insert Extended, all or nothing.
+// records; Insert Extended, which keeps the records before a failing one.
 #include "chunk_fixture.h"
 #include "extended_fixture.h"
 
@@ -138,43 +138,102 @@ TEST_F(InsertExtended, InsertsEveryRecordAndReturnsTheirPositions) {
   EXPECT_EQ(ReadId(kOpGetPrevious, 0), 5);  // the last record is current on key 0
 }
 
-TEST_F(InsertExtended, OneBadRecordKeepsTheWholeBatchOut) {
+TEST_F(InsertExtended, RecordsBeforeAFailingOneStay) {
   Insert(1, "aa", 1);
   struct Case {
     const char* name;
     std::vector<uint8_t> buf;
     int16_t status;
+    std::vector<int32_t> kept;
   } cases[] = {
-      {"duplicate of a stored record", Batch({Rec(2, "bb", 2), Rec(1, "cc", 3)}), kDuplicateKey},
-      {"duplicate inside the batch", Batch({Rec(2, "bb", 2), Rec(4, "cc", 2)}), kDuplicateKey},
+      {"duplicate of a stored record",
+       Batch({Rec(2, "bb", 2), Rec(3, "cc", 3), Rec(1, "dd", 4), Rec(9, "ee", 9)}),
+       kDuplicateKey,
+       {2, 3}},
+      {"duplicate inside the batch", Batch({Rec(5, "bb", 5), Rec(6, "cc", 5)}), kDuplicateKey, {5}},
       {"record shorter than the fixed part",
-       Batch({Rec(2, "bb", 2), std::vector<uint8_t>(kRecLen - 1, 0)}), kDataBufferTooShort},
+       Batch({Rec(7, "bb", 7), std::vector<uint8_t>(kRecLen - 1, 0), Rec(8, "ff", 8)}),
+       kDataBufferTooShort,
+       {7}},
+      {"the first record fails", Batch({Rec(1, "xx", 10)}), kDuplicateKey, {}},
+  };
+  uint32_t count = Count();
+  for (Case& c : cases) {
+    b_.len = static_cast<uint32_t>(c.buf.size());
+    EXPECT_EQ(b_.Call(kOpInsertExtended, c.buf.data(), &b_.len, 0), c.status) << c.name;
+    if (!c.kept.empty()) {  // the key of the last record kept
+      EXPECT_EQ(IdOf(std::vector<uint8_t>(b_.key, b_.key + 4)), c.kept.back()) << c.name;
+    }
+    // The first word counts the records kept, their addresses follow.
+    ASSERT_EQ(b_.len, 2 + 4 * c.kept.size()) << c.name;
+    ASSERT_EQ(c.buf[0] | (c.buf[1] << 8), static_cast<int>(c.kept.size())) << c.name;
+    count += static_cast<uint32_t>(c.kept.size());
+    EXPECT_EQ(Count(), count) << c.name;
+    Block other;
+    ASSERT_EQ(other.Open(path_), 0);
+    for (size_t i = 0; i < c.kept.size(); ++i) {
+      std::vector<uint8_t> r(kRecLen);
+      std::memcpy(r.data(), c.buf.data() + 2 + 4 * i, 4);
+      other.len = kRecLen;
+      ASSERT_EQ(other.Call(kOpGetDirect, r.data(), &other.len, -1), 0) << c.name;
+      EXPECT_EQ(IdOf(r), c.kept[i]) << c.name;
+    }
+    ASSERT_EQ(other.Close(), 0);
+    if (c.kept.empty()) continue;
+    // The last record kept is current.
+    uint32_t last = 0;
+    std::memcpy(&last, c.buf.data() + 2 + 4 * (c.kept.size() - 1), 4);
+    EXPECT_EQ(b_.Position(), last) << c.name;
+  }
+  // A batch that keeps nothing leaves currency alone: 7 is still current.
+  EXPECT_EQ(ReadId(kOpGetPrevious, 0), 5);
+}
+
+TEST_F(InsertExtended, KeptRecordsBelongToTheCallersTransaction) {
+  Insert(1, "aa", 1);
+  for (int op : {kOpAbortTransaction, kOpEndTransaction}) {
+    b_.len = 0;
+    ASSERT_EQ(b_.Call(kOpBeginTransaction, nullptr, &b_.len, 0), 0);
+    auto buf = Batch({Rec(2, "bb", 2), Rec(1, "cc", 3)});
+    b_.len = static_cast<uint32_t>(buf.size());
+    ASSERT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, 0), kDuplicateKey);
+    EXPECT_EQ(buf[0], 1);
+    b_.len = 0;
+    ASSERT_EQ(b_.Call(op, nullptr, &b_.len, 0), 0);
+    EXPECT_EQ(Count(), op == kOpAbortTransaction ? 1u : 2u);
+  }
+}
+
+TEST_F(InsertExtended, MalformedBatchesInsertNothing) {
+  Insert(1, "aa", 1);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> buf;
+  } cases[] = {
       {"bytes after the last record",
        [] {
          auto b = Batch({Rec(2, "bb", 2)});
          b.push_back(0);
          return b;
-       }(),
-       kInvalidInsertExtended},
+       }()},
       {"count larger than the records",
        [] {
          auto b = Batch({Rec(2, "bb", 2)});
          b[0] = 2;
          return b;
-       }(),
-       kInvalidInsertExtended},
+       }()},
       {"length past the buffer",
        [] {
          auto b = Batch({Rec(2, "bb", 2)});
          b[2] = kRecLen + 1;
          return b;
-       }(),
-       kInvalidInsertExtended},
-      {"absurd count", {0xFF, 0xFF, 4, 0}, kInvalidInsertExtended},
+       }()},
+      {"absurd count", {0xFF, 0xFF, 4, 0}},
   };
   for (Case& c : cases) {
     b_.len = static_cast<uint32_t>(c.buf.size());
-    EXPECT_EQ(b_.Call(kOpInsertExtended, c.buf.data(), &b_.len, 0), c.status) << c.name;
+    EXPECT_EQ(b_.Call(kOpInsertExtended, c.buf.data(), &b_.len, 0), kInvalidInsertExtended)
+        << c.name;
     EXPECT_EQ(Count(), 1u) << c.name;
   }
   auto buf = Batch({Rec(2, "bb", 2)});

@@ -137,6 +137,12 @@ TEST_F(IndexOps, BadKeyDefinitionsAreRefused) {
       {"segment missing", dangling, kDataBufferTooShort},
       {"stray bytes", odd_tail, kDataBufferTooShort},
       {"ACS not in file", KeySpec({{5, 4, kKeyAlternate, kTypeString}}), kAcsNotInFile},
+      {"odd binary", KeySpec({{12, 3, 0, kTypeUnsignedBinary}}), kKeyLengthError},
+      {"autoincrement with duplicates", KeySpec({{12, 4, kKeyDup, kTypeAutoIncrement}}),
+       kInconsistentKeyFlags},
+      {"autoincrement over key 0", KeySpec({{1, 4, 0, kTypeAutoIncrement}}), kInconsistentKeyFlags},
+      {"autoincrement only as a segment",
+       KeySpec({{12, 4, 0, kTypeAutoIncrement}, {16, 2, 0, kTypeInteger}}), kInconsistentKeyFlags},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CreateIndex(c.spec, 0), c.status) << c.what;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <random>
 
 #include "btrieve_test_util.h"
@@ -246,11 +247,11 @@ std::vector<OrderCase> Cases() {
                    },
                    [](Bytes a, Bytes b) { return Text(a + 1, a[0]) < Text(b + 1, b[0]); }});
   cases.push_back(
-      {"autoincrement",
-       {{1, 4, kKeyDup, kTypeAutoIncrement}},
-       [](std::mt19937& r, uint8_t* p) {
-         int64_t v = Pick(r, -100000, 100000);
-         PutLE(p, static_cast<uint64_t>(v == 0 ? 7 : v), 4);
+      {"autoincrement",  // unique, as AUTOINCREMENT keys are: no two absolute values alike
+       {{1, 4, 0, kTypeAutoIncrement}},
+       [k = std::make_shared<int64_t>(0)](std::mt19937& r, uint8_t* p) {
+         const int64_t magnitude = ++*k * 7919 % 100003 + 1;  // a permutation of 1..100003
+         PutLE(p, static_cast<uint64_t>(r() % 2 ? magnitude : -magnitude), 4);
        },
        [](Bytes a, Bytes b) { return std::llabs(SignedLE(a, 4)) < std::llabs(SignedLE(b, 4)); }});
   cases.push_back({"string-asc-integer-desc",

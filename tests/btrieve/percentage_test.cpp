@@ -80,10 +80,19 @@ TEST_F(Percentage, CurrencyOnKeyPathAndPhysicalOrder) {
   Insert(3, "aa", 1);
   Insert(1, "bb", 2);
   Insert(2, "cc", 3);
+  // A value above 10,000 is no percentage: refused, and neither currency moves.
+  auto refused = [&] {
+    for (int key_num : {0, -1}) {
+      EXPECT_EQ(GetAt(10001, key_num), -1000 - kDataBufferTooShort);
+      EXPECT_EQ(GetAt(0xFFFF, key_num), -1000 - kDataBufferTooShort);
+    }
+  };
   // Key path: both currencies.
   ASSERT_EQ(GetAt(5000, 0), 2);
+  refused();
   EXPECT_EQ(ReadId(kOpGetNext, 0), 3);
   ASSERT_EQ(GetAt(5000, 0), 2);
+  refused();
   EXPECT_EQ(ReadId(kOpStepPrevious, 0), 1);
   // Physical order: no logical currency afterwards.
   ASSERT_EQ(GetAt(0, -1), 3);

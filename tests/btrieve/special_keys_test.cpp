@@ -1,5 +1,5 @@
-// AUTOINCREMENT keys, null keys (all-segment and any-segment forms) and
-// variable-length records.
+// AUTOINCREMENT keys, key-only files, null keys (all-segment and any-segment
+// forms) and variable-length records.
 #include "record_fixture.h"
 
 namespace tavelnor::btrieve::testing {
@@ -39,6 +39,39 @@ TEST_F(SpecialKeys, AutoIncrementFillsZeroWithTheNextValue) {
   ASSERT_EQ(b_.Read(kOpGetLast, &got, 0), 0);
   ASSERT_EQ(b_.Call(kOpDelete, nullptr, &b_.len, 0), 0);
   EXPECT_EQ(insert(0), 21);
+}
+
+TEST_F(SpecialKeys, KeyOnlyFilesAreReachedThroughTheirKeyAlone) {
+  Open(MakeSpec(253, {{{1, 4, 0, kTypeInteger}}}, kFileKeyOnly));
+  std::vector<uint8_t> r(253, 'k');
+  for (int32_t id : {2, 1, 3}) {
+    std::memcpy(r.data(), &id, 4);
+    ASSERT_EQ(b_.Write(kOpInsert, r, 0), 0);
+  }
+  std::vector<uint8_t> got;
+  ASSERT_EQ(b_.Read(kOpGetFirst, &got, 0), 0);
+  ASSERT_EQ(got.size(), 253u);
+  // Nothing walks or addresses the records physically.
+  uint8_t buf[300] = {1, 0, 0, 0};
+  const struct {
+    int op;
+    int key_num;
+  } refused[] = {{kOpStepFirst, 0},    {kOpStepLast, 0},         {kOpStepNext, 0},
+                 {kOpStepPrevious, 0}, {kOpStepNextExtended, 0}, {kOpStepPreviousExtended, 0},
+                 {kOpGetPosition, 0},  {kOpGetDirect, 0},        {kOpGetDirect, -1},
+                 {kOpGetDirect, -2},   {kOpGetByPercentage, -1}, {kOpFindPercentage, -1},
+                 {kOpCreateIndex, 0},  {kOpDropIndex, 0}};
+  for (const auto& c : refused) {
+    b_.len = sizeof buf;
+    EXPECT_EQ(b_.Call(c.op, buf, &b_.len, c.key_num), kNotAllowedNow) << c.op << " " << c.key_num;
+  }
+  // The key path still works, from where the Get left it.
+  ASSERT_EQ(b_.Read(kOpGetNext, &got, 0), 0);
+  EXPECT_EQ(got[0], 2);
+  buf[0] = 0x10, buf[1] = 0x27;  // 10,000: the last record
+  b_.len = sizeof buf;
+  ASSERT_EQ(b_.Call(kOpGetByPercentage, buf, &b_.len, 0), 0);
+  EXPECT_EQ(buf[0], 3);
 }
 
 TEST_F(SpecialKeys, NullKeysStayOutOfTheirIndexOnly) {

@@ -69,7 +69,7 @@ TEST_F(BadInput, ShortDataBuffersAreNeverOverrun) {
   b_.len = kRecLen - 1;
   EXPECT_EQ(b_.Call(kOpGetFirst, data.data(), &b_.len, 0), kDataBufferTooShort);
   EXPECT_EQ(data, std::vector<uint8_t>(kRecLen + 8, 0xCC));
-  EXPECT_EQ(b_.len, kRecLen - 1u);
+  EXPECT_EQ(b_.len, 0u);  // a fixed-length record is not cut: nothing delivered
   EXPECT_EQ(b_.Call(kOpStepFirst, data.data(), nullptr, 0), kDataBufferTooShort);
   EXPECT_EQ(b_.Call(kOpGetFirst, nullptr, nullptr, 0), kDataBufferTooShort);
 
@@ -83,6 +83,49 @@ TEST_F(BadInput, ShortDataBuffersAreNeverOverrun) {
   for (int op : {kOpStat, kOpVersion, kOpGetPosition, kOpGetDirect}) {
     b_.len = op == kOpStat ? 8 : 3;
     EXPECT_EQ(b_.Call(op, tiny, &b_.len, 0), kDataBufferTooShort) << op;
+  }
+}
+
+TEST_F(BadInput, FailedReadsDeliverNothing) {
+  Insert(1, "aa", 1);
+  Insert(2, "bb", 2);
+  const uint32_t first = [&] {
+    EXPECT_EQ(ReadId(kOpGetFirst, 0), 1);
+    return b_.Position();
+  }();
+  struct Case {
+    const char* what;
+    int op;
+    int key_num;
+    uint32_t capacity;
+    std::function<void(std::vector<uint8_t>&)> prepare;
+    int16_t status;
+    uint32_t length;  // returned
+  } cases[] = {
+      {"Get Equal of an absent value", kOpGetEqual, 0, 64,
+       [&](auto&) { b_.SetKey(IntKey(7).data(), 4); }, kKeyNotFound, 0},
+      {"Get Next past the last", kOpGetNext, 0, 64,
+       [&](auto&) { ASSERT_EQ(ReadId(kOpGetLast, 0), 2); }, kEndOfFile, 0},
+      {"Step Previous before the first", kOpStepPrevious, 0, 64,
+       [&](auto&) { ASSERT_EQ(ReadId(kOpStepFirst, 0), 1); }, kEndOfFile, 0},
+      {"Get First on a key the file lacks", kOpGetFirst, 5, 64, [](auto&) {}, kInvalidKeyNumber, 0},
+      {"Get Direct of a bad address", kOpGetDirect, 0, 64,
+       [](auto& d) { d[0] = d[1] = d[2] = d[3] = 0xFF; }, kInvalidRecordAddress, 0},
+      {"Get By Percentage above 10,000", kOpGetByPercentage, 0, 64,
+       [](auto& d) { d[0] = 0x11, d[1] = 0x27, d[2] = d[3] = 0; }, kDataBufferTooShort, 0},
+      // Get Direct/Record sets currency on 22: callers repositioning through
+      // a 4-byte buffer read back their length.
+      {"Get Direct into 4 bytes", kOpGetDirect, 0, 4,
+       [&](auto& d) { std::memcpy(d.data(), &first, 4); }, kDataBufferTooShort, 4},
+  };
+  for (Case& c : cases) {
+    std::vector<uint8_t> data(80, 0xCC);
+    c.prepare(data);
+    const std::vector<uint8_t> sent = data;
+    b_.len = c.capacity;
+    EXPECT_EQ(b_.Call(c.op, data.data(), &b_.len, c.key_num), c.status) << c.what;
+    EXPECT_EQ(b_.len, c.length) << c.what;
+    EXPECT_EQ(data, sent) << c.what;
   }
 }
 

@@ -16,7 +16,7 @@ namespace {
 int VersionThrough(const RecordManager& m) {
   uint8_t pos[128] = {}, data[5] = {}, key[255] = {};
   uint32_t len = sizeof data;
-  if (m.entries().call(btrop::kVersion, pos, data, &len, key, 255, 0) != 0) return -1;
+  if (m.entries().call(btrieve::kOpVersion, pos, data, &len, key, 255, 0) != 0) return -1;
   return data[0] | (data[1] << 8);
 }
 
@@ -60,12 +60,12 @@ TEST(RecordManagerChoiceTest, ReplacementEndsWhenTakenAway) {
   };
   const RecordManagerEntries old = ReplaceRecordManager({fake, nullptr});
   uint8_t pos[128] = {}, key[255] = {};
-  EXPECT_EQ(BtrvCall(btrop::kStat, pos, nullptr, nullptr, key, -1), 1);
-  EXPECT_EQ(BtrvCallId(btrop::kStat, pos, nullptr, nullptr, key, -1, &ProcessClientId()), 20)
+  EXPECT_EQ(BtrvCall(btrieve::kOpStat, pos, nullptr, nullptr, key, -1), 1);
+  EXPECT_EQ(BtrvCallId(btrieve::kOpStat, pos, nullptr, nullptr, key, -1, &ProcessClientId()), 20)
       << "a replacement without BTRCALLID answers 20";
   ReplaceRecordManager(old);
   EXPECT_EQ(calls, 1);
-  EXPECT_EQ(BtrvCall(btrop::kStat, pos, nullptr, nullptr, key, -1), 3) << "embedded: not open";
+  EXPECT_EQ(BtrvCall(btrieve::kOpStat, pos, nullptr, nullptr, key, -1), 3) << "embedded: not open";
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BtrvExecuteTest, WaitBiasIsRetriedInItsWaitFormUntilTheLockGoes) {
   rm_.ThenMany({84, 84, 84, 0});
-  EXPECT_EQ(Run(btrop::kGetNext, btrbias::kSingleWait), 0);
+  EXPECT_EQ(Run(btrieve::kOpGetNext, btrieve::kBiasSingleWait), 0);
   EXPECT_EQ(rm_.ops(), (std::vector<uint16_t>{206, 106, 106, 106}));
   EXPECT_EQ(dialogs_.notices_opened, 1);
   EXPECT_EQ(dialogs_.notices_closed, 1);
@@ -79,7 +79,7 @@ TEST_F(BtrvExecuteTest, WaitBiasIsRetriedInItsWaitFormUntilTheLockGoes) {
 
 TEST_F(BtrvExecuteTest, NoWaitBiasReturnsTheLockAtOnceAndSilently) {
   rm_.Then(84);
-  EXPECT_EQ(Run(btrop::kGetNext, btrbias::kSingleNoWait), 84);
+  EXPECT_EQ(Run(btrieve::kOpGetNext, btrieve::kBiasSingleNoWait), 84);
   EXPECT_EQ(rm_.calls().size(), 1u);
   EXPECT_EQ(dialogs_.notices_opened, 0);
   EXPECT_TRUE(reports_.reports().empty());
@@ -87,7 +87,7 @@ TEST_F(BtrvExecuteTest, NoWaitBiasReturnsTheLockAtOnceAndSilently) {
 
 TEST_F(BtrvExecuteTest, InsertIsRepeatedOn85WithOneNotice) {
   rm_.ThenMany({85, 85, 85, 5});
-  EXPECT_EQ(Run(btrop::kInsert), 5);
+  EXPECT_EQ(Run(btrieve::kOpInsert), 5);
   EXPECT_EQ(rm_.ops(), (std::vector<uint16_t>{2, 2, 2, 2}));
   EXPECT_EQ(dialogs_.notices_opened, 1);
   EXPECT_EQ(dialogs_.notices_closed, 1);
@@ -98,7 +98,7 @@ TEST_F(BtrvExecuteTest, InsertIsRepeatedOn85WithOneNotice) {
 
 TEST_F(BtrvExecuteTest, OpenNeverWaitsAndReports85) {
   rm_.Then(85);
-  EXPECT_EQ(Run(btrop::kOpen, btrbias::kSingleWait), 85);
+  EXPECT_EQ(Run(btrieve::kOpOpen, btrieve::kBiasSingleWait), 85);
   EXPECT_EQ(rm_.calls().size(), 1u);
   ASSERT_EQ(reports_.reports().size(), 1u);
   EXPECT_EQ(reports_.reports()[0].status, 85);
@@ -116,15 +116,15 @@ TEST_F(BtrvExecuteTest, StatusCorrectionsDependOnTheOperationAndThePath) {
     int16_t answer;
   } cases[] = {
       // Create's 11 is success only over a regular file.
-      {btrop::kCreate, 11, folder.Path("exists.dat"), 0},
-      {btrop::kCreate, 11, folder.Path("adir"), 11},
-      {btrop::kCreate, 11, folder.Path("missing.dat"), 11},
-      {btrop::kOpen, 11, folder.Path("exists.dat"), 11},
+      {btrieve::kOpCreate, 11, folder.Path("exists.dat"), 0},
+      {btrieve::kOpCreate, 11, folder.Path("adir"), 11},
+      {btrieve::kOpCreate, 11, folder.Path("missing.dat"), 11},
+      {btrieve::kOpOpen, 11, folder.Path("exists.dat"), 11},
       // Open's 35 is file-not-found (silent) when the folder exists.
-      {btrop::kOpen, 35, folder.Path("CLIENT.DAT"), 12},
-      {btrop::kOpen, 35, folder.Path("nofolder/CLIENT.DAT"), 35},
-      {btrop::kOpen, 35, "CLIENT.DAT", 35},  // no folder part
-      {btrop::kGetEqual, 35, folder.Path("CLIENT.DAT"), 35},
+      {btrieve::kOpOpen, 35, folder.Path("CLIENT.DAT"), 12},
+      {btrieve::kOpOpen, 35, folder.Path("nofolder/CLIENT.DAT"), 35},
+      {btrieve::kOpOpen, 35, "CLIENT.DAT", 35},  // no folder part
+      {btrieve::kOpGetEqual, 35, folder.Path("CLIENT.DAT"), 35},
   };
   for (const auto& c : cases) {
     rm_.Then(c.status);
@@ -136,14 +136,14 @@ TEST_F(BtrvExecuteTest, StatusCorrectionsDependOnTheOperationAndThePath) {
 TEST_F(BtrvExecuteTest, ShortBufferAcceptedOnlyWhereAllowed) {
   uint16_t four = 4;
   rm_.Then(22);
-  EXPECT_EQ(Run(btrop::kGetDirect, 0, "f", false, false, nullptr, &four), 0);
+  EXPECT_EQ(Run(btrieve::kOpGetDirect, 0, "f", false, false, nullptr, &four), 0);
   uint16_t forty = 40;
   rm_.Then(22);
-  EXPECT_EQ(Run(btrop::kGetDirect, 0, "f", false, false, nullptr, &forty), 22);
+  EXPECT_EQ(Run(btrieve::kOpGetDirect, 0, "f", false, false, nullptr, &forty), 22);
   rm_.Then(22);
-  EXPECT_EQ(Run(btrop::kGetNext, 0, "f", /*accept_short=*/true), 0);
+  EXPECT_EQ(Run(btrieve::kOpGetNext, 0, "f", /*accept_short=*/true), 0);
   rm_.Then(22);
-  EXPECT_EQ(Run(btrop::kGetNext, 0, "f"), 22);
+  EXPECT_EQ(Run(btrieve::kOpGetNext, 0, "f"), 22);
   ASSERT_EQ(reports_.reports().size(), 2u);
   EXPECT_EQ(reports_.reports()[1].operation, 6);
 }
@@ -151,12 +151,12 @@ TEST_F(BtrvExecuteTest, ShortBufferAcceptedOnlyWhereAllowed) {
 TEST_F(BtrvExecuteTest, SilentStatusesAreNeverReported) {
   for (int status : {3, 4, 5, 8, 9, 12, 44, 51, 59, 60, 64, 77, 78, 80, 81, 82, 84, 85, 103}) {
     rm_.Then(static_cast<int16_t>(status));
-    EXPECT_EQ(Run(btrop::kGetEqual), status);
+    EXPECT_EQ(Run(btrieve::kOpGetEqual), status);
   }
   EXPECT_TRUE(reports_.reports().empty());
   for (int status : {2, 43, 46, 88}) {
     rm_.Then(static_cast<int16_t>(status));
-    EXPECT_EQ(Run(btrop::kGetEqual), status);
+    EXPECT_EQ(Run(btrieve::kOpGetEqual), status);
   }
   // 43 is quiet without switches: only 2, 46 and 88 are reported.
   ASSERT_EQ(reports_.reports().size(), 3u);
@@ -167,7 +167,7 @@ TEST_F(BtrvExecuteTest, SilentStatusesAreNeverReported) {
 
 TEST_F(BtrvExecuteTest, ReportCarriesTheOperationAsIssued) {
   rm_.Then(2);
-  EXPECT_EQ(Run(btrop::kGetNext, btrbias::kSingleNoWait), 2);
+  EXPECT_EQ(Run(btrieve::kOpGetNext, btrieve::kBiasSingleNoWait), 2);
   ASSERT_EQ(reports_.reports().size(), 1u);
   EXPECT_EQ(reports_.reports()[0].operation, 206);
   EXPECT_EQ(OperationDisplayName(206), "Unknown(206)");
@@ -179,10 +179,10 @@ TEST_F(BtrvExecuteTest, ReportCarriesTheOperationAsIssued) {
 TEST_F(BtrvExecuteTest, ClientIdUsedOnlyWithANonZeroClientNumber) {
   BtrvClientId id;
   id.bytes[0] = 9;  // not the client number
-  Run(btrop::kGetFirst, 0, "f", false, false, &id);
+  Run(btrieve::kOpGetFirst, 0, "f", false, false, &id);
   id.bytes[15] = 1;
-  Run(btrop::kGetFirst, 0, "f", false, false, &id);
-  Run(btrop::kGetFirst, 0, "f", false, false, &ProcessClientId());
+  Run(btrieve::kOpGetFirst, 0, "f", false, false, &id);
+  Run(btrieve::kOpGetFirst, 0, "f", false, false, &ProcessClientId());
   ASSERT_EQ(rm_.calls().size(), 3u);
   EXPECT_FALSE(rm_.calls()[0].with_id);
   EXPECT_TRUE(rm_.calls()[1].with_id);

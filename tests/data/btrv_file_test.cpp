@@ -132,20 +132,20 @@ TEST_F(BtrvFileTest, ReadsPassTheRecordLengthAndFollowKeys) {
   uint8_t rec[30], key[255];
   std::memset(key, 'x', sizeof key);
   rm_.Then({0, [](uint8_t*, uint32_t* len, uint8_t*) { *len = 26; }});
-  EXPECT_EQ(file_.Get(btrop::kGetFirst, rec, key, 1, btrbias::kSingleNoWait), 0);
+  EXPECT_EQ(file_.Get(btrieve::kOpGetFirst, rec, key, 1, btrieve::kBiasSingleNoWait), 0);
   EXPECT_EQ(rm_.calls().back().op, 212);
   EXPECT_EQ(rm_.calls().back().data_len, 30u);
   EXPECT_EQ(rm_.calls().back().key_text, "") << "Get First clears the key buffer";
   EXPECT_EQ(file_.record_length(), 26) << "the length written back is the next read's";
   EXPECT_EQ(file_.current_key(), 1);
-  file_.Get(btrop::kGetNext, rec, key, -1);
+  file_.Get(btrieve::kOpGetNext, rec, key, -1);
   EXPECT_EQ(file_.current_key(), 1) << "-1 leaves the current key";
-  file_.Step(btrop::kStepNext, rec);
+  file_.Step(btrieve::kOpStepNext, rec);
   EXPECT_EQ(file_.current_key(), -1);
   EXPECT_EQ(rm_.calls().back().key_num, -1);
   file_.Insert(rec, 30, key, 3);
   EXPECT_EQ(file_.current_key(), 3);
-  file_.Extended(btrop::kGetNextExtended, rec, 65536 + 20, key, 1);
+  file_.Extended(btrieve::kOpGetNextExtended, rec, 65536 + 20, key, 1);
   EXPECT_EQ(rm_.calls().back().data_len, 20u);
   EXPECT_EQ(file_.current_key(), -1);
 }

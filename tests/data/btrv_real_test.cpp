@@ -119,29 +119,29 @@ TEST_P(RealRecordManagerTest, CreateOpenInsertAndReadBack) {
   }
   // Automatic numbering gave 1, 2, 3; by code: ECROU, then VIS/2 before VIS/5.
   Article r;
-  ASSERT_EQ(file.Get(btrop::kGetFirst, r.bytes, key, 1), 0);
+  ASSERT_EQ(file.Get(btrieve::kOpGetFirst, r.bytes, key, 1), 0);
   EXPECT_EQ(r.code(), "ECROU");
   EXPECT_EQ(r.numero(), 2);
-  ASSERT_EQ(file.Get(btrop::kGetNext, r.bytes, key, 1), 0);
+  ASSERT_EQ(file.Get(btrieve::kOpGetNext, r.bytes, key, 1), 0);
   EXPECT_EQ(r.prix(), 125);
   const int32_t position = file.GetPosition();
   ASSERT_NE(position, -1);
-  ASSERT_EQ(file.Get(btrop::kGetNext, r.bytes, key, 1), 0);
+  ASSERT_EQ(file.Get(btrieve::kOpGetNext, r.bytes, key, 1), 0);
   EXPECT_EQ(r.prix(), 120);
-  EXPECT_EQ(file.Get(btrop::kGetNext, r.bytes, key, 1), 9);
+  EXPECT_EQ(file.Get(btrieve::kOpGetNext, r.bytes, key, 1), 9);
 
   Article direct;
   ASSERT_EQ(file.GetDirect(position, direct.bytes, key, 0), 0);
   EXPECT_EQ(direct.numero(), 3);
   EXPECT_EQ(file.current_key(), 0);
   ASSERT_EQ(file.GetDirect(position, nullptr, key, 1), 0) << "repositioning only";
-  ASSERT_EQ(file.Get(btrop::kGetNext, r.bytes, key, 1), 0);
+  ASSERT_EQ(file.Get(btrieve::kOpGetNext, r.bytes, key, 1), 0);
   EXPECT_EQ(r.prix(), 120) << "the key path continues after the repositioned record";
 
   std::memset(key, 0, sizeof key);
   const int32_t wanted = 1;
   std::memcpy(key, &wanted, 4);
-  ASSERT_EQ(file.Get(btrop::kGetEqual, r.bytes, key, 0), 0);
+  ASSERT_EQ(file.Get(btrieve::kOpGetEqual, r.bytes, key, 0), 0);
   EXPECT_EQ(r.code(), "VIS");
 
   EXPECT_EQ(file.Close(), 0);

@@ -27,7 +27,7 @@ class ReportPolicyTest : public ::testing::Test {
     rm_.Then(status);
     uint8_t pos[128] = {}, data[16] = {}, key[255] = {};
     uint16_t len = sizeof data;
-    EXPECT_EQ(BtrvExecute(btrop::kGetEqual, pos, data, &len, key, 0, 0, nullptr, "f.dat", false,
+    EXPECT_EQ(BtrvExecute(btrieve::kOpGetEqual, pos, data, &len, key, 0, 0, nullptr, "f.dat", false,
                           quiet),
               status);
     return reports_.reports().size() > before;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "btrieve/btrieve_codes.h"
 #include "data/list_choice.h"
 #include "dico/dico_handler.h"
 #include "dico/dico_test_builder.h"
@@ -122,7 +123,7 @@ TEST_F(ListsTest, TableListFollowsTheModeWord) {
     ASSERT_TRUE(list.Load());
     EXPECT_EQ(list.RecordLength(), kRubricRecordLength);
     EXPECT_EQ(AllRows(list, TableRow), rows) << mode;
-    EXPECT_EQ(list.Status(), kStatusEndOfData);
+    EXPECT_EQ(list.Status(), btrieve::kEndOfFile);
     EXPECT_EQ(list.RawRecordCount(true), mode == kRubricModeListOption ? 4u : 5u);
   }
 }
@@ -140,12 +141,12 @@ TEST_F(ListsTest, NavigationOnEveryKind) {
     EXPECT_EQ(list->Last(), n);
     const std::string last(reinterpret_cast<char*>(list->RecordBuffer()), list->RecordLength());
     EXPECT_EQ(list->Next(), -1);
-    EXPECT_EQ(list->Status(), kStatusEndOfData);
+    EXPECT_EQ(list->Status(), btrieve::kEndOfFile);
     EXPECT_EQ(list->CurrentPosition(), 0);
     EXPECT_EQ(std::memcmp(list->RecordBuffer(), last.data(), last.size()), 0);  // kept
     EXPECT_EQ(list->Next(), 1);                                                 // from no row
     EXPECT_EQ(list->Previous(), -1);
-    EXPECT_EQ(list->Status(), kStatusEndOfData);
+    EXPECT_EQ(list->Status(), btrieve::kEndOfFile);
     EXPECT_EQ(list->CurrentPosition(), 0);
     EXPECT_EQ(list->GoToRow(2), 2);
     EXPECT_EQ(list->Previous(), 1);
@@ -210,12 +211,12 @@ TEST_F(ListsTest, FieldRowDetails) {
 TEST(FieldListWithoutTable, RefusesEveryMove) {
   EDataVariable list(nullptr, 0, RecordListKind::kTableFields);
   EXPECT_FALSE(list.Load());
-  EXPECT_EQ(list.Status(), kStatusNotOpen);
+  EXPECT_EQ(list.Status(), btrieve::kFileNotOpen);
   EXPECT_EQ(list.RecordCount(), 0u);
   for (auto move : {&EDataList::First, &EDataList::Last, &EDataList::Next, &EDataList::Previous}) {
     list.SetStatus(0);
     EXPECT_EQ((list.*move)(), -1);
-    EXPECT_EQ(list.Status(), kStatusNotOpen);
+    EXPECT_EQ(list.Status(), btrieve::kFileNotOpen);
   }
 }
 
@@ -235,7 +236,7 @@ TEST_F(ListsTest, CategoryRows) {
   EDataCategory none(loaded.h);
   EXPECT_TRUE(none.Load());
   EXPECT_EQ(none.Last(), -1);
-  EXPECT_EQ(none.Status(), kStatusEndOfData);
+  EXPECT_EQ(none.Status(), btrieve::kEndOfFile);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "btrieve/btrieve_codes.h"
 #include "data/table_test_dico.h"
 
 namespace tavelnor::data {
@@ -52,7 +53,7 @@ TEST_F(TableTest, KeyRangeBoundsNavigationAndCounts) {
                            reinterpret_cast<const uint8_t*>(&high), 4),
             0);
   EXPECT_EQ(Walk(*t), (Nums{3, 4, 5, 6, 7}));
-  EXPECT_EQ(t->Status(), kStatusEndOfData);
+  EXPECT_EQ(t->Status(), btrieve::kEndOfFile);
   EXPECT_EQ(NumOf(t->RecordBuffer()), 0) << "stepping past the high bound clears the record";
   EXPECT_EQ(t->CurrentPosition(), -1);
   EXPECT_EQ(t->RecordCount(true), 5u);
@@ -77,7 +78,7 @@ TEST_F(TableTest, KeyRangeBoundsNavigationAndCounts) {
 
   std::vector<uint8_t> too_long(300, 'a');
   EXPECT_EQ(t->SetKeyRange(1, too_long.data(), 300, nullptr, 0), -1);
-  EXPECT_EQ(t->Status(), kStatusKeyTooLong);
+  EXPECT_EQ(t->Status(), btrieve::kKeyBufferTooShort);
   EXPECT_EQ(Walk(*t), named) << "a refused range keeps the previous one";
 }
 
@@ -100,7 +101,7 @@ TEST_F(TableTest, FilterSkipsRowsAndOrdinalsFollowTheKey) {
   SetThreadCancelCallback([&asked] { return ++asked >= 2; });
   EXPECT_EQ(t->First(), -1);
   SetThreadCancelCallback(nullptr);
-  EXPECT_EQ(t->Status(), kStatusEndOfData);
+  EXPECT_EQ(t->Status(), btrieve::kEndOfFile);
   EXPECT_EQ(asked, 2);
   EXPECT_NE(t->First(), -1) << "without the callback the walk reaches the row";
 }
@@ -115,7 +116,7 @@ TEST_F(TableTest, AKeyAddedToTheFileOrdersLikeADictionaryKey) {
   ASSERT_GE(t->SetKeyRange(2, reinterpret_cast<const uint8_t*>("Lyon"), 4, nullptr, 0), 0);
   EXPECT_EQ(Walk(*t), (Nums{2, 4}));
   EXPECT_EQ(t->CreateFileKey({"Inconnu"}), -1);
-  EXPECT_EQ(t->Status(), kStatusBadKeyNumber);
+  EXPECT_EQ(t->Status(), btrieve::kInvalidKeyNumber);
 }
 
 // --- shared files ------------------------------------------------------------------
@@ -176,12 +177,12 @@ TEST_F(TableTest, OpeningCreatesRefusesAndChecksTheRecordLength) {
   OpenTable(company_.familles, "OTHER.DAT");
   EDataTable wrong;
   EXPECT_FALSE(wrong.Open(Def(company_.clients), Chaine(PathOf("OTHER.DAT"))));
-  EXPECT_EQ(wrong.Status(), kStatusRecordLength);
+  EXPECT_EQ(wrong.Status(), btrieve::kDataBufferTooShort);
   EXPECT_TRUE(wrong.IsOpen());
 
   EDataTable unopened;
   EXPECT_EQ(unopened.First(), -1);
-  EXPECT_EQ(unopened.Status(), kStatusNotOpen);
+  EXPECT_EQ(unopened.Status(), btrieve::kFileNotOpen);
 }
 
 // --- writing -----------------------------------------------------------------------------

@@ -78,10 +78,10 @@ class KeyFileTest : public ::testing::Test {
     keys.LowBoundBytes(key, sizeof key);
     std::vector<uint8_t> r(kLength);
     std::string refs;
-    int16_t status = file_.Get(btrop::kGetGreaterOrEqual, r.data(), key, k);
+    int16_t status = file_.Get(btrieve::kOpGetGreaterOrEqual, r.data(), key, k);
     while (status == 0 && keys.InKeyRange(r.data(), r.size())) {
       refs += reinterpret_cast<const char*>(r.data());
-      status = file_.Get(btrop::kGetNext, r.data(), key, k);
+      status = file_.Get(btrieve::kOpGetNext, r.data(), key, k);
     }
     return refs;
   }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "btrieve/btrieve_codes.h"
 #include "data/key_test_dico.h"
 
 namespace tavelnor::data {
@@ -98,12 +99,13 @@ TEST_F(KeyStateTest, RefusalsLeaveTheRangeAsItWas) {
     int32_t high_length;
     int32_t status;
   } cases[] = {
-      {kParNum, big.data(), 256, nullptr, 0, kStatusKeyTooLong},
-      {kParNum, nullptr, 0, big.data(), 300, kStatusKeyTooLong},
-      {kParNum, big.data(), 256, big.data(), 0, kStatusKeyTooLong},  // high takes 256
-      {kParNum, big.data(), -1, nullptr, 0, kStatusKeyTooLong},
-      {9, low, 2, nullptr, 0, kStatusBadKeyNumber}, {-2, low, 2, nullptr, 0, kStatusBadKeyNumber},
-      {70000, low, 2, nullptr, 0, kStatusBadKeyNumber},
+      {kParNum, big.data(), 256, nullptr, 0, btrieve::kKeyBufferTooShort},
+      {kParNum, nullptr, 0, big.data(), 300, btrieve::kKeyBufferTooShort},
+      {kParNum, big.data(), 256, big.data(), 0, btrieve::kKeyBufferTooShort},  // high takes 256
+      {kParNum, big.data(), -1, nullptr, 0, btrieve::kKeyBufferTooShort},
+      {9, low, 2, nullptr, 0, btrieve::kInvalidKeyNumber},
+      {-2, low, 2, nullptr, 0, btrieve::kInvalidKeyNumber},
+      {70000, low, 2, nullptr, 0, btrieve::kInvalidKeyNumber},
   };
   keys_.TakeCountStale();
   for (const Case& c : cases) {
@@ -133,9 +135,9 @@ TEST_F(KeyStateTest, ThePackedRecordSetsTheRange) {
   // Too long a bound, or too short a record, is refused.
   StoreLE32(packed.data() + 518, 256);
   EXPECT_EQ(keys_.SetKeyRangeFrom(packed.data(), packed.size()), -1);
-  EXPECT_EQ(keys_.Status(), kStatusKeyTooLong);
+  EXPECT_EQ(keys_.Status(), btrieve::kKeyBufferTooShort);
   EXPECT_EQ(keys_.SetKeyRangeFrom(packed.data(), packed_range::kSize - 1), -1);
-  EXPECT_EQ(keys_.Status(), kStatusBadArgument);
+  EXPECT_EQ(keys_.Status(), btrieve::kIoError);
   EXPECT_EQ(keys_.SetKeyRangeFrom(nullptr, packed_range::kSize), -1);
 }
 
@@ -162,7 +164,7 @@ TEST_F(KeyStateTest, KeyLimitsFillThePackedRecord) {
   StoreLE32(packed.data(), 42);
   const Bytes before = packed;
   EXPECT_FALSE(keys_.GetKeyLimits(packed.data(), packed.size()));
-  EXPECT_EQ(keys_.Status(), kStatusBadKeyNumber);
+  EXPECT_EQ(keys_.Status(), btrieve::kInvalidKeyNumber);
   EXPECT_EQ(packed, before);
   EXPECT_FALSE(keys_.GetKeyLimits(packed.data(), 100));
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "btrieve/btrieve_codes.h"
 #include "data/edata_table.h"
 #include "dico/dico_handler.h"
 #include "record/blob_value.h"
@@ -45,7 +46,7 @@ class DemoReader {
     EXPECT_GE(t->SetKeyRange(0, nullptr, 0, nullptr, 0), 0) << name;
     size_t n = 0;
     for (int32_t pos = t->First(); pos != -1; pos = t->Next(), ++n) visit(*t);
-    EXPECT_EQ(t->Status(), data::kStatusEndOfData) << name;
+    EXPECT_EQ(t->Status(), btrieve::kEndOfFile) << name;
     return n;
   }
 

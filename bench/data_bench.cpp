@@ -44,7 +44,7 @@ struct Company {
     folder = fs::temp_directory_path() / "tavelnor-bench-data";
     fs::create_directories(folder);
     const fs::path source =
-        fs::path(__FILE__).parent_path().parent_path() / "demo" / "tavelnor-demo.json";
+        fs::path(TAVELNOR_SOURCE_DIR) / "demo" / "tavelnor-demo.json";
     const fs::path dico_file = folder / "demo.dic";
     if (!dico::BuildDicoFile(source, dico_file, 11, dico::Container::kPlain).ok()) std::abort();
     if (dico.Load(Chaine(dico_file.string()), dico::kLoadNameIndex) != dico::LoadResult::kLoaded) {

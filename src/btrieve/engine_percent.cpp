@@ -37,9 +37,11 @@ int DoGetByPercentage(Cursor& cursor, const Call& call) {
   if (int st = PercentPath(cursor, call, &key); st != kOk) return st;
   const uint32_t percent = LoadLE16(call.data);
   if (percent > kWhole) {
-    // Not a percentage: refused before anything moves, and nothing comes back.
+    // Not a place in the file: of the statuses Get By Percentage answers,
+    // the one for a place that does not exist (43). Refused before anything
+    // moves, and nothing comes back.
     *call.data_len = 0;
-    return kDataBufferTooShort;
+    return kInvalidRecordAddress;
   }
   DataFile& data = cursor.data();
   const int num = key ? key->number : -1;

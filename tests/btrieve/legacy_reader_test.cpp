@@ -164,7 +164,7 @@ class LegacyRealFiles : public ::testing::TestWithParam<FixtureCase> {
   // <project>/../shared/fixtures/btrieve-real, from <project>/tests/data or this file.
   void SetUp() override {
     const char* data = std::getenv("TAVELNOR_TEST_DATA");
-    const fs::path root = (data ? fs::path(data) : fs::path(__FILE__).parent_path()) / ".." /
+    const fs::path root = (data ? fs::path(data) : fs::path(TAVELNOR_SOURCE_DIR) / "tests" / "data") / ".." /
                           ".." / ".." / "shared" / "fixtures" / "btrieve-real";
     if (!fs::is_directory(root)) GTEST_SKIP() << "no real data files at " << root;
     auto bytes = platform::ReadWholeFile((root / GetParam().file).string());

@@ -83,8 +83,8 @@ TEST_F(Percentage, CurrencyOnKeyPathAndPhysicalOrder) {
   // A value above 10,000 is no percentage: refused, and neither currency moves.
   auto refused = [&] {
     for (int key_num : {0, -1}) {
-      EXPECT_EQ(GetAt(10001, key_num), -1000 - kDataBufferTooShort);
-      EXPECT_EQ(GetAt(0xFFFF, key_num), -1000 - kDataBufferTooShort);
+      EXPECT_EQ(GetAt(10001, key_num), -1000 - kInvalidRecordAddress);
+      EXPECT_EQ(GetAt(0xFFFF, key_num), -1000 - kInvalidRecordAddress);
     }
   };
   // Key path: both currencies.

@@ -112,7 +112,7 @@ TEST_F(BadInput, FailedReadsDeliverNothing) {
       {"Get Direct of a bad address", kOpGetDirect, 0, 64,
        [](auto& d) { d[0] = d[1] = d[2] = d[3] = 0xFF; }, kInvalidRecordAddress, 0},
       {"Get By Percentage above 10,000", kOpGetByPercentage, 0, 64,
-       [](auto& d) { d[0] = 0x11, d[1] = 0x27, d[2] = d[3] = 0; }, kDataBufferTooShort, 0},
+       [](auto& d) { d[0] = 0x11, d[1] = 0x27, d[2] = d[3] = 0; }, kInvalidRecordAddress, 0},
       // Get Direct/Record sets currency on 22: callers repositioning through
       // a 4-byte buffer read back their length.
       {"Get Direct into 4 bytes", kOpGetDirect, 0, 4,

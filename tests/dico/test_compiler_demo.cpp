@@ -14,8 +14,7 @@ namespace tavelnor::dico::compiler_test {
 namespace {
 
 nlohmann::json DemoSource() {
-  const auto path = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                    "demo" / "tavelnor-demo.json";
+  const auto path = std::filesystem::path(TAVELNOR_SOURCE_DIR) / "demo" / "tavelnor-demo.json";
   std::ifstream in(path);
   EXPECT_TRUE(in) << path;
   return in ? nlohmann::json::parse(in) : nlohmann::json();

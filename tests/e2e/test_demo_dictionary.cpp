@@ -16,8 +16,7 @@ namespace fs = std::filesystem;
 using tavelnor::dico::Container;
 
 fs::path DemoSource() {
-  return fs::path(__FILE__).parent_path().parent_path().parent_path() / "demo" /
-         "tavelnor-demo.json";
+  return fs::path(TAVELNOR_SOURCE_DIR) / "demo" / "tavelnor-demo.json";
 }
 
 class DemoFiles : public ::testing::TestWithParam<std::tuple<int, Container>> {

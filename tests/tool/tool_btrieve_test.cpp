@@ -63,8 +63,8 @@ TEST_F(BtrieveCommands, ARefusedFileGivesTheStatusAndTheReason) {
 // The 5.x file of four records whose PROVENANCE.md gives the bytes; its key 3
 // (AUTOINCREMENT 1..4) follows the physical order.
 TEST_F(BtrieveCommands, ARealFileOfAnEarlierEngine) {
-  const std::string file = std::filesystem::path(__FILE__).parent_path().string() +
-                           "/../../../shared/fixtures/btrieve-real/v5-mbbsemu-fixed/MBBSEMU.DAT";
+  const std::string file = std::string(TAVELNOR_SOURCE_DIR) +
+                           "/../shared/fixtures/btrieve-real/v5-mbbsemu-fixed/MBBSEMU.DAT";
   if (!std::filesystem::exists(file)) GTEST_SKIP() << "no fixture " << file;
   const ToolRun stat = Run({"btrieve", "stat", file});
   ASSERT_EQ(stat.code, 0) << stat.err;

@@ -4,8 +4,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <random>
+#include <set>
 
+#include "btrieve/open_diagnosis.h"
+#include "foundation/byte_reader.h"
 #include "record_fixture.h"
 
 namespace tavelnor::btrieve::testing {
@@ -87,27 +91,154 @@ TEST_F(FileDamage, TruncatedFilesAreDamaged) {
   }
 }
 
-TEST_F(FileDamage, ScribbledPagesNeverCrashAReader) {
-  std::string path = Populated();
-  std::string bytes = ReadFile(path);
-  std::mt19937 rng(99);
-  for (int round = 0; round < 12; ++round) {
-    std::string damaged = bytes;
-    for (int i = 0; i < 64; ++i) damaged[4096 + rng() % (damaged.size() - 4096)] ^= '\x5A';
-    WriteFile(path, damaged);
-    if (b_.Open(path) != 0) continue;
-    std::vector<uint8_t> r;
-    int steps = 0;
-    for (int st = b_.Read(kOpStepFirst, &r, 0); st == 0 && steps < 1000;
-         st = b_.Read(kOpStepNext, &r, 0)) {
-      ++steps;
+// Every walk a reader can make over a damaged copy of a 2,000-record file
+// ends: refused at open with a reason, or each walk stops with 9 or an error
+// within (records + 1) calls, never giving one record twice.
+class DamagedCopies : public FileDamage {
+ protected:
+  static constexpr int kRecords = 2000;
+
+  // One walk: `first` then `next` until a status other than 0. The key is -1
+  // for physical order.
+  struct Walk {
+    const char* name;
+    int first, next, key;
+  };
+  static constexpr Walk kWalks[] = {
+      {"Step Next", kOpStepFirst, kOpStepNext, -1},
+      {"Step Previous", kOpStepLast, kOpStepPrevious, -1},
+      {"Get Next 0", kOpGetFirst, kOpGetNext, 0},
+      {"Get Previous 0", kOpGetLast, kOpGetPrevious, 0},
+      {"Get Next 1", kOpGetFirst, kOpGetNext, 1},
+      {"Get Previous 1", kOpGetLast, kOpGetPrevious, 1},
+      {"Get Next 2", kOpGetFirst, kOpGetNext, 2},
+      {"Get Previous 2", kOpGetLast, kOpGetPrevious, 2},
+  };
+
+  std::string Build() {
+    std::string path = dir_.File("base.btr");
+    EXPECT_EQ(b_.Create(path, ThreeKeySpec()), 0);
+    EXPECT_EQ(b_.Open(path), 0);
+    EXPECT_EQ(b_.Call(kOpBeginTransaction, nullptr, &b_.len, 0), 0);
+    for (int i = 0; i < kRecords; ++i) {
+      // Ids and codes shuffled against the physical order, names repeating.
+      auto r = Rec((i * 7919) % kRecords, "n" + std::to_string(i % 37),
+                   static_cast<int16_t>((i * 7907) % kRecords - 1000), static_cast<uint8_t>(i));
+      EXPECT_EQ(b_.Write(kOpInsert, r, 0), 0);
     }
-    for (int st = b_.Read(kOpGetFirst, &r, 1); st == 0 && steps < 2000;
-         st = b_.Read(kOpGetNext, &r, 1)) {
-      ++steps;
+    EXPECT_EQ(b_.Call(kOpEndTransaction, nullptr, &b_.len, 0), 0);
+    EXPECT_EQ(b_.Close(), 0);
+    return path;
+  }
+
+  // Where the last read left the walk, as a string that sorts in the walk's
+  // order: the position in physical order, else the key the Get returned
+  // (integers big-endian with the sign flipped, names as they are).
+  std::string Place(const Walk& walk) {
+    uint32_t v = 0;
+    switch (walk.key) {
+      case -1:
+        v = b_.Position();
+        break;
+      case 1:
+        return std::string(reinterpret_cast<const char*>(b_.key), 4);
+      default:
+        v = walk.key == 0 ? LoadLE32(b_.key) ^ 0x80000000u : (b_.key[0] | b_.key[1] << 8) ^ 0x8000u;
+    }
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+  }
+
+  // Runs `walk` on the open file: the number of records it gave, or -1 after
+  // a failure was reported. Each record must lie beyond the one before in
+  // the walk's direction (or at it, on the key with duplicates), and the
+  // walk must end within (records + 1) calls.
+  int RunWalk(const Walk& walk, std::string* end) {
+    std::vector<uint8_t> r;
+    const bool forward = walk.next == kOpStepNext || walk.next == kOpGetNext;
+    std::string last;
+    int given = 0;
+    int st = b_.Read(walk.first, &r, std::max(walk.key, 0));
+    for (; st == 0; st = b_.Read(walk.next, &r, std::max(walk.key, 0))) {
+      if (++given > kRecords) {
+        ADD_FAILURE() << walk.name << " runs past " << kRecords + 1 << " calls";
+        return -1;
+      }
+      std::string at = Place(walk);
+      const int c = at.compare(last);
+      const bool back = forward ? c < 0 : c > 0;
+      if (given > 1 && (back || (c == 0 && walk.key != 1))) {
+        ADD_FAILURE() << walk.name << " goes back at record " << given;
+        return -1;
+      }
+      last = std::move(at);
+    }
+    *end = std::to_string(st);
+    return given;
+  }
+};
+
+TEST_F(DamagedCopies, WalksEndWithoutRepeatsOrAreRefused) {
+  const std::string base = Build();
+  const std::string bytes = ReadFile(base);
+  const std::string path = dir_.File("copy.btr");
+  WriteFile(path, bytes);
+  ASSERT_EQ(b_.Open(path), 0);
+  for (const Walk& walk : kWalks) {
+    std::string end;
+    EXPECT_EQ(RunWalk(walk, &end), kRecords) << walk.name;
+    EXPECT_EQ(end, "9") << walk.name;
+  }
+  ASSERT_EQ(b_.Close(), 0);
+
+  std::map<std::string, int> outcomes;  // printed: how the damage showed
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
+    std::mt19937 rng(seed);
+    std::string damaged = bytes;
+    const size_t page = 4096, pages = bytes.size() / page;
+    switch (seed % 4) {
+      case 0:  // a few bytes anywhere
+        for (uint32_t i = 1 + rng() % 8; i > 0; --i) {
+          damaged[rng() % damaged.size()] ^= static_cast<char>(1 + rng() % 255);
+        }
+        break;
+      case 1: {  // a run of zeros anywhere
+        const size_t at = rng() % damaged.size();
+        const size_t n = std::min<size_t>(1 + rng() % 1024, damaged.size() - at);
+        std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(at), n, '\0');
+        break;
+      }
+      case 2:  // cut short
+        damaged.resize(rng() % damaged.size());
+        break;
+      default: {  // bytes of one b-tree page past the first
+        const size_t at = page * (1 + rng() % (pages - 1));
+        for (uint32_t i = 1 + rng() % 4; i > 0; --i) {
+          damaged[at + rng() % page] ^= static_cast<char>(1 + rng() % 255);
+        }
+        break;
+      }
+    }
+    WriteFile(path, damaged);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const int16_t open = b_.Open(path);
+    if (open != 0) {
+      EXPECT_TRUE(open == kIoError || open == kNotOurFile) << open;
+      EXPECT_FALSE(LastOpenDiagnosis().empty()) << "no reason for " << open;
+      ++outcomes["refused " + std::to_string(open)];
+      continue;
+    }
+    for (const Walk& walk : kWalks) {
+      std::string end;
+      const int given = RunWalk(walk, &end);
+      if (given < 0) break;
+      ++outcomes[(given == kRecords ? "whole, " : "part, ") + end];
     }
     EXPECT_EQ(b_.Close(), 0);
   }
+  std::string summary;
+  for (const auto& [outcome, n] : outcomes) summary += outcome + ": " + std::to_string(n) + "; ";
+  std::printf("walks of damaged copies: %s\n", summary.c_str());
 }
 
 }  // namespace

@@ -83,14 +83,14 @@ void RemoveWithCompanions(const std::string& path) {
 //   92     4     version-valid-for counter
 constexpr size_t kSqliteHeaderBytes = 100;
 
-// Checks the header of a file that starts with SQLite's magic: 0, 30 with
-// `reason` when the header is not one SQLite reads, or 2 when it names more
-// pages than the file holds (a file cut short).
+// Checks the header of a file that starts with SQLite's magic: 0; 30 with
+// `reason` when the header is cut short or not one SQLite reads; 2 when it
+// names more pages than the file holds (a file cut short).
 int CheckSqliteHeader(const std::string& path, std::string* reason) {
   auto view = platform::SharedFileView::Open(path, kSqliteHeaderBytes);
   if (view == nullptr) {
-    *reason = "damaged SQLite header: the file ends inside it";
-    return kIoError;
+    *reason = "not a database: the file ends inside SQLite's header";
+    return kNotOurFile;
   }
   const uint32_t sizes = view->LoadBE32(16);
   const uint32_t page = (sizes >> 16) == 1 ? 65536 : sizes >> 16;
@@ -141,7 +141,7 @@ constexpr const char* kSchemaItems[] = {
 
 constexpr const char* kSchemaSql =
     "SELECT CASE m.type WHEN 'index' THEN 'index ' || m.name ELSE m.name || '.' || p.name END"
-    " FROM sqlite_schema AS m LEFT JOIN pragma_table_info(m.name) AS p"
+    " FROM sqlite_master AS m LEFT JOIN pragma_table_info(m.name) AS p"
     " WHERE m.type IN ('table', 'index')";
 
 // The metadata rows Load reads, in one query.

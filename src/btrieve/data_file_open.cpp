@@ -1,7 +1,7 @@
 // Creating and opening data files: schema, format check, damage check.
 #include <cstdlib>
+#include <iterator>
 #include <map>
-#include <set>
 #include <string>
 
 #include "btrieve/btrieve_codes.h"
@@ -48,9 +48,6 @@ constexpr const char* kFetchSql[6] = {
     " WHERE num = ?1 AND k < ?2 ORDER BY k DESC LIMIT ?3",
 };
 
-// Bytes 24-27 of the database header: the file change counter.
-constexpr size_t kHeaderBytes = 28;
-
 // The first 16 bytes of every SQLite database: "SQLite format 3" and a NUL.
 constexpr uint32_t kSqliteMagic[4] = {0x53514C69, 0x74652066, 0x6F726D61, 0x74203300};
 
@@ -82,22 +79,39 @@ void RemoveWithCompanions(const std::string& path) {
 //   56     4     text encoding                 1..3
 //   92     4     version-valid-for counter
 constexpr size_t kSqliteHeaderBytes = 100;
+constexpr size_t kChangeCounterEnd = 28;  // the bytes a reader ahead watches
 
-// Checks the header of a file that starts with SQLite's magic: 0; 30 with
-// `reason` when the header is cut short or not one SQLite reads; 2 when it
-// names more pages than the file holds (a file cut short).
-int CheckSqliteHeader(const std::string& path, std::string* reason) {
-  auto view = platform::SharedFileView::Open(path, kSqliteHeaderBytes);
-  if (view == nullptr) {
+// Big-endian 32-bit value at `offset` of the header.
+uint32_t HeaderBE32(const uint8_t* header, size_t offset) {
+  return uint32_t{header[offset]} << 24 | uint32_t{header[offset + 1]} << 16 |
+         uint32_t{header[offset + 2]} << 8 | header[offset + 3];
+}
+
+// Checks the header of the database `db` has open, read through SQLite's own
+// file handle while a read transaction holds the file still: 0; 30 with `reason` when the header is cut short or not one
+// SQLite reads; 2 when it names more pages than the file holds (a file cut
+// short).
+int CheckSqliteHeader(sqlite3* db, std::string* reason) {
+  sqlite3_file* file = nullptr;
+  uint8_t header[kSqliteHeaderBytes];
+  sqlite3_int64 size = 0;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr ||
+      file->pMethods->xFileSize(file, &size) != SQLITE_OK) {
+    *reason = "its header cannot be read";
+    return kIoError;
+  }
+  if (size < static_cast<sqlite3_int64>(kSqliteHeaderBytes) ||
+      file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK) {
     *reason = "not a database: the file ends inside SQLite's header";
     return kNotOurFile;
   }
-  const uint32_t sizes = view->LoadBE32(16);
+  const uint32_t sizes = HeaderBE32(header, 16);
   const uint32_t page = (sizes >> 16) == 1 ? 65536 : sizes >> 16;
   const uint32_t write_version = (sizes >> 8) & 0xFF, read_version = sizes & 0xFF;
-  const uint32_t fractions = view->LoadBE32(20);
+  const uint32_t fractions = HeaderBE32(header, 20);
   const uint32_t reserved = fractions >> 24;
-  const uint32_t schema_format = view->LoadBE32(44), encoding = view->LoadBE32(56);
+  const uint32_t schema_format = HeaderBE32(header, 44), encoding = HeaderBE32(header, 56);
   const char* bad = nullptr;
   if (page < 512 || (page & (page - 1)) != 0) {
     bad = "page size";
@@ -114,16 +128,11 @@ int CheckSqliteHeader(const std::string& path, std::string* reason) {
     *reason = std::string("damaged SQLite header: invalid ") + bad;
     return kNotOurFile;  // what SQLite itself says of such a file
   }
-  if (view->LoadBE32(92) == view->LoadBE32(24)) {
-    const uint64_t pages = view->LoadBE32(28);
-    auto size = platform::FileSize(path);
-    if (!size.ok()) {
-      *reason = "its size cannot be read";
-      return kIoError;
-    }
-    if (pages * page > *size) {
+  if (HeaderBE32(header, 92) == HeaderBE32(header, 24)) {
+    const uint64_t pages = HeaderBE32(header, 28);
+    if (pages * page > static_cast<uint64_t>(size)) {
       *reason = "damaged: cut short (its header names " + std::to_string(pages) + " pages of " +
-                std::to_string(page) + " bytes, the file holds " + std::to_string(*size) +
+                std::to_string(page) + " bytes, the file holds " + std::to_string(size) +
                 " bytes)";
       return kIoError;
     }
@@ -131,18 +140,9 @@ int CheckSqliteHeader(const std::string& path, std::string* reason) {
   return kOk;
 }
 
-// The tables, columns and index of the schema above, as the schema query
-// below names them ("table.column", "index name"); columns added later are
-// allowed beside them.
-constexpr const char* kSchemaItems[] = {
-    "meta.name", "meta.value", "records.pos", "records.data",
-    "keys.num",  "keys.k",     "keys.pos",    "index keys_pos",
-};
-
-constexpr const char* kSchemaSql =
-    "SELECT CASE m.type WHEN 'index' THEN 'index ' || m.name ELSE m.name || '.' || p.name END"
-    " FROM sqlite_master AS m LEFT JOIN pragma_table_info(m.name) AS p"
-    " WHERE m.type IN ('table', 'index')";
+// The tables and index of the schema above; their columns are checked by
+// Prepare, whose statements name every one of them.
+constexpr const char* kSchemaObjects[] = {"meta", "records", "keys", "keys_pos"};
 
 // The metadata rows Load reads, in one query.
 constexpr const char* kMetaSql =
@@ -216,16 +216,21 @@ int DataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
   // Pages kept between calls and within a transaction: 8 MiB, four times
   // SQLite's default, so that large transactions seldom spill.
   (void)file->db_.Exec("PRAGMA cache_size = -8192");
-  if (int st = file->Load(); st != kOk) return st;  // the reason is set
-  if (int st = file->Prepare(); st != kOk) {
-    SetLastOpenDiagnosis("damaged: its statements cannot be prepared");
-    return st;
+  // One read transaction: the file cannot change under the checks, and its
+  // lock is taken once rather than once per statement.
+  (void)file->db_.Exec("BEGIN");
+  int status = file->Load();  // sets the reason of a refusal
+  if (status == kOk && (status = file->Prepare()) != kOk) {
+    // A table without one of its columns.
+    SetLastOpenDiagnosis(std::string("damaged: ") + sqlite3_errmsg(file->db_.get()));
   }
+  (void)file->db_.Exec("COMMIT");
+  if (status != kOk) return status;
   // The change counter moves on every commit only in rollback journal modes.
   Statement mode;
   if (mode.Prepare(file->db_.get(), "PRAGMA journal_mode") == SQLITE_OK &&
       mode.Step() == SQLITE_ROW && mode.Blob(0) != "wal") {
-    file->header_ = platform::SharedFileView::Open(path, kHeaderBytes);
+    file->header_ = platform::SharedFileView::Open(path, kChangeCounterEnd);
   }
   *out = std::move(file);
   return kOk;
@@ -261,18 +266,22 @@ int DataFile::Load() {
     return status;
   };
   // Reading the schema parses it: a damaged first page fails here.
-  std::set<std::string> found;
+  bool found[std::size(kSchemaObjects)] = {};
   {
     Statement schema;
-    int rc = schema.Prepare(db, kSchemaSql);
+    int rc = schema.Prepare(db, "SELECT name FROM sqlite_master WHERE type IN ('table', 'index')");
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
       rc = schema.Step();
-      if (rc == SQLITE_ROW) found.insert(schema.Blob(0));
+      if (rc != SQLITE_ROW) break;
+      const std::string name = schema.Blob(0);
+      for (size_t i = 0; i < std::size(kSchemaObjects); ++i) {
+        found[i] = found[i] || name == kSchemaObjects[i];
+      }
     }
     // Checked once SQLite has read the file, which rolls back the changes
     // a crash left half written (a hot journal).
     std::string reason;
-    if (int st = CheckSqliteHeader(sqlite3_db_filename(db, "main"), &reason); st != kOk) {
+    if (int st = CheckSqliteHeader(db, &reason); st != kOk) {
       return refuse(st, std::move(reason));
     }
     if (rc != SQLITE_DONE) {
@@ -287,13 +296,13 @@ int DataFile::Load() {
       }
     }
   }
-  std::string missing;
-  for (const char* item : kSchemaItems) {
-    if (found.count(item) == 0 && missing.empty()) missing = item;
+  const char* missing = nullptr;
+  for (size_t i = 0; i < std::size(kSchemaObjects) && missing == nullptr; ++i) {
+    if (!found[i]) missing = kSchemaObjects[i];
   }
   // Metadata: ours only when it names our format.
   std::map<std::string, std::string> meta;
-  const bool has_meta = found.count("meta.name") != 0 && found.count("meta.value") != 0;
+  const bool has_meta = found[0];
   if (has_meta) {
     Statement rows;
     int rc = rows.Prepare(db, kMetaSql);
@@ -306,7 +315,7 @@ int DataFile::Load() {
   auto format = meta.find("format");
   if (format == meta.end()) {
     // Our tables without our name: ours, damaged; otherwise someone else's.
-    if (has_meta && missing.empty()) return refuse(kIoError, "damaged: no format name");
+    if (has_meta && missing == nullptr) return refuse(kIoError, "damaged: no format name");
     return refuse(kNotOurFile, "a SQLite database of another kind");
   }
   if (format->second != kFormatName) {
@@ -325,11 +334,7 @@ int DataFile::Load() {
                                    ", newer than this engine reads (" +
                                    std::to_string(kFormatVersion) + ")");
   }
-  if (!missing.empty()) {
-    return refuse(kIoError, missing.rfind("index ", 0) == 0
-                                ? "damaged: no " + missing
-                                : "damaged: no column " + missing);
-  }
+  if (missing != nullptr) return refuse(kIoError, std::string("damaged: no ") + missing);
   auto spec = meta.find("spec");
   auto owner = meta.find("owner");
   if (spec == meta.end()) return refuse(kIoError, "damaged: no file description");

@@ -70,15 +70,49 @@ TEST_F(FileDamage, OtherDatabasesAndNewerFormatsAreNotOurs) {
       "CREATE TABLE meta(name TEXT PRIMARY KEY, value); "
       "INSERT INTO meta VALUES ('format', 'something-else'), ('version', 1);");
   EXPECT_EQ(b_.Open(path), kNotOurFile);
+  EXPECT_NE(LastOpenDiagnosis().find("something-else"), std::string::npos) << LastOpenDiagnosis();
+}
 
-  std::string ours = dir_.File("ours.btr");
-  ASSERT_EQ(b_.Create(ours, ThreeKeySpec()), 0);
-  Sql(ours, "UPDATE meta SET value = 2 WHERE name = 'version'");
-  EXPECT_EQ(b_.Open(ours), kNotOurFile);
-  Sql(ours,
-      "UPDATE meta SET value = 1 WHERE name = 'version';"
-      "UPDATE meta SET value = x'0102' WHERE name = 'spec'");
-  EXPECT_EQ(b_.Open(ours), kIoError);
+// Open reads the file's own structure -- header, schema, metadata rows --
+// and names what it refuses.
+TEST_F(FileDamage, OpenChecksTheStructureAndNamesTheFault) {
+  const std::string base = dir_.File("base.btr");
+  ASSERT_EQ(b_.Create(base, ThreeKeySpec()), 0);
+  const std::string bytes = ReadFile(base);
+  const struct {
+    const char* sql;        // run on a copy, or null
+    size_t offset;          // else: a header byte set to `byte`
+    char byte;
+    int status;
+    const char* reason;     // part of LastOpenDiagnosis()
+  } kCases[] = {
+      {"UPDATE meta SET value = 2 WHERE name = 'version'", 0, 0, kNotOurFile, "format version 2"},
+      {"UPDATE meta SET value = 'one' WHERE name = 'version'", 0, 0, kIoError, "format version"},
+      {"DELETE FROM meta WHERE name = 'format'", 0, 0, kIoError, "no format name"},
+      {"DELETE FROM meta WHERE name = 'spec'", 0, 0, kIoError, "no file description"},
+      {"UPDATE meta SET value = x'0102' WHERE name = 'spec'", 0, 0, kIoError, "description"},
+      {"DROP INDEX keys_pos", 0, 0, kIoError, "no keys_pos"},
+      {"DROP TABLE keys", 0, 0, kIoError, "no keys"},
+      {"ALTER TABLE records RENAME TO rows", 0, 0, kIoError, "no records"},
+      {"ALTER TABLE records RENAME COLUMN data TO bytes", 0, 0, kIoError, "no such column: data"},
+      {nullptr, 16, '\x03', kNotOurFile, "page size"},
+      {nullptr, 21, '\x50', kNotOurFile, "page layout"},
+      {nullptr, 59, '\x07', kNotOurFile, "text encoding"},
+      {nullptr, 31, '\x7F', kIoError, "cut short"},  // more pages than it holds
+  };
+  const std::string path = dir_.File("copy.btr");
+  for (const auto& c : kCases) {
+    std::string copy = bytes;
+    if (c.sql == nullptr) copy[c.offset] = c.byte;
+    WriteFile(path, copy);
+    if (c.sql != nullptr) Sql(path, c.sql);
+    SCOPED_TRACE(c.sql != nullptr ? c.sql : "header byte " + std::to_string(c.offset));
+    EXPECT_EQ(b_.Open(path), c.status);
+    EXPECT_NE(LastOpenDiagnosis().find(c.reason), std::string::npos) << LastOpenDiagnosis();
+  }
+  EXPECT_EQ(b_.Open(base), 0);
+  EXPECT_EQ(LastOpenDiagnosis(), "");
+  EXPECT_EQ(b_.Close(), 0);
 }
 
 TEST_F(FileDamage, TruncatedFilesAreDamaged) {

@@ -51,6 +51,11 @@ int DataFile::Check(std::vector<std::string>* out) {
   out->clear();
   if (legacy_) return kOk;  // checked by its reader when it was opened
   Findings findings(out);
+  // A read that fails ends the check, named as its last finding.
+  const auto stop = [this, &findings](int rc) {
+    findings.Add(std::string("the check stopped: ") + sqlite3_errmsg(db_.get()));
+    return MapError(rc);
+  };
   // SQLite's own check of pages, free list and indexes.
   {
     Statement st;
@@ -59,7 +64,7 @@ int DataFile::Check(std::vector<std::string>* out) {
       rc = st.Step();
       if (rc == SQLITE_ROW && st.Blob(0) != "ok") findings.Add("SQLite: " + st.Blob(0));
     }
-    if (rc != SQLITE_DONE) return MapError(rc);
+    if (rc != SQLITE_DONE) return stop(rc);
   }
   // The description as stored (another connection may have changed it).
   FileSpec spec;
@@ -67,7 +72,7 @@ int DataFile::Check(std::vector<std::string>* out) {
     Statement st;
     int rc = st.Prepare(db_, "SELECT value FROM meta WHERE name = 'spec'");
     if (rc == SQLITE_OK) rc = st.Step();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return MapError(rc);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return stop(rc);
     const std::string blob = rc == SQLITE_ROW ? st.Blob(0) : std::string();
     const auto* bytes = reinterpret_cast<const uint8_t*>(blob.data());
     if (rc != SQLITE_ROW || ParseFileSpec({bytes, blob.size()}, &spec, true) != kOk) {
@@ -129,7 +134,7 @@ int DataFile::Check(std::vector<std::string>* out) {
         if (found > 1) findings.Add(on + std::to_string(found) + " entries");
       }
     }
-    if (rc != SQLITE_DONE) return MapError(rc);
+    if (rc != SQLITE_DONE) return stop(rc);
   }
   std::sort(positions.begin(), positions.end());  // a damaged table may not give them in order
   // Every entry, key by key in index order: strictly ascending (so the
@@ -143,7 +148,7 @@ int DataFile::Check(std::vector<std::string>* out) {
     const std::string of = "key " + std::to_string(key.number) + ": ";
     Statement walk;
     int rc = walk.Prepare(db_, "SELECT k, pos FROM keys WHERE num = ?1 ORDER BY k");
-    if (rc != SQLITE_OK) return MapError(rc);
+    if (rc != SQLITE_OK) return stop(rc);
     walk.BindInt(1, key.number);
     std::string previous;
     uint64_t entries = 0, distinct = 0;
@@ -168,10 +173,10 @@ int DataFile::Check(std::vector<std::string>* out) {
         findings.Add(entry + ": no such record");
       }
     }
-    if (rc != SQLITE_DONE) return MapError(rc);
+    if (rc != SQLITE_DONE) return stop(rc);
     Statement kept;
     rc = kept.Prepare(db_, "SELECT value FROM meta WHERE name = ?1");
-    if (rc != SQLITE_OK) return MapError(rc);
+    if (rc != SQLITE_OK) return stop(rc);
     const std::string name = DistinctName(key.number);
     kept.BindText(1, name);
     rc = kept.Step();
@@ -180,14 +185,14 @@ int DataFile::Check(std::vector<std::string>* out) {
       findings.Add(of + "the distinct value count kept is " + kept.Blob(0) + ", " +
                    std::to_string(distinct) + " counted");
     } else if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-      return MapError(rc);
+      return stop(rc);
     }
   }
   // Entries of keys the description does not have.
   {
     Statement next;
     int rc = next.Prepare(db_, "SELECT num FROM keys WHERE num > ?1 ORDER BY num LIMIT 1");
-    if (rc != SQLITE_OK) return MapError(rc);
+    if (rc != SQLITE_OK) return stop(rc);
     for (int64_t num = std::numeric_limits<int64_t>::min();;) {
       Statement::Scope scope(next);
       next.BindInt(1, num);
@@ -198,14 +203,14 @@ int DataFile::Check(std::vector<std::string>* out) {
         findings.Add("entries of key " + std::to_string(num) + ", which the file does not have");
       }
     }
-    if (rc != SQLITE_DONE) return MapError(rc);
+    if (rc != SQLITE_DONE) return stop(rc);
   }
   // The record count as SQLite counts it, against the records read.
   {
     Statement count;
     int rc = count.Prepare(db_, "SELECT count(*) FROM records");
     if (rc == SQLITE_OK) rc = count.Step();
-    if (rc != SQLITE_ROW) return MapError(rc);
+    if (rc != SQLITE_ROW) return stop(rc);
     if (static_cast<uint64_t>(count.Int(0)) != records) {
       findings.Add("the record count is " + std::to_string(count.Int(0)) + ", " +
                    std::to_string(records) + " records read");

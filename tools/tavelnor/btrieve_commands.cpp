@@ -167,8 +167,8 @@ void RunCheck(const std::string& path) {
     return;
   }
   std::vector<std::string> findings;
-  if (int st = file->Check(&findings); st != btrieve::kOk) return Fail(st, "checking " + path);
-  if (findings.empty()) {
+  const int st = file->Check(&findings);
+  if (st == btrieve::kOk && findings.empty()) {
     std::cout << path << ": no fault found (SQLite's integrity check; every record against its"
               << " index entries and back; entry order; distinct value counts; description)\n";
     return;
@@ -176,6 +176,7 @@ void RunCheck(const std::string& path) {
   std::cout << path << ": damaged\n";
   for (const std::string& finding : findings) std::cout << "  " << finding << "\n";
   SetExitCode(1);
+  if (st != btrieve::kOk) Fail(st, "checking " + path);
 }
 
 struct DumpOptions {

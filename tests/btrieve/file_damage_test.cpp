@@ -128,7 +128,7 @@ TEST_F(FileDamage, TruncatedFilesAreDamaged) {
 
 // Every walk a reader can make over a damaged copy of a 2,000-record file
 // ends: refused at open with a reason, or each walk stops with 9 or an error
-// within (records + 1) calls, never giving one record twice.
+// within (records + 1) calls, each record it gives beyond the one before.
 class DamagedCopies : public FileDamage {
  protected:
   static constexpr int kRecords = 2000;
@@ -138,16 +138,19 @@ class DamagedCopies : public FileDamage {
   struct Walk {
     const char* name;
     int first, next, key;
+    bool forward;
   };
   static constexpr Walk kWalks[] = {
-      {"Step Next", kOpStepFirst, kOpStepNext, -1},
-      {"Step Previous", kOpStepLast, kOpStepPrevious, -1},
-      {"Get Next 0", kOpGetFirst, kOpGetNext, 0},
-      {"Get Previous 0", kOpGetLast, kOpGetPrevious, 0},
-      {"Get Next 1", kOpGetFirst, kOpGetNext, 1},
-      {"Get Previous 1", kOpGetLast, kOpGetPrevious, 1},
-      {"Get Next 2", kOpGetFirst, kOpGetNext, 2},
-      {"Get Previous 2", kOpGetLast, kOpGetPrevious, 2},
+      {"Step Next", kOpStepFirst, kOpStepNext, -1, true},
+      {"Step Previous", kOpStepLast, kOpStepPrevious, -1, false},
+      {"Get Next 0", kOpGetFirst, kOpGetNext, 0, true},
+      {"Get Previous 0", kOpGetLast, kOpGetPrevious, 0, false},
+      {"Get Next 1", kOpGetFirst, kOpGetNext, 1, true},
+      {"Get Previous 1", kOpGetLast, kOpGetPrevious, 1, false},
+      {"Get Next 2", kOpGetFirst, kOpGetNext, 2, true},
+      {"Get Previous 2", kOpGetLast, kOpGetPrevious, 2, false},
+      {"Get Key Next 0", kGetKeyBias + kOpGetFirst, kGetKeyBias + kOpGetNext, 0, true},
+      {"Get Key Previous 2", kGetKeyBias + kOpGetLast, kGetKeyBias + kOpGetPrevious, 2, false},
   };
 
   std::string Build() {
@@ -190,7 +193,6 @@ class DamagedCopies : public FileDamage {
   // walk must end within (records + 1) calls.
   int RunWalk(const Walk& walk, std::string* end) {
     std::vector<uint8_t> r;
-    const bool forward = walk.next == kOpStepNext || walk.next == kOpGetNext;
     std::string last;
     int given = 0;
     int st = b_.Read(walk.first, &r, std::max(walk.key, 0));
@@ -201,7 +203,7 @@ class DamagedCopies : public FileDamage {
       }
       std::string at = Place(walk);
       const int c = at.compare(last);
-      const bool back = forward ? c < 0 : c > 0;
+      const bool back = walk.forward ? c < 0 : c > 0;
       if (given > 1 && (back || (c == 0 && walk.key != 1))) {
         ADD_FAILURE() << walk.name << " goes back at record " << given;
         return -1;

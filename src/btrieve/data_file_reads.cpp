@@ -106,7 +106,8 @@ int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound
   ahead_->Start(num, seek, bound, token);
   const KeyDef* key = physical ? nullptr : spec_.FindKey(num);
   const size_t width = key == nullptr ? 0 : key->length() + (key->duplicates() ? kDupSuffixSize : 0);
-  std::string previous;  // the row before, in walking order
+  std::string previous;  // the entry before, in walking order
+  int64_t previous_pos = bound_pos;  // the same in physical order
   int rc = SQLITE_OK;
   size_t rows = 0;
   while (rows < asked && (rc = st.Step()) == SQLITE_ROW) {
@@ -114,15 +115,23 @@ int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound
     const void* data = sqlite3_column_blob(st.get(), data_col);
     const size_t size = static_cast<size_t>(sqlite3_column_bytes(st.get(), data_col));
     const int64_t pos = st.Int(physical ? 0 : 1);
-    std::string k = physical ? PositionKey(static_cast<uint64_t>(pos)) : st.Blob(0);
-    const bool in_order = rows == 0 ? !Bounded(seek) || Beyond(k, bound, seek, !Strict(seek))
-                                    : Beyond(k, previous, seek, false);
+    std::string k;
+    bool in_order = false;
+    if (physical) {
+      in_order = seek == Seek::kAbove ? pos > previous_pos : pos < previous_pos;
+      previous_pos = pos;
+      k = PositionKey(static_cast<uint64_t>(pos));
+    } else {
+      k = st.Blob(0);
+      in_order = rows == 0 ? !Bounded(seek) || Beyond(k, bound, seek, !Strict(seek))
+                           : Beyond(k, previous, seek, false);
+      previous = k;  // reuses its buffer after the first row
+    }
     if (!ValidPosition(pos) || !in_order || (key != nullptr && k.size() != width) ||
         !RecordFits(spec_, size)) {
       rc = SQLITE_CORRUPT;
       break;
     }
-    previous = k;
     ahead_->Add(std::move(k), static_cast<uint32_t>(pos), data, size);
     ++rows;
     if (ahead_->bytes() > ReadAhead::kMaxBytes) asked = rows;  // enough in memory; not the end

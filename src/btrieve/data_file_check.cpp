@@ -90,7 +90,8 @@ int DataFile::Check(std::vector<std::string>* out) {
   {
     Statement all, entries;
     int rc = all.Prepare(db_, "SELECT pos, data FROM records ORDER BY pos");
-    if (rc == SQLITE_OK) rc = entries.Prepare(db_, "SELECT k FROM keys WHERE pos = ?1 AND num = ?2");
+    if (rc == SQLITE_OK)
+      rc = entries.Prepare(db_, "SELECT k FROM keys WHERE pos = ?1 AND num = ?2");
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
       if ((rc = all.Step()) != SQLITE_ROW) break;
       ++records;
@@ -112,7 +113,8 @@ int DataFile::Check(std::vector<std::string>* out) {
         const std::string raw = ExtractKey(key, data);
         const bool null = IsNullKey(key, reinterpret_cast<const uint8_t*>(raw.data()));
         const std::string want =
-            null ? std::string() : EncodeKey(spec, key, reinterpret_cast<const uint8_t*>(raw.data()));
+            null ? std::string()
+                 : EncodeKey(spec, key, reinterpret_cast<const uint8_t*>(raw.data()));
         const std::string on = at + ", key " + std::to_string(key.number) + ": ";
         Statement::Scope scope(entries);
         entries.BindInt(1, pos);
@@ -124,8 +126,8 @@ int DataFile::Check(std::vector<std::string>* out) {
           if (null) {
             findings.Add(on + "an entry, though the key is null");
           } else if (k.compare(0, want.size(), want) != 0) {
-            findings.Add(on + "the entry holds " + Hex(k.substr(0, want.size())) +
-                         ", the record " + Hex(want));
+            findings.Add(on + "the entry holds " + Hex(k.substr(0, want.size())) + ", the record " +
+                         Hex(want));
           }
         }
         if (rc != SQLITE_DONE) break;
@@ -155,7 +157,8 @@ int DataFile::Check(std::vector<std::string>* out) {
     while ((rc = walk.Step()) == SQLITE_ROW) {
       const std::string k = walk.Blob(0);
       const int64_t pos = walk.Int(1);
-      const std::string entry = of + "the entry " + Hex(k) + " (record " + std::to_string(pos) + ")";
+      const std::string entry =
+          of + "the entry " + Hex(k) + " (record " + std::to_string(pos) + ")";
       const bool same_value = entries > 0 && k.compare(0, value_size, previous, 0, value_size) == 0;
       if (same_value && !key.duplicates()) {
         findings.Add(entry + ": a second entry of one value on a unique key");

@@ -88,9 +88,9 @@ uint32_t HeaderBE32(const uint8_t* header, size_t offset) {
 }
 
 // Checks the header of the database `db` has open, read through SQLite's own
-// file handle while a read transaction holds the file still: 0; 30 with `reason` when the header is cut short or not one
-// SQLite reads; 2 when it names more pages than the file holds (a file cut
-// short).
+// file handle while a read transaction holds the file still: 0; 30 with
+// `reason` when the header is cut short or not one SQLite reads; 2 when it
+// names more pages than the file holds (a file cut short).
 int CheckSqliteHeader(sqlite3* db, std::string* reason) {
   sqlite3_file* file = nullptr;
   uint8_t header[kSqliteHeaderBytes];

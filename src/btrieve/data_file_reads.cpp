@@ -105,7 +105,8 @@ int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound
   }
   ahead_->Start(num, seek, bound, token);
   const KeyDef* key = physical ? nullptr : spec_.FindKey(num);
-  const size_t width = key == nullptr ? 0 : key->length() + (key->duplicates() ? kDupSuffixSize : 0);
+  const size_t width =
+      key == nullptr ? 0 : key->length() + (key->duplicates() ? kDupSuffixSize : 0);
   std::string previous;  // the entry before, in walking order
   int64_t previous_pos = bound_pos;  // the same in physical order
   int rc = SQLITE_OK;

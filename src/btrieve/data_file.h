@@ -27,6 +27,13 @@
 //     one entry per record and non-null key; k = key_codec.h encoding, plus
 //     the 8-byte insertion sequence on duplicate keys; index keys_pos(pos, num)
 //
+// Open checks a SQLite file's own structure without reading it through
+// (data_file_open.cpp): the database header, the tables and index above,
+// the 'format', 'version', 'spec' and 'owner' rows, the root pages; Check
+// reads it all (data_file_check.cpp). Reads take no row on trust: one that
+// is not strictly beyond the position or entry a read started from is
+// damage (2), never a repeat (data_file_reads.cpp).
+//
 // A file that is not a SQLite database (its first bytes are not SQLite's
 // header) is taken for one written by an earlier record manager and handed
 // to its reader (legacy_source.h, through OpenLegacy in open_diagnosis.h).
@@ -160,6 +167,15 @@ class DataFile {
   int Update(uint32_t pos, const std::vector<uint8_t>& record, uint64_t read_stamp,
              WriteResult* result = nullptr);
   int Delete(uint32_t pos, uint64_t read_stamp);
+
+  // The full integrity check (data_file_check.cpp): SQLite's own, then every
+  // record against its index entries and every entry against its record,
+  // entry order, the distinct value counts kept and the description. Reads
+  // every page; writes nothing. 0 with one line per fault found in
+  // `findings` (none: the file is sound), else the status of the read that
+  // failed, named as the last finding. A file of an earlier engine gives no findings: its reader
+  // checked what it can when the file was opened.
+  int Check(std::vector<std::string>* findings);
 
   int RecordCount(uint32_t* count);
   int DistinctValues(std::vector<uint32_t>* per_key);

@@ -1,7 +1,9 @@
-// "tavelnor btrieve stat" and "dump" as a user runs them: on a data file of
-// our own, on a refused file (status and reason, exit 1), and on a real file
-// of an earlier engine from the shared fixtures when they are there.
+// "tavelnor btrieve stat", "check" and "dump" as a user runs them: on a data
+// file of our own, sound or damaged, on a refused file (status and reason,
+// exit 1), and on a real file of an earlier engine from the shared fixtures
+// when they are there.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -53,11 +55,57 @@ TEST_F(BtrieveCommands, StatAndDumpReadOurOwnDataFile) {
 TEST_F(BtrieveCommands, ARefusedFileGivesTheStatusAndTheReason) {
   const std::string path = Folder() + "/GARBLED.DAT";
   std::ofstream(path, std::ios::binary) << std::string(2048, '\x7F');
-  for (const char* command : {"stat", "dump"}) {
+  for (const char* command : {"stat", "check", "dump"}) {
     const ToolRun run = Run({"btrieve", command, path});
     EXPECT_EQ(run.code, 1) << command;
     ExpectAll(run.err, {"error 30", " ("});  // the status, then the reason
   }
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Each copy damaged behind the record manager's back through SQLite, then
+// checked: the fault named, exit 1, the folder left as it was.
+TEST_F(BtrieveCommands, CheckNamesEachFaultAndWritesNothing) {
+  namespace fs = std::filesystem;
+  const fs::path folder = Folder() + "/check";
+  fs::create_directories(folder);
+  const ToolRun sound = Run({"btrieve", "check", Folder() + "/CLIENTS.DAT"});
+  EXPECT_EQ(sound.code, 0) << sound.out << sound.err;
+  ExpectAll(sound.out, {"no fault found"});
+
+  const struct {
+    const char* name;
+    const char* sql;
+    const char* named;  // in the finding
+  } kDamage[] = {
+      {"entry", "DELETE FROM keys WHERE num = 0 AND k = (SELECT min(k) FROM keys WHERE num = 0)",
+       ", key 0: no entry"},
+      {"record", "UPDATE records SET data = (SELECT data FROM records WHERE pos = 2) WHERE pos = 1",
+       "record 1, key 0: the entry holds "},
+      {"count", "UPDATE meta SET value = value + 5 WHERE name = 'distinct:1'",
+       "key 1: the distinct value count kept is "},
+  };
+  for (const auto& damage : kDamage) {
+    const std::string path = (folder / (std::string(damage.name) + ".dat")).string();
+    fs::copy_file(Folder() + "/CLIENTS.DAT", path, fs::copy_options::overwrite_existing);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, damage.sql, nullptr, nullptr, nullptr), SQLITE_OK) << damage.sql;
+    EXPECT_EQ(sqlite3_changes(db), 1) << damage.sql;
+    sqlite3_close(db);
+    const std::string before = Contents(path);
+    const ToolRun run = Run({"btrieve", "check", path});
+    EXPECT_EQ(run.code, 1) << damage.name << run.out << run.err;
+    ExpectAll(run.out, {"damaged", damage.named});
+    EXPECT_EQ(Contents(path), before) << damage.name;
+  }
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++files;
+  EXPECT_EQ(files, std::size(kDamage));  // no journal or other file beside them
 }
 
 // The 5.x file of four records whose PROVENANCE.md gives the bytes; its key 3
@@ -75,6 +123,9 @@ TEST_F(BtrieveCommands, ARealFileOfAnEarlierEngine) {
   ASSERT_EQ(csv.Lines().size(), 5u) << csv.err;
   ASSERT_EQ(by_key.Lines().size(), 5u) << by_key.err;
   for (size_t i = 1; i < 5; ++i) EXPECT_EQ(Split(by_key.Lines()[i])[0], Split(csv.Lines()[i])[0]);
+  const ToolRun check = Run({"btrieve", "check", file});
+  EXPECT_EQ(check.code, 0) << check.err;
+  ExpectAll(check.out, {"earlier engine", "no fault found"});
   EXPECT_EQ(Split(csv.Lines()[1])[2],
             "00005379736F70000000000000000000000000000000000000000000000000000000740D000033343434"
             "0000000000000000000000000000000000000000000000000000000001000000");

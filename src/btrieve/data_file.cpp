@@ -191,28 +191,41 @@ int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
   positions->clear();
   if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
-  // Each record in a savepoint of its own: a failing one is undone alone and
-  // the ones before it stay.
-  int status = kOk;
-  for (std::vector<uint8_t>& record : *records) {
-    if (int rc = db_.Exec("SAVEPOINT one_record"); rc != SQLITE_OK) {
-      status = MapError(rc);
-      break;
+  // The batch in one savepoint. When a record fails, the batch is undone and
+  // the records before it go in again (they went in once, so they go in the
+  // same way: AUTOINCREMENT values are filled in already, positions are
+  // handed out again from the same point): the ones before it stay, and the
+  // common case pays for one savepoint, not one per record.
+  if (int rc = db_.Exec("SAVEPOINT batch"); rc != SQLITE_OK) return Finish(MapError(rc));
+  const std::map<int, int64_t> counted = distinct_delta_;
+  auto insert = [&](size_t count) {
+    positions->clear();
+    for (size_t i = 0; i < count; ++i) {
+      uint32_t pos = 0;
+      WriteResult one;
+      if (result != nullptr) one.key = result->key;
+      if (int st = InsertRow(&(*records)[i], &pos, result != nullptr ? &one : nullptr);
+          st != kOk) {
+        return st;
+      }
+      positions->push_back(pos);
+      if (result != nullptr) *result = std::move(one);
     }
-    const std::map<int, int64_t> counted = distinct_delta_;
-    uint32_t pos = 0;
-    WriteResult one;
-    if (result != nullptr) one.key = result->key;
-    status = InsertRow(&record, &pos, result != nullptr ? &one : nullptr);
-    if (status != kOk) {
-      (void)db_.Exec("ROLLBACK TO one_record");
-      distinct_delta_ = counted;
+    return static_cast<int>(kOk);
+  };
+  int status = insert(records->size());
+  if (status != kOk) {
+    const size_t kept = positions->size();
+    (void)db_.Exec("ROLLBACK TO batch");
+    distinct_delta_ = counted;
+    if (int again = insert(kept); again != kOk) {
+      (void)db_.Exec("ROLLBACK TO batch");
+      (void)db_.Exec("RELEASE batch");
+      positions->clear();
+      return Finish(again);
     }
-    (void)db_.Exec("RELEASE one_record");
-    if (status != kOk) break;
-    positions->push_back(pos);
-    if (result != nullptr) *result = std::move(one);
   }
+  (void)db_.Exec("RELEASE batch");
   if (int kept = Finish(kOk); kept != kOk) {
     positions->clear();
     return kept;

@@ -14,15 +14,7 @@ namespace {
 
 class DistinctCount : public RecordFile {
  protected:
-  std::vector<uint32_t> Counts() {
-    const std::vector<uint8_t> stat = b_.Stat();
-    std::vector<uint32_t> counts;
-    for (size_t off = 16; off + 16 <= stat.size(); off += 16) {
-      counts.push_back(stat[off + 6] | (stat[off + 7] << 8) | (stat[off + 8] << 16) |
-                       (uint32_t{stat[off + 9]} << 24));
-    }
-    return counts;
-  }
+  std::vector<uint32_t> Counts() { return DistinctCounts(b_); }
   // Counts from the model: ids and codes are unique, names repeat.
   std::vector<uint32_t> Expected() const {
     std::set<std::string> names;

@@ -71,14 +71,8 @@ class ReadOnlyUse : public ::testing::Test {
     ASSERT_TRUE(platform::SetEnv(platform::kLockFolderVar, locks_.c_str()));
     fs::create_directories(data_);
     fs::create_directories(links_);
-    Block b;
-    ASSERT_EQ(b.Create(ours_, ThreeKeySpec()), 0);
-    ASSERT_EQ(b.Open(ours_), 0);
-    for (int32_t id = 1; id <= 5; ++id) {
-      auto r = Rec(id, "n" + std::to_string(id % 2), static_cast<int16_t>(id * 10));
-      ASSERT_EQ(b.Write(kOpInsert, r, 0), 0);
-    }
-    ASSERT_EQ(b.Close(), 0);
+    CreateSeeded(ours_);
+    if (HasFatalFailure()) return;
     // As in files written before the distinct counts were kept: Stat counts.
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(ours_.c_str(), &db), SQLITE_OK);
@@ -104,16 +98,7 @@ class ReadOnlyUse : public ::testing::Test {
     }
   }
 
-  // Distinct counts of the three keys, from Stat.
-  static std::vector<uint32_t> Counts(Block& b) {
-    const std::vector<uint8_t> stat = b.Stat();
-    std::vector<uint32_t> counts;
-    for (size_t off = 16; off + 16 <= stat.size(); off += 16) {
-      counts.push_back(stat[off + 6] | (stat[off + 7] << 8) | (stat[off + 8] << 16) |
-                       (uint32_t{stat[off + 9]} << 24));
-    }
-    return counts;
-  }
+  static std::vector<uint32_t> Counts(Block& b) { return DistinctCounts(b); }
 
   ScratchDir dir_;
   std::string locks_ = dir_.File("locks");

@@ -34,6 +34,29 @@ inline std::vector<uint8_t> ThreeKeySpec(uint16_t file_flags = 0) {
                   file_flags);
 }
 
+// The distinct value count of each key, as Stat reports them.
+inline std::vector<uint32_t> DistinctCounts(Block& b) {
+  const std::vector<uint8_t> stat = b.Stat();
+  std::vector<uint32_t> counts;
+  for (size_t off = 16; off + 16 <= stat.size(); off += 16) {
+    counts.push_back(stat[off + 6] | (stat[off + 7] << 8) | (stat[off + 8] << 16) |
+                     (uint32_t{stat[off + 9]} << 24));
+  }
+  return counts;
+}
+
+// Creates `path` holding records 1..5 ("n1"/"n0" names, codes id * 10).
+inline void CreateSeeded(const std::string& path) {
+  Block b;
+  ASSERT_EQ(b.Create(path, ThreeKeySpec()), 0);
+  ASSERT_EQ(b.Open(path), 0);
+  for (int32_t id = 1; id <= 5; ++id) {
+    auto r = Rec(id, "n" + std::to_string(id % 2), static_cast<int16_t>(id * 10));
+    ASSERT_EQ(b.Write(kOpInsert, r, 0), 0);
+  }
+  ASSERT_EQ(b.Close(), 0);
+}
+
 class RecordFile : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -24,14 +24,8 @@ class TwoClients : public ::testing::Test {
     path_a_ = dir_.File("a.btr");
     path_b_ = dir_.File("b.btr");
     for (const std::string& path : {path_a_, path_b_}) {
-      Block setup;
-      ASSERT_EQ(setup.Create(path, ThreeKeySpec()), 0);
-      ASSERT_EQ(setup.Open(path), 0);
-      for (int32_t id = 1; id <= 5; ++id) {
-        auto r = Rec(id, "n" + std::to_string(id % 2), static_cast<int16_t>(id * 10));
-        ASSERT_EQ(setup.Write(kOpInsert, r, 0), 0);
-      }
-      ASSERT_EQ(setup.Close(), 0);
+      CreateSeeded(path);
+      if (HasFatalFailure()) return;
     }
     for (Block* b : {&xa_, &xb_}) b->client = x_.bytes;
     for (Block* b : {&ya_, &yb_, &ya2_}) b->client = y_.bytes;

@@ -174,10 +174,22 @@ int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const u
     if (st == kOk) *data = legacy_row_;
     return st;
   }
+  // A walk goes on from the row it was given last: straight from the run.
+  // (From 0 and UINT32_MAX a Step starts afresh: First and Last.)
+  const AheadRow* row = nullptr;
+  if (from != 0 && from != std::numeric_limits<uint32_t>::max()) {
+    ahead_->Check(Token());
+    row = ahead_->NextPhysical(forward, from);
+  }
+  if (row != nullptr) {
+    *pos = row->pos;
+    *data = ahead_->Data(*row);
+    if (stamp != nullptr) *stamp = row->stamp;
+    return kOk;
+  }
   const int64_t bound = forward || from != std::numeric_limits<uint32_t>::max()
                             ? int64_t{from}
                             : std::numeric_limits<int64_t>::max();
-  const AheadRow* row = nullptr;
   int st = Locate(-1, forward ? Seek::kAbove : Seek::kBelow, PositionKey(bound), bound, &row);
   if (st != kOk) return st;
   *pos = row->pos;

@@ -65,6 +65,14 @@ const AheadRow* ReadAhead::Served(uint32_t pos) const {
   return &rows_[served_];
 }
 
+const AheadRow* ReadAhead::NextPhysical(bool forward, uint32_t pos) {
+  if (!live_ || num_ >= 0 || forward != forward_ || served_ + 1 >= rows_.size() ||
+      rows_[served_].pos != pos) {
+    return nullptr;
+  }
+  return &rows_[++served_];
+}
+
 size_t ReadAhead::BatchFor(int num, Seek seek, const std::string& bound) const {
   if (seek == Seek::kAtLeast || seek == Seek::kAtMost) return 1;  // a search, likely alone
   const bool goes_on = live_ && num == num_ && Forward(seek) == forward_ && !rows_.empty() &&

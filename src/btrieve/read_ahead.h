@@ -57,6 +57,10 @@ class ReadAhead {
   Answer Lookup(int num, Seek seek, const std::string& bound, const AheadRow** row);
   // The row the last Lookup or Store gave, when it is the record at `pos`.
   const AheadRow* Served(uint32_t pos) const;
+  // A walk in physical order (`forward` or back) going on from the record
+  // at `pos`, the one served last: the next row of the run, or null when the
+  // run cannot tell. The rows of a run were checked in order when read.
+  const AheadRow* NextPhysical(bool forward, uint32_t pos);
   // How many rows to read for a seek the run could not answer: more and more
   // while a walk goes on from the end of the run, few for a search.
   size_t BatchFor(int num, Seek seek, const std::string& bound) const;

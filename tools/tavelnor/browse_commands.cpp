@@ -1,15 +1,18 @@
-// "tavelnor tables", "fields", "categories" and "dump": a dictionary and the
-// records of its tables, read through the library's exported interface only.
+// "tavelnor tables", "fields", "keys", "categories" and "dump": a dictionary
+// and the records of its tables. Records come through the library's
+// exported interface and are decoded with the dictionary's layouts; nothing
+// is ever written beside the data.
 #include <iostream>
 #include <memory>
 #include <optional>
 
-#include "browse/exchange_values.h"
 #include "browse/key_bounds.h"
 #include "browse/record_writers.h"
 #include "browse/schema_lists.h"
 #include "browse/table_reader.h"
 #include "browse/terminal.h"
+#include "browse_session.h"
+#include "browse/exchange_values.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
 
@@ -19,74 +22,136 @@ void AddExportCommand(CLI::App& app);
 
 namespace {
 
-// A mistake in the command line itself (no library call failed).
-void RequestError(const std::string& message) {
-  std::cerr << "tavelnor: " << message << "\n";
-  SetExitCode(2);
+std::string Hex16(uint16_t v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "0x%04X", v);
+  return buf;
 }
 
-void ReportWalkError(const WalkError& e) {
-  if (e.code == 0) {
-    RequestError(e.detail);
-  } else {
-    Fail(e.code, e.detail);
-  }
-}
-
-// The dictionary at `path`, or null after printing the library's error.
-std::unique_ptr<Schema> OpenDictionary(const std::string& path, uint32_t flags) {
-  auto schema = std::make_unique<Schema>(path, flags | SCHEMA_QUIET);
-  if (!schema->ok()) {
-    Fail(ZAVL_GetLastError(), path);
-    return nullptr;
-  }
-  return schema;
+std::string TypeText(uint16_t code) {
+  const char* name = StoredTypeName(code);
+  return std::to_string(code) + (*name ? std::string(" ") + name : "");
 }
 
 struct ListOptions {
   std::string dictionary;
   std::string table;
   bool exchange = false;
+  bool names_only = false;
+  DataOptions data;
 };
 
 void RunTables(const ListOptions& opt) {
-  auto schema = OpenDictionary(opt.dictionary, opt.exchange ? SCHEMA_EXCHANGE : 0);
-  if (!schema) return;
-  std::vector<TableInfo> tables;
-  int32_t code = 0;
-  if (!ReadTableList(*schema, &tables, &code)) return Fail(code, "table list");
-  TextTable out({"table", opt.exchange ? "exchange length" : "record length"}, {false, true});
-  for (const TableInfo& t : tables) out.AddRow({t.name, std::to_string(t.length)});
+  auto session = OpenSession(opt.dictionary);
+  if (!session) return;
+  if (opt.names_only) {
+    for (const TableModel& t : session->model.Tables()) std::cout << t.name << "\n";
+    return;
+  }
+  if (opt.exchange) {
+    // The lengths a host sees in exchange mode come from the library's list.
+    Schema exchange(opt.dictionary, SCHEMA_EXCHANGE | SCHEMA_QUIET);
+    std::vector<TableInfo> tables;
+    int32_t code = 0;
+    if (!exchange.ok()) return Fail(ZAVL_GetLastError(), opt.dictionary);
+    if (!ReadTableList(exchange, &tables, &code)) return Fail(code, "table list");
+    TextTable out({"table", "exchange length"}, {false, true});
+    for (const TableInfo& t : tables) out.AddRow({t.name, std::to_string(t.length)});
+    out.Print(std::cout, IsTerminal(1));
+    return;
+  }
+  DataLocation location;
+  if (!opt.data.Resolve(*session, &location)) return;
+  TextTable out({"table", "record length", "file", "exists", "records"},
+                {false, true, false, false, true});
+  for (const TableModel& t : session->model.Tables()) {
+    const std::string path = DataFilePath(t, location);
+    const std::string problem = DataFileProblem(path);
+    std::string records;
+    if (problem.empty()) {
+      TableReader reader;
+      WalkError error;
+      if (reader.Open(*session->schema, t, path, &error)) {
+        const int64_t n = reader.RecordCount();
+        records = n < 0 ? "?" : std::to_string(n);
+      } else {
+        records = "error " + std::to_string(error.code);
+      }
+    }
+    out.AddRow({t.name, std::to_string(t.record_length), path,
+                problem.empty() ? "yes" : problem == "does not exist" ? "no" : "unreadable",
+                records});
+  }
   out.Print(std::cout, IsTerminal(1));
 }
 
 void RunFields(const ListOptions& opt) {
-  auto schema = OpenDictionary(opt.dictionary, opt.exchange ? SCHEMA_EXCHANGE : 0);
-  if (!schema) return;
-  std::string name;
-  if (!LibraryName(opt.table, &name)) return RequestError("table name outside Windows-1252");
-  std::vector<FieldInfo> fields;
-  int32_t code = 0;
-  if (!ReadFieldList(*schema, name, &fields, &code)) return Fail(code, "table " + opt.table);
-  TextTable out({"field", "type", "size", "precision", "display name", "category", "user"},
-                {false, false, true, true, false, false, false});
-  for (const FieldInfo& f : fields) {
-    const char* type_name = opt.exchange ? ExchangeTypeName(static_cast<uint8_t>(f.type))
-                                         : TypeCodeName(f.type);
-    std::string type = std::to_string(f.type);
-    if (*type_name != '\0') type += " " + std::string(type_name);
-    out.AddRow({f.name, type, std::to_string(f.size), std::to_string(f.precision),
-                f.display_name, f.category, f.user_defined ? "yes" : ""});
+  auto session = OpenSession(opt.dictionary);
+  if (!session) return;
+  const TableModel* table = FindTableOrFail(*session, opt.table);
+  if (table == nullptr) return;
+  if (opt.exchange) {
+    // Exchange types and slot sizes, as the library's field list gives them.
+    Schema exchange(opt.dictionary, SCHEMA_EXCHANGE | SCHEMA_QUIET);
+    std::string name;
+    std::vector<FieldInfo> fields;
+    int32_t code = 0;
+    if (!exchange.ok()) return Fail(ZAVL_GetLastError(), opt.dictionary);
+    if (!LibraryName(table->name, &name) || !ReadFieldList(exchange, name, &fields, &code)) {
+      return Fail(code, "table " + table->name);
+    }
+    TextTable out({"field", "type", "size", "precision", "display name", "category", "user"},
+                  {false, false, true, true, false, false, false});
+    for (const FieldInfo& f : fields) {
+      const char* type_name = ExchangeTypeName(static_cast<uint8_t>(f.type));
+      std::string type = std::to_string(f.type);
+      if (*type_name != '\0') type += " " + std::string(type_name);
+      out.AddRow({f.name, type, std::to_string(f.size), std::to_string(f.precision),
+                  f.display_name, f.category, f.user_defined ? "yes" : ""});
+    }
+    out.Print(std::cout, IsTerminal(1));
+    return;
+  }
+  TextTable out({"field", "type", "offset", "size", "precision", "display name", "category",
+                 "user"},
+                {false, false, true, true, true, false, false, false});
+  for (const FieldModel& f : table->fields) {
+    out.AddRow({f.name, TypeText(f.type_code), std::to_string(f.offset), std::to_string(f.size),
+                std::to_string(f.precision), f.label, f.category, f.user_defined ? "yes" : ""});
+  }
+  out.Print(std::cout, IsTerminal(1));
+}
+
+void RunKeys(const ListOptions& opt) {
+  auto session = OpenSession(opt.dictionary);
+  if (!session) return;
+  const TableModel* table = FindTableOrFail(*session, opt.table);
+  if (table == nullptr) return;
+  TextTable out({"key", "name", "unique", "segment", "field", "offset", "length", "type", "flags"},
+                {true, false, false, true, false, true, true, false, false});
+  for (const KeyModel& k : table->keys) {
+    if (k.segments.empty()) {
+      out.AddRow({std::to_string(k.number), k.name, k.unique ? "yes" : "no"});
+    }
+    for (size_t i = 0; i < k.segments.size(); ++i) {
+      const KeySegmentModel& s = k.segments[i];
+      out.AddRow({std::to_string(k.number), k.name, k.unique ? "yes" : "no",
+                  std::to_string(i + 1), s.field.empty() ? "?" : s.field, std::to_string(s.offset),
+                  std::to_string(s.length), TypeText(s.type_code), Hex16(s.flags)});
+    }
   }
   out.Print(std::cout, IsTerminal(1));
 }
 
 void RunCategories(const ListOptions& opt) {
-  auto schema = OpenDictionary(opt.dictionary, 0);
-  if (!schema) return;
+  Schema schema(opt.dictionary, SCHEMA_QUIET);
+  if (!schema.ok()) {
+    OpenSession(opt.dictionary);  // prints why
+    return;
+  }
   std::vector<CategoryInfo> categories;
   int32_t code = 0;
-  if (!ReadCategoryList(*schema, &categories, &code)) return Fail(code, "category list");
+  if (!ReadCategoryList(schema, &categories, &code)) return Fail(code, "category list");
   TextTable out({"category", "label", "property", "value"}, {false, false, true, true});
   for (const CategoryInfo& c : categories) {
     out.AddRow({c.name, c.label, std::to_string(c.property), std::to_string(c.value)});
@@ -97,24 +162,82 @@ void RunCategories(const ListOptions& opt) {
 struct DumpOptions {
   std::string dictionary;
   std::string table;
-  std::optional<int32_t> key;
+  std::optional<std::string> key;
   std::optional<std::string> from, to, prefix;
   std::string key_type = "auto";
   std::vector<std::string> where;
   int64_t limit = -1;
   std::string format;
+  std::string blobs = "base64";
+  std::string dates = "iso";
+  std::string blob_folder;
+  DataOptions data;
 };
 
+// The key number of --key (a number or a key's name); -1 for physical order.
+bool ResolveKey(const TableModel& table, const std::string& text, int32_t* number) {
+  if (text == "-1") {
+    *number = -1;
+    return true;
+  }
+  if (const KeyModel* k = table.FindKey(text)) {
+    *number = k->number;
+    return true;
+  }
+  std::string names;
+  for (const KeyModel& k : table.keys) names += (names.empty() ? "" : ", ") + std::to_string(k.number) + " " + k.name;
+  RequestError("table " + table.name + " has no key \"" + text + "\"" +
+               (names.empty() ? " (it has no key)" : " (its keys: " + names + ")"));
+  return false;
+}
+
 void RunDump(const DumpOptions& opt) {
-  WalkOptions walk;
-  walk.key = opt.key;
-  walk.limit = opt.limit;
+  OutputFormat format = IsTerminal(1) ? OutputFormat::kTable : OutputFormat::kCsv;
+  if (!opt.format.empty() && !ParseOutputFormat(opt.format, &format)) {
+    return RequestError("--format takes table, csv or jsonl");
+  }
+  WriteOptions write;
+  if (!ParseBlobMode(opt.blobs, &write.blobs)) {
+    return RequestError("--blobs takes base64, hex, omit or files");
+  }
+  if (!ParseDateMode(opt.dates, &write.dates)) return RequestError("--dates takes iso or locale");
   KeyEncoding encoding = KeyEncoding::kAuto;
   if (!ParseKeyEncoding(opt.key_type, &encoding)) {
     return RequestError("--key-type takes auto, text, int32, int16 or hex");
   }
+  auto session = OpenSession(opt.dictionary);
+  if (!session) return;
+  const TableModel* table = FindTableOrFail(*session, opt.table);
+  if (table == nullptr) return;
+  DataLocation location;
+  if (!opt.data.Resolve(*session, &location)) return;
+
+  WalkOptions walk;
+  walk.limit = opt.limit;
+  if (opt.key) {
+    int32_t number = 0;
+    if (!ResolveKey(*table, *opt.key, &number)) return;
+    walk.key = number;
+  }
+  // Key values are encoded as the key's first segment stores them.
+  const FieldModel* first = nullptr;
+  const int32_t key_number = walk.key.value_or(0);
+  if (key_number >= 0 && static_cast<size_t>(key_number) < table->keys.size()) {
+    const KeyModel& k = table->keys[static_cast<size_t>(key_number)];
+    if (!k.segments.empty()) {
+      const KeySegmentModel& s = k.segments.front();
+      const FieldModel* f = table->FindField(s.field);
+      if (f != nullptr && f->offset == s.offset && f->size == s.length) first = f;
+    }
+  } else if ((opt.from || opt.to || opt.prefix) && key_number < 0) {
+    return RequestError("--from, --to and --prefix need a key, not the physical order");
+  }
+  if ((opt.from || opt.to || opt.prefix) && !table->keys.empty() &&
+      static_cast<size_t>(key_number) >= table->keys.size()) {
+    return RequestError("table " + table->name + " has no key " + std::to_string(key_number));
+  }
   std::string problem;
-  if (!BuildKeyBounds(opt.from, opt.to, opt.prefix, encoding, &walk.bounds, &problem)) {
+  if (!BuildKeyBounds(opt.from, opt.to, opt.prefix, encoding, first, &walk.bounds, &problem)) {
     return RequestError(problem);
   }
   for (const std::string& w : opt.where) {
@@ -124,30 +247,31 @@ void RunDump(const DumpOptions& opt) {
     }
     walk.where.emplace_back(w.substr(0, eq), w.substr(eq + 1));
   }
-  OutputFormat format = IsTerminal(1) ? OutputFormat::kTable : OutputFormat::kCsv;
-  if (!opt.format.empty() && !ParseOutputFormat(opt.format, &format)) {
-    return RequestError("--format takes table, csv or jsonl");
+  if (write.blobs == BlobMode::kFiles) {
+    write.blob_folder = opt.blob_folder.empty() ? table->name + ".blobs" : opt.blob_folder;
   }
 
-  auto schema = OpenDictionary(opt.dictionary, SCHEMA_EXCHANGE);
-  if (!schema) return;
   TableReader reader;
   WalkError error;
-  if (!reader.Open(*schema, opt.table, &error)) return ReportWalkError(error);
-  if (!reader.LayoutConsistent()) {
-    std::cerr << "tavelnor: warning: the field list of " << opt.table
-              << " does not add up to its exchange record; some values may be missing\n";
+  if (!reader.Open(*session->schema, *table, DataFilePath(*table, location), &error)) {
+    return ReportWalkError(error);
   }
   // The writer starts (a CSV header) only once the selection holds.
   std::unique_ptr<RecordWriter> writer;
   const bool ok = reader.Walk(
       walk,
-      [&writer](const std::vector<Cell>& cells) {
-        writer->Row(cells);
-        return true;
+      [&writer](const std::vector<FieldValue>& values) {
+        writer->Row(values);
+        return writer->Error().empty() && std::cout.good();
       },
-      &error, [&] { writer = MakeRecordWriter(format, reader.Layout(), std::cout); });
-  if (writer) writer->Finish();
+      &error, [&] { writer = MakeRecordWriter(format, *table, write, std::cout); });
+  if (writer) {
+    writer->Finish();
+    if (!writer->Error().empty()) {
+      std::cerr << "tavelnor: " << writer->Error() << "\n";
+      SetExitCode(1);
+    }
+  }
   if (!ok) ReportWalkError(error);
 }
 
@@ -155,19 +279,32 @@ void RunDump(const DumpOptions& opt) {
 
 void AddBrowseCommands(CLI::App& app) {
   auto tables_opt = std::make_shared<ListOptions>();
-  CLI::App* tables = app.add_subcommand("tables", "List the tables of a dictionary");
+  CLI::App* tables = app.add_subcommand(
+      "tables", "List the tables of a dictionary: record length, data file, whether it exists "
+                "and its record count");
   tables->add_option("dictionary", tables_opt->dictionary, "dictionary file")->required();
   tables->add_flag("--exchange", tables_opt->exchange,
                    "give the length of the exchange record instead of the stored one");
+  tables->add_flag("--names-only", tables_opt->names_only, "print only the table names");
+  AddDataOptions(tables, &tables_opt->data);
   tables->callback([tables_opt] { RunTables(*tables_opt); });
 
   auto fields_opt = std::make_shared<ListOptions>();
-  CLI::App* fields = app.add_subcommand("fields", "List the fields of a table");
+  CLI::App* fields = app.add_subcommand(
+      "fields", "List the fields of a table: stored type, offset, size, decimals, label, category");
   fields->add_option("dictionary", fields_opt->dictionary, "dictionary file")->required();
   fields->add_option("table", fields_opt->table, "table name")->required();
   fields->add_flag("--exchange", fields_opt->exchange,
                    "give exchange types and slot sizes instead of stored ones");
   fields->callback([fields_opt] { RunFields(*fields_opt); });
+
+  auto keys_opt = std::make_shared<ListOptions>();
+  CLI::App* keys = app.add_subcommand(
+      "keys", "List the keys of a table: number, name, uniqueness and each segment's field, "
+              "offset, length, type and flags");
+  keys->add_option("dictionary", keys_opt->dictionary, "dictionary file")->required();
+  keys->add_option("table", keys_opt->table, "table name")->required();
+  keys->callback([keys_opt] { RunKeys(*keys_opt); });
 
   auto cat_opt = std::make_shared<ListOptions>();
   CLI::App* categories = app.add_subcommand("categories", "List the categories of a dictionary");
@@ -178,23 +315,33 @@ void AddBrowseCommands(CLI::App& app) {
   CLI::App* dump = app.add_subcommand(
       "dump",
       "Print the records of a table: an aligned table on a terminal, CSV otherwise.\n"
-      "Key values are encoded by --key-type: auto takes a decimal integer as a 4-byte\n"
-      "integer and anything else as text; a text shorter than the key matches the keys\n"
-      "that begin with it.");
+      "Key values are read as the key's first segment stores them (--key-type auto):\n"
+      "a date, an amount, an integer or a text; a text shorter than the key matches\n"
+      "the keys that begin with it.");
   dump->add_option("dictionary", dump_opt->dictionary, "dictionary file")->required();
   dump->add_option("table", dump_opt->table, "table name")->required();
-  dump->add_option("--key", dump_opt->key, "walk along key N (-1: physical order)");
+  AddDataOptions(dump, &dump_opt->data);
+  dump->add_option("--key", dump_opt->key, "walk along this key: its number or name (-1: physical order)");
   dump->add_option("--from", dump_opt->from, "first key value (key 0 unless --key)");
   dump->add_option("--to", dump_opt->to, "last key value, its missing bytes at their top");
   dump->add_option("--prefix", dump_opt->prefix, "only the keys that begin with this value");
   dump->add_option("--key-type", dump_opt->key_type, "auto, text, int32, int16 or hex");
   dump->add_option("--where", dump_opt->where,
-                   "FIELD=VALUE: records whose field reads as VALUE (repeatable)")
+                   "FIELD=VALUE: records whose field holds VALUE (repeatable); dates, amounts "
+                   "and booleans as the tool prints them or in their local forms")
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   dump->add_option("--limit", dump_opt->limit, "print at most N records")
       ->check(CLI::NonNegativeNumber);
   dump->add_option("--format", dump_opt->format, "table, csv or jsonl");
+  dump->add_option("--blobs", dump_opt->blobs,
+                   "blobs and pictures in CSV and JSON Lines: base64 (default), hex, omit, or "
+                   "files (one file per value, the cell holding its path)");
+  dump->add_option("--blob-folder", dump_opt->blob_folder,
+                   "with --blobs files: the folder of the files (default TABLE.blobs)");
+  dump->add_option("--dates", dump_opt->dates,
+                   "dates and time stamps in CSV and JSON Lines: iso (default) or locale "
+                   "(day/month/year)");
   dump->callback([dump_opt] { RunDump(*dump_opt); });
 
   AddExportCommand(app);

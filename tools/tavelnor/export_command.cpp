@@ -1,18 +1,22 @@
-// "tavelnor export DICT DIR": every table of a dictionary into DIR as
+// "tavelnor export DICT DIR": the tables of a dictionary into DIR as
 // <table>.csv and <table>.jsonl, and all of them into one SQLite database
-// DIR/<dictionary file name>.sqlite. A progress bar goes to standard error
-// when it is a terminal.
+// DIR/<dictionary file name>.sqlite with their keys, indexes, links and
+// descriptions. Progress goes to standard error when it is a terminal; the
+// last line says what was written and what failed.
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "browse/record_writers.h"
-#include "browse/schema_lists.h"
 #include "browse/sqlite_export.h"
 #include "browse/table_reader.h"
 #include "browse/terminal.h"
+#include "browse_session.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
 
@@ -24,6 +28,12 @@ namespace fs = std::filesystem;
 struct ExportOptions {
   std::string dictionary;
   std::string folder;
+  std::string tables;
+  std::string formats = "csv,jsonl,sqlite";
+  std::string blobs = "base64";
+  std::string dates = "iso";
+  int64_t limit = -1;
+  DataOptions data;
 };
 
 // A table name as a file name: separators and other awkward characters
@@ -38,125 +48,256 @@ std::string FileNameOf(const std::string& table) {
   return out.empty() || out == "." || out == ".." ? "_" + out : out;
 }
 
-constexpr int kBarWidth = 30;
-
-// One line on a terminal, redrawn as the export moves on.
-class ProgressBar {
- public:
-  explicit ProgressBar(bool shown) : shown_(shown) {}
-  void Show(size_t table_index, size_t tables, const std::string& name, int64_t done,
-            int64_t total) {
-    if (!shown_) return;
-    constexpr int kWidth = kBarWidth;
-    const double part = tables == 0 ? 1.0
-                                    : (static_cast<double>(table_index) +
-                                       (total > 0 ? static_cast<double>(done) / total : 0.0)) /
-                                          static_cast<double>(tables);
-    const int filled = static_cast<int>(part * kWidth + 0.5);
-    std::cerr << "\r[" << std::string(static_cast<size_t>(std::min(filled, kWidth)), '#')
-              << std::string(static_cast<size_t>(kWidth - std::min(filled, kWidth)), '.') << "] "
-              << (table_index + 1 > tables ? tables : table_index + 1) << "/" << tables << " "
-              << name << " " << done;
-    if (total > 0) std::cerr << "/" << total;
-    std::cerr << "\x1b[K" << std::flush;
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  for (std::string item; std::getline(in, item, ',');) {
+    if (!item.empty()) out.push_back(item);
   }
-  // The bar full, and the line ended.
-  void Done(size_t tables) {
+  return out;
+}
+
+std::string Thousands(int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), ",");
+  return (n < 0 ? "-" : "") + digits;
+}
+
+// One line on a terminal, redrawn as the export moves on: the part done
+// weighted by records, the rate and the time left.
+class Progress {
+ public:
+  Progress(bool shown, int64_t total) : shown_(shown), total_(total) {}
+
+  void Show(const std::string& table, int64_t done) {
     if (!shown_) return;
-    std::cerr << "\r[" << std::string(kBarWidth, '#') << "] " << tables << "/" << tables
-              << " done\x1b[K\n";
+    const auto now = std::chrono::steady_clock::now();
+    if (done != 0 && now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double rate = seconds > 0.2 ? static_cast<double>(done) / seconds : 0;
+    const double part = total_ > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total_)) : 0;
+    constexpr int kWidth = 24;
+    const int filled = static_cast<int>(part * kWidth);
+    std::string line = "\r[" + std::string(static_cast<size_t>(filled), '#') +
+                       std::string(static_cast<size_t>(kWidth - filled), '.') + "] ";
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%3d%% ", static_cast<int>(part * 100));
+    line += buf + Thousands(done) + "/" + Thousands(total_) + " records";
+    if (rate > 0) {
+      line += "  " + Thousands(static_cast<int64_t>(rate)) + "/s";
+      if (total_ > done) {
+        const auto left = static_cast<int64_t>(static_cast<double>(total_ - done) / rate);
+        std::snprintf(buf, sizeof buf, "  %lld:%02lld left", static_cast<long long>(left / 60),
+                      static_cast<long long>(left % 60));
+        line += buf;
+      }
+    }
+    std::cerr << line << "  " << table << "\x1b[K" << std::flush;
+    drawn_ = true;
+  }
+  // Clears the line so that a message gets one of its own.
+  void Clear() {
+    if (shown_ && drawn_) std::cerr << "\r\x1b[K" << std::flush;
+    drawn_ = false;
   }
 
  private:
   bool shown_;
+  int64_t total_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_{};
 };
 
-// Writes one table; false after reporting its failure.
-bool ExportTable(const Schema& schema, const std::string& table, const fs::path& folder,
-                 SqliteExport& db, ProgressBar& bar, size_t index, size_t count) {
-  TableReader reader;
-  WalkError error;
-  if (!reader.Open(schema, table, &error)) {
-    Fail(error.code, error.detail);
-    return false;
+struct Formats {
+  bool csv = false, jsonl = false, sqlite = false;
+};
+
+class Exporter {
+ public:
+  Exporter(const Session& session, const ExportOptions& opt, const DataLocation& location,
+           const Formats& formats, const WriteOptions& write)
+      : session_(session), opt_(opt), location_(location), formats_(formats), write_(write) {}
+
+  void Run(const std::vector<const TableModel*>& tables) {
+    const fs::path folder = fs::u8path(opt_.folder);
+    // Each table's file, checked before anything is written.
+    int64_t total = 0;
+    std::vector<std::pair<const TableModel*, std::string>> readable;
+    for (const TableModel* t : tables) {
+      const std::string path = DataFilePath(*t, location_);
+      TableReader probe;
+      WalkError error;
+      if (!probe.Open(*session_.schema, *t, path, &error)) {
+        Failed(*t, error);
+        continue;
+      }
+      const int64_t n = probe.RecordCount();
+      total += opt_.limit >= 0 ? std::min(n, opt_.limit) : std::max<int64_t>(n, 0);
+      readable.emplace_back(t, path);
+    }
+    progress_ = std::make_unique<Progress>(IsTerminal(2), total);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec)) {
+      std::cerr << "tavelnor: cannot create folder " << opt_.folder << "\n";
+      SetExitCode(1);
+      return;
+    }
+    SqliteExport db;
+    if (formats_.sqlite) {
+      std::vector<const TableModel*> exported;
+      for (const auto& [t, path] : readable) exported.push_back(t);
+      const fs::path db_path =
+          folder / (fs::u8path(opt_.dictionary).stem().string() + ".sqlite");
+      if (!db.Create(db_path.string(), exported)) {
+        std::cerr << "tavelnor: SQLite " << db_path.string() << ": " << db.LastError() << "\n";
+        SetExitCode(1);
+        return;
+      }
+    }
+    for (const auto& [t, path] : readable) ExportTable(*t, path, folder, db);
+    if (formats_.sqlite) {
+      if (!db.Finish(session_.model.Categories())) {
+        progress_->Clear();
+        std::cerr << "tavelnor: SQLite: " << db.LastError() << "\n";
+        SetExitCode(1);
+      }
+      for (const std::string& w : db.TakeWarnings()) {
+        progress_->Clear();
+        std::cerr << "tavelnor: warning: " << w << "\n";
+      }
+    }
+    progress_->Clear();
+    std::cout << "exported " << written_ << " of " << tables.size() << " tables, "
+              << Thousands(records_) << " records, to " << folder.string();
+    if (!failed_.empty()) {
+      std::cout << "; " << failed_.size() << (failed_.size() == 1 ? " table" : " tables")
+                << " failed:";
+      for (const std::string& name : failed_) std::cout << " " << name;
+      SetExitCode(1);
+    }
+    std::cout << "\n";
   }
-  const std::string base = FileNameOf(table);
-  std::ofstream csv(folder / (base + ".csv"), std::ios::binary);
-  std::ofstream jsonl(folder / (base + ".jsonl"), std::ios::binary);
-  if (!csv || !jsonl) {
-    std::cerr << "tavelnor: cannot write " << (folder / base).string() << ".*\n";
+
+ private:
+  void Failed(const TableModel& table, const WalkError& error) {
+    if (progress_) progress_->Clear();
+    ReportWalkError(error);
     SetExitCode(1);
-    return false;
+    failed_.push_back(table.name);
   }
-  auto csv_writer = MakeRecordWriter(OutputFormat::kCsv, reader.Layout(), csv);
-  auto jsonl_writer = MakeRecordWriter(OutputFormat::kJsonl, reader.Layout(), jsonl);
-  if (!db.BeginTable(table, reader.Layout())) {
-    std::cerr << "tavelnor: SQLite: " << db.LastError() << "\n";
+
+  void Failed(const TableModel& table, const std::string& message) {
+    progress_->Clear();
+    std::cerr << "tavelnor: " << table.name << ": " << message << "\n";
     SetExitCode(1);
-    return false;
+    failed_.push_back(table.name);
   }
-  const int64_t total = reader.RecordCount();
-  int64_t done = 0;
-  bool db_ok = true;
-  bar.Show(index, count, table, 0, total);
-  const bool walked = reader.Walk(
-      WalkOptions{},
-      [&](const std::vector<Cell>& cells) {
-        csv_writer->Row(cells);
-        jsonl_writer->Row(cells);
-        db_ok = db.AddRow(cells);
-        if (++done % 200 == 0) bar.Show(index, count, table, done, total);
-        return db_ok;
-      },
-      &error);
-  bar.Show(index, count, table, done, total);
-  if (!db.EndTable() || !db_ok) {
-    std::cerr << "\ntavelnor: SQLite: " << db.LastError() << "\n";
-    SetExitCode(1);
-    return false;
+
+  void ExportTable(const TableModel& table, const std::string& path, const fs::path& folder,
+                   SqliteExport& db) {
+    TableReader reader;
+    WalkError error;
+    if (!reader.Open(*session_.schema, table, path, &error)) return Failed(table, error);
+    const std::string base = FileNameOf(table.name);
+    WriteOptions write = write_;
+    write.blob_folder = (folder / fs::u8path(base + ".blobs")).string();
+    write.blob_base = folder.string();
+    std::ofstream csv, jsonl;
+    std::unique_ptr<RecordWriter> csv_writer, jsonl_writer;
+    if (formats_.csv) {
+      csv.open(folder / fs::u8path(base + ".csv"), std::ios::binary);
+      if (!csv) return Failed(table, "cannot write " + (folder / fs::u8path(base + ".csv")).string());
+      csv_writer = MakeRecordWriter(OutputFormat::kCsv, table, write, csv);
+    }
+    if (formats_.jsonl) {
+      jsonl.open(folder / fs::u8path(base + ".jsonl"), std::ios::binary);
+      if (!jsonl) return Failed(table, "cannot write " + (folder / fs::u8path(base + ".jsonl")).string());
+      jsonl_writer = MakeRecordWriter(OutputFormat::kJsonl, table, write, jsonl);
+    }
+    if (formats_.sqlite && !db.BeginTable(table)) {
+      return Failed(table, "SQLite: " + db.LastError());
+    }
+    int64_t done = 0;
+    bool db_ok = true;
+    WalkOptions walk;
+    walk.limit = opt_.limit;
+    progress_->Show(table.name, records_);
+    const bool walked = reader.Walk(
+        walk,
+        [&](const std::vector<FieldValue>& values) {
+          if (csv_writer) csv_writer->Row(values);
+          if (jsonl_writer) jsonl_writer->Row(values);
+          if (formats_.sqlite) db_ok = db.AddRow(values);
+          if (++done % 1024 == 0) progress_->Show(table.name, records_ + done);
+          return db_ok && (!csv_writer || csv_writer->Error().empty()) &&
+                 (!jsonl_writer || jsonl_writer->Error().empty());
+        },
+        &error);
+    records_ += done;
+    if (formats_.sqlite && (!db.EndTable() || !db_ok)) {
+      return Failed(table, "SQLite: " + db.LastError());
+    }
+    for (RecordWriter* w : {csv_writer.get(), jsonl_writer.get()}) {
+      if (w != nullptr && !w->Error().empty()) return Failed(table, w->Error());
+    }
+    if (!walked) return Failed(table, error);
+    if ((formats_.csv && !csv.flush()) || (formats_.jsonl && !jsonl.flush())) {
+      return Failed(table, "cannot write into " + folder.string());
+    }
+    ++written_;
   }
-  if (!walked) {
-    Fail(error.code, error.detail);
-    return false;
-  }
-  if (!csv.flush() || !jsonl.flush()) {
-    std::cerr << "tavelnor: cannot write " << (folder / base).string() << ".*\n";
-    SetExitCode(1);
-    return false;
-  }
-  return true;
-}
+
+  const Session& session_;
+  const ExportOptions& opt_;
+  const DataLocation& location_;
+  Formats formats_;
+  WriteOptions write_;
+  std::unique_ptr<Progress> progress_;
+  size_t written_ = 0;
+  int64_t records_ = 0;
+  std::vector<std::string> failed_;
+};
 
 void RunExport(const ExportOptions& opt) {
-  auto schema = std::make_unique<Schema>(opt.dictionary, SCHEMA_EXCHANGE | SCHEMA_QUIET);
-  if (!schema->ok()) return Fail(ZAVL_GetLastError(), opt.dictionary);
-  std::vector<TableInfo> tables;
-  int32_t code = 0;
-  if (!ReadTableList(*schema, &tables, &code)) return Fail(code, "table list");
-
-  const fs::path folder(opt.folder);
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) {
-    std::cerr << "tavelnor: cannot create folder " << opt.folder << "\n";
-    SetExitCode(1);
-    return;
+  Formats formats;
+  for (const std::string& f : SplitList(opt.formats)) {
+    if (f == "csv") {
+      formats.csv = true;
+    } else if (f == "jsonl") {
+      formats.jsonl = true;
+    } else if (f == "sqlite") {
+      formats.sqlite = true;
+    } else {
+      return RequestError("--formats takes a list of csv, jsonl and sqlite, not \"" + f + "\"");
+    }
   }
-  SqliteExport db;
-  const fs::path db_path = folder / (fs::path(opt.dictionary).stem().string() + ".sqlite");
-  if (!db.Create(db_path.string())) {
-    std::cerr << "tavelnor: SQLite: " << db.LastError() << "\n";
-    SetExitCode(1);
-    return;
+  if (!formats.csv && !formats.jsonl && !formats.sqlite) {
+    return RequestError("--formats names no format");
   }
-  ProgressBar bar(IsTerminal(2));
-  size_t written = 0;
-  for (size_t i = 0; i < tables.size(); ++i) {
-    if (ExportTable(*schema, tables[i].name, folder, db, bar, i, tables.size())) ++written;
+  WriteOptions write;
+  if (!ParseBlobMode(opt.blobs, &write.blobs)) {
+    return RequestError("--blobs takes base64, hex, omit or files");
   }
-  bar.Done(tables.size());
-  std::cout << "exported " << written << " of " << tables.size() << " tables to "
-            << folder.string() << "\n";
+  if (!ParseDateMode(opt.dates, &write.dates)) return RequestError("--dates takes iso or locale");
+  auto session = OpenSession(opt.dictionary);
+  if (!session) return;
+  DataLocation location;
+  if (!opt.data.Resolve(*session, &location)) return;
+  std::vector<const TableModel*> tables;
+  if (opt.tables.empty()) {
+    for (const TableModel& t : session->model.Tables()) tables.push_back(&t);
+  } else {
+    for (const std::string& name : SplitList(opt.tables)) {
+      const TableModel* t = FindTableOrFail(*session, name);
+      if (t == nullptr) return;
+      tables.push_back(t);
+    }
+  }
+  Exporter exporter(*session, opt, location, formats, write);
+  exporter.Run(tables);
 }
 
 }  // namespace
@@ -164,10 +305,22 @@ void RunExport(const ExportOptions& opt) {
 void AddExportCommand(CLI::App& app) {
   auto opt = std::make_shared<ExportOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "export", "Write every table to DIR as CSV, JSON Lines and one SQLite database");
+      "export",
+      "Write the tables to DIR as CSV, JSON Lines and one SQLite database with their keys,\n"
+      "indexes, links and the dictionary's descriptions. The data files are only read.");
   cmd->add_option("dictionary", opt->dictionary, "dictionary file")->required();
   cmd->add_option("folder", opt->folder, "folder to write into (created when missing)")
       ->required();
+  AddDataOptions(cmd, &opt->data);
+  cmd->add_option("--tables", opt->tables, "T1,T2...: only these tables");
+  cmd->add_option("--formats", opt->formats, "csv,jsonl,sqlite: the formats to write (default all)");
+  cmd->add_option("--blobs", opt->blobs,
+                  "blobs and pictures in CSV and JSON Lines: base64 (default), hex, omit, or files "
+                  "(one file per value under DIR/TABLE.blobs, the cell holding its path)");
+  cmd->add_option("--dates", opt->dates,
+                  "dates and time stamps in CSV and JSON Lines: iso (default) or locale");
+  cmd->add_option("--limit", opt->limit, "export at most N records of each table")
+      ->check(CLI::NonNegativeNumber);
   cmd->callback([opt] { RunExport(*opt); });
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "browse/text_codec.h"
+#include "browse/value_parser.h"
 
 namespace tavelnor::tool {
 namespace {
@@ -35,7 +36,32 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::string Top(KeyEncoding used) {
+// The highest value a field's key segment holds.
+std::string TopOf(const FieldModel& f) {
+  switch (f.kind) {
+    case StoredKind::kSigned:
+    case StoredKind::kFixed: {
+      std::string top(f.size, '\xFF');
+      if (!top.empty()) top.back() = '\x7F';
+      return top;
+    }
+    case StoredKind::kReal: {
+      std::string top;
+      if (f.size == 4) {
+        const float max = std::numeric_limits<float>::max();
+        top.assign(reinterpret_cast<const char*>(&max), 4);
+      } else {
+        const double max = std::numeric_limits<double>::max();
+        top.assign(reinterpret_cast<const char*>(&max), 8);
+      }
+      return top;
+    }
+    default: return std::string(kMaxKeyBytes, '\xFF');
+  }
+}
+
+std::string Top(KeyEncoding used, const FieldModel* first) {
+  if (used == KeyEncoding::kField && first != nullptr) return TopOf(*first);
   switch (used) {
     case KeyEncoding::kInt32: return LittleEndian(std::numeric_limits<int32_t>::max(), 4);
     case KeyEncoding::kInt16: return LittleEndian(std::numeric_limits<int16_t>::max(), 2);
@@ -55,9 +81,18 @@ bool ParseKeyEncoding(const std::string& text, KeyEncoding* out) {
   return true;
 }
 
-bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, std::string* bytes,
-                    KeyEncoding* used, std::string* error) {
+bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, const FieldModel* first,
+                    std::string* bytes, KeyEncoding* used, std::string* error) {
   int64_t value = 0;
+  if (encoding == KeyEncoding::kAuto && first != nullptr) {
+    *used = KeyEncoding::kField;
+    if (!EncodeStoredValue(*first, text, bytes, error)) return false;
+    if (bytes->empty()) {
+      *error = "an empty key value";
+      return false;
+    }
+    return true;
+  }
   if (encoding == KeyEncoding::kAuto) {
     const bool integer = ParseInteger(text, std::numeric_limits<int32_t>::min(),
                                       std::numeric_limits<int32_t>::max(), &value);
@@ -98,6 +133,7 @@ bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, std::string* 
       break;
     case KeyEncoding::kText:
     case KeyEncoding::kAuto:
+    case KeyEncoding::kField:
       if (!Utf8ToCp1252(text, bytes)) {
         *error = "\"" + text + "\" has characters outside Windows-1252";
         return false;
@@ -117,7 +153,7 @@ bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, std::string* 
 
 bool BuildKeyBounds(const std::optional<std::string>& from, const std::optional<std::string>& to,
                     const std::optional<std::string>& prefix, KeyEncoding encoding,
-                    KeyBounds* out, std::string* error) {
+                    const FieldModel* first, KeyBounds* out, std::string* error) {
   *out = KeyBounds{};
   KeyEncoding used_low = encoding, used_high = encoding;
   std::string bytes;
@@ -126,16 +162,16 @@ bool BuildKeyBounds(const std::optional<std::string>& from, const std::optional<
       *error = "--prefix goes alone, without --from or --to";
       return false;
     }
-    if (!EncodeKeyValue(*prefix, encoding, &bytes, &used_low, error)) return false;
+    if (!EncodeKeyValue(*prefix, encoding, first, &bytes, &used_low, error)) return false;
     out->low = bytes;
     return true;
   }
   if (from) {
-    if (!EncodeKeyValue(*from, encoding, &bytes, &used_low, error)) return false;
+    if (!EncodeKeyValue(*from, encoding, first, &bytes, &used_low, error)) return false;
     out->low = bytes;
   }
   if (to) {
-    if (!EncodeKeyValue(*to, encoding, &bytes, &used_high, error)) return false;
+    if (!EncodeKeyValue(*to, encoding, first, &bytes, &used_high, error)) return false;
     out->high = bytes;
   }
   if (from && to && used_low != used_high) {
@@ -143,7 +179,7 @@ bool BuildKeyBounds(const std::optional<std::string>& from, const std::optional<
     return false;
   }
   // A low bound alone would select the keys that begin with it.
-  if (from && !to) out->high = Top(used_low);
+  if (from && !to) out->high = Top(used_low, first);
   return true;
 }
 

@@ -3,8 +3,10 @@
 // The library takes a key value as the bytes of the key's segments end to
 // end, as they are stored in the record. The tool does not see the key's
 // segments, so the text is encoded by a rule the user may choose:
-//   auto   an optionally signed decimal integer that fits 32 bits is a
-//          4-byte little-endian integer (a LONG segment), anything else text;
+//   auto   the value as the key's first segment stores it (a date, an
+//          amount, an integer of the segment's width, text...); without a
+//          known segment, an optionally signed decimal integer that fits 32
+//          bits is a 4-byte little-endian integer, anything else text;
 //   text   the text in Windows-1252, without terminating zero (a text
 //          segment: a shorter value matches every key that starts with it);
 //   int32  a 4-byte little-endian integer; int16 a 2-byte one;
@@ -17,9 +19,11 @@
 #include <optional>
 #include <string>
 
+#include "browse/table_model.h"
+
 namespace tavelnor::tool {
 
-enum class KeyEncoding { kAuto, kText, kInt32, kInt16, kHex };
+enum class KeyEncoding { kAuto, kText, kInt32, kInt16, kHex, kField };
 
 bool ParseKeyEncoding(const std::string& text, KeyEncoding* out);
 
@@ -31,13 +35,16 @@ struct KeyBounds {
 };
 
 // Bounds for --from, --to and --prefix (each optional; --prefix excludes the
-// other two). False with a message when a value cannot be encoded.
+// other two). `first` is the field of the key's first segment when the
+// segment covers a whole field (null otherwise); kAuto encodes as it
+// stores. False with a message when a value cannot be encoded.
 bool BuildKeyBounds(const std::optional<std::string>& from, const std::optional<std::string>& to,
                     const std::optional<std::string>& prefix, KeyEncoding encoding,
-                    KeyBounds* out, std::string* error);
+                    const FieldModel* first, KeyBounds* out, std::string* error);
 
-// One value under an encoding (kAuto resolved in *used).
-bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, std::string* bytes,
-                    KeyEncoding* used, std::string* error);
+// One value under an encoding (kAuto resolved in *used: kField when `first`
+// is given).
+bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, const FieldModel* first,
+                    std::string* bytes, KeyEncoding* used, std::string* error);
 
 }  // namespace tavelnor::tool

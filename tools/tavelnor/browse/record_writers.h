@@ -1,5 +1,13 @@
 // The output forms of the browsing commands: an aligned table for a person
 // at a terminal, CSV and JSON Lines for programs.
+//
+// CSV and JSON Lines keep every value whole: texts all their characters,
+// amounts their exact decimal text, dates, times and time stamps in ISO
+// 8601 (or the local day/month/year form when asked), booleans as
+// true/false, byte fields as hexadecimal digits, and blobs as base64, as
+// hexadecimal digits, left out, or written to files of their own. The
+// aligned table streams: it prints each row as it comes, in columns as wide
+// as the fields' declared sizes (a longer value is cut and ends with "…").
 #pragma once
 
 #include <iosfwd>
@@ -7,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "browse/exchange_values.h"
+#include "browse/record_decoder.h"
+#include "browse/table_model.h"
 
 namespace tavelnor::tool {
 
@@ -27,29 +36,43 @@ class TextTable {
 };
 
 enum class OutputFormat { kTable, kCsv, kJsonl };
+enum class BlobMode { kBase64, kHex, kOmit, kFiles };
+enum class DateMode { kIso, kLocale };
 
-// Parses "table", "csv" or "jsonl".
+// Parse "table", "csv" or "jsonl"; "base64", "hex", "omit" or "files";
+// "iso" or "locale".
 bool ParseOutputFormat(const std::string& text, OutputFormat* out);
+bool ParseBlobMode(const std::string& text, BlobMode* out);
+bool ParseDateMode(const std::string& text, DateMode* out);
+
+struct WriteOptions {
+  BlobMode blobs = BlobMode::kBase64;
+  DateMode dates = DateMode::kIso;
+  // kFiles: blobs go to `blob_folder`/<column>/<row number>.<bmp|bin>, and
+  // the cell holds that path relative to `blob_base` (both UTF-8).
+  std::string blob_folder;
+  std::string blob_base;
+};
 
 class RecordWriter {
  public:
   virtual ~RecordWriter() = default;
-  virtual void Row(const std::vector<Cell>& cells) = 0;
-  // Flushes what the writer holds back (the aligned table prints here).
+  virtual void Row(const std::vector<FieldValue>& values) = 0;
+  // Flushes what the writer holds back.
   virtual void Finish() {}
+  // Why a write failed (a blob file that could not be written), "" if none.
+  const std::string& Error() const { return error_; }
+
+ protected:
+  std::string error_;
 };
 
-// The widest a cell of the aligned table gets; longer values are cut.
+// The widest a column of the aligned table gets; longer values are cut.
 inline constexpr size_t kTableCellWidth = 40;
 
-// A writer of `format` for records of `layout` on `out`. CSV starts with a
-// header line of the field names.
-std::unique_ptr<RecordWriter> MakeRecordWriter(OutputFormat format,
-                                               const std::vector<Column>& layout,
-                                               std::ostream& out);
-
-// One cell as JSON: numbers, true/false, strings, null for an empty value,
-// {"size":N} for a blob.
-std::string JsonValue(const Cell& cell);
+// A writer of `format` for the records of `table` on `out`. CSV starts with
+// a header line of the column names.
+std::unique_ptr<RecordWriter> MakeRecordWriter(OutputFormat format, const TableModel& table,
+                                               const WriteOptions& options, std::ostream& out);
 
 }  // namespace tavelnor::tool

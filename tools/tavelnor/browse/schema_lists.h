@@ -35,6 +35,8 @@ class Schema {
 class DataHandle {
  public:
   DataHandle(ZAVL_Schema* schema, const std::string& name, uint32_t flags = 0);
+  // Takes over a handle the caller opened (null allowed).
+  explicit DataHandle(ZAVL_Data* data) : data_(data) {}
   ~DataHandle();
   DataHandle(const DataHandle&) = delete;
   DataHandle& operator=(const DataHandle&) = delete;

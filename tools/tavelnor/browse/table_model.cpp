@@ -62,6 +62,7 @@ std::vector<FieldModel> ReadFields(const dico::DRubricTable& table) {
     f.located = !field.NeedsRefresh();
     const auto& variable = static_cast<const dico::DVariable&>(*v);
     f.precision = variable.Precision();
+    f.decimals = std::max(fm::DisplayDecimals(*v), 0);
     f.label = Cp1252ToUtf8(variable.GetHeader().view());
     f.category = Utf8(variable.Category());
     f.mask = Utf8(variable.Mask());

@@ -44,7 +44,8 @@ struct FieldModel {
   StoredKind kind = StoredKind::kNone;
   uint32_t offset = 0;     // from the start of the record
   uint32_t size = 0;       // declared size in bytes
-  int32_t precision = 0;   // declared decimals
+  int32_t precision = 0;   // declared decimals (-1: none declared)
+  int32_t decimals = 0;    // the decimals values are written with: declared, else the dictionary's
   int32_t scale = 0;       // fixed-point: the decimals of the stored integer
   bool located = true;     // false: the field's place is worked out per record
   bool user_defined = false;

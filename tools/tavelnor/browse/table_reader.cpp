@@ -1,75 +1,145 @@
-// Walking a table's records through the exchange layout.
+// Walking a table's stored records.
 #include "browse/table_reader.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "browse/text_codec.h"
+#include "browse/value_parser.h"
 
 namespace tavelnor::tool {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int32_t kEndOfData = 9;
 constexpr int32_t kBadKeyNumber = 6;
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
+// The case-insensitive text kinds ("SC" forms).
+bool NoCase(uint16_t code) {
+  return code == 136 || code == 143 || code == 145 || code == 146 || code == 157 || code == 161;
 }
 
-bool SameValue(const Cell& a, const Cell& b) {
-  return a.kind == b.kind && a.text == b.text && a.bytes == b.bytes;
+bool SameText(const std::string& a, const std::string& b, bool no_case) {
+  if (!no_case) return a == b;
+  return SameName(a, b);
 }
 
-WalkError LibraryError(const std::string& detail) { return {ZAVL_GetLastError(), detail}; }
+// The file name part of a dictionary path (either separator).
+std::string FileNameOf(const std::string& path) {
+  const size_t sep = path.find_last_of("\\/");
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
 
 }  // namespace
 
-bool TableReader::Open(const Schema& schema, const std::string& table, WalkError* error) {
-  // The other name forms open the dictionary's lists, which have no exchange layout.
-  if (table.empty() || table[0] == '#' || table == "@") {
-    *error = {0, "\"" + table + "\" names a list of the dictionary, not a table"};
+std::string DataFilePath(const TableModel& table, const DataLocation& location) {
+  for (const auto& [name, path] : location.files) {
+    if (SameName(name, table.name)) return path;
+  }
+  if (!location.folder.empty()) {
+    return (fs::path(location.folder) / FileNameOf(table.file_path)).string();
+  }
+  return table.file_path;
+}
+
+std::string DataFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT ? "does not exist" : std::string("cannot be read: ") + std::strerror(errno);
+  }
+  if (S_ISDIR(st.st_mode)) return "is a folder, not a data file";
+  std::ifstream probe(path, std::ios::binary);
+  if (!probe) return std::string("cannot be read: ") + std::strerror(errno);
+  return {};
+}
+
+bool TableReader::Open(const Schema& schema, const TableModel& table, const std::string& path,
+                       WalkError* error) {
+  table_ = &table;
+  path_ = path;
+  data_.reset();
+  if (const std::string problem = DataFileProblem(path); !problem.empty()) {
+    *error = {0, table.name + ": data file " + path + " " + problem};
     return false;
   }
   std::string name;
-  if (!LibraryName(table, &name)) {
-    *error = {0, "table name \"" + table + "\" has characters outside Windows-1252"};
+  if (!Utf8ToCp1252(table.name, &name)) {
+    *error = {0, "table name \"" + table.name + "\" has characters outside Windows-1252", true};
     return false;
   }
-  std::vector<FieldInfo> fields;
-  int32_t code = 0;
-  if (!ReadFieldList(schema, name, &fields, &code)) {
-    *error = {code, "table " + table};
-    return false;
-  }
-  layout_ = LayoutFromFields(fields);
-  std::vector<TableInfo> tables;
-  if (ReadTableList(schema, &tables, &code)) {
-    for (const TableInfo& t : tables) {
-      if (SameName(t.name, table)) consistent_ = t.length == LayoutSize(layout_);
-    }
-  }
-  data_ = std::make_unique<DataHandle>(schema.get(), name);
+  data_ = std::make_unique<DataHandle>(ZAVL_OpenFile(schema.get(), name.c_str(), path.c_str(), 0));
   if (!data_->ok()) {
-    *error = LibraryError("table " + table);
+    *error = {ZAVL_GetLastError(), table.name + ": " + path};
     data_.reset();
     return false;
   }
-  // At least one byte: a null buffer would turn the handle to raw records.
-  buffer_.assign(std::max<uint32_t>(LayoutSize(layout_), 1), 0);
-  ZAVL_SetBuffer(data_->get(), buffer_.data(), LayoutSize(layout_));
   return true;
 }
 
-int32_t TableReader::RecordCount() const { return data_ ? ZAVL_GetNbRecords(data_->get()) : 0; }
+int64_t TableReader::RecordCount() const {
+  if (!data_) return -1;
+  const int32_t n = ZAVL_GetNbRecords(data_->get());
+  return n < 0 ? -1 : n;
+}
 
-std::vector<Cell> TableReader::Cells() const {
-  std::vector<Cell> cells;
-  cells.reserve(layout_.size());
-  for (const Column& c : layout_) cells.push_back(DecodeSlot(c, buffer_.data() + c.offset));
-  return cells;
+bool TableReader::Select(const WalkOptions& options, std::vector<Condition>* conditions,
+                         WalkOptions* effective, WalkError* error) const {
+  *effective = options;
+  conditions->clear();
+  std::vector<uint8_t> record(table_->record_length + 1, 0);
+  for (const auto& [name, text] : options.where) {
+    const FieldModel* field = table_->FindField(name);
+    if (field == nullptr) {
+      *error = {0, "table " + table_->name + " has no field \"" + name + "\"", true};
+      return false;
+    }
+    Condition c;
+    c.field = field;
+    std::string problem;
+    if (!EncodeStoredValue(*field, text, &c.stored, &problem)) {
+      *error = {0, "--where " + name + ": " + problem, true};
+      return false;
+    }
+    // The value as a record would hold it, decoded as the records are.
+    std::fill(record.begin(), record.end(), 0);
+    std::memcpy(record.data() + field->offset, c.stored.data(),
+                std::min<size_t>(c.stored.size(), field->size));
+    DecodeField(*field, record.data(), record.size(), &c.wanted);
+    c.no_case = NoCase(field->type_code);
+    conditions->push_back(std::move(c));
+  }
+  // A key whose leading segments are the fields asked for narrows the walk
+  // to the records that hold those values, unless a key was chosen.
+  if (conditions->empty() || options.key || options.bounds.low || options.bounds.high) return true;
+  for (const KeyModel& key : table_->keys) {
+    if (key.segments.size() < conditions->size()) continue;
+    std::string value;
+    bool leading = true;
+    for (size_t i = 0; i < conditions->size() && leading; ++i) {
+      const KeySegmentModel& segment = key.segments[i];
+      auto it = std::find_if(conditions->begin(), conditions->end(), [&](const Condition& c) {
+        return c.field->offset == segment.offset && c.field->size == segment.length;
+      });
+      leading = it != conditions->end();
+      if (!leading) break;
+      std::string bytes = it->stored;
+      bytes.resize(segment.length, '\0');  // a text's padding
+      value += bytes;
+    }
+    if (!leading) continue;
+    effective->key = key.number;
+    effective->bounds.low = value;
+    effective->bounds.high = value;
+    return true;
+  }
+  return true;
 }
 
 bool TableReader::SetRange(const WalkOptions& options, WalkError* error) {
@@ -82,7 +152,7 @@ bool TableReader::SetRange(const WalkOptions& options, WalkError* error) {
                         low ? static_cast<int32_t>(low->size()) : 0, high ? high->data() : nullptr,
                         high ? static_cast<int32_t>(high->size()) : 0)) {
     const int32_t code = ZAVL_GetLastError();
-    *error = {code, "key " + std::to_string(key) +
+    *error = {code, table_->name + ": key " + std::to_string(key) +
                         (code == kBadKeyNumber ? ": the table has no such key" : "")};
     return false;
   }
@@ -90,85 +160,43 @@ bool TableReader::SetRange(const WalkOptions& options, WalkError* error) {
 }
 
 bool TableReader::Walk(const WalkOptions& options,
-                       const std::function<bool(const std::vector<Cell>&)>& take,
+                       const std::function<bool(const std::vector<FieldValue>&)>& take,
                        WalkError* error, const std::function<void()>& started) {
   if (!data_) {
     *error = {ZAVL_ERR_HANDLE, "no table open"};
     return false;
   }
-  // The fields of the selection, and the arguments of ZAVL_Locate.
-  std::vector<size_t> where_columns;
-  std::string names;
-  std::vector<std::string> values;
-  for (const auto& condition : options.where) {
-    const std::string& field = condition.first;
-    const std::string& value = condition.second;
-    auto it = std::find_if(layout_.begin(), layout_.end(),
-                           [&](const Column& c) {
-                             return SameName(c.name, field) || SameName(c.field, field);
-                           });
-    if (it == layout_.end()) {
-      *error = {0, "the table has no field \"" + field + "\" with a value"};
-      return false;
-    }
-    if (it->element != 0) {
-      *error = {0, "\"" + field + "\" is an element of an array, which --where cannot select on"};
-      return false;
-    }
-    where_columns.push_back(static_cast<size_t>(it - layout_.begin()));
-    std::string name, text;
-    if (!Utf8ToCp1252(it->field, &name) || !Utf8ToCp1252(value, &text)) {
-      *error = {0, "value \"" + value + "\" has characters outside Windows-1252"};
-      return false;
-    }
-    names += (names.empty() ? "" : ",") + name;
-    values.push_back(std::move(text));
-  }
-
-  const bool ranged = options.key.has_value() || options.bounds.low || options.bounds.high;
-  std::vector<Cell> wanted;
-  int32_t pos = -1;
-  if (!where_columns.empty()) {
-    std::vector<const char*> argv;
-    for (const std::string& v : values) argv.push_back(v.c_str());
-    argv.push_back(nullptr);
-    pos = ZAVL_Locate(data_->get(), names.c_str(), argv.data());
-    if (pos == -1) {
-      const int32_t code = ZAVL_GetLastError();
-      // No record reads as asked: nothing to show.
-      if (code == ZAVL_ERR_CREATE || code == kEndOfData || code == 4) {
-        if (started) started();
-        return true;
-      }
-      *error = {code, "looking for " + names};
-      return false;
-    }
-    const std::vector<Cell> found = Cells();
-    for (size_t i : where_columns) wanted.push_back(found[i]);
-  }
-  if (where_columns.empty() || ranged) {
-    if (!SetRange(options, error)) return false;
-    pos = ZAVL_GetFirst(data_->get());
-  }
+  std::vector<Condition> conditions;
+  WalkOptions effective;
+  if (!Select(options, &conditions, &effective, error)) return false;
+  // Where each condition's field lies among the values.
+  std::vector<size_t> at;
+  for (const Condition& c : conditions) at.push_back(static_cast<size_t>(c.field - table_->fields.data()));
+  if (!SetRange(effective, error)) return false;
   if (started) started();
 
   int64_t shown = 0;
-  while (pos != -1 && (options.limit < 0 || shown < options.limit)) {
-    const std::vector<Cell> cells = Cells();
+  const size_t length = table_->record_length;
+  for (int32_t pos = ZAVL_GetFirst(data_->get());
+       pos != -1 && (options.limit < 0 || shown < options.limit); pos = ZAVL_GetNext(data_->get())) {
+    const auto* record = static_cast<const uint8_t*>(ZAVL_GetBuffer(data_->get()));
+    if (record == nullptr) break;
+    DecodeRecord(*table_, record, length, &values_);
     bool selected = true;
-    for (size_t i = 0; i < where_columns.size() && selected; ++i) {
-      selected = SameValue(cells[where_columns[i]], wanted[i]);
+    for (size_t i = 0; i < conditions.size() && selected; ++i) {
+      const FieldValue& v = values_[at[i]];
+      const FieldValue& w = conditions[i].wanted;
+      selected = v.type == w.type && v.bytes == w.bytes &&
+                 SameText(v.text, w.text, conditions[i].no_case);
     }
-    if (selected) {
-      ++shown;
-      if (!take(cells)) return true;
-    }
-    if (options.limit >= 0 && shown >= options.limit) return true;
-    pos = ZAVL_GetNext(data_->get());
+    if (!selected) continue;
+    ++shown;
+    if (!take(values_)) return true;
   }
+  if (options.limit >= 0 && shown >= options.limit) return true;
   const int32_t code = ZAVL_GetLastError();
-  if (pos == -1 && code != kEndOfData && code != ZAVL_OK) {
-    *error = {code, "reading the records"};
+  if (code != kEndOfData && code != ZAVL_OK) {
+    *error = {code, table_->name + ": " + path_ + ": reading the records"};
     return false;
   }
   return true;

@@ -1,11 +1,15 @@
-// A table read record by record through the library's exchange layout.
+// A table read record by record and decoded from its stored bytes.
 //
-// The layout comes from the table's field list opened in exchange mode; the
-// reader hands the library a buffer of that size (ZAVL_SetBuffer), so that
-// no slot is read past what it holds. Records are walked in physical order,
-// or along a key within optional bounds, and may be selected by field values:
-// ZAVL_Locate finds the first record whose fields read as the given texts,
-// then the walk keeps the records whose values equal that record's.
+// The library hands the records over in their own layout (a schema opened
+// without the exchange layout); the fields are decoded with the table's
+// model from the dictionary, so that every byte of every value comes out.
+// Records are walked in physical order or along a key within optional
+// bounds, and may be selected by field values: the selection uses a key
+// whose leading segments are the fields asked for, and checks every record
+// it hands out.
+//
+// The data file is opened only when it exists: the library would create a
+// missing one, and the tool never writes into the data folder.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +20,10 @@
 #include <utility>
 #include <vector>
 
-#include "browse/exchange_values.h"
 #include "browse/key_bounds.h"
+#include "browse/record_decoder.h"
 #include "browse/schema_lists.h"
+#include "browse/table_model.h"
 
 namespace tavelnor::tool {
 
@@ -30,40 +35,63 @@ struct WalkOptions {
 };
 
 // What went wrong: the library's code and a detail for the message. Code 0
-// marks a mistake in the request itself (an unknown field name...).
+// marks a failure outside the library: a mistake in the request itself (an
+// unknown field name, a value that does not read) when `usage` is set,
+// else a problem of the data (a missing data file).
 struct WalkError {
   int32_t code = 0;
   std::string detail;
+  bool usage = false;
 };
+
+// Where the data files are: the dictionary's folders unless a folder or a
+// file per table is given.
+struct DataLocation {
+  std::string folder;                                      // --data
+  std::vector<std::pair<std::string, std::string>> files;  // --file TABLE=PATH
+};
+
+// The data file of `table` under `location`.
+std::string DataFilePath(const TableModel& table, const DataLocation& location);
+// Why the file at `path` cannot be read ("" when it can).
+std::string DataFileProblem(const std::string& path);
 
 class TableReader {
  public:
-  // Opens `table` (a UTF-8 name) of a schema opened with SCHEMA_EXCHANGE.
-  bool Open(const Schema& schema, const std::string& table, WalkError* error);
+  // Opens `table` of a schema opened without the exchange layout, from the
+  // data file at `path`. False (nothing created) when the file is missing
+  // or the library refuses it.
+  bool Open(const Schema& schema, const TableModel& table, const std::string& path,
+            WalkError* error);
 
-  const std::vector<Column>& Layout() const { return layout_; }
-  // The library's record count (within no range).
-  int32_t RecordCount() const;
-  // False when the table list gave an exchange length other than the one
-  // the field list adds up to (the reader still works within its buffer).
-  bool LayoutConsistent() const { return consistent_; }
+  const TableModel& Table() const { return *table_; }
+  const std::string& Path() const { return path_; }
+  // The library's record count (within no range); -1 when it cannot tell.
+  int64_t RecordCount() const;
 
-  // Hands the cells of every selected record to `take`, stopping early when
-  // it returns false; `started` (when given) is called once the selection is
-  // set up, before the first record. False with the error when a call of the
-  // library fails.
-  bool Walk(const WalkOptions& options, const std::function<bool(const std::vector<Cell>&)>& take,
-            WalkError* error, const std::function<void()>& started = {});
+  // Hands the values of every selected record to `take`, stopping early
+  // when it returns false; `started` (when given) is called once the
+  // selection is set up, before the first record. False with the error when
+  // the selection is wrong or a call of the library fails.
+  bool Walk(const WalkOptions& options,
+            const std::function<bool(const std::vector<FieldValue>&)>& take, WalkError* error,
+            const std::function<void()>& started = {});
 
  private:
-  std::vector<Cell> Cells() const;
+  struct Condition {
+    const FieldModel* field = nullptr;
+    FieldValue wanted;
+    std::string stored;  // the value's stored bytes (texts without padding)
+    bool no_case = false;
+  };
+  bool Select(const WalkOptions& options, std::vector<Condition>* conditions,
+              WalkOptions* effective, WalkError* error) const;
   bool SetRange(const WalkOptions& options, WalkError* error);
 
-  // The buffer outlives the handle, which clears it when it closes.
-  std::vector<uint8_t> buffer_;
-  std::vector<Column> layout_;
+  const TableModel* table_ = nullptr;
+  std::string path_;
   std::unique_ptr<DataHandle> data_;
-  bool consistent_ = true;
+  std::vector<FieldValue> values_;
 };
 
 }  // namespace tavelnor::tool

@@ -7,11 +7,13 @@
 namespace tavelnor::tool {
 namespace {
 
-// Bytes 0x80 to 0x9F of Windows-1252; 0 where the code page has no character.
+// Bytes 0x80 to 0x9F of Windows-1252. The five bytes the code page leaves
+// unassigned stand for the C1 controls of the same number, so that every
+// byte has a character and comes back as itself.
 constexpr char16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void AppendUtf8(uint32_t cp, std::string& out) {
   if (cp < 0x80) {
@@ -58,18 +60,23 @@ bool NextCodePoint(std::string_view text, size_t& i, uint32_t* cp) {
 
 }  // namespace
 
+void AppendCp1252AsUtf8(std::string_view text, std::string* out) {
+  for (char ch : text) {
+    const auto b = static_cast<uint8_t>(ch);
+    if (b < 0x80) {
+      *out += ch;
+    } else if (b < 0xA0) {
+      AppendUtf8(kHighControls[b - 0x80], *out);
+    } else {
+      AppendUtf8(b, *out);
+    }
+  }
+}
+
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char ch : text) {
-    const auto b = static_cast<uint8_t>(ch);
-    if (b >= 0x80 && b < 0xA0) {
-      const char16_t cp = kHighControls[b - 0x80];
-      AppendUtf8(cp != 0 ? cp : 0xFFFD, out);
-    } else {
-      AppendUtf8(b, out);
-    }
-  }
+  AppendCp1252AsUtf8(text, &out);
   return out;
 }
 
@@ -79,13 +86,14 @@ bool Utf8ToCp1252(std::string_view text, std::string* out) {
   while (i < text.size()) {
     uint32_t cp = 0;
     if (!NextCodePoint(text, i, &cp)) return false;
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) || cp == 0x81 || cp == 0x8D || cp == 0x8F ||
+        cp == 0x90 || cp == 0x9D) {
       *out += static_cast<char>(cp);
       continue;
     }
     bool found = false;
     for (uint32_t k = 0; k < 32 && !found; ++k) {
-      if (kHighControls[k] != 0 && kHighControls[k] == cp) {
+      if (kHighControls[k] == cp) {
         *out += static_cast<char>(0x80 + k);
         found = true;
       }
@@ -116,39 +124,85 @@ std::string Utf8Cut(std::string_view text, size_t width) {
   return out + "\xE2\x80\xA6";  // …
 }
 
-std::string CsvField(std::string_view text) {
+void AppendCsvField(std::string_view text, std::string* out) {
   const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
                      (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return std::string(text);
-  std::string out = "\"";
-  for (char ch : text) {
-    if (ch == '"') out += '"';
-    out += ch;
+  if (!quote) {
+    out->append(text);
+    return;
   }
-  return out + "\"";
+  *out += '"';
+  for (char ch : text) {
+    if (ch == '"') *out += '"';
+    *out += ch;
+  }
+  *out += '"';
 }
 
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
+std::string CsvField(std::string_view text) {
+  std::string out;
+  AppendCsvField(text, &out);
+  return out;
+}
+
+void AppendJsonString(std::string_view text, std::string* out) {
+  *out += '"';
   for (char ch : text) {
     const auto b = static_cast<uint8_t>(ch);
     switch (ch) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"': *out += "\\\""; break;
+      case '\\': *out += "\\\\"; break;
+      case '\n': *out += "\\n"; break;
+      case '\r': *out += "\\r"; break;
+      case '\t': *out += "\\t"; break;
       default:
         if (b < 0x20) {
           char buf[8];
           std::snprintf(buf, sizeof buf, "\\u%04x", b);
-          out += buf;
+          *out += buf;
         } else {
-          out += ch;
+          *out += ch;
         }
     }
   }
-  return out + "\"";
+  *out += '"';
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out;
+  AppendJsonString(text, &out);
+  return out;
+}
+
+void AppendBase64(std::string_view bytes, std::string* out) {
+  static const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const uint32_t v = (static_cast<uint8_t>(bytes[i]) << 16) |
+                       (static_cast<uint8_t>(bytes[i + 1]) << 8) | static_cast<uint8_t>(bytes[i + 2]);
+    *out += kAlphabet[v >> 18];
+    *out += kAlphabet[(v >> 12) & 63];
+    *out += kAlphabet[(v >> 6) & 63];
+    *out += kAlphabet[v & 63];
+  }
+  const size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16;
+    if (rest == 2) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8;
+    *out += kAlphabet[v >> 18];
+    *out += kAlphabet[(v >> 12) & 63];
+    *out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+    *out += '=';
+  }
+}
+
+void AppendHex(std::string_view bytes, std::string* out) {
+  static const char* kDigits = "0123456789ABCDEF";
+  for (char ch : bytes) {
+    const auto b = static_cast<uint8_t>(ch);
+    *out += kDigits[b >> 4];
+    *out += kDigits[b & 15];
+  }
 }
 
 std::string EscapeControls(std::string_view text) {

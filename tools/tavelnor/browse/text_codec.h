@@ -10,8 +10,11 @@
 namespace tavelnor::tool {
 
 // Every byte of `text` as its Windows-1252 character in UTF-8 (the five
-// unassigned bytes as U+FFFD).
+// unassigned bytes as the C1 controls U+0081, U+008D, U+008F, U+0090 and
+// U+009D, so that the conversion loses nothing).
 std::string Cp1252ToUtf8(std::string_view text);
+// The same, appended to `out`.
+void AppendCp1252AsUtf8(std::string_view text, std::string* out);
 // UTF-8 into Windows-1252; false when a character has no Windows-1252 byte
 // or the UTF-8 is malformed (`out` then holds what was converted).
 bool Utf8ToCp1252(std::string_view text, std::string* out);
@@ -26,6 +29,12 @@ std::string Utf8Cut(std::string_view text, size_t width);
 std::string CsvField(std::string_view text);
 // A JSON string literal, quotes included.
 std::string JsonString(std::string_view text);
+// The same two, appended to `out`.
+void AppendCsvField(std::string_view text, std::string* out);
+void AppendJsonString(std::string_view text, std::string* out);
+// Bytes as base64 (with padding) or as upper-case hexadecimal digits.
+void AppendBase64(std::string_view bytes, std::string* out);
+void AppendHex(std::string_view bytes, std::string* out);
 // Line breaks, tabs and other control characters as visible escapes, for
 // the aligned table.
 std::string EscapeControls(std::string_view text);

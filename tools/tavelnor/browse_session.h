@@ -1,0 +1,47 @@
+// What the browsing commands share: the dictionary opened both through the
+// library (for the records) and as a model (for the layouts, keys and
+// links), the options that say where the data files are, and the messages
+// of a failed request.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browse/schema_lists.h"
+#include "browse/table_model.h"
+#include "browse/table_reader.h"
+
+namespace tavelnor::tool {
+
+struct Session {
+  std::unique_ptr<Schema> schema;  // without the exchange layout
+  DictionaryModel model;
+};
+
+// Opens the dictionary at `path`; null after printing why it failed.
+std::unique_ptr<Session> OpenSession(const std::string& path);
+
+// The table called `name`; null after printing the mistake (exit status 2)
+// with the closest names of the dictionary's tables.
+const TableModel* FindTableOrFail(const Session& session, const std::string& name);
+
+// --data DIR and --file TABLE=PATH (repeatable), into `location`.
+struct DataOptions {
+  std::string folder;
+  std::vector<std::string> files;
+  // Checks the --file forms and the table names; false after printing the
+  // mistake.
+  bool Resolve(const Session& session, DataLocation* location) const;
+};
+void AddDataOptions(CLI::App* command, DataOptions* options);
+
+// A mistake in the command line itself: "tavelnor: message" and exit 2.
+void RequestError(const std::string& message);
+// A failure of the library or of the data: its code and meaning, a detail
+// naming the file, "damaged" when the code says the file is; exit 1.
+void ReportWalkError(const WalkError& error);
+
+}  // namespace tavelnor::tool

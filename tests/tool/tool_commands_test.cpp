@@ -38,6 +38,13 @@ Strings Split(const std::string& line, char sep) {
   return out;
 }
 
+// An amount of two decimals as the tool writes it.
+std::string FixedText(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", v);
+  return buf;
+}
+
 // Codes of the clients in insertion order, and sorted by code.
 Strings PhysicalCodes() {
   Strings codes;
@@ -52,11 +59,14 @@ TEST_F(ToolTest, ListsTheTablesFieldsAndCategoriesPlainWhenPiped) {
   std::map<std::string, int> lengths;
   for (const std::string& line : tables.Lines()) {
     const Strings cells = Split(line, '\t');
-    ASSERT_EQ(cells.size(), 2u) << line;
+    ASSERT_EQ(cells.size(), 5u) << line;
     names.push_back(cells[0]);
     lengths[cells[0]] = std::stoi(cells[1]);
+    EXPECT_EQ(cells[3], "yes") << "the data file exists: " << line;
   }
   EXPECT_EQ(names, (Strings{"Clients", "Familles", "Journal"}));
+  EXPECT_NE(tables.out.find("\t" + std::to_string(Clients().size()) + "\n"), std::string::npos)
+      << "the record count of Clients\n" << tables.out;
 
   // The stored record length is the sum of the field sizes; in exchange
   // mode, the sum of the slot sizes.
@@ -66,27 +76,38 @@ TEST_F(ToolTest, ListsTheTablesFieldsAndCategoriesPlainWhenPiped) {
     if (exchange) args.push_back("--exchange"), targs.push_back("--exchange");
     const ToolRun fields = Run(args);
     ASSERT_EQ(fields.code, 0) << fields.err;
+    // The stored list has the offset after the type.
+    const size_t o = exchange ? 0 : 1;
     int sum = 0;
     std::map<std::string, Strings> by_name;
     for (const std::string& line : fields.Lines()) {
       const Strings cells = Split(line, '\t');
-      ASSERT_EQ(cells.size(), 7u) << line;
-      sum += std::stoi(cells[2]);
+      ASSERT_EQ(cells.size(), 7u + o) << line;
+      sum += std::stoi(cells[2 + o]);
       by_name[cells[0]] = cells;
     }
     EXPECT_EQ(by_name.size(), 12u);
     const ToolRun t = Run(targs);
-    EXPECT_NE(t.out.find("Clients\t" + std::to_string(sum) + "\n"), std::string::npos)
+    EXPECT_NE(t.out.find("Clients\t" + std::to_string(sum) + (exchange ? "\n" : "\t")),
+              std::string::npos)
         << (exchange ? "exchange " : "stored ") << sum << "\n" << t.out;
     const Strings& solde = by_name["Solde"];
     ASSERT_FALSE(solde.empty());
     EXPECT_EQ(solde[1], exchange ? "6 float" : "29 CURRENCY");
-    EXPECT_EQ(solde[3], "2") << "precision";
-    EXPECT_EQ(solde[5], "Montant") << "category";
-    EXPECT_EQ(by_name["Numero"][4], "Num\xC3\xA9ro") << "display name in UTF-8";
+    EXPECT_EQ(solde[3 + o], "2") << "precision";
+    EXPECT_EQ(solde[5 + o], "Montant") << "category";
+    EXPECT_EQ(by_name["Numero"][4 + o], "Num\xC3\xA9ro") << "display name in UTF-8";
     EXPECT_EQ(by_name["Notes"][1], exchange ? "16 memo" : "33 BLOBTEXT");
-    EXPECT_EQ(by_name["Notes"][2], exchange ? std::to_string(ZAVL_MEMORY_SLOT_SIZE) : "8");
+    EXPECT_EQ(by_name["Notes"][2 + o], exchange ? std::to_string(ZAVL_MEMORY_SLOT_SIZE) : "8");
     EXPECT_EQ(by_name["Lettre"][1], exchange ? "15 blob" : "34 BLOBRICHTEXT");
+    if (!exchange) {
+      int offset = 0;
+      for (const std::string& line : fields.Lines()) {
+        const Strings cells = Split(line, '\t');
+        EXPECT_EQ(std::stoi(cells[2]), offset) << "fields lie end to end: " << line;
+        offset += std::stoi(cells[3]);
+      }
+    }
   }
 
   const ToolRun cats = Run({"categories", Dictionary()});
@@ -105,15 +126,19 @@ TEST_F(ToolTest, DumpsCsvByDefaultWithEveryKindOfValue) {
   EXPECT_EQ(lines[0], "Code,Nom,Numero,Solde,Taux,Naissance,Heure,Actif,Cree,Qte,Notes,Lettre");
   EXPECT_EQ(Codes(run).size(), 6u + 1u) << "the quoted memo spans two lines:\n" << run.out;
   // Records end with CRLF; the line break inside the memo stays LF.
-  EXPECT_NE(run.out.find("C001,\"Dupont, Jean\",10,1234.50,0.125,15/03/1980,08:30:00,true,"
-                         "01/02/2020 10:00:00,3,\"Premi\xC3\xA8re ligne\nseconde \"\"ligne\"\"\",<15 bytes>\r\n"),
+  EXPECT_NE(run.out.find("C001,\"Dupont, Jean\",10,1234.50,0.125,1980-03-15,08:30:00,true,"
+                         "2020-02-01T10:00:00Z,3,\"Premi\xC3\xA8re ligne\nseconde \"\"ligne\"\"\","
+                         "{\\rtf1 Bonjour}\r\n"),
             std::string::npos)
-      << run.out;
+      << "ISO dates and time stamps, the rich text whole\n" << run.out;
   EXPECT_NE(run.out.find("C003,\xC3\x89mile,30,0.00,0.000,,00:00:00,false,,0,,\r\n"), std::string::npos)
       << "empty dates and time stamps stay empty\n" << run.out;
-  EXPECT_NE(run.out.find("D001,Zola,60,7.00,1.000,01/01/2000,23:59:59,true,,-5,court,\r\n"),
+  EXPECT_NE(run.out.find("D001,Zola,60,7.00,1.000,2000-01-01,23:59:59,true,,-5,court,\r\n"),
             std::string::npos)
       << run.out;
+  const ToolRun local = Run({"dump", Dictionary(), "Clients", "--dates", "locale"});
+  EXPECT_NE(local.out.find(",15/03/1980,08:30:00,true,01/02/2020 10:00:00,"), std::string::npos)
+      << local.out;
 }
 
 TEST_F(ToolTest, DumpsJsonLinesWithTypedValues) {
@@ -128,6 +153,8 @@ TEST_F(ToolTest, DumpsJsonLinesWithTypedValues) {
     EXPECT_EQ(j["Nom"], Cp1252ToUtf8(c.nom));
     EXPECT_EQ(j["Numero"], c.numero);
     EXPECT_NEAR(j["Solde"].get<double>(), c.solde, 1e-9);
+    EXPECT_EQ(lines[i].find("\"Solde\":" + FixedText(c.solde)), lines[i].find("\"Solde\":"))
+        << "the amount's exact text: " << lines[i];
     EXPECT_EQ(j["Actif"], c.actif);
     EXPECT_EQ(j["Qte"], c.qte);
     EXPECT_EQ(j["Notes"], Cp1252ToUtf8(c.notes));
@@ -135,15 +162,11 @@ TEST_F(ToolTest, DumpsJsonLinesWithTypedValues) {
       EXPECT_TRUE(j["Naissance"].is_null()) << lines[i];
     } else {
       char date[16];
-      std::snprintf(date, sizeof date, "%02d/%02d/%04d", c.day, c.month, c.year);
+      std::snprintf(date, sizeof date, "%04d-%02d-%02d", c.year, c.month, c.day);
       EXPECT_EQ(j["Naissance"], date);
     }
     EXPECT_EQ(j["Cree"].is_null(), c.cree == 0) << lines[i];
-    if (*c.letter == 0) {
-      EXPECT_TRUE(j["Lettre"].is_null()) << lines[i];
-    } else {
-      EXPECT_EQ(j["Lettre"]["size"], std::strlen(c.letter)) << "a blob shows its size";
-    }
+    EXPECT_EQ(j["Lettre"], c.letter) << "rich text whole, as text";
   }
 }
 
@@ -175,9 +198,10 @@ TEST_F(ToolTest, OnATerminalListsAndRecordsAreAlignedAndExportShowsProgress) {
   ASSERT_EQ(run.code, 0) << run.out;
   Strings lines = run.Lines();
   ASSERT_EQ(lines.size(), 2u + Clients().size()) << run.out;
-  EXPECT_EQ(lines[0].rfind("Code  Nom ", 0), 0u) << run.out;
+  EXPECT_EQ(lines[0].rfind("Code ", 0), 0u) << run.out;
   EXPECT_EQ(lines[1].find_first_not_of("- "), std::string::npos) << run.out;
-  EXPECT_EQ(lines[2].rfind("C001  Dupont, Jean", 0), 0u) << run.out;
+  EXPECT_EQ(lines[2].rfind("C001 ", 0), 0u) << run.out;
+  EXPECT_EQ(lines[2].find("Dupont, Jean"), lines[0].find("Nom")) << run.out;
 
   ASSERT_TRUE(RunOnTerminal({"tables", Dictionary()}, &run));
   lines = run.Lines();
@@ -187,7 +211,8 @@ TEST_F(ToolTest, OnATerminalListsAndRecordsAreAlignedAndExportShowsProgress) {
 
   ASSERT_TRUE(RunOnTerminal({"export", Dictionary(), Folder() + "/tty-export"}, &run));
   EXPECT_EQ(run.code, 0) << run.out;
-  EXPECT_NE(run.out.find("] 3/3 done"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("% "), std::string::npos) << "a progress line\n" << run.out;
+  EXPECT_NE(run.out.find("exported 3 of 3 tables"), std::string::npos) << run.out;
 }
 
 TEST_F(ToolTest, WalksKeysAndKeyRanges) {
@@ -273,9 +298,14 @@ TEST_F(ToolTest, FailuresGiveTheLibraryCodeAndANonZeroExit) {
   const Case cases[] = {
       {{"tables", missing}, 1, "error " + std::to_string(load_error) + ":"},
       {{"dump", missing, "Clients"}, 1, "error " + std::to_string(load_error) + ":"},
-      {{"dump", Dictionary(), "Inconnue"}, 1, "error -401: the name designates no table"},
-      {{"fields", Dictionary(), "Inconnue"}, 1, "error -401:"},
-      {{"dump", Dictionary(), "Clients", "--key", "7"}, 1, "key 7: the table has no such key"},
+      {{"dump", Dictionary(), "Inconnue"}, 2, "no table \"Inconnue\""},
+      {{"fields", Dictionary(), "Client"}, 2, "did you mean 'Clients'?"},
+      {{"keys", Dictionary(), "Inconnue"}, 2, "no table"},
+      {{"dump", Dictionary(), "Clients", "--key", "7"}, 2, "no key \"7\""},
+      {{"dump", Dictionary(), "Clients", "--key", "1", "--from", "abc"}, 2, "not an integer"},
+      {{"dump", Dictionary(), "Clients", "--where", "Naissance=31/02/2000"}, 2, "not a date"},
+      {{"dump", Dictionary(), "Clients", "--blobs", "zip"}, 2, "--blobs"},
+      {{"dump", Dictionary(), "Clients", "--file", "Clients"}, 2, "TABLE=PATH"},
       {{"dump", Dictionary(), "Clients", "--where", "Nom"}, 2, "FIELD=VALUE"},
       {{"dump", Dictionary(), "Clients", "--where", "=x"}, 2, "FIELD=VALUE"},
       {{"dump", Dictionary(), "Clients", "--where", "Taille=3"}, 2, "no field \"Taille\""},
@@ -285,8 +315,8 @@ TEST_F(ToolTest, FailuresGiveTheLibraryCodeAndANonZeroExit) {
       {{"dump", Dictionary(), "Clients", "--from", "A", "--prefix", "B"}, 2, "--prefix"},
       {{"dump", Dictionary(), "Clients", "--format", "xml"}, 2, "--format"},
       {{"dump", Dictionary(), "#Clients"}, 2, "not a table"},
-      {{"dump", Dictionary(), "Familles", "--where", "Remises=1"}, 2, "element of an array"},
-      {{"dump", Dictionary(), "Familles", "--where", "remises[2]=1"}, 2, "element of an array"},
+      {{"dump", Dictionary(), "Familles", "--where", "Remises=1"}, 2, "an array; name one element"},
+      {{"dump", Dictionary(), "Familles", "--where", "remises[2]=x"}, 2, "not an integer"},
       {{"dump", Dictionary(), "@"}, 2, "not a table"},
       {{"dump", Dictionary(), ""}, 2, "not a table"},
   };

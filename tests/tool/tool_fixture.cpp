@@ -145,6 +145,13 @@ void ToolTest::SetUpTestSuite() {
   table.SetVariablePartsOption(true);
   ASSERT_TRUE(table.Open(clients, clients->GetFilePath())) << table.Status();
   for (const ClientRecord& c : Clients()) Insert(table, c);
+  // The other tables' files, empty (opening creates them).
+  for (const char* name : {"Familles", "Journal"}) {
+    const auto* other = static_cast<const dico::DRubricTable*>(handler.FindTable(name));
+    ASSERT_NE(other, nullptr);
+    data::EDataTable empty;
+    ASSERT_TRUE(empty.Open(other, other->GetFilePath())) << name << " " << empty.Status();
+  }
 }
 
 void ToolTest::TearDownTestSuite() {

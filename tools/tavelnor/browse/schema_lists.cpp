@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
-#include <map>
 
 #include "browse/text_codec.h"
 
@@ -55,10 +54,6 @@ bool WalkList(const Schema& schema, const std::string& name, uint32_t row_length
   return true;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 }  // namespace
 
@@ -117,37 +112,24 @@ bool ReadCategoryList(const Schema& schema, std::vector<CategoryInfo>* out, int3
       error);
 }
 
-std::vector<Column> LayoutFromFields(const std::vector<FieldInfo>& fields) {
-  std::vector<Column> layout;
-  uint32_t offset = 0;
-  for (const FieldInfo& f : fields) {
-    if (f.type == 0 || f.size <= 0) continue;  // no slot
-    Column c;
-    c.name = f.name;
-    c.field = f.name;
-    c.type = static_cast<uint8_t>(f.type);
-    c.size = static_cast<uint32_t>(f.size);
-    c.offset = offset;
-    c.precision = f.precision;
-    c.display_name = f.display_name;
-    c.category = f.category;
-    offset += c.size;
-    layout.push_back(std::move(c));
+const char* ExchangeTypeName(uint8_t type) {
+  switch (type) {
+    case ZAVL_FT_STRING: return "string";
+    case ZAVL_FT_SMALLINT: return "smallint";
+    case ZAVL_FT_INTEGER: return "integer";
+    case ZAVL_FT_BOOLEAN: return "boolean";
+    case ZAVL_FT_FLOAT: return "float";
+    case ZAVL_FT_DATE: return "date";
+    case ZAVL_FT_TIME: return "time";
+    case ZAVL_FT_DATETIME: return "datetime";
+    case ZAVL_FT_BYTES: return "bytes";
+    case ZAVL_FT_BLOB: return "blob";
+    case ZAVL_FT_MEMO: return "memo";
+    case ZAVL_FT_GRAPHIC: return "graphic";
+    case ZAVL_FT_FIXEDCHAR: return "char";
+    case ZAVL_FT_GUID: return "guid";
+    default: return "none";
   }
-  // Names repeated (ignoring case, as SQL does) are the elements of arrays.
-  std::map<std::string, int32_t> count, seen;
-  for (const Column& c : layout) ++count[Lower(c.field)];
-  for (Column& c : layout) {
-    const std::string key = Lower(c.field);
-    if (count[key] < 2) continue;
-    c.element = ++seen[key];
-    c.name = c.field + "[" + std::to_string(c.element) + "]";
-  }
-  return layout;
-}
-
-uint32_t LayoutSize(const std::vector<Column>& layout) {
-  return layout.empty() ? 0 : layout.back().offset + layout.back().size;
 }
 
 bool LibraryName(const std::string& utf8, std::string* out) { return Utf8ToCp1252(utf8, out); }

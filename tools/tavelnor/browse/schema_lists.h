@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "browse/exchange_values.h"
 #include "tavelnor/zavl.h"
 
 namespace tavelnor::tool {
@@ -77,13 +76,8 @@ bool ReadFieldList(const Schema& schema, const std::string& table, std::vector<F
                    int32_t* error);
 bool ReadCategoryList(const Schema& schema, std::vector<CategoryInfo>* out, int32_t* error);
 
-// The exchange layout of a table from its field list read in exchange mode:
-// one column per field with a slot, at consecutive offsets. The list gives
-// each element of an array under the array's name; their columns are named
-// "NAME[1]", "NAME[2]"...
-std::vector<Column> LayoutFromFields(const std::vector<FieldInfo>& fields);
-// The size of a layout: the end of its last slot.
-uint32_t LayoutSize(const std::vector<Column>& layout);
+// A short name of an exchange type ("string", "integer", "date"...).
+const char* ExchangeTypeName(uint8_t type);
 
 // A table name from the command line (UTF-8) as the library takes it; false
 // when it has no Windows-1252 form.

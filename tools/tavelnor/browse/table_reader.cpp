@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "browse/suggest.h"
 #include "browse/text_codec.h"
 #include "browse/value_parser.h"
 
@@ -97,7 +98,16 @@ bool TableReader::Select(const WalkOptions& options, std::vector<Condition>* con
   for (const auto& [name, text] : options.where) {
     const FieldModel* field = table_->FindField(name);
     if (field == nullptr) {
-      *error = {0, "table " + table_->name + " has no field \"" + name + "\"", true};
+      std::vector<std::string> names;
+      for (const FieldModel& f : table_->fields) names.push_back(f.name);
+      const std::vector<std::string> close = ClosestNames(name, names);
+      *error = {0, "table " + table_->name + " has no field \"" + name + "\"" +
+                       (close.empty() ? "" : "; did you mean '" + close.front() + "'?"),
+                true};
+      return false;
+    }
+    if (field->element != 0 && !SameName(field->name, name)) {
+      *error = {0, "\"" + name + "\" is an array; name one element, e.g. " + field->name, true};
       return false;
     }
     Condition c;

@@ -12,7 +12,6 @@
 #include "browse/table_reader.h"
 #include "browse/terminal.h"
 #include "browse_session.h"
-#include "browse/exchange_values.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
 

@@ -154,7 +154,10 @@ std::string Verify(const ColumnInfo& c, const uint8_t* p, const Exported& e) {
       } else {
         std::memcpy(&want, p, 8);
       }
-      const double got = e.is_real ? e.real : std::strtod(e.text.c_str(), nullptr);
+      // A single's text reads back as that single.
+      const double got = e.is_real     ? e.real
+                         : c.size == 4 ? std::strtof(e.text.c_str(), nullptr)
+                                       : std::strtod(e.text.c_str(), nullptr);
       return got == want ? "" : "real " + e.text;
     }
     case 12: case 20: case 29: {

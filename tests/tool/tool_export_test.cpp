@@ -13,6 +13,12 @@
 #include <vector>
 
 #include "browse/text_codec.h"
+#include "data/edata_table.h"
+#include "dico/dico_classes.h"
+#include "dico/dico_handler.h"
+#include "record/blob_value.h"
+#include "record/er_buffer.h"
+#include "record/er_field.h"
 #include "tavelnor/zavl.h"
 #include "tool/export_check.h"
 #include "tool/tool_fixture.h"
@@ -149,6 +155,115 @@ TEST_F(ToolTest, ReadsTheDataWithoutWritingBesideItAndNamesWhatFailed) {
   EXPECT_EQ(FolderSnapshot(copy.string()), before);
   const ToolRun bad = Run({"export", Dictionary(), out2.string(), "--formats", "csv,xml"});
   EXPECT_EQ(bad.code, 2);
+}
+
+// A table with a field of every stored type, for values at their edges.
+constexpr const char* kTypesSource = R"({
+  "signature": "D8", "versionbyte": 2, "level": 11, "versionsystem": 1, "versionuser": 0,
+  "lastid": 0, "categories": [],
+  "root": {"isa": "Dico", "name": "Types", "defprecision": 2, "defextension": "dat",
+    "nativelanguage": 1036, "children": [
+    {"isa": "Rubric", "name": "Valeurs", "deffilename": "VALEURS.DAT", "flags": "0x1",
+     "pagesize": 4096, "children": [
+      {"isa": "TitleData", "name": "Lesdonnees", "children": [
+        {"isa": "VarInNode", "name": "Siret", "type": 7, "internalsize": 14},
+        {"isa": "VarInNode", "name": "Majuscules", "type": 128, "internalsize": 8},
+        {"isa": "VarInNode", "name": "Lettre", "type": 21, "internalsize": 1},
+        {"isa": "VarInNode", "name": "I8", "type": 13, "internalsize": 1},
+        {"isa": "VarInNode", "name": "U8", "type": 14, "internalsize": 1},
+        {"isa": "VarInNode", "name": "Octets", "type": 14, "internalsize": 4},
+        {"isa": "VarInNode", "name": "U16", "type": 16, "internalsize": 2},
+        {"isa": "VarInNode", "name": "U32", "type": 18, "internalsize": 4},
+        {"isa": "VarInNode", "name": "I64", "type": 26, "internalsize": 8},
+        {"isa": "VarInNode", "name": "U64", "type": 27, "internalsize": 8},
+        {"isa": "VarInNode", "name": "Simple", "type": 23, "internalsize": 4},
+        {"isa": "VarInNode", "name": "Double", "type": 2, "internalsize": 8, "precision": 2},
+        {"isa": "VarInNode", "name": "Dec32", "type": 12, "internalsize": 4},
+        {"isa": "VarInNode", "name": "Dec64", "type": 20, "internalsize": 8, "precision": 0},
+        {"isa": "VarInNode", "name": "VieuxBool", "type": 6, "internalsize": 4},
+        {"isa": "VarInNode", "name": "Guid", "type": 30, "internalsize": 16},
+        {"isa": "VarInNode", "name": "Date", "type": 4, "internalsize": 4},
+        {"isa": "VarInNode", "name": "Heure", "type": 5, "internalsize": 4},
+        {"isa": "VarInNode", "name": "Instant", "type": 28, "internalsize": 8},
+        {"isa": "VarInNode", "name": "Binaire", "type": 32, "internalsize": 8},
+        {"isa": "VarInNode", "name": "Image", "type": 35, "internalsize": 8}]}]}]}
+})";
+
+TEST_F(ToolTest, EveryStoredTypeComesOutWholeInEveryFormat) {
+  const fs::path folder = fs::path(Folder()) / "types";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::ofstream(folder / "types.json") << kTypesSource;
+  const std::string dico_path = (folder / "types.dic").string();
+  ASSERT_EQ(Run({"dico", "build", (folder / "types.json").string(), "-o", dico_path}).code, 0);
+  {
+    dico::DDicoHandler handler;
+    ASSERT_EQ(handler.Load(Chaine(dico_path), dico::kLoadNameIndex), dico::LoadResult::kLoaded);
+    const auto* def = static_cast<const dico::DRubricTable*>(handler.FindTable("Valeurs"));
+    ASSERT_NE(def, nullptr);
+    data::EDataTable t;
+    t.SetVariablePartsOption(true);
+    ASSERT_TRUE(t.Open(def, def->GetFilePath())) << t.Status();
+    auto put = [&t](const char* field, const std::string& bytes) {
+      record::ErField* f = t.FieldByName(field);
+      ASSERT_NE(f, nullptr) << field;
+      std::memcpy(f->Data(), bytes.data(), std::min<size_t>(bytes.size(), f->Size()));
+    };
+    auto le = [](uint64_t v, size_t n) {
+      std::string out(n, '\0');
+      for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(v >> (8 * i));
+      return out;
+    };
+    // All zero: empty dates, time stamps and blobs.
+    t.ClearRecord();
+    ASSERT_NE(t.Insert(), -1);
+    // Values at the edges of their types.
+    t.ClearRecord();
+    put("Siret", "95894920800051");
+    put("Majuscules", "\xC9T\xC9\x81");
+    put("Lettre", "\x80");
+    put("I8", le(0x80, 1));
+    put("U8", le(0xFF, 1));
+    put("Octets", std::string("\0\x01\xFE\xFF", 4));
+    put("U16", le(0xFFFF, 2));
+    put("U32", le(0xFFFFFFFF, 4));
+    put("I64", le(0x8000000000000000ULL, 8));
+    put("U64", le(~0ULL, 8));
+    const float simple = 0.1f;
+    put("Simple", std::string(reinterpret_cast<const char*>(&simple), 4));
+    const double real = 1.0 / 3;
+    put("Double", std::string(reinterpret_cast<const char*>(&real), 8));
+    put("Dec32", le(static_cast<uint32_t>(-1234567), 4));
+    put("Dec64", le(0x7FFFFFFFFFFFFFFFULL, 8));
+    put("VieuxBool", le(7, 4));
+    put("Guid", std::string("\x40\xFC\x29\x6B\x47\xCA\x67\x10\xB3\x1D\x00\xDD\x01\x06\x62\xDA", 16));
+    put("Date", std::string("\x1D\x02\xD0\x07", 4));  // 29/02/2000
+    put("Heure", std::string("\x63\x3B\x3B\x17", 4));  // 23:59:59.99
+    put("Instant", le(3155378975999999999ULL, 8));      // 9999-12-31T23:59:59.9999999
+    t.FieldByName("Binaire")->GetBuffer()->SetBlob(record::sBlob(std::string("\0\xFF\0bin", 6)));
+    std::string dib(40, '\0');
+    dib[0] = 40, dib[4] = 1, dib[8] = 1, dib[12] = 1, dib[14] = 24;
+    t.FieldByName("Image")->GetBuffer()->SetImage(record::sBlobImage(dib + "\x10\x20\x30\0"));
+    ASSERT_NE(t.Insert(), -1);
+    // The first instant, stored as 1, and small fractions.
+    t.ClearRecord();
+    put("Instant", le(1, 8));
+    put("Dec32", le(1, 4));
+    put("Heure", std::string("\x01\x00\x00\x00", 4));
+    ASSERT_NE(t.Insert(), -1);
+  }
+  const fs::path out = folder / "export";
+  const ToolRun run = Run({"export", dico_path, out.string()});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(CheckExportAgainstRecords(dico_path, out.string(), (out / "types.sqlite").string()),
+            3 * 3 * 21);
+  const std::string csv = ReadFile(out / "Valeurs.csv");
+  EXPECT_NE(csv.find("95894920800051,\xC3\x89T\xC3\x89\xC2\x81,\xE2\x82\xAC,-128,255,0001FEFF,65535,"
+                     "4294967295,-9223372036854775808,18446744073709551615,0.10,0.3333333333333333,"
+                     "-1234.567,922337203685.4775807,true,6B29FC40-CA47-1067-B31D-00DD010662DA,"
+                     "2000-02-29,23:59:59.99,9999-12-31T23:59:59.9999999Z,AP8AYmlu,Qk0"),
+            std::string::npos)
+      << csv;
 }
 
 TEST_F(ToolTest, ExportOfAMissingDictionaryFailsWithTheLibraryCode) {

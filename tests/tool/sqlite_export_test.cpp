@@ -24,7 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-FieldModel Field(const char* name, uint16_t code, uint32_t offset, uint32_t size, int32_t decimals = 0) {
+FieldModel Field(const char* name, uint16_t code, uint32_t offset, uint32_t size,
+                 int32_t decimals = 0) {
   FieldModel f;
   f.name = f.field = name;
   f.type_code = code;
@@ -65,25 +66,29 @@ class SqliteExportTest : public ::testing::Test {
     customer_.name = "Customer";
     customer_.file_path = "customer.dat";
     customer_.record_length = 75;
-    customer_.fields = {Field("Code", 0, 0, 8),       Field("Branch", 1, 8, 4),   Field("Name", 0, 12, 20),
-                        Field("Balance", 29, 32, 8, 4), Field("Big", 27, 40, 8),  Field("Ratio", 2, 48, 8),
-                        Field("Active", 19, 56, 1),   Field("Photo", 32, 57, 10), Field("Born", 4, 67, 4),
-                        Field("Raw", 14, 71, 4)};
-    customer_.keys = {{0, "Code", true, 0, {Segment("Code", 0, 8), Segment("Branch", 8, 4)}},
-                      {1, "ByName", false, 1, {Segment("Name", 12, 20, 0x40), Segment("Code", 0, 8)}},
-                      {2, "NamePrefix", true, 0, {Segment("Name+0", 12, 3)}},
-                      {3, "ByBig", true, 0, {Segment("Big", 40, 8)}},
-                      {4, "ByRaw", true, 0, {Segment("Raw", 71, 4)}}};
+    customer_.fields = {Field("Code", 0, 0, 8),     Field("Branch", 1, 8, 4),
+                        Field("Name", 0, 12, 20),   Field("Balance", 29, 32, 8, 4),
+                        Field("Big", 27, 40, 8),    Field("Ratio", 2, 48, 8),
+                        Field("Active", 19, 56, 1), Field("Photo", 32, 57, 10),
+                        Field("Born", 4, 67, 4),    Field("Raw", 14, 71, 4)};
+    customer_.keys = {
+        {0, "Code", true, 0, {Segment("Code", 0, 8), Segment("Branch", 8, 4)}},
+        {1, "ByName", false, 1, {Segment("Name", 12, 20, 0x40), Segment("Code", 0, 8)}},
+        {2, "NamePrefix", true, 0, {Segment("Name+0", 12, 3)}},
+        {3, "ByBig", true, 0, {Segment("Big", 40, 8)}},
+        {4, "ByRaw", true, 0, {Segment("Raw", 71, 4)}}};
     order_.name = "Order";
-    order_.fields = {Field("Id", 1, 0, 4), Field("CustCode", 0, 4, 8), Field("CustBranch", 1, 12, 4),
-                     Field("CustName", 0, 16, 20), Field("CustRaw", 14, 36, 4)};
+    order_.fields = {Field("Id", 1, 0, 4), Field("CustCode", 0, 4, 8),
+                     Field("CustBranch", 1, 12, 4), Field("CustName", 0, 16, 20),
+                     Field("CustRaw", 14, 36, 4)};
     order_.keys = {{0, "Id", true, 0, {Segment("Id", 0, 4)}}};
     order_.links = {{"Customer", "Customer", 0, {{"CustCode", "Code"}, {"CustBranch", "Branch"}}},
                     {"Named", "Customer", 1, {{"CustName", "Name"}}},
                     {"Raw", "Customer", 4, {{"CustRaw", "Raw"}}},
                     {"Supplier", "Supplier", 0, {{"CustCode", "Code"}}}};
 
-    path_ = (fs::temp_directory_path() / ("tavelnor-sqlite-" + std::to_string(std::random_device{}()) + ".sqlite"))
+    path_ = (fs::temp_directory_path() /
+             ("tavelnor-sqlite-" + std::to_string(std::random_device{}()) + ".sqlite"))
                 .string();
     SqliteExport db;
     ASSERT_TRUE(db.Create(path_, {&customer_, &order_})) << db.LastError();
@@ -101,11 +106,14 @@ class SqliteExportTest : public ::testing::Test {
     ASSERT_TRUE(db.BeginTable(customer_)) << db.LastError();
     const std::vector<std::vector<FieldValue>> customers = {
         {Text("C1"), Integer(1), Text("Ann"), Text("12.3400", ValueType::kDecimal), big, real,
-         Integer(1, ValueType::kBool), Bytes(photo), Text("2024-02-29", ValueType::kDate), Bytes(raw, ValueType::kBytes)},
-        {Text("C2"), Integer(1), Text("Anna"), Text("-0.5000", ValueType::kDecimal), Integer(7), Text("NaN"),
-         Integer(0, ValueType::kBool), Null(), Null(), Bytes(raw, ValueType::kBytes)},
-        {Text("C1"), Integer(1), Text("Dup"), Null(), Null(), Null(), Null(), Null(), Null(), Null()},
-        {Text("C1"), Integer(2), Text("Bob"), Null(), Null(), Null(), Null(), Null(), Null(), Null()}};
+         Integer(1, ValueType::kBool), Bytes(photo), Text("2024-02-29", ValueType::kDate),
+         Bytes(raw, ValueType::kBytes)},
+        {Text("C2"), Integer(1), Text("Anna"), Text("-0.5000", ValueType::kDecimal), Integer(7),
+         Text("NaN"), Integer(0, ValueType::kBool), Null(), Null(), Bytes(raw, ValueType::kBytes)},
+        {Text("C1"), Integer(1), Text("Dup"), Null(), Null(), Null(), Null(), Null(), Null(),
+         Null()},
+        {Text("C1"), Integer(2), Text("Bob"), Null(), Null(), Null(), Null(), Null(), Null(),
+         Null()}};
     for (const auto& row : customers) ASSERT_TRUE(db.AddRow(row)) << db.LastError();
     ASSERT_TRUE(db.EndTable()) << db.LastError();
     ASSERT_TRUE(db.BeginTable(order_)) << db.LastError();
@@ -130,7 +138,8 @@ class SqliteExportTest : public ::testing::Test {
   std::vector<std::string> Query(const std::string& sql) {
     std::vector<std::string> rows;
     sqlite3_stmt* st = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db_);
+    EXPECT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db_);
     while (sqlite3_step(st) == SQLITE_ROW) {
       std::string row;
       for (int i = 0; i < sqlite3_column_count(st); ++i) {
@@ -159,25 +168,32 @@ using Rows = std::vector<std::string>;
 
 TEST_F(SqliteExportTest, ColumnsKeysAndLinksBecomeTypesIndexesAndForeignKeys) {
   EXPECT_EQ(Query("SELECT name, type, pk FROM pragma_table_info('Customer')"),
-            (Rows{"Code|TEXT|1", "Branch|INTEGER|2", "Name|TEXT|0", "Balance|DECIMAL TEXT|0", "Big|TEXT|0",
-                  "Ratio|REAL|0", "Active|INTEGER|0", "Photo|BLOB|0", "Born|TEXT|0", "Raw|BLOB|0"}));
+            (Rows{"Code|TEXT|1", "Branch|INTEGER|2", "Name|TEXT|0", "Balance|DECIMAL TEXT|0",
+                  "Big|TEXT|0", "Ratio|REAL|0", "Active|INTEGER|0", "Photo|BLOB|0", "Born|TEXT|0",
+                  "Raw|BLOB|0"}));
   EXPECT_EQ(Query("SELECT name, pk FROM pragma_table_info('Order') WHERE pk"), Rows{"Id|1"});
-  EXPECT_EQ(Query("SELECT name, \"unique\", origin FROM pragma_index_list('Customer') ORDER BY name"),
-            (Rows{"Customer_ByBig|1|c", "Customer_ByName|0|c", "Customer_ByRaw|0|c", "Customer_NamePrefix|0|c",
-                  "sqlite_autoindex_Customer_1|1|pk"}));
+  EXPECT_EQ(
+      Query("SELECT name, \"unique\", origin FROM pragma_index_list('Customer') ORDER BY name"),
+      (Rows{"Customer_ByBig|1|c", "Customer_ByName|0|c", "Customer_ByRaw|0|c",
+            "Customer_NamePrefix|0|c", "sqlite_autoindex_Customer_1|1|pk"}));
   EXPECT_EQ(Query("SELECT name, desc FROM pragma_index_xinfo('Customer_ByName') WHERE key"),
             (Rows{"Name|1", "Code|0"}));
-  EXPECT_EQ(Query("SELECT name FROM pragma_index_xinfo('Customer_NamePrefix') WHERE key"), Rows{"Name"});
+  EXPECT_EQ(Query("SELECT name FROM pragma_index_xinfo('Customer_NamePrefix') WHERE key"),
+            Rows{"Name"});
   // The link to ByRaw was declared, then taken out when the data showed
   // ByRaw not unique; the other links have no unique target.
-  EXPECT_EQ(Query("SELECT \"table\", \"from\", \"to\" FROM pragma_foreign_key_list('Order') ORDER BY seq"),
-            (Rows{"Customer|CustCode|Code", "Customer|CustBranch|Branch"}));
-  EXPECT_EQ(Query("SELECT \"table\", rowid, parent FROM pragma_foreign_key_check"), Rows{"Order|3|Customer"});
+  EXPECT_EQ(
+      Query(
+          "SELECT \"table\", \"from\", \"to\" FROM pragma_foreign_key_list('Order') ORDER BY seq"),
+      (Rows{"Customer|CustCode|Code", "Customer|CustBranch|Branch"}));
+  EXPECT_EQ(Query("SELECT \"table\", rowid, parent FROM pragma_foreign_key_check"),
+            Rows{"Order|3|Customer"});
   EXPECT_EQ(Query("PRAGMA integrity_check"), Rows{"ok"});
 
   EXPECT_TRUE(Warned("Customer: key NamePrefix: a segment covers part of a field"));
-  EXPECT_TRUE(Warned("Customer: key ByRaw: the data repeats its values; the index is not unique; the foreign "
-                     "keys of Order towards it are taken out"));
+  EXPECT_TRUE(Warned(
+      "Customer: key ByRaw: the data repeats its values; the index is not unique; the foreign "
+      "keys of Order towards it are taken out"));
   EXPECT_TRUE(Warned("Order: link Named to Customer: its columns are not a unique key there"));
   EXPECT_TRUE(Warned("Order: link Supplier to Supplier: that table is not exported"));
   EXPECT_TRUE(Warned("Customer: 1 rows left out: their value of key Code, the primary key"));
@@ -189,21 +205,25 @@ TEST_F(SqliteExportTest, ValuesReadBackExactly) {
   EXPECT_EQ(Query("SELECT Code, Branch, Name FROM Customer ORDER BY Code, Branch"),
             (Rows{"C1|1|Ann", "C1|2|Bob", "C2|1|Anna"}))
       << "the row repeating C1/1 is left out";
-  EXPECT_EQ(Query("SELECT typeof(Balance), Balance, typeof(Big), Big, typeof(Ratio), Ratio = 0.1, "
-                  "typeof(Active), Active, typeof(Born), Born FROM Customer ORDER BY Code, Branch"),
-            (Rows{"text|12.3400|text|18446744073709551615|real|1|integer|1|text|2024-02-29",
-                  "null|~|null|~|null|~|null|~|null|~",
-                  "text|-0.5000|text|7|text|0|integer|0|null|~"}));
-  EXPECT_EQ(Query("SELECT typeof(Photo), hex(Photo), typeof(Raw), hex(Raw) FROM Customer WHERE Code = 'C1' "
-                  "AND Branch = 1"),
-            Rows{"blob|0061006200|blob|01020000"});
+  EXPECT_EQ(
+      Query("SELECT typeof(Balance), Balance, typeof(Big), Big, typeof(Ratio), Ratio = 0.1, "
+            "typeof(Active), Active, typeof(Born), Born FROM Customer ORDER BY Code, Branch"),
+      (Rows{"text|12.3400|text|18446744073709551615|real|1|integer|1|text|2024-02-29",
+            "null|~|null|~|null|~|null|~|null|~", "text|-0.5000|text|7|text|0|integer|0|null|~"}));
+  EXPECT_EQ(
+      Query(
+          "SELECT typeof(Photo), hex(Photo), typeof(Raw), hex(Raw) FROM Customer WHERE Code = 'C1' "
+          "AND Branch = 1"),
+      Rows{"blob|0061006200|blob|01020000"});
   EXPECT_EQ(Query("SELECT Id FROM \"Order\" ORDER BY Id"), (Rows{"1", "2", "3"}));
 }
 
 TEST_F(SqliteExportTest, DescriptionTablesKeepTheDictionary) {
-  EXPECT_EQ(Query("SELECT file_path, record_length, primary_key FROM _tavelnor_tables WHERE table_name = 'Customer'"),
+  EXPECT_EQ(Query("SELECT file_path, record_length, primary_key FROM _tavelnor_tables WHERE "
+                  "table_name = 'Customer'"),
             Rows{"customer.dat|75|Code"});
-  EXPECT_EQ(Query("SELECT type_code, type_name, stored_kind, offset, size, decimals, scale FROM _tavelnor_fields "
+  EXPECT_EQ(Query("SELECT type_code, type_name, stored_kind, offset, size, decimals, scale FROM "
+                  "_tavelnor_fields "
                   "WHERE table_name = 'Customer' AND column_name = 'Balance'"),
             Rows{"29|CURRENCY|fixed|32|8|4|4"});
   EXPECT_EQ(Query("SELECT segment, field, offset, length, segment_flags FROM _tavelnor_keys "
@@ -211,7 +231,8 @@ TEST_F(SqliteExportTest, DescriptionTablesKeepTheDictionary) {
             (Rows{"0|Name|12|20|64", "1|Code|0|8|0", "0|Name+0|12|3|0"}));
   EXPECT_EQ(Query("SELECT link_name, part, column_name, target_column FROM _tavelnor_links "
                   "WHERE target_key = 0 ORDER BY link_name, part"),
-            (Rows{"Customer|0|CustCode|Code", "Customer|1|CustBranch|Branch", "Supplier|0|CustCode|Code"}));
+            (Rows{"Customer|0|CustCode|Code", "Customer|1|CustBranch|Branch",
+                  "Supplier|0|CustCode|Code"}));
   EXPECT_EQ(Query("SELECT * FROM _tavelnor_categories"), Rows{"SALES|Sales"});
 }
 

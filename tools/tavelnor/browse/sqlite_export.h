@@ -86,6 +86,7 @@ class SqliteExport {
   void CloseTable();
   std::string CreateSql(const Begun& begun) const;
   bool DropReferences(size_t target, size_t key, std::string* tables);
+  std::string UnusedName(const std::string& name);
   bool BuildIndexes(const Begun& begun);
   bool WriteDescriptions(const std::vector<CategoryModel>& categories);
 
@@ -95,7 +96,7 @@ class SqliteExport {
   std::vector<Begun> begun_;
   std::vector<Reference> references_;
   bool in_table_ = false;
-  bool model_table_ = false;  // the open table is begun_.back()
+  bool model_table_ = false;          // the open table is begun_.back()
   std::vector<std::string> scratch_;  // per column: unsigned values written out
   std::vector<Column> layout_;
   std::vector<std::string> warnings_;

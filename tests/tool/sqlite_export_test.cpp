@@ -1,5 +1,5 @@
-// The SQLite export as a migration target: two tables described by hand,
-// a few rows of every value type, then the database read back with SQL.
+// The SQLite export as a migration target: tables described by hand, a few
+// rows of every value type, then the database read back with SQL.
 //
 // "Customer": Code ZSTRING + Branch LONG (unique key 0, the primary key),
 // Name, Balance CURRENCY, Big UINT64, Ratio DOUBLE, Active BOOL, Photo BLOB,
@@ -7,8 +7,9 @@
 // NamePrefix (unique, on the first 3 bytes of Name), ByBig (unique), ByRaw
 // (unique, repeated in the data).
 // "Order": Id LONG (unique key 0), CustCode, CustBranch, CustName, CustRaw,
-// with links to Customer's primary key, to ByName (not unique), to ByRaw
-// and to a table that is not exported.
+// with links to Customer's primary key, to ByName (not unique), to ByRaw,
+// to "Supplier" (listed for the export but never written) and to a table
+// that is not exported.
 #include "browse/sqlite_export.h"
 
 #include <gtest/gtest.h>
@@ -85,13 +86,17 @@ class SqliteExportTest : public ::testing::Test {
     order_.links = {{"Customer", "Customer", 0, {{"CustCode", "Code"}, {"CustBranch", "Branch"}}},
                     {"Named", "Customer", 1, {{"CustName", "Name"}}},
                     {"Raw", "Customer", 4, {{"CustRaw", "Raw"}}},
-                    {"Supplier", "Supplier", 0, {{"CustCode", "Code"}}}};
+                    {"Supplier", "Supplier", 0, {{"CustCode", "Code"}}},
+                    {"Carrier", "Carrier", 0, {{"CustCode", "Code"}}}};
+    supplier_.name = "Supplier";
+    supplier_.fields = {Field("Code", 0, 0, 8)};
+    supplier_.keys = {{0, "Code", true, 0, {Segment("Code", 0, 8)}}};
 
     path_ = (fs::temp_directory_path() /
              ("tavelnor-sqlite-" + std::to_string(std::random_device{}()) + ".sqlite"))
                 .string();
     SqliteExport db;
-    ASSERT_TRUE(db.Create(path_, {&customer_, &order_})) << db.LastError();
+    ASSERT_TRUE(db.Create(path_, {&customer_, &order_, &supplier_})) << db.LastError();
     FieldValue big;  // above the signed range, its text left to the export
     big.type = ValueType::kUnsigned;
     big.unsigned_integer = 18446744073709551615u;
@@ -158,7 +163,7 @@ class SqliteExportTest : public ::testing::Test {
     return false;
   }
 
-  TableModel customer_, order_;
+  TableModel customer_, order_, supplier_;  // Supplier listed, never written
   std::string path_;
   std::vector<std::string> warnings_;
   sqlite3* db_ = nullptr;
@@ -195,10 +200,12 @@ TEST_F(SqliteExportTest, ColumnsKeysAndLinksBecomeTypesIndexesAndForeignKeys) {
       "Customer: key ByRaw: the data repeats its values; the index is not unique; the foreign "
       "keys of Order towards it are taken out"));
   EXPECT_TRUE(Warned("Order: link Named to Customer: its columns are not a unique key there"));
-  EXPECT_TRUE(Warned("Order: link Supplier to Supplier: that table is not exported"));
+  EXPECT_TRUE(Warned("Order: link Carrier to Carrier: that table is not exported"));
+  EXPECT_TRUE(Warned(
+      "the foreign keys of Order towards Supplier are taken out: that table was not written"));
   EXPECT_TRUE(Warned("Customer: 1 rows left out: their value of key Code, the primary key"));
   EXPECT_TRUE(Warned("Order: 1 rows left out: their value of key Id"));
-  EXPECT_EQ(warnings_.size(), 6u);
+  EXPECT_EQ(warnings_.size(), 7u);
 }
 
 TEST_F(SqliteExportTest, ValuesReadBackExactly) {
@@ -231,8 +238,8 @@ TEST_F(SqliteExportTest, DescriptionTablesKeepTheDictionary) {
             (Rows{"0|Name|12|20|64", "1|Code|0|8|0", "0|Name+0|12|3|0"}));
   EXPECT_EQ(Query("SELECT link_name, part, column_name, target_column FROM _tavelnor_links "
                   "WHERE target_key = 0 ORDER BY link_name, part"),
-            (Rows{"Customer|0|CustCode|Code", "Customer|1|CustBranch|Branch",
-                  "Supplier|0|CustCode|Code"}));
+            (Rows{"Carrier|0|CustCode|Code", "Customer|0|CustCode|Code",
+                  "Customer|1|CustBranch|Branch", "Supplier|0|CustCode|Code"}));
   EXPECT_EQ(Query("SELECT * FROM _tavelnor_categories"), Rows{"SALES|Sales"});
 }
 

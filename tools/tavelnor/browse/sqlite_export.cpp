@@ -276,7 +276,7 @@ bool SqliteExport::BeginTable(const TableModel& model) {
 }
 
 bool SqliteExport::AddRow(const std::vector<FieldValue>& values) {
-  if (!in_table_ || insert_ == nullptr || begun_.empty()) {
+  if (!model_table_ || insert_ == nullptr) {
     error_ = "no table begun";
     return false;
   }
@@ -422,6 +422,16 @@ bool SqliteExport::Finish(const std::vector<CategoryModel>& categories) {
   }
   CloseTable();
   bool ok = sqlite3_get_autocommit(db_) != 0 || Exec("COMMIT");
+  // Foreign keys towards a table that was not written would refer to nothing.
+  for (size_t i = 0; i < references_.size(); ++i) {
+    const size_t target = references_[i].target;
+    const auto written = [&](const Begun& b) { return b.table == target; };
+    if (references_[i].dropped || std::any_of(begun_.begin(), begun_.end(), written)) continue;
+    std::string referring;
+    ok = DropReferences(target, references_[i].key, &referring) && ok;
+    warnings_.push_back("the foreign keys of " + referring + " towards " + tables_[target].name +
+                        " are taken out: that table was not written");
+  }
   for (const Begun& begun : begun_) ok = BuildIndexes(begun) && ok;
   return WriteDescriptions(categories) && ok;
 }

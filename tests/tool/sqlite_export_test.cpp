@@ -61,6 +61,31 @@ FieldValue Bytes(const std::string& bytes, ValueType type = ValueType::kBlob) {
   return v;
 }
 
+std::string TempPath() {
+  return (fs::temp_directory_path() /
+          ("tavelnor-sqlite-" + std::to_string(std::random_device{}()) + ".sqlite"))
+      .string();
+}
+
+// The rows of `sql`, columns joined by "|", NULL as "~".
+std::vector<std::string> Query(sqlite3* db, const std::string& sql) {
+  std::vector<std::string> rows;
+  sqlite3_stmt* st = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    std::string row;
+    for (int i = 0; i < sqlite3_column_count(st); ++i) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+      row += (i ? "|" : "") + std::string(text ? text : "~");
+    }
+    rows.push_back(row);
+  }
+  EXPECT_EQ(rc, SQLITE_DONE) << sql << ": " << sqlite3_errmsg(db);
+  sqlite3_finalize(st);
+  return rows;
+}
+
 class SqliteExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,9 +117,7 @@ class SqliteExportTest : public ::testing::Test {
     supplier_.fields = {Field("Code", 0, 0, 8)};
     supplier_.keys = {{0, "Code", true, 0, {Segment("Code", 0, 8)}}};
 
-    path_ = (fs::temp_directory_path() /
-             ("tavelnor-sqlite-" + std::to_string(std::random_device{}()) + ".sqlite"))
-                .string();
+    path_ = TempPath();
     SqliteExport db;
     ASSERT_TRUE(db.Create(path_, {&customer_, &order_, &supplier_})) << db.LastError();
     FieldValue big;  // above the signed range, its text left to the export
@@ -139,23 +162,7 @@ class SqliteExportTest : public ::testing::Test {
     fs::remove(path_, ec);
   }
 
-  // The rows of `sql`, columns joined by "|", NULL as "~".
-  std::vector<std::string> Query(const std::string& sql) {
-    std::vector<std::string> rows;
-    sqlite3_stmt* st = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db_);
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      std::string row;
-      for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-        row += (i ? "|" : "") + std::string(text ? text : "~");
-      }
-      rows.push_back(row);
-    }
-    sqlite3_finalize(st);
-    return rows;
-  }
+  std::vector<std::string> Query(const std::string& sql) { return tool::Query(db_, sql); }
   bool Warned(const std::string& part) const {
     for (const std::string& w : warnings_) {
       if (w.find(part) != std::string::npos) return true;
@@ -241,6 +248,34 @@ TEST_F(SqliteExportTest, DescriptionTablesKeepTheDictionary) {
             (Rows{"Carrier|0|CustCode|Code", "Customer|0|CustCode|Code",
                   "Customer|1|CustBranch|Branch", "Supplier|0|CustCode|Code"}));
   EXPECT_EQ(Query("SELECT * FROM _tavelnor_categories"), Rows{"SALES|Sales"});
+}
+
+// A row the table cannot take fails alone; Finish then commits the rows
+// written before it and still builds the indexes.
+TEST(SqliteExportAfterAFailure, FinishKeepsTheRowsWritten) {
+  TableModel table;
+  table.name = "T";
+  table.fields = {Field("A", 1, 0, 4), Field("B", 0, 4, 8)};
+  table.keys = {{0, "ByB", false, 0, {Segment("B", 4, 8)}}};
+  const std::string path = TempPath();
+  {
+    SqliteExport db;
+    ASSERT_TRUE(db.Create(path, {&table})) << db.LastError();
+    ASSERT_TRUE(db.BeginTable(table)) << db.LastError();
+    ASSERT_TRUE(db.AddRow({Integer(1), Text("x")})) << db.LastError();
+    EXPECT_FALSE(db.AddRow({Integer(2)}));
+    EXPECT_EQ(db.LastError(), "T: 1 values for 2 fields");
+    EXPECT_FALSE(db.BeginTable(table)) << "T is still open";
+    EXPECT_TRUE(db.Finish({})) << db.LastError();
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  EXPECT_EQ(Query(db, "SELECT A, B FROM T"), std::vector<std::string>{"1|x"});
+  EXPECT_EQ(Query(db, "SELECT name FROM pragma_index_list('T')"),
+            std::vector<std::string>{"T_ByB"});
+  sqlite3_close(db);
+  std::error_code ec;
+  fs::remove(path, ec);
 }
 
 }  // namespace

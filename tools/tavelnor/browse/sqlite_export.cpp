@@ -384,7 +384,8 @@ bool SqliteExport::DropReferences(size_t target, size_t key, std::string* tables
     *tables += (tables->empty() ? "" : ", ") + name;
   }
   sqlite3_finalize(statement);
-  ok = Exec("PRAGMA schema_version=" + std::to_string(version + 1)) && ok;
+  // A new schema version makes the connection read the changed schema.
+  if (ok) ok = Exec("PRAGMA schema_version=" + std::to_string(version + 1));
   return Exec("PRAGMA writable_schema=OFF") && ok;
 }
 

@@ -240,9 +240,14 @@ TEST_F(SqliteExportTest, DescriptionTablesKeepTheDictionary) {
                   "_tavelnor_fields "
                   "WHERE table_name = 'Customer' AND column_name = 'Balance'"),
             Rows{"29|CURRENCY|fixed|32|8|4|4"});
-  EXPECT_EQ(Query("SELECT segment, field, offset, length, segment_flags FROM _tavelnor_keys "
-                  "WHERE key_name IN ('ByName', 'NamePrefix') ORDER BY key_number, segment"),
-            (Rows{"0|Name|12|20|64", "1|Code|0|8|0", "0|Name+0|12|3|0"}));
+  EXPECT_EQ(Query("SELECT sql_index, segment, field, offset, length, segment_flags FROM "
+                  "_tavelnor_keys WHERE table_name = 'Customer' AND key_number < 3 "
+                  "ORDER BY key_number, segment"),
+            (Rows{"PRIMARY KEY|0|Code|0|8|0", "PRIMARY KEY|1|Branch|8|4|0",
+                  "Customer_ByName|0|Name|12|20|64", "Customer_ByName|1|Code|0|8|0",
+                  "Customer_NamePrefix|0|Name+0|12|3|0"}));
+  EXPECT_EQ(Query("SELECT sql_index FROM _tavelnor_keys WHERE table_name = 'Supplier'"), Rows{"~"})
+      << "a table not written has no index";
   EXPECT_EQ(Query("SELECT link_name, part, column_name, target_column FROM _tavelnor_links "
                   "WHERE target_key = 0 ORDER BY link_name, part"),
             (Rows{"Carrier|0|CustCode|Code", "Customer|0|CustCode|Code",

@@ -433,7 +433,12 @@ bool SqliteExport::Finish(const std::vector<CategoryModel>& categories) {
     warnings_.push_back("the foreign keys of " + referring + " towards " + tables_[target].name +
                         " are taken out: that table was not written");
   }
-  for (const Begun& begun : begun_) ok = BuildIndexes(begun) && ok;
+  for (const Begun& begun : begun_) {
+    if (begun.primary_key >= 0) {
+      key_indexes_[{begun.table, static_cast<size_t>(begun.primary_key)}] = "PRIMARY KEY";
+    }
+    ok = BuildIndexes(begun) && ok;
+  }
   return WriteDescriptions(categories) && ok;
 }
 
@@ -476,8 +481,10 @@ bool SqliteExport::BuildIndexes(const Begun& begun) {
                           ": a segment covers part of a field; the index covers the whole field" +
                           (key.unique ? " and is not unique" : ""));
     }
-    const std::string index = SqlIdentifier(UnusedName(table.name + "_" + KeyName(key))) + " ON " +
-                              SqlIdentifier(table.name) + " " + ColumnList(c.columns);
+    const std::string name = UnusedName(table.name + "_" + KeyName(key));
+    key_indexes_[{begun.table, i}] = name;
+    const std::string index =
+        SqlIdentifier(name) + " ON " + SqlIdentifier(table.name) + " " + ColumnList(c.columns);
     if (key.unique && OnWholeFields(c)) {
       const std::string sql = "CREATE UNIQUE INDEX " + index;
       const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
@@ -535,7 +542,8 @@ bool SqliteExport::WriteDescriptions(const std::vector<CategoryModel>& categorie
   const auto number = [](int64_t n) -> Item { return n; };
 
   std::vector<std::vector<Item>> tables, fields, keys, links, category_rows;
-  for (const TableModel& t : tables_) {
+  for (size_t at = 0; at < tables_.size(); ++at) {
+    const TableModel& t = tables_[at];
     const int primary = PrimaryKeyOf(t);
     tables.push_back({text(t.name), text(t.file_path), number(t.record_length),
                       primary < 0 ? Item() : text(t.keys[static_cast<size_t>(primary)].name)});
@@ -546,14 +554,18 @@ bool SqliteExport::WriteDescriptions(const std::vector<CategoryModel>& categorie
                         number(f.precision), number(f.scale), number(f.located), text(f.label),
                         text(f.category), text(f.mask), number(f.user_defined)});
     }
-    for (const KeyModel& k : t.keys) {
-      const std::vector<Item> key = {text(t.name), number(k.number), text(k.name), number(k.unique),
-                                     number(k.flags)};
+    for (size_t i = 0; i < t.keys.size(); ++i) {
+      const KeyModel& k = t.keys[i];
+      const auto index = key_indexes_.find({at, i});
+      const std::vector<Item> key = {
+          text(t.name),    number(k.number),
+          text(k.name),    number(k.unique),
+          number(k.flags), index == key_indexes_.end() ? Item() : text(index->second)};
       if (k.segments.empty()) keys.push_back(key);
-      for (size_t i = 0; i < k.segments.size(); ++i) {
-        const KeySegmentModel& s = k.segments[i];
+      for (size_t j = 0; j < k.segments.size(); ++j) {
+        const KeySegmentModel& s = k.segments[j];
         std::vector<Item> row = key;
-        row.insert(row.end(), {number(static_cast<int64_t>(i)), text(s.field), number(s.offset),
+        row.insert(row.end(), {number(static_cast<int64_t>(j)), text(s.field), number(s.offset),
                                number(s.length), number(s.type_code), number(s.flags)});
         keys.push_back(std::move(row));
       }
@@ -583,9 +595,9 @@ bool SqliteExport::WriteDescriptions(const std::vector<CategoryModel>& categorie
              fields) &&
        ok;
   ok = write("_tavelnor_keys",
-             "table_name TEXT, key_number INTEGER, key_name TEXT, is_unique INTEGER, key_flags "
-             "INTEGER, "
-             "segment INTEGER, field TEXT, offset INTEGER, length INTEGER, type_code INTEGER, "
+             "table_name TEXT, key_number INTEGER, key_name TEXT, is_unique INTEGER, "
+             "key_flags INTEGER, sql_index TEXT, segment INTEGER, field TEXT, offset INTEGER, "
+             "length INTEGER, type_code INTEGER, "
              "segment_flags INTEGER",
              keys) &&
        ok;

@@ -17,7 +17,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browse/exchange_values.h"
@@ -95,6 +97,7 @@ class SqliteExport {
   std::vector<TableModel> tables_;
   std::vector<Begun> begun_;
   std::vector<Reference> references_;
+  std::map<std::pair<size_t, size_t>, std::string> key_indexes_;  // table, key: SQL index
   bool in_table_ = false;
   bool model_table_ = false;          // the open table is begun_.back()
   std::vector<std::string> scratch_;  // per column: unsigned values written out

@@ -6,10 +6,10 @@
 // Born DATE, Raw 4 bytes. Keys: ByName (Name descending, Code; duplicates),
 // NamePrefix (unique, on the first 3 bytes of Name), ByBig (unique), ByRaw
 // (unique, repeated in the data).
-// "Order": Id LONG (unique key 0), CustCode, CustBranch, CustName, CustRaw,
-// with links to Customer's primary key, to ByName (not unique), to ByRaw,
-// to "Supplier" (listed for the export but never written) and to a table
-// that is not exported.
+// "Order": Id LONG (unique key 1, the primary key: key 0 is a null key),
+// CustCode, CustBranch, CustName, CustRaw, with links to Customer's primary
+// key, to ByName (not unique), to ByRaw, to "Supplier" (listed for the
+// export but never written) and to a table that is not exported.
 #include "browse/sqlite_export.h"
 
 #include <gtest/gtest.h>
@@ -107,7 +107,8 @@ class SqliteExportTest : public ::testing::Test {
     order_.fields = {Field("Id", 1, 0, 4), Field("CustCode", 0, 4, 8),
                      Field("CustBranch", 1, 12, 4), Field("CustName", 0, 16, 20),
                      Field("CustRaw", 14, 36, 4)};
-    order_.keys = {{0, "Id", true, 0, {Segment("Id", 0, 4)}}};
+    order_.keys = {{0, "ByName", true, 0x08, {Segment("CustName", 16, 20)}},  // a null key
+                   {1, "Id", true, 0, {Segment("Id", 0, 4)}}};
     order_.links = {{"Customer", "Customer", 0, {{"CustCode", "Code"}, {"CustBranch", "Branch"}}},
                     {"Named", "Customer", 1, {{"CustName", "Name"}}},
                     {"Raw", "Customer", 4, {{"CustRaw", "Raw"}}},

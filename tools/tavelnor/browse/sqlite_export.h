@@ -46,13 +46,14 @@ class SqliteExport {
   bool BeginTable(const TableModel& table);
   // One value per field of the table, in order. `values` need only live
   // through the call. A row breaking the primary key is left out (counted,
-  // and reported by EndTable in the warnings).
+  // and reported in the warnings when the table ends).
   bool AddRow(const std::vector<FieldValue>& values);
   // Commits the table's rows.
   bool EndTable();
-  // Commits what a failed table left open, then builds the indexes of every
-  // table begun and writes the description tables. False when any step
-  // failed (the others are still done; LastError names the last failure).
+  // Once, at the end: commits what a failed table left open, then builds
+  // the indexes of every table begun and writes the description tables.
+  // False when any step failed (the others are still done; LastError names
+  // the last failure).
   bool Finish(const std::vector<CategoryModel>& categories);
 
   const std::string& LastError() const { return error_; }
@@ -78,13 +79,12 @@ class SqliteExport {
     size_t target = 0;
     size_t key = 0;
     std::string clause;    // FOREIGN KEY ... REFERENCES ...
-    bool dropped = false;  // taken out again: the target key is not unique
+    bool dropped = false;  // taken out again: the target key not unique or not written
   };
 
   bool Exec(const std::string& sql);
   bool Check(int rc, const std::string& what);
   bool Prepare(const std::string& sql);
-  bool Step(sqlite3_stmt* statement, const std::string& what);
   void CloseTable();
   std::string CreateSql(const Begun& begun) const;
   bool DropReferences(size_t target, size_t key, std::string* tables);

@@ -412,7 +412,6 @@ bool SqliteExport::EndTable() {
     return false;
   }
   CloseTable();
-  layout_.clear();
   return Exec("COMMIT");
 }
 
@@ -608,59 +607,6 @@ bool SqliteExport::WriteDescriptions(const std::vector<CategoryModel>& categorie
             links) &&
       ok;
   return write("_tavelnor_categories", "name TEXT, label TEXT", category_rows) && ok;
-}
-
-// --- the exchange layout ---------------------------------------------------------
-
-bool SqliteExport::BeginTable(const std::string& name, const std::vector<Column>& layout) {
-  if (db_ == nullptr || in_table_) {
-    error_ = db_ == nullptr ? "no database" : "the previous table was not ended";
-    return false;
-  }
-  layout_ = layout;
-  model_table_ = false;
-  std::string create = "CREATE TABLE " + SqlIdentifier(name) + " (";
-  std::string insert = "INSERT INTO " + SqlIdentifier(name) + " VALUES (";
-  for (size_t i = 0; i < layout.size(); ++i) {
-    create += (i ? ", " : "") + SqlIdentifier(layout[i].name) + " " + SqlTypeOf(layout[i].type);
-    insert += i ? ", ?" : "?";
-  }
-  create += ")";
-  insert += ")";
-  if (layout.empty()) {
-    create = "CREATE TABLE " + SqlIdentifier(name) + " (\"rowid_\" INTEGER)";
-    insert = "INSERT INTO " + SqlIdentifier(name) + " VALUES (NULL)";
-  }
-  if (!Exec(create) || !Prepare(insert) || !Exec("BEGIN")) return false;
-  in_table_ = true;
-  return true;
-}
-
-bool SqliteExport::AddRow(const std::vector<Cell>& cells) {
-  if (insert_ == nullptr) return false;
-  sqlite3_reset(insert_);
-  sqlite3_clear_bindings(insert_);
-  for (size_t i = 0; i < cells.size() && i < layout_.size(); ++i) {
-    const Cell& c = cells[i];
-    const int at = static_cast<int>(i + 1);
-    const std::string_view sql_type = SqlTypeOf(layout_[i].type);
-    int rc = SQLITE_OK;
-    if (c.kind == CellKind::kEmpty) {
-      rc = sqlite3_bind_null(insert_, at);
-    } else if (sql_type == "BLOB") {
-      rc = sqlite3_bind_blob64(insert_, at, c.bytes.data(), c.bytes.size(), SQLITE_TRANSIENT);
-    } else if (sql_type == "INTEGER") {
-      rc = sqlite3_bind_int64(insert_, at, c.integer);
-    } else if (sql_type == "REAL") {
-      rc = sqlite3_bind_double(insert_, at, c.real);
-    } else {
-      const std::string& text = c.iso.empty() ? c.text : c.iso;
-      rc =
-          sqlite3_bind_text64(insert_, at, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-    }
-    if (!Check(rc, "binding a value")) return false;
-  }
-  return Check(sqlite3_step(insert_), "inserting a row");
 }
 
 }  // namespace tavelnor::tool

@@ -22,7 +22,6 @@
 #include <utility>
 #include <vector>
 
-#include "browse/exchange_values.h"
 #include "browse/record_decoder.h"
 #include "browse/table_model.h"
 
@@ -60,11 +59,6 @@ class SqliteExport {
   // What could not be carried over since the last call, one line each.
   std::vector<std::string> TakeWarnings();
 
-  // The exchange layout's columns as they are, untyped keys: kept until the
-  // export command reads stored records. Finish does not apply to them.
-  bool BeginTable(const std::string& name, const std::vector<Column>& layout);
-  bool AddRow(const std::vector<Cell>& cells);
-
  private:
   struct Begun {
     size_t table = 0;        // in tables_
@@ -101,7 +95,6 @@ class SqliteExport {
   bool in_table_ = false;
   bool model_table_ = false;          // the open table is begun_.back()
   std::vector<std::string> scratch_;  // per column: unsigned values written out
-  std::vector<Column> layout_;
   std::vector<std::string> warnings_;
   std::string error_;
 };

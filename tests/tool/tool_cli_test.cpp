@@ -228,9 +228,12 @@ TEST_F(Completion, OffersCommandsOptionsValuesFilesAndTables) {
   // Values an option is limited to, after a space or an "=".
   EXPECT_EQ(Complete({"tavelnor", "demo", "--size", ""}), (Strings{"large", "small"}));
   EXPECT_EQ(Complete({"tavelnor", "btrieve", "dump", "--format", "=", "j"}), (Strings{"jsonl"}));
-  // File names for a file argument.
-  EXPECT_EQ(Complete({"tavelnor", "dump", Folder() + "/shop."}),
-            (Strings{Folder() + "/shop.dic", Folder() + "/shop.json"}));
+  // File names where the help speaks of a file or folder, nothing for a
+  // number.
+  const Strings shop = {Folder() + "/shop.dic", Folder() + "/shop.json"};
+  EXPECT_EQ(Complete({"tavelnor", "dump", Folder() + "/shop."}), shop);
+  EXPECT_EQ(Complete({"tavelnor", "dico", "build", "-o", Folder() + "/shop."}), shop);
+  EXPECT_EQ(Complete({"tavelnor", "dump", "--limit", Folder() + "/shop."}), Strings{});
   // Table names from the dictionary given first, an option's value not
   // taken for it; nothing when the tool cannot list them.
   EXPECT_EQ(Complete({Folder() + "/lister", "dump", "--limit", "5", dico, "F"}),

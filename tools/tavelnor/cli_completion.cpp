@@ -32,13 +32,30 @@ std::vector<std::string> Names(const CLI::Option& opt) {
   return names;
 }
 
-// The values a validator limits an option to, when its type reads
-// "TEXT:{a,b,c}".
-std::string Choices(const CLI::Option& opt) {
+bool Mentions(std::string text, const std::string& word) {
+  for (char& c : text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return text.find(word) != std::string::npos;
+}
+
+// What an argument or an option's value is, for completion: "table" (a table
+// of the dictionary given first) for the ones named so, "file" for the ones
+// whose help speaks of a file or folder, else nothing to offer ("-").
+std::string Kind(const CLI::Option& opt) {
+  for (const std::string& name : opt.get_lnames()) {
+    if (name == "table" || name == "tables") return "table";
+  }
+  if (opt.get_name() == "table" || opt.get_name() == "tables") return "table";
+  const std::string& help = opt.get_description();
+  return Mentions(help, "file") || Mentions(help, "folder") ? "file" : "-";
+}
+
+// The values of an option: those a validator limits it to, when its type
+// reads "TEXT:{a,b,c}", else its kind after an "@".
+std::string Values(const CLI::Option& opt) {
   const std::string type = opt.get_type_name();
   const size_t open = type.find('{');
   const size_t close = type.find('}', open);
-  if (open == std::string::npos || close == std::string::npos) return {};
+  if (open == std::string::npos || close == std::string::npos) return "@" + Kind(opt);
   std::string choices = type.substr(open + 1, close - open - 1);
   for (char& c : choices) c = c == ',' ? ' ' : c;
   return choices;
@@ -63,7 +80,7 @@ struct Tables {
   Table subcommands{"_tavelnor_subcommands"};
   Table options{"_tavelnor_options"};
   Table value_options{"_tavelnor_value_options"};
-  Table choices{"_tavelnor_choices"};
+  Table values{"_tavelnor_values"};
   Table positionals{"_tavelnor_positionals"};
 };
 
@@ -79,8 +96,7 @@ void Describe(const CLI::App& app, Tables& t) {
   }
   for (const CLI::Option* opt : VisibleOptions(app)) {
     if (!opt->nonpositional()) {
-      const std::string& name = opt->get_name();
-      std::string kind = name == "table" || name == "tables" ? "table" : "file";
+      std::string kind = Kind(*opt);
       if (opt->get_items_expected_max() > 1) kind += "+";
       positionals = Joined(positionals, kind);
       continue;
@@ -89,7 +105,9 @@ void Describe(const CLI::App& app, Tables& t) {
       options = Joined(options, name);
       if (opt->get_expected_max() == 0) continue;  // a flag
       value_options = Joined(value_options, name);
-      t.choices.Add(Joined(key, name), Choices(*opt));
+      if (const std::string values = Values(*opt); values != "@-") {
+        t.values.Add(Joined(key, name), values);
+      }
     }
   }
   t.subcommands.Add(key, subcommands);
@@ -155,9 +173,14 @@ _tavelnor() {
     option="${COMP_WORDS[COMP_CWORD - 1]}"
   fi
   if [[ $option == -?* ]] && _tavelnor_in "$option" "$(_tavelnor_value_options "$command")"; then
-    local choices
-    choices="$(_tavelnor_choices "${command:+$command }$option")"
-    if [[ -n $choices ]]; then _tavelnor_reply "$choices" "$cur"; else _tavelnor_files "$cur"; fi
+    local values
+    values="$(_tavelnor_values "${command:+$command }$option")"
+    case "$values" in
+      @table) ((${#args[@]} > 0)) && _tavelnor_tables "${args[0]}" "$cur" ;;
+      @file) _tavelnor_files "$cur" ;;
+      @*) ;;
+      *) _tavelnor_reply "$values" "$cur" ;;
+    esac
     return 0
   fi
 
@@ -202,11 +225,12 @@ std::string BashCompletion(const CLI::App& app) {
       << "# command tree.\n\n"
       << "# What each command takes, the command named by its words after the program's\n"
       << "# name: its subcommands, its options, those of its options that take a value,\n"
-      << "# the values such an option is limited to (key: the command's words and the\n"
-      << "# option), and what each positional argument is (\"file\", or \"table\" for a\n"
-      << "# table of the dictionary given first; \"+\" when it repeats).\n"
+      << "# the values of such an option (key: the command's words and the option; a\n"
+      << "# list, or \"@\" and a kind) and the kind of each positional argument: \"file\",\n"
+      << "# \"table\" (of the dictionary given first) or \"-\" (nothing to offer), \"+\"\n"
+      << "# after one that repeats.\n"
       << t.subcommands.Script() << t.options.Script() << t.value_options.Script()
-      << t.choices.Script() << t.positionals.Script() << kLogic;
+      << t.values.Script() << t.positionals.Script() << kLogic;
   return out.str();
 }
 

@@ -23,8 +23,8 @@ std::string OneLine(const std::string& text) {
     if (end == std::string::npos) end = text.size();
     std::string part = text.substr(start, end - start);
     while (!part.empty() && (part.back() == ' ' || part.back() == '\r')) part.pop_back();
-    part.erase(0, part.find_first_not_of(' ') == std::string::npos ? part.size()
-                                                                   : part.find_first_not_of(' '));
+    const size_t first = part.find_first_not_of(' ');
+    part.erase(0, first == std::string::npos ? part.size() : first);
     if (!part.empty()) line += (line.empty() ? "" : "; ") + part;
     start = end + 1;
   }

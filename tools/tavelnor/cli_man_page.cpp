@@ -160,7 +160,7 @@ A usage error: an unknown command or option, a missing or excess argument, a val
 .TP
 .B TAVELNOR_LOCK_DIR
 The folder of the lock files through which processes sharing record files see each other's locks.
-By default \fI/tmp/tavelnor\-locks\fR, or \fI$XDG_RUNTIME_DIR/tavelnor\-locks\fR when that folder cannot be used.
+By default \fI\%/tmp/tavelnor\-locks\fR, or \fI\%$XDG_RUNTIME_DIR/tavelnor\-locks\fR when that folder cannot be used.
 .TP
 .B TAVELNOR_BTRIEVE_CLIENT
 A Btrieve client library to read and write the record files through, instead of the embedded record manager;
@@ -171,7 +171,7 @@ Application values for \fBpaths\fR, as \fIName\fR=\fIvalue\fR pairs separated by
 for example \fBApp.SocietyID=ACME;App.Name=Gestion\fR.
 .SH FILES
 .TP
-.I /tmp/tavelnor\-locks
+.I \%/tmp/tavelnor\-locks
 The lock files of this machine's processes, named after the files they stand for.
 Nothing is written beside the data files unless a command writes them.
 .SH "SEE ALSO"

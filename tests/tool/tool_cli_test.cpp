@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "browse/suggest.h"
+#include "cli_help.h"
 #include "tool/tool_fixture.h"
 
 namespace tavelnor::tool::testing {
@@ -50,6 +51,22 @@ TEST(ClosestNames, RanksWithinReachIgnoringCase) {
             (Strings{"FacturesLignes2023"}));
   EXPECT_EQ(ClosestNames("xyz", {"dump", "tables"}), Strings{});
   EXPECT_EQ(ClosestNames("dump", {}), Strings{});
+}
+
+TEST(ManPage, EscapesWhatTheHelpTextsHold) {
+  CLI::App app{"Read things.", "tool"};
+  CLI::App* go = app.add_subcommand(
+      "go", ".starts with a dot\n'starts with a quote\nback\\slash \"said\" caf\xC3\xA9 -x");
+  std::string value;
+  go->add_option("--name", value, "the name")->default_str("a-b");
+  go->add_option("path", value, "where")->required();
+  const std::string page = ManPage(app, "1.0");
+  for (const char* line : {".SS \"tool go [OPTIONS] path\"\n", "\n\\&.starts with a dot\n",
+                           "\n\\&'starts with a quote\n",
+                           "\nback\\eslash \\(dqsaid\\(dq caf\\[u00E9] \\-x\n",
+                           "\n\\fB\\-\\-name\\fR \\fITEXT\\fR\nthe name (default: a\\-b)\n"}) {
+    EXPECT_NE(page.find(line), std::string::npos) << line << page;
+  }
 }
 
 TEST_F(CommandLine, UsageErrorsExitTwoWithOneLineAndAHint) {

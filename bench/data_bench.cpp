@@ -7,6 +7,11 @@
 //   BM_TableRangeFirstNext  First + Next under a key range of 10% of the rows
 //   BM_TableRangeCount    RecordCount(force) under that range
 //   BM_ExportedExchangeFirstNext  ZAVL_GetFirst + ZAVL_GetNext in exchange mode
+//   BM_ExportCsv, BM_ExportJsonl, BM_ExportSqlite  the tool's export of the
+//                         table in one format (argument: records, 0 = all);
+//                         "peak_MB" is the growth of the peak resident set
+//                         during the export, which must not grow with the
+//                         number of records
 //
 // The table is built once in $TMPDIR/tavelnor-bench-data (kept between runs)
 // with TAVELNOR_BENCH_ROWS rows (1,000,000 by default). Items per second are
@@ -17,9 +22,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
+#include "browse/record_writers.h"
+#include "browse/sqlite_export.h"
+#include "browse/table_reader.h"
 #include "btrieve/btrcall.h"
 #include "btrieve/btrieve_codes.h"
 #include "data/edata_table.h"
@@ -223,12 +232,83 @@ void BM_ExportedExchangeFirstNext(benchmark::State& state) {
   ZAVL_CloseSchema(schema);
 }
 
+// The resident set's peak since the last reset, in kB.
+long PeakKb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+enum class Format { kCsv, kJsonl, kSqlite };
+
+// The tool's export of the table: decoded records into one format.
+void ExportTable(benchmark::State& state, Format format) {
+  Company& c = TheCompany();
+  const std::string dico_path = (c.folder / "demo.dic").string();
+  tool::DictionaryModel model;
+  std::string why;
+  if (!model.Load(dico_path, &why)) std::abort();
+  const tool::TableModel* table = model.FindTable("Ecritures");
+  tool::Schema schema(dico_path, SCHEMA_QUIET);
+  if (!table || !schema.ok()) std::abort();
+  const fs::path out = c.folder / "export";
+  fs::create_directories(out);
+  int64_t n = 0;
+  long peak = 0;
+  for (auto _ : state) {
+    ResetPeak();
+    const long before = PeakKb();
+    tool::TableReader reader;
+    tool::WalkError error;
+    if (!reader.Open(schema, *table, c.path, &error)) std::abort();
+    tool::WalkOptions walk;
+    walk.limit = state.range(0) > 0 ? state.range(0) : -1;
+    std::ofstream file;
+    std::unique_ptr<tool::RecordWriter> writer;
+    tool::SqliteExport db;
+    if (format == Format::kSqlite) {
+      if (!db.Create((out / "bench.sqlite").string(), {table}) || !db.BeginTable(*table)) std::abort();
+    } else {
+      file.open(out / "bench.out", std::ios::binary);
+      writer = tool::MakeRecordWriter(format == Format::kCsv ? tool::OutputFormat::kCsv
+                                                             : tool::OutputFormat::kJsonl,
+                                      *table, tool::WriteOptions{}, file);
+    }
+    const bool ok = reader.Walk(
+        walk,
+        [&](const std::vector<tool::FieldValue>& values) {
+          ++n;
+          if (writer) {
+            writer->Row(values);
+            return true;
+          }
+          return db.AddRow(values);
+        },
+        &error);
+    if (!ok) std::abort();
+    if (format == Format::kSqlite && (!db.EndTable() || !db.Finish(model.Categories()))) std::abort();
+    peak = std::max(peak, PeakKb() - before);
+  }
+  state.SetItemsProcessed(n);
+  state.counters["peak_MB"] = static_cast<double>(peak) / 1024.0;
+}
+
+void BM_ExportCsv(benchmark::State& state) { ExportTable(state, Format::kCsv); }
+void BM_ExportJsonl(benchmark::State& state) { ExportTable(state, Format::kJsonl); }
+void BM_ExportSqlite(benchmark::State& state) { ExportTable(state, Format::kSqlite); }
+
 BENCHMARK(BM_BareGetNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableFirstNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportedExchangeFirstNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareRangeGetNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableRangeFirstNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableRangeCount)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExportCsv)->Arg(100000)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ExportJsonl)->Arg(100000)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ExportSqlite)->Arg(100000)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

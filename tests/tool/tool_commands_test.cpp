@@ -67,6 +67,7 @@ TEST_F(ToolTest, ListsTheTablesFieldsAndCategoriesPlainWhenPiped) {
   EXPECT_EQ(names, (Strings{"Clients", "Familles", "Journal"}));
   EXPECT_NE(tables.out.find("\t" + std::to_string(Clients().size()) + "\n"), std::string::npos)
       << "the record count of Clients\n" << tables.out;
+  EXPECT_EQ(Run({"tables", Dictionary(), "--names-only"}).out, "Clients\nFamilles\nJournal\n");
 
   // The stored record length is the sum of the field sizes; in exchange
   // mode, the sum of the slot sizes.

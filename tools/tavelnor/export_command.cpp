@@ -306,8 +306,8 @@ void AddExportCommand(CLI::App& app) {
   auto opt = std::make_shared<ExportOptions>();
   CLI::App* cmd = app.add_subcommand(
       "export",
-      "Write the tables to DIR as CSV, JSON Lines and one SQLite database with their keys,\n"
-      "indexes, links and the dictionary's descriptions. The data files are only read.");
+      "Write the tables into a folder as CSV, JSON Lines and one SQLite database with their\n"
+      "keys, indexes, links and the dictionary's descriptions. The data files are only read.");
   cmd->add_option("dictionary", opt->dictionary, "dictionary file")->required();
   cmd->add_option("folder", opt->folder, "folder to write into (created when missing)")
       ->required();
@@ -316,7 +316,7 @@ void AddExportCommand(CLI::App& app) {
   cmd->add_option("--formats", opt->formats, "csv,jsonl,sqlite: the formats to write (default all)");
   cmd->add_option("--blobs", opt->blobs,
                   "blobs and pictures in CSV and JSON Lines: base64 (default), hex, omit, or files "
-                  "(one file per value under DIR/TABLE.blobs, the cell holding its path)");
+                  "(one file per value under FOLDER/TABLE.blobs, the cell holding its path)");
   cmd->add_option("--dates", opt->dates,
                   "dates and time stamps in CSV and JSON Lines: iso (default) or locale");
   cmd->add_option("--limit", opt->limit, "export at most N records of each table")

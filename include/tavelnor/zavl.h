@@ -10,6 +10,10 @@
  * Handles are opaque. Close every data handle before the schema handle it
  * came from. The last error code is shared by all threads: a host that calls
  * the library from several threads serialises its calls.
+ *
+ * Texts: every text the library takes or gives (table and field names,
+ * ZAVL_Locate's values, the texts of records and lists) is 8-bit Windows-1252,
+ * whatever the platform; file paths are passed to the system as given.
  */
 #ifndef TAVELNOR_ZAVL_H
 #define TAVELNOR_ZAVL_H
@@ -78,8 +82,11 @@ typedef int32_t ZAVL_BOOL;              /* 0 or 1 */
 /* A memory block slot (blobs, memos, graphics): a 32-bit length in bytes
  * followed by a pointer to a block of that length, allocated with malloc and
  * freed by the library when it clears the slot. The slot takes
- * 4 + sizeof(void*) bytes: 8 in 32-bit programs, 12 in 64-bit ones. Slots are
- * packed without padding, so read the pointer with memcpy. */
+ * 4 + sizeof(void*) bytes: 8 in 32-bit programs, 12 in 64-bit ones (so the
+ * exchange layout of a table with memory slots is longer in a 64-bit
+ * program, and the field list reports the slot size of the running
+ * library). Slots are packed without padding, so read the pointer with
+ * memcpy. */
 #define ZAVL_MEMORY_SLOT_SIZE (4 + sizeof(void*))
 
 /* Dictionary handles. */
@@ -89,13 +96,24 @@ ZAVL_API int32_t ZAVL_CALL ZAVL_GetDicoVersion(ZAVL_Schema* schema);
 ZAVL_API int32_t ZAVL_CALL ZAVL_GetLastError(void);
 
 /* Data handles. A name opens:
- *   ""            the list of the dictionary's tables (36-byte rows: name,
- *                 record length);
+ *   ""            the list of the dictionary's tables (36-byte rows);
  *   "@"           the list of its categories (168-byte rows);
  *   "#TABLE"      the list of the fields of TABLE (325-byte rows);
  *   "#", "#@", "##..."  fixed descriptions of those list rows;
  *   "TABLE"       the table itself, over its data file (created empty when
  *                 missing).
+ * List rows, packed, integers little-endian, texts zero-terminated:
+ *   tables      0-31 name; 32-35 record length (in exchange mode, the length
+ *               of the exchange layout).
+ *   categories  0-31 name; 32-159 label; 160-163 property (signed);
+ *               164-167 value.
+ *   fields      0-31 name; 32 type code (in exchange mode, the exchange slot
+ *               type); 33-36 size (the slot size); 37-40 decimals; 41-168
+ *               display name; 169-296 category; 297-300 1 for a user-defined
+ *               field; 301-304 1 when a minimum is set, 305-312 the minimum's
+ *               first bytes; 313-316 1 when a maximum is set, 317-324 the
+ *               maximum's first bytes. Bytes from 37 on are zero for fields
+ *               that are not plain variables.
  * Null on failure, with the last error: -2 bad schema, -401 no such table,
  * -1 out of memory, or the Btrieve status of the file (12, 22, 85, 861...).
  * Close every data handle before its schema. */
@@ -133,9 +151,19 @@ ZAVL_API ZAVL_BOOL ZAVL_CALL ZAVL_SetKeyrange(ZAVL_Data* data, int32_t key, cons
                                               int32_t low_length, const void* high,
                                               int32_t high_length);
 /* The first record whose fields `names` ("A,B,...") have, as text, the
- * values `values` (ended by a null pointer). Uses a key whose leading
- * segments are those fields, else scans. -1 when none (last error -1: the
- * record reached by the key differs). */
+ * values `values` (ended by a null pointer; missing values are empty texts).
+ * Values are compared byte for byte with the library's own text form of each
+ * field (Windows-1252, in the library's locale, French by default): booleans
+ * "Vrai" and "Faux", amounts with a decimal comma and their type's decimals
+ * ("174,9500" for a currency), dates day/month/year ("31/12/2014"), times
+ * "hh:mm:ss", texts as stored.
+ * Uses the first key whose leading segments are those fields in that order
+ * (one search, then the record found is checked), else scans from the first
+ * record of the current key and range. -1 when none: last error -1 when the
+ * record reached by the key differs, the status that ended the scan (9)
+ * otherwise; -2 with no name, no value or more values than names. A name
+ * that designates no field of the table never matches. On a list handle:
+ * -1 with last error -401. */
 ZAVL_API int32_t ZAVL_CALL ZAVL_Locate(ZAVL_Data* data, const char* names,
                                        const char* const* values);
 

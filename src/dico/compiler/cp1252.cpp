@@ -1,6 +1,8 @@
 // UTF-8 <-> Windows-1252.
 #include "dico/compiler/cp1252.h"
 
+#include "foundation/platform/text_encoding.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -31,19 +33,6 @@ std::string CodePointName(char32_t cp) {
 
 Status Malformed(size_t at) {
   return Status::InvalidArgument("malformed UTF-8 at byte " + std::to_string(at));
-}
-
-void AppendUtf8(char32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 }  // namespace
@@ -87,18 +76,6 @@ Result<std::string> Utf8ToCp1252(std::string_view in) {
   return out;
 }
 
-std::string Cp1252ToUtf8(std::string_view in) {
-  std::string out;
-  out.reserve(in.size() + in.size() / 4);
-  for (char ch : in) {
-    const auto b = static_cast<uint8_t>(ch);
-    if (b >= 0x80 && b < 0xA0) {
-      AppendUtf8(kHighTable[b - 0x80], &out);
-    } else {
-      AppendUtf8(b, &out);
-    }
-  }
-  return out;
-}
+std::string Cp1252ToUtf8(std::string_view in) { return platform::Cp1252ToUtf8(in); }
 
 }  // namespace tavelnor::dico

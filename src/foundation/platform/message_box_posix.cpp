@@ -3,11 +3,13 @@
 #include <cstdio>
 
 #include "foundation/platform/message_box.h"
+#include "foundation/platform/text_encoding.h"
 
 namespace tavelnor::platform {
 
 MessageAnswer ShowSystemMessage(std::string_view text, MessageButtons buttons) {
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  // Windows-1252 in, the terminal's character set out.
+  std::fprintf(stderr, "%s\n", TerminalText(text).c_str());
   std::fflush(stderr);
   return buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kOk;
 }

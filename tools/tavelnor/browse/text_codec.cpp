@@ -1,6 +1,8 @@
 // Windows-1252 and UTF-8, and the escapes of the output formats.
 #include "browse/text_codec.h"
 
+#include "foundation/platform/text_encoding.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -14,19 +16,6 @@ constexpr char16_t kHighControls[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // The next code point of UTF-8 text at `i`, advancing `i`; false when malformed.
 bool NextCodePoint(std::string_view text, size_t& i, uint32_t* cp) {
@@ -61,24 +50,10 @@ bool NextCodePoint(std::string_view text, size_t& i, uint32_t* cp) {
 }  // namespace
 
 void AppendCp1252AsUtf8(std::string_view text, std::string* out) {
-  for (char ch : text) {
-    const auto b = static_cast<uint8_t>(ch);
-    if (b < 0x80) {
-      *out += ch;
-    } else if (b < 0xA0) {
-      AppendUtf8(kHighControls[b - 0x80], *out);
-    } else {
-      AppendUtf8(b, *out);
-    }
-  }
+  platform::AppendCp1252AsUtf8(text, out);
 }
 
-std::string Cp1252ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  AppendCp1252AsUtf8(text, &out);
-  return out;
-}
+std::string Cp1252ToUtf8(std::string_view text) { return platform::Cp1252ToUtf8(text); }
 
 bool Utf8ToCp1252(std::string_view text, std::string* out) {
   out->clear();

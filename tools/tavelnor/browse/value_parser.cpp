@@ -76,8 +76,8 @@ bool ParseDate(std::string_view text, int* day, int* month, int* year) {
          *day <= DaysIn(*month, *year);
 }
 
-// "hh:mm", "hh:mm:ss", with ".f" digits after the seconds; `fraction`
-// receives the fraction in units of 10^-digits_wanted (cut).
+// "hh:mm", "hh:mm:ss", with at most `digits_wanted` digits of a fraction
+// after the seconds; `fraction` receives it in units of 10^-digits_wanted.
 bool ParseTime(std::string_view text, int* hour, int* minute, int* second, int64_t* fraction,
                int digits_wanted) {
   *second = 0;
@@ -103,10 +103,7 @@ bool ParseTime(std::string_view text, int* hour, int* minute, int* second, int64
   for (int i = 0; i < digits_wanted; ++i) {
     *fraction = *fraction * 10 + (i < static_cast<int>(frac.size()) ? frac[static_cast<size_t>(i)] - '0' : 0);
   }
-  if (static_cast<int>(frac.size()) > digits_wanted &&
-      frac.substr(static_cast<size_t>(digits_wanted)).find_first_not_of('0') != std::string_view::npos) {
-    return false;  // finer than the field keeps
-  }
+  if (static_cast<int>(frac.size()) > digits_wanted) return false;  // finer than the field keeps
   return *hour >= 0 && *hour <= 23 && *minute >= 0 && *minute <= 59 && *second >= 0 &&
          *second <= 59;
 }

@@ -12,15 +12,12 @@
 
 #include <stdint.h>
 
-#if defined(_WIN32)
-// Exported by ordinal through win32/w3btrv7.def only, so that the record
-// manager linked into Tavelnor.dll exports nothing there.
-#define TAVELNOR_BTR_CALL __stdcall
-#define TAVELNOR_BTR_API
-#else
-#define TAVELNOR_BTR_CALL
-#define TAVELNOR_BTR_API __attribute__((visibility("default")))
-#endif
+#include "foundation/platform/export_abi.h"
+
+// On Windows exported by ordinal through win32/w3btrv7.def only, so that the
+// record manager linked into Tavelnor.dll exports nothing there.
+#define TAVELNOR_BTR_CALL TAVELNOR_STDCALL
+#define TAVELNOR_BTR_API TAVELNOR_EXPORT_DEFAULT
 
 #ifdef __cplusplus
 extern "C" {

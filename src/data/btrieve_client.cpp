@@ -74,13 +74,10 @@ std::string RecordManager::Describe() const {
 const RecordManager& ProcessRecordManager() {
   // Never destroyed: a client library stays loaded until the process ends, so
   // that no call made during shutdown reaches an unloaded library.
-#if defined(_WIN32)
-  static const RecordManager* manager =
-      new RecordManager(RecordManager::Choose("w3btrv7.dll", true));
-#else
-  static const RecordManager* manager = new RecordManager(
-      RecordManager::Choose(platform::GetEnv("TAVELNOR_BTRIEVE_CLIENT").value_or(""), false));
-#endif
+  static const RecordManager* manager = [] {
+    const platform::ClientLibraryChoice client = platform::BtrieveClientLibrary();
+    return new RecordManager(RecordManager::Choose(client.path, client.by_ordinal));
+  }();
   return *manager;
 }
 

@@ -4,52 +4,29 @@
 #include <atomic>
 #include <vector>
 
+#include "foundation/platform/path_text.h"
 #include "paths/special_paths.h"
 
 namespace tavelnor::dico {
 namespace {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
+using platform::kPathSeparator;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) { return platform::IsPathSeparator(c); }
 
 bool HasDrive(std::string_view p) {
   return p.size() >= 2 && p[1] == ':' &&
          ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
 }
 
-bool IsAbsolute(std::string_view p) {
-#ifdef _WIN32
-  return HasDrive(p) || (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1]));
-#else
-  return HasDrive(p) || (!p.empty() && IsSeparator(p[0]));
-#endif
-}
-
-// The root part of a path: "X:\", "\\server\share\" or "/" (Windows), "/" or
-// "X:" names (POSIX keeps a drive as written); "" for a relative path.
-std::string_view RootOf(std::string_view p) {
-  if (HasDrive(p)) return p.substr(0, p.size() > 2 && IsSeparator(p[2]) ? 3 : 2);
-#ifdef _WIN32
-  if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) {
-    size_t server_end = p.find_first_of("\\/", 2);
-    if (server_end == std::string_view::npos) return p;
-    size_t share_end = p.find_first_of("\\/", server_end + 1);
-    return share_end == std::string_view::npos ? p : p.substr(0, share_end + 1);
-  }
-#endif
-  if (!p.empty() && IsSeparator(p[0])) return p.substr(0, 1);
-  return {};
-}
+// The system's rules: a drive anchors a name everywhere, a share on Windows.
+bool IsAbsolute(std::string_view p) { return !platform::PathRoot(p).empty(); }
+std::string_view RootOf(std::string_view p) { return platform::PathRoot(p); }
 
 std::string Normalise(std::string_view path) {
   std::string_view root = RootOf(path);
   std::string out;
-  for (char c : root) out += IsSeparator(c) ? kSeparator : c;
+  for (char c : root) out += IsSeparator(c) ? kPathSeparator : c;
   std::vector<std::string_view> parts;
   size_t i = root.size();
   while (i <= path.size()) {
@@ -68,7 +45,7 @@ std::string Normalise(std::string_view path) {
     i = end + 1;
   }
   for (size_t k = 0; k < parts.size(); ++k) {
-    if (k > 0) out += kSeparator;
+    if (k > 0) out += kPathSeparator;
     out += parts[k];
   }
   return out;
@@ -89,7 +66,7 @@ std::string JoinDataPath(std::string_view folder, std::string_view name) {
     return Normalise(joined);
   }
   std::string joined(folder);
-  if (!joined.empty() && !IsSeparator(joined.back())) joined += kSeparator;
+  if (!joined.empty() && !IsSeparator(joined.back())) joined += kPathSeparator;
   joined += name;
   return Normalise(joined);
 }

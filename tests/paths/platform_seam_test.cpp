@@ -44,7 +44,11 @@ TEST(PathText, RelativeDirectoryAndDriveRoot) {
   EXPECT_TRUE(IsRelativePath(""));
   EXPECT_FALSE(IsRelativePath("/srv"));
   EXPECT_FALSE(IsRelativePath("\\srv"));
-  EXPECT_TRUE(IsRelativePath("C:\\Data"));  // no drives on POSIX
+  EXPECT_FALSE(IsRelativePath("C:\\Data")) << "a drive anchors a text written for Windows";
+  EXPECT_EQ(PathRoot("C:\\Data"), "C:\\");
+  EXPECT_EQ(PathRoot("D:x"), "D:");
+  EXPECT_EQ(PathRoot("/srv/x"), "/");
+  EXPECT_EQ(PathRoot("Data/x"), "");
 
   EXPECT_EQ(DirectoryPart("/usr/bin/tool"), "/usr/bin");
   EXPECT_EQ(DirectoryPart("/tool"), "/");

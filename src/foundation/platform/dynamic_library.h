@@ -29,4 +29,13 @@ void* FindLibraryOrdinal(DynamicLibrary* library, uint16_t ordinal);
 // Unloads a library loaded above; null is ignored.
 void UnloadDynamicLibrary(DynamicLibrary* library);
 
+// The Btrieve client library the hosts of this system expect: on Windows
+// the system's "w3btrv7.dll", whose entries are found by ordinal; on POSIX
+// the library TAVELNOR_BTRIEVE_CLIENT names (none when unset), by name.
+struct ClientLibraryChoice {
+  std::string path;
+  bool by_ordinal = false;
+};
+ClientLibraryChoice BtrieveClientLibrary();
+
 }  // namespace tavelnor::platform

@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 
 #include "foundation/platform/dynamic_library.h"
+#include "foundation/platform/process.h"
 
 namespace tavelnor::platform {
 
@@ -25,6 +26,10 @@ void* FindLibraryOrdinal(DynamicLibrary* /*library*/, uint16_t /*ordinal*/) { re
 
 void UnloadDynamicLibrary(DynamicLibrary* library) {
   if (library != nullptr) dlclose(library);
+}
+
+ClientLibraryChoice BtrieveClientLibrary() {
+  return {GetEnv("TAVELNOR_BTRIEVE_CLIENT").value_or(""), false};
 }
 
 }  // namespace tavelnor::platform

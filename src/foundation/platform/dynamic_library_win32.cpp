@@ -30,4 +30,6 @@ void UnloadDynamicLibrary(DynamicLibrary* library) {
   if (library != nullptr) FreeLibrary(reinterpret_cast<HMODULE>(library));
 }
 
+ClientLibraryChoice BtrieveClientLibrary() { return {"w3btrv7.dll", true}; }
+
 }  // namespace tavelnor::platform

@@ -30,9 +30,13 @@ std::string NativeSeparators(std::string_view text);
 // empty or already ends with one. The result has native separators on POSIX.
 std::string JoinPath(std::string_view base, std::string_view part);
 
-// True when `path` is not anchored: on Windows it neither starts with a
-// separator nor with a drive ("X:"); on POSIX it does not start with a
-// separator. The empty text is relative.
+// The anchor at the start of `path`: a drive ("X:" or "X:\", on every
+// system, since texts written for Windows name them), on Windows a share
+// ("\\server\share\"), else a leading separator; "" for a relative path.
+std::string_view PathRoot(std::string_view path);
+
+// True when `path` has no anchor (PathRoot is empty). The empty text is
+// relative.
 bool IsRelativePath(std::string_view path);
 
 // The text before the last separator: "/usr/bin/tool" gives "/usr/bin". A root

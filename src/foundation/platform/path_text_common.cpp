@@ -20,16 +20,23 @@ std::string JoinPath(std::string_view base, std::string_view part) {
   return NativeSeparators(out);
 }
 
-bool IsRelativePath(std::string_view path) {
-  if (path.empty()) return true;
-  if (IsPathSeparator(path[0])) return false;
+std::string_view PathRoot(std::string_view p) {
+  const bool drive = p.size() >= 2 && p[1] == ':' &&
+                     ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+  if (drive) return p.substr(0, p.size() > 2 && IsPathSeparator(p[2]) ? 3 : 2);
 #if defined(_WIN32)
-  const char c = path[0];
-  const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  if (letter && path.size() >= 2 && path[1] == ':') return false;
+  if (p.size() >= 2 && IsPathSeparator(p[0]) && IsPathSeparator(p[1])) {
+    const size_t server_end = p.find_first_of("\\/", 2);
+    if (server_end == std::string_view::npos) return p;
+    const size_t share_end = p.find_first_of("\\/", server_end + 1);
+    return share_end == std::string_view::npos ? p : p.substr(0, share_end + 1);
+  }
 #endif
-  return true;
+  if (!p.empty() && IsPathSeparator(p[0])) return p.substr(0, 1);
+  return {};
 }
+
+bool IsRelativePath(std::string_view path) { return PathRoot(path).empty(); }
 
 std::string DirectoryPart(std::string_view path) {
   size_t cut = path.size();

@@ -17,9 +17,9 @@
 namespace tavelnor::api {
 
 struct Frame {
-  int32_t provisional;      // the last error set first and after a throw
+  int32_t provisional;           // the last error set first and after a throw
   bool out_of_memory_is_create;  // std::bad_alloc reports ZAVL_ERR_CREATE
-  bool sets_last_error;     // false: the last error is never touched
+  bool sets_last_error;          // false: the last error is never touched
 };
 
 // Functions with a handle; OpenData and OpenFile; OpenSchema; the special

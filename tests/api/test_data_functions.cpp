@@ -426,6 +426,8 @@ TEST_F(DataFunctionsTest, AShortRawBufferIsNeverOverrun) {
     EXPECT_EQ(mine[0], 2) << "the key search itself reached client 2";
     const char* deux[] = {"Deux", nullptr};
     EXPECT_EQ(ZAVL_Locate(d, ">VersFamille>Libelle", deux), -1);
+    ASSERT_NE(ZAVL_GetFirst(d), -1) << "the link now open follows a record it cannot see";
+    EXPECT_EQ(mine[0], 1);
     EXPECT_EQ(ZAVL_GetNbRecords(d), 5);
 
     ZAVL_ClearBuffer(d, mine.get(), 3);

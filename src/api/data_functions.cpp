@@ -1,10 +1,10 @@
 // The exported functions that open and close data handles: a table over its
 // file, or one of the lists of the dictionary, chosen by the form of the name.
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <string>
 
+#include "api/guard.h"
 #include "api/handles.h"
 #include "data/edata_table.h"
 #include "data/exchange_layout.h"
@@ -45,81 +45,50 @@ bool ExtendedAsked(const SchemaHandle& schema, uint32_t flags) {
 }
 
 // Opens the table of `handle` over `path` and, in exchange mode, gives the
-// handle its exchange record and a zeroed buffer. Null (handle destroyed)
-// on failure, with the last error set.
-ZAVL_Data* OpenTableHandle(DataHandle* handle, const SchemaHandle& schema,
+// handle its exchange record and a zeroed buffer. Null (the handle
+// destroyed) on failure, with the last error set.
+ZAVL_Data* OpenTableHandle(std::unique_ptr<DataHandle> handle, const SchemaHandle& schema,
                            const dico::DRubricTable& table, const std::string& path,
                            bool extended) {
-  auto* t = static_cast<data::EDataTable*>(handle->dataObject);
+  auto* t = static_cast<data::EDataTable*>(handle->dataObject.get());
   t->SetExtendedForm(extended);
   if (!t->Open(&table, Chaine(path), 0, false, {})) {
     SetLastError(t->Status());
-    DestroyData(handle);
     return nullptr;
   }
   SetLastError(ZAVL_OK);
   if (schema.schemaFlags & SCHEMA_EXCHANGE) {
-    auto* record = new (std::nothrow) data::ExchangeRecord();
-    if (!record) {
-      DestroyData(handle);
+    // Once the file is open, a failure here leaves the last error at 0.
+    handle->exchangeRecord.reset(new (std::nothrow) data::ExchangeRecord());
+    if (!handle->exchangeRecord ||
+        !handle->exchangeRecord->Build(table, t->RecordBuffer(), extended)) {
       return nullptr;
     }
-    handle->exchangeRecord = record;
-    if (!record->Build(table, t->RecordBuffer(), extended)) {
-      DestroyData(handle);
-      return nullptr;
-    }
-    const uint32_t size = record->ExchangeSize();
-    handle->ownedExchangeBuffer = std::calloc(size ? size : 1, 1);
-    if (!handle->ownedExchangeBuffer) {
-      DestroyData(handle);
-      return nullptr;
-    }
-    handle->exchangeBuffer = handle->ownedExchangeBuffer;
+    const uint32_t size = handle->exchangeRecord->ExchangeSize();
+    handle->ownedExchangeBuffer.reset(new (std::nothrow) uint8_t[size ? size : 1]());
+    if (!handle->ownedExchangeBuffer) return nullptr;
+    handle->exchangeBuffer = handle->ownedExchangeBuffer.get();
     handle->exchangeSize = size;
   }
-  return reinterpret_cast<ZAVL_Data*>(handle);
+  return AdoptData(std::move(handle));
 }
 
-DataHandle* NewTableHandle(uint32_t flags) {
-  auto* handle = new (std::nothrow) DataHandle();
-  if (!handle) return nullptr;
+std::unique_ptr<DataHandle> NewTableHandle(uint32_t flags) {
+  auto handle = std::make_unique<DataHandle>();
   handle->openFlags = flags;
   handle->dataKind = kKindTable;
-  auto* table = new (std::nothrow) data::EDataTable();
-  if (!table) {
-    delete handle;
-    return nullptr;
-  }
+  auto table = std::make_unique<data::EDataTable>();
   if (!(flags & DATA_NO_VARIABLE_PART)) table->SetVariablePartsOption(true);
-  handle->dataObject = table;
+  handle->dataObject = std::move(table);
   return handle;
 }
 
 }  // namespace
 
-DataHandle* CheckData(ZAVL_Data* data) {
-  auto* h = reinterpret_cast<DataHandle*>(data);
-  if (!h || h->tag != kDataTag || !h->dataObject) return nullptr;
-  return h;
-}
-
-void DestroyData(DataHandle* handle) {
-  if (!handle) return;
-  if (handle->exchangeRecord && handle->exchangeBuffer && handle->exchangeSize) {
-    handle->exchangeRecord->Clear(static_cast<uint8_t*>(handle->exchangeBuffer),
-                                  handle->exchangeSize);
-  }
-  delete handle->dataObject;
-  delete handle->exchangeRecord;
-  std::free(handle->ownedExchangeBuffer);
-  handle->tag = 0;
-  delete handle;
-}
-
 }  // namespace tavelnor::api
 
 using tavelnor::api::DataHandle;
+using tavelnor::api::Guard;
 using tavelnor::api::SchemaHandle;
 using tavelnor::api::SetLastError;
 namespace data = tavelnor::data;
@@ -129,10 +98,10 @@ extern "C" {
 
 ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenData(ZAVL_Schema* schema, const char* name,
                                              uint32_t flags) {
-  SetLastError(ZAVL_ERR_HANDLE);
-  SchemaHandle* s = tavelnor::api::CheckSchema(schema);
-  if (!s || !name) return nullptr;
-  try {
+  return Guard(tavelnor::api::kOpenDataFrame, static_cast<ZAVL_Data*>(nullptr),
+               [&]() -> ZAVL_Data* {
+    SchemaHandle* s = tavelnor::api::CheckSchema(schema);
+    if (!s || !name) return nullptr;
     SetLastError(ZAVL_ERR_NOT_A_TABLE);
     data::ChosenObject chosen = data::ChooseDataObject(
         *s->dicoHandler, name, data::ListFlagsFrom(s->schemaFlags, flags));
@@ -140,69 +109,58 @@ ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenData(ZAVL_Schema* schema, const char* nam
     if (chosen.choice == data::ListChoice::kTable && !chosen.table) return nullptr;
     SetLastError(ZAVL_ERR_CREATE);
     if (chosen.choice == data::ListChoice::kTable) {
-      DataHandle* handle = tavelnor::api::NewTableHandle(flags);
-      if (!handle) return nullptr;
+      auto handle = tavelnor::api::NewTableHandle(flags);
       const dico::DRubricTable& table = *chosen.table;
       std::string path = table.GetFilePath().str();
       if (tavelnor::api::ExtendedAsked(*s, flags)) {
         path = tavelnor::api::ExtendedFilePath(table, path, *s->dicoHandler);
       }
-      return tavelnor::api::OpenTableHandle(handle, *s, table, path,
+      return tavelnor::api::OpenTableHandle(std::move(handle), *s, table, path,
                                             data::IsExtendedFormPath(path));
     }
-    auto* handle = new (std::nothrow) DataHandle();
-    if (!handle) return nullptr;
+    auto handle = std::make_unique<DataHandle>();
     handle->openFlags = flags;
     handle->dataKind = chosen.choice == data::ListChoice::kRubric     ? tavelnor::api::kKindRubric
                        : chosen.choice == data::ListChoice::kCategory ? tavelnor::api::kKindCategory
                                                                       : tavelnor::api::kKindVariable;
-    handle->dataObject = chosen.object.release();
+    handle->dataObject = std::move(chosen.object);
     if (chosen.status != 0) {
       SetLastError(chosen.status);
-      tavelnor::api::DestroyData(handle);
       return nullptr;
     }
+    ZAVL_Data* data = tavelnor::api::AdoptData(std::move(handle));
     SetLastError(ZAVL_OK);
-    return reinterpret_cast<ZAVL_Data*>(handle);
-  } catch (...) {
-    SetLastError(ZAVL_ERR_CREATE);
-    return nullptr;
-  }
+    return data;
+  });
 }
 
 ZAVL_API ZAVL_Data* ZAVL_CALL ZAVL_OpenFile(ZAVL_Schema* schema, const char* table_name,
                                              const char* path, uint32_t flags) {
-  SetLastError(ZAVL_ERR_HANDLE);
-  SchemaHandle* s = tavelnor::api::CheckSchema(schema);
-  if (!s) return nullptr;
-  try {
+  return Guard(tavelnor::api::kOpenDataFrame, static_cast<ZAVL_Data*>(nullptr),
+               [&]() -> ZAVL_Data* {
+    SchemaHandle* s = tavelnor::api::CheckSchema(schema);
+    if (!s) return nullptr;
     SetLastError(ZAVL_ERR_NOT_A_TABLE);
     if (!table_name || !*table_name) return nullptr;
     const dico::DDicoBase* object = s->dicoHandler->FindTable(table_name);
     if (!object || object->Kind() != dico::kRubricTable) return nullptr;
     SetLastError(ZAVL_ERR_CREATE);
-    DataHandle* handle = tavelnor::api::NewTableHandle(flags);
-    if (!handle) return nullptr;
+    auto handle = tavelnor::api::NewTableHandle(flags);
     const std::string file = path ? path : "";
     const bool extended = tavelnor::api::ExtendedAsked(*s, flags) ||
                           data::IsExtendedFormPath(file);
     return tavelnor::api::OpenTableHandle(
-        handle, *s, *static_cast<const dico::DRubricTable*>(object), file, extended);
-  } catch (...) {
-    SetLastError(ZAVL_ERR_CREATE);
-    return nullptr;
-  }
+        std::move(handle), *s, *static_cast<const dico::DRubricTable*>(object), file, extended);
+  });
 }
 
 ZAVL_API void ZAVL_CALL ZAVL_CloseData(ZAVL_Data* handle) {
-  SetLastError(ZAVL_ERR_HANDLE);
-  DataHandle* h = tavelnor::api::CheckData(handle);
-  if (!h) return;
-  SetLastError(ZAVL_OK);
-  try {
-    tavelnor::api::DestroyData(h);
-  } catch (...) {
-  }
+  Guard(tavelnor::api::kHandleFrame, tavelnor::api::kNothing, [&] {
+    std::unique_ptr<DataHandle> h = tavelnor::api::TakeData(handle);
+    if (!h) return;
+    SetLastError(ZAVL_OK);
+    h->tag = 0;
+  });
 }
 
 }  // extern "C"

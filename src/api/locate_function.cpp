@@ -7,15 +7,19 @@
 // ">LINK1>LINK2>FIELD" over several links) names FIELD of the record that
 // link LINK of the table reaches from the current record; such names never
 // select a key, so they are compared while scanning.
+#include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "api/guard.h"
 #include "api/handles.h"
 #include "data/edata.h"
 #include "data/edata_table.h"
+#include "data/file_opening.h"
 #include "data/key_value.h"
 #include "dico/dico_classes.h"
 #include "dico/er_field_table.h"
@@ -42,21 +46,36 @@ std::vector<std::string> SplitNames(std::string_view names) {
   return out;
 }
 
-// The fields of a table over one record, found by name.
+// The fields of a table over one record of `length` bytes, found by name. A
+// field whose bytes do not lie wholly within the record (a record buffer the
+// caller gave shorter than the table's records) is not found: its bytes were
+// never read, and reading them would leave the buffer.
 class RecordFields {
  public:
-  RecordFields(const dico::DRubricTable& table, uint8_t* record, bool extended) {
+  RecordFields(const dico::DRubricTable& table, uint8_t* record, size_t length, bool extended)
+      : record_(record), length_(length) {
     dico::BuildFields(fields_, table, record, extended ? 1 : 3);
   }
   record::ErField* Find(std::string_view name) const {
     for (size_t i = 0; i < fields_.SegmentCount(); ++i) {
       record::ErField* f = fields_.Segment(i);
-      if (SameName(f->GetName().view(), name)) return f;
+      if (SameName(f->GetName().view(), name)) return Inside(*f) ? f : nullptr;
     }
     return nullptr;
   }
 
  private:
+  bool Inside(record::ErField& f) const {
+    if (!f.GetBuffer()) return false;
+    const auto at = reinterpret_cast<uintptr_t>(f.Data());
+    const auto from = reinterpret_cast<uintptr_t>(record_);
+    const int32_t size = f.Size();
+    return at >= from && size >= 0 && at - from <= length_ &&
+           static_cast<size_t>(size) <= length_ - (at - from);
+  }
+
+  uint8_t* record_;
+  size_t length_;
   record::ErFieldSubRecord fields_;
 };
 
@@ -90,9 +109,12 @@ class Matcher {
     const dico::DRubricTable* table = at->TableDefinition();
     if (!table) return false;
     auto& fields = fields_[at];
-    if (!fields) fields = std::make_unique<RecordFields>(*table, at->RecordBuffer(), extended_);
+    if (!fields) {
+      fields = std::make_unique<RecordFields>(*table, at->RecordBuffer(), at->RecordLength(),
+                                              extended_);
+    }
     record::ErField* field = fields->Find(rest);
-    if (!field || !field->GetBuffer()) return false;
+    if (!field) return false;
     *text = field->GetText().str();
     return true;
   }
@@ -134,19 +156,20 @@ int ChooseKey(data::EData& object, const dico::DRubricTable& table,
 }
 
 // The key value of key `k` with every segment at its minimum, then the named
-// fields set from their texts; answers its bytes.
+// fields set from their texts; answers its bytes. The record it is built in
+// is a scratch of the table's own record length, whatever buffer the data
+// object reads into.
 std::vector<uint8_t> KeyBytes(data::EData& object, const dico::DRubricTable& table, int k,
                               const std::vector<std::string>& names,
                               const std::vector<std::string>& values, bool extended) {
   const data::EKeyDesc& desc = *object.KeyDescFor(k);
   data::EKeyValue key = data::EKeyValue::FromDesc(desc, &table);
-  const uint32_t length = object.RecordLength();
-  std::vector<uint8_t> scratch(length, 0);
+  std::vector<uint8_t> scratch(data::DefinitionRecordLength(table, extended), 0);
   key.SetMin();
   key.WriteToRecord(scratch.data(), scratch.size());
-  RecordFields fields(table, scratch.data(), extended);
+  RecordFields fields(table, scratch.data(), scratch.size(), extended);
   for (size_t i = 0; i < names.size(); ++i) {
-    if (record::ErField* f = fields.Find(names[i]); f && f->GetBuffer()) f->GetBuffer()->SetText(values[i]);
+    if (record::ErField* f = fields.Find(names[i])) f->GetBuffer()->SetText(values[i]);
   }
   key.ReadFromRecord(scratch.data(), scratch.size());
   std::vector<uint8_t> bytes(key.TotalLength());
@@ -163,10 +186,9 @@ extern "C" {
 ZAVL_API int32_t ZAVL_CALL ZAVL_Locate(ZAVL_Data* data, const char* names,
                                        const char* const* values) {
   using namespace tavelnor;
-  api::SetLastError(ZAVL_ERR_HANDLE);
-  api::DataHandle* h = api::CheckData(data);
-  if (!h) return 0;
-  try {
+  return api::Guard(api::kHandleFrame, int32_t{-1}, [&]() -> int32_t {
+    api::DataHandle* h = api::CheckData(data);
+    if (!h) return 0;
     const std::vector<std::string> name_list = api::SplitNames(names ? names : "");
     std::vector<std::string> value_list;
     for (size_t i = 0; values && values[i]; ++i) value_list.emplace_back(values[i]);
@@ -183,6 +205,7 @@ ZAVL_API int32_t ZAVL_CALL ZAVL_Locate(ZAVL_Data* data, const char* names,
         (static_cast<data::EDataTable&>(object).TableFlags() & data::kTableExtendedForm) != 0;
     api::Matcher matcher(object, extended);
     int32_t result = -1;
+    object.SetStatus(0);
     const int k = api::ChooseKey(object, *table, name_list);
     if (k >= 0) {
       const std::vector<uint8_t> key =
@@ -202,10 +225,7 @@ ZAVL_API int32_t ZAVL_CALL ZAVL_Locate(ZAVL_Data* data, const char* names,
     }
     if (result != -1) api::RefreshExchange(*h);
     return result;
-  } catch (...) {
-    api::SetLastError(ZAVL_ERR_CREATE);
-    return -1;
-  }
+  });
 }
 
 }  // extern "C"

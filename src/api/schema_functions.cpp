@@ -1,10 +1,11 @@
 // The exported functions that manage schema handles, and the last error.
 //
-// Every function here is a firewall: nothing thrown below crosses it. The
-// provisional failure value is set first, so that every early return leaves
-// a meaningful code.
-#include <new>
+// Every exported function runs in the guard of api/guard.h; the provisional
+// failure value is set first, so that every early return leaves a
+// meaningful code.
+#include <memory>
 
+#include "api/guard.h"
 #include "api/handles.h"
 #include "data/btrieve_reporting.h"
 #include "dico/dico_handler.h"
@@ -17,79 +18,59 @@ std::atomic<int32_t> g_last_error{0};
 void SetLastError(int32_t code) { g_last_error.store(code, std::memory_order_relaxed); }
 int32_t GetLastError() { return g_last_error.load(std::memory_order_relaxed); }
 
-SchemaHandle* CheckSchema(ZAVL_Schema* schema) {
-  auto* h = reinterpret_cast<SchemaHandle*>(schema);
-  if (!h || h->tag != kSchemaTag || !h->dicoHandler) return nullptr;
-  return h;
-}
-
 }  // namespace tavelnor::api
 
+using tavelnor::api::Guard;
 using tavelnor::api::SchemaHandle;
 using tavelnor::api::SetLastError;
 
 extern "C" {
 
 ZAVL_API ZAVL_Schema* ZAVL_CALL ZAVL_OpenSchema(const char* path, uint32_t flags) {
-  SetLastError(ZAVL_ERR_CREATE);
-  SchemaHandle* handle = nullptr;
-  try {
-    handle = new (std::nothrow) SchemaHandle();
-    if (!handle) return nullptr;
-    handle->dicoHandler = new (std::nothrow) tavelnor::dico::DDicoHandler();
-    if (!handle->dicoHandler) {
-      delete handle;
-      return nullptr;
-    }
-    handle->schemaFlags = flags;
-    SetLastError(ZAVL_ERR_DICO_LOAD);
-    if (!path || handle->dicoHandler->Load(tavelnor::Chaine(std::string_view(path)),
-                                           tavelnor::dico::kLoadNameIndex) !=
-                     tavelnor::dico::LoadResult::kLoaded) {
-      delete handle->dicoHandler;
-      delete handle;
-      return nullptr;
-    }
-    if (flags & SCHEMA_QUIET) tavelnor::data::EBtrieve::SetBtrvErrorFunc(nullptr);
-    SetLastError(ZAVL_ERR_DICO_UPDATE);
-    if ((flags & SCHEMA_DICO_UPDATE) && !handle->dicoHandler->ReopenForUpdate(true)) {
-      delete handle->dicoHandler;
-      delete handle;
-      return nullptr;
-    }
-    SetLastError(ZAVL_OK);
-    return reinterpret_cast<ZAVL_Schema*>(handle);
-  } catch (...) {
-    if (handle) {
-      delete handle->dicoHandler;
-      delete handle;
-    }
-    return nullptr;
-  }
+  return Guard(tavelnor::api::kOpenSchemaFrame, static_cast<ZAVL_Schema*>(nullptr),
+               [&]() -> ZAVL_Schema* {
+                 auto handle = std::make_unique<SchemaHandle>();
+                 handle->dicoHandler = std::make_unique<tavelnor::dico::DDicoHandler>();
+                 handle->schemaFlags = flags;
+                 SetLastError(ZAVL_ERR_DICO_LOAD);
+                 if (!path || handle->dicoHandler->Load(tavelnor::Chaine(std::string_view(path)),
+                                                        tavelnor::dico::kLoadNameIndex) !=
+                                  tavelnor::dico::LoadResult::kLoaded) {
+                   return nullptr;
+                 }
+                 if (flags & SCHEMA_QUIET) tavelnor::data::EBtrieve::SetBtrvErrorFunc(nullptr);
+                 SetLastError(ZAVL_ERR_DICO_UPDATE);
+                 if ((flags & SCHEMA_DICO_UPDATE) &&
+                     !handle->dicoHandler->ReopenForUpdate(true)) {
+                   return nullptr;
+                 }
+                 ZAVL_Schema* schema = tavelnor::api::AdoptSchema(std::move(handle));
+                 SetLastError(ZAVL_OK);
+                 return schema;
+               });
 }
 
 ZAVL_API void ZAVL_CALL ZAVL_CloseSchema(ZAVL_Schema* schema) {
-  SetLastError(ZAVL_ERR_HANDLE);
-  SchemaHandle* h = tavelnor::api::CheckSchema(schema);
-  if (!h) return;
-  SetLastError(ZAVL_OK);
-  try {
-    delete h->dicoHandler;
-  } catch (...) {
-  }
-  h->dicoHandler = nullptr;
-  h->tag = 0;
-  delete h;
+  Guard(tavelnor::api::kHandleFrame, tavelnor::api::kNothing, [&] {
+    std::unique_ptr<SchemaHandle> h = tavelnor::api::TakeSchema(schema);
+    if (!h) return;
+    SetLastError(ZAVL_OK);
+    h->tag = 0;
+  });
 }
 
 ZAVL_API int32_t ZAVL_CALL ZAVL_GetDicoVersion(ZAVL_Schema* schema) {
-  SetLastError(ZAVL_ERR_HANDLE);
-  SchemaHandle* h = tavelnor::api::CheckSchema(schema);
-  if (!h) return 0;
-  SetLastError(ZAVL_OK);
-  return static_cast<int32_t>(h->dicoHandler->VersionSystem());
+  return Guard(tavelnor::api::kHandleFrame, int32_t{0}, [&]() -> int32_t {
+    SchemaHandle* h = tavelnor::api::CheckSchema(schema);
+    if (!h) return 0;
+    SetLastError(ZAVL_OK);
+    return static_cast<int32_t>(h->dicoHandler->VersionSystem());
+  });
 }
 
-ZAVL_API int32_t ZAVL_CALL ZAVL_GetLastError(void) { return tavelnor::api::GetLastError(); }
+ZAVL_API int32_t ZAVL_CALL ZAVL_GetLastError(void) {
+  return Guard(tavelnor::api::kQuietFrame, int32_t{0},
+               [] { return tavelnor::api::GetLastError(); });
+}
 
 }  // extern "C"

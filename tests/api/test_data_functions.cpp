@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,7 @@ class DataFunctionsTest : public ::testing::Test {
     // families 1 "Un" and 2 "Deux".
     ZAVL_Data* clients = ZAVL_OpenData(raw, "Clients", 0);
     ASSERT_NE(clients, nullptr) << ZAVL_GetLastError();
-    auto* table = static_cast<data::EDataTable*>(CheckData(clients)->dataObject);
+    auto* table = static_cast<data::EDataTable*>(CheckData(clients)->dataObject.get());
     for (int32_t i = 1; i <= 5; ++i) {
       const std::string nom(1, static_cast<char>('A' + i - 1));
       std::vector<uint8_t> row = ClientRow(i, nom.c_str(), i % 2 ? "Paris" : "Lyon", i % 3);
@@ -49,7 +51,7 @@ class DataFunctionsTest : public ::testing::Test {
     ZAVL_CloseData(clients);
     ZAVL_Data* familles = ZAVL_OpenData(raw, "Familles", 0);
     ASSERT_NE(familles, nullptr);
-    auto* ftable = static_cast<data::EDataTable*>(CheckData(familles)->dataObject);
+    auto* ftable = static_cast<data::EDataTable*>(CheckData(familles)->dataObject.get());
     for (int32_t code : {1, 2}) {
       std::vector<uint8_t> row(32, 0);
       std::memcpy(row.data(), &code, 4);
@@ -238,12 +240,12 @@ TEST_F(DataFunctionsTest, ExtendedFilesAreSoughtInTheExtensionsFolder) {
   const std::string extended = folder_.Path("Extensions/Clients.fatbtr");
   ZAVL_Data* made = ZAVL_OpenFile(s, "Clients", extended.c_str(), 0);  // created empty
   ASSERT_NE(made, nullptr) << ZAVL_GetLastError();
-  EXPECT_TRUE(static_cast<data::EDataTable*>(CheckData(made)->dataObject)->TableFlags() &
+  EXPECT_TRUE(static_cast<data::EDataTable*>(CheckData(made)->dataObject.get())->TableFlags() &
               data::kTableExtendedForm);
   ZAVL_CloseData(made);
   ZAVL_Data* d = ZAVL_OpenData(s, "Clients", DATA_EXTENDED_FILE);
   ASSERT_NE(d, nullptr);
-  EXPECT_EQ(static_cast<data::EDataTable*>(CheckData(d)->dataObject)->Path().str(), extended);
+  EXPECT_EQ(static_cast<data::EDataTable*>(CheckData(d)->dataObject.get())->Path().str(), extended);
   EXPECT_EQ(ZAVL_GetNbRecords(d), 0);
   ZAVL_CloseData(d);
   EXPECT_EQ(ZAVL_OpenFile(s, "Nope", extended.c_str(), 0), nullptr);
@@ -269,6 +271,212 @@ TEST_F(DataFunctionsTest, HandlesOfTheWrongKindAreRefusedUntouched) {
   ASSERT_NE(d, nullptr) << "the schema is still whole";
   EXPECT_EQ(Rows(d), 5);
   ZAVL_CloseData(d);
+}
+
+// Every data function on `d`, which is no live data handle: each answers its
+// bad-handle result and leaves the last error at -2.
+void ExpectEveryDataFunctionRefuses(ZAVL_Data* d) {
+  const int32_t one = 1;
+  uint8_t bytes[4] = {1, 2, 3, 4};
+  const char* values[] = {"1", nullptr};
+  struct Call {
+    const char* name;
+    std::function<intptr_t()> run;
+  };
+  const Call calls[] = {
+      {"GetFirst", [&] { return intptr_t{ZAVL_GetFirst(d)}; }},
+      {"GetLast", [&] { return intptr_t{ZAVL_GetLast(d)}; }},
+      {"GetNext", [&] { return intptr_t{ZAVL_GetNext(d)}; }},
+      {"GetPrevious", [&] { return intptr_t{ZAVL_GetPrevious(d)}; }},
+      {"GetCurrent", [&] { return intptr_t{ZAVL_GetCurrent(d)}; }},
+      {"RePos", [&] { return intptr_t{ZAVL_RePos(d, 1)}; }},
+      {"GetEqual", [&] { return intptr_t{ZAVL_GetEqual(d, 0, &one, 4)}; }},
+      {"GetNbRecords", [&] { return intptr_t{ZAVL_GetNbRecords(d)}; }},
+      {"SetKeyrange", [&] { return intptr_t{ZAVL_SetKeyrange(d, 0, &one, 4, &one, 4)}; }},
+      {"Locate", [&] { return intptr_t{ZAVL_Locate(d, "Num", values)}; }},
+      {"GetBuffer", [&] { return reinterpret_cast<intptr_t>(ZAVL_GetBuffer(d)); }},
+      {"SetBuffer", [&] { return ZAVL_SetBuffer(d, bytes, 4), intptr_t{0}; }},
+      {"ClearBuffer", [&] { return ZAVL_ClearBuffer(d, bytes, 4), intptr_t{0}; }},
+      {"CloseData", [&] { return ZAVL_CloseData(d), intptr_t{0}; }},
+  };
+  for (const Call& call : calls) {
+    SetLastError(12345);
+    EXPECT_EQ(call.run(), 0) << call.name;
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE) << call.name;
+  }
+  EXPECT_EQ(bytes[0], 1) << "the caller's buffer is untouched";
+}
+
+// The schema functions on `s`, which is no live schema handle.
+void ExpectEverySchemaFunctionRefuses(ZAVL_Schema* s) {
+  SetLastError(12345);
+  EXPECT_EQ(ZAVL_GetDicoVersion(s), 0);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  SetLastError(12345);
+  EXPECT_EQ(ZAVL_OpenData(s, "Clients", 0), nullptr);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  SetLastError(12345);
+  EXPECT_EQ(ZAVL_OpenFile(s, "Clients", "x.dat", 0), nullptr);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  SetLastError(12345);
+  ZAVL_CloseSchema(s);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+}
+
+TEST_F(DataFunctionsTest, ClosedAndForgedHandlesAreRefusedWithoutBeingRead) {
+  ZAVL_Schema* s = Schema(0);
+  ZAVL_Data* closed = ZAVL_OpenData(s, "Clients", 0);
+  ASSERT_NE(closed, nullptr);
+  ZAVL_CloseData(closed);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+  ZAVL_Schema* closed_schema = ZAVL_OpenSchema(dico_path_.c_str(), 0);
+  ASSERT_NE(closed_schema, nullptr);
+  ZAVL_CloseSchema(closed_schema);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+
+  // A stack buffer that starts with the right tag, followed by bytes that no
+  // pointer could be: reading through them would crash.
+  alignas(std::max_align_t) unsigned char forged_data[64];
+  alignas(std::max_align_t) unsigned char forged_schema[64];
+  std::memset(forged_data, 0x5A, sizeof forged_data);
+  std::memset(forged_schema, 0x5A, sizeof forged_schema);
+  std::memcpy(forged_data, &kDataTag, sizeof kDataTag);
+  std::memcpy(forged_schema, &kSchemaTag, sizeof kSchemaTag);
+  unsigned char data_before[64], schema_before[64];
+  std::memcpy(data_before, forged_data, sizeof forged_data);
+  std::memcpy(schema_before, forged_schema, sizeof forged_schema);
+
+  // Heap memory freed by a close: ASan reports any read of it.
+  for (ZAVL_Data* bad : {closed, reinterpret_cast<ZAVL_Data*>(closed_schema),
+                         reinterpret_cast<ZAVL_Data*>(forged_data),
+                         reinterpret_cast<ZAVL_Data*>(forged_schema)}) {
+    ExpectEveryDataFunctionRefuses(bad);
+  }
+  for (ZAVL_Schema* bad : {closed_schema, reinterpret_cast<ZAVL_Schema*>(closed),
+                           reinterpret_cast<ZAVL_Schema*>(forged_schema),
+                           reinterpret_cast<ZAVL_Schema*>(forged_data)}) {
+    ExpectEverySchemaFunctionRefuses(bad);
+  }
+  EXPECT_EQ(std::memcmp(forged_data, data_before, sizeof forged_data), 0);
+  EXPECT_EQ(std::memcmp(forged_schema, schema_before, sizeof forged_schema), 0);
+
+  ZAVL_Data* d = ZAVL_OpenData(s, "Clients", 0);
+  ASSERT_NE(d, nullptr) << "the live schema is still whole";
+  EXPECT_EQ(Rows(d), 5);
+  ZAVL_CloseData(d);
+}
+
+TEST_F(DataFunctionsTest, ALiveHandleStillNeedsItsTagAndItsObject) {
+  ZAVL_Data* d = ZAVL_OpenData(Schema(0), "Clients", 0);
+  ASSERT_NE(d, nullptr);
+  auto* h = reinterpret_cast<DataHandle*>(d);
+  h->tag = kSchemaTag;
+  EXPECT_EQ(ZAVL_GetFirst(d), 0);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  ZAVL_CloseData(d);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE) << "refused, so still open";
+  h->tag = kDataTag;
+  auto object = std::move(h->dataObject);
+  EXPECT_EQ(ZAVL_GetFirst(d), 0);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  h->dataObject = std::move(object);
+  EXPECT_NE(ZAVL_GetFirst(d), -1);
+  ZAVL_CloseData(d);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+}
+
+// A raw buffer of 3 bytes for a 60-byte record, alone on the heap so that
+// ASan sees any access past it: records, key searches, Locate on fields that
+// lie past its end and the clearing all stay inside it.
+TEST_F(DataFunctionsTest, AShortRawBufferIsNeverOverrun) {
+  for (uint32_t schema_flags : {0u, SCHEMA_EXCHANGE}) {
+    SCOPED_TRACE(schema_flags);
+    ZAVL_Schema* s = ZAVL_OpenSchema(dico_path_.c_str(), schema_flags);
+    ASSERT_NE(s, nullptr);
+    ZAVL_Data* d = ZAVL_OpenData(s, "Clients", 0);
+    ASSERT_NE(d, nullptr);
+    // In exchange mode a null buffer turns the handle raw first.
+    if (schema_flags & SCHEMA_EXCHANGE) ZAVL_SetBuffer(d, nullptr, 0);
+    auto mine = std::make_unique<uint8_t[]>(3);
+    ZAVL_SetBuffer(d, mine.get(), 3);
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+    EXPECT_EQ(ZAVL_GetBuffer(d), mine.get());
+    ASSERT_NE(ZAVL_GetFirst(d), -1);
+    EXPECT_EQ(mine[0], 1);
+    ASSERT_NE(ZAVL_GetNext(d), -1);
+    EXPECT_EQ(mine[0], 2);
+    const int32_t last = ZAVL_GetLast(d);
+    ASSERT_NE(last, -1);
+    EXPECT_EQ(mine[0], 5);
+    ASSERT_NE(ZAVL_GetPrevious(d), -1);
+    EXPECT_EQ(ZAVL_RePos(d, last), last);
+    const int32_t three = 3;
+    ASSERT_NE(ZAVL_GetEqual(d, 0, &three, 4), -1);
+    EXPECT_EQ(mine[0], 3);
+
+    const char* lyon[] = {"Lyon", nullptr};
+    EXPECT_EQ(ZAVL_Locate(d, "Ville", lyon), -1) << "Ville lies past the buffer: no match";
+    EXPECT_EQ(ZAVL_GetLastError(), 9);
+    const char* d_name[] = {"D", nullptr};
+    EXPECT_EQ(ZAVL_Locate(d, "Nom", d_name), -1) << "key 1, on a field past the buffer";
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_CREATE);
+    const char* two[] = {"2", nullptr};
+    EXPECT_EQ(ZAVL_Locate(d, "Num", two), -1) << "key 0, on a field cut by the end";
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_CREATE);
+    EXPECT_EQ(mine[0], 2) << "the key search itself reached client 2";
+    const char* deux[] = {"Deux", nullptr};
+    EXPECT_EQ(ZAVL_Locate(d, ">VersFamille>Libelle", deux), -1);
+    ASSERT_NE(ZAVL_GetFirst(d), -1) << "the link now open follows a record it cannot see";
+    EXPECT_EQ(mine[0], 1);
+    EXPECT_EQ(ZAVL_GetNbRecords(d), 5);
+
+    ZAVL_ClearBuffer(d, mine.get(), 3);
+    EXPECT_EQ(mine[0], 0);
+    ZAVL_CloseData(d);
+    ZAVL_CloseSchema(s);
+  }
+}
+
+// A success reports 0 (or what the call itself produced), never the status
+// an earlier failure left in the data object; ZAVL_GetCurrent alone passes
+// that status on.
+TEST_F(DataFunctionsTest, SuccessesClearTheStatusOfAnEarlierFailure) {
+  ZAVL_Schema* s = Schema(0);
+  ZAVL_Data* table = ZAVL_OpenData(s, "Clients", 0);
+  ZAVL_Data* list = ZAVL_OpenData(s, "", 0);
+  ASSERT_NE(table, nullptr);
+  ASSERT_NE(list, nullptr);
+  for (ZAVL_Data* d : {table, list}) {
+    SCOPED_TRACE(d == table ? "table" : "list");
+    const auto fail = [d] {
+      EXPECT_EQ(ZAVL_RePos(d, -1), -1);
+      EXPECT_EQ(ZAVL_GetLastError(), 43);
+    };
+    ASSERT_NE(ZAVL_GetFirst(d), -1);
+    fail();
+    ZAVL_GetCurrent(d);
+    EXPECT_EQ(ZAVL_GetLastError(), 43);
+    EXPECT_EQ(ZAVL_GetNbRecords(d), d == table ? 5 : 4);
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+    fail();
+    EXPECT_NE(ZAVL_GetBuffer(d), nullptr);
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+    fail();
+    ZAVL_SetBuffer(d, nullptr, 0);
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+    fail();
+    uint8_t scratch[2] = {1, 1};
+    ZAVL_ClearBuffer(d, scratch, 2);
+    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+  }
+  EXPECT_EQ(ZAVL_RePos(table, -1), -1);
+  const int32_t low = 2, high = 4;
+  EXPECT_TRUE(ZAVL_SetKeyrange(table, 0, &low, 4, &high, 4));
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+  EXPECT_EQ(ZAVL_GetNbRecords(table), 3);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK) << "the count of a key range";
+  ZAVL_CloseData(list);
+  ZAVL_CloseData(table);
 }
 
 }  // namespace

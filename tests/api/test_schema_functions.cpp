@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -68,7 +69,7 @@ const char* ContainerName(Container c) {
 }
 
 dico::DDicoHandler* HandlerOf(ZAVL_Schema* schema) {
-  return reinterpret_cast<SchemaHandle*>(schema)->dicoHandler;
+  return reinterpret_cast<SchemaHandle*>(schema)->dicoHandler.get();
 }
 
 class SchemaTest : public ::testing::Test {
@@ -159,35 +160,43 @@ TEST_F(SchemaTest, NullHandleIsRefusedWithMinus2) {
 }
 
 TEST_F(SchemaTest, DataHandleGivenAsASchemaIsRefusedAndUntouched) {
-  DataHandle fake;
-  int object = 0;
-  fake.dataKind = 1;
-  fake.dataObject = reinterpret_cast<data::EData*>(&object);  // never used as one
-  ASSERT_EQ(fake.tag, 0x44415441u);
-  const DataHandle before = fake;
-  auto* as_schema = reinterpret_cast<ZAVL_Schema*>(&fake);
+  ZAVL_Schema* s = ZAVL_OpenSchema(Write("d.dic", SampleImage(11)).c_str(), 0);
+  ASSERT_NE(s, nullptr);
+  ZAVL_Data* tables = ZAVL_OpenData(s, "", 0);  // the list of tables: no data file
+  ASSERT_NE(tables, nullptr);
+  auto* as_schema = reinterpret_cast<ZAVL_Schema*>(tables);
   EXPECT_EQ(ZAVL_GetDicoVersion(as_schema), 0);
   EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
   ZAVL_CloseSchema(as_schema);
   EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
-  EXPECT_EQ(std::memcmp(&fake, &before, sizeof fake), 0);
+  EXPECT_EQ(ZAVL_GetFirst(tables), 1) << "the data handle is still whole";
+  ZAVL_CloseData(tables);
+  ZAVL_CloseSchema(s);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
 }
 
-TEST_F(SchemaTest, SchemaHandleWithoutHandlerOrWithAnotherTagIsRefused) {
-  dico::DDicoHandler handler;  // on the stack: a close that freed it would be caught
-  SchemaHandle wrong_tag;
-  wrong_tag.tag = 0x53434846;
-  wrong_tag.dicoHandler = &handler;
-  SchemaHandle no_handler;
-  for (SchemaHandle* h : {&wrong_tag, &no_handler}) {
-    const SchemaHandle before = *h;
-    auto* s = reinterpret_cast<ZAVL_Schema*>(h);
-    EXPECT_EQ(ZAVL_GetDicoVersion(s), 0);
-    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
-    ZAVL_CloseSchema(s);
-    EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
-    EXPECT_EQ(std::memcmp(h, &before, sizeof before), 0);
-  }
+// A handle the library knows must still carry its tag and its handler.
+TEST_F(SchemaTest, LiveHandleWithAnotherTagOrWithoutHandlerIsRefused) {
+  ZAVL_Schema* s = ZAVL_OpenSchema(Write("t.dic", SampleImage(11)).c_str(), 0);
+  ASSERT_NE(s, nullptr);
+  auto* h = reinterpret_cast<SchemaHandle*>(s);
+  h->tag = 0x53434846;
+  EXPECT_EQ(ZAVL_GetDicoVersion(s), 0);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  ZAVL_CloseSchema(s);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  h->tag = kSchemaTag;
+  std::unique_ptr<dico::DDicoHandler> handler = std::move(h->dicoHandler);
+  EXPECT_EQ(ZAVL_GetDicoVersion(s), 0);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  ZAVL_CloseSchema(s);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE);
+  h->dicoHandler = std::move(handler);
+  EXPECT_EQ(ZAVL_GetDicoVersion(s), static_cast<int32_t>(kVersion)) << "refused, so still open";
+  ZAVL_CloseSchema(s);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_OK);
+  ZAVL_CloseSchema(s);
+  EXPECT_EQ(ZAVL_GetLastError(), ZAVL_ERR_HANDLE) << "closed twice";
 }
 
 // --- flags -------------------------------------------------------------------------------

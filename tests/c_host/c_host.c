@@ -199,7 +199,14 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: c_host DICTIONARY [client|embedded]\n");
     return 2;
   }
+  /* A dictionary that cannot be loaded, named every way a host may name it. */
   CHECK(ZAVL_OpenSchema("no/such/dictionary.dic", 0) == NULL);
+  CHECK(ZAVL_GetLastError() == ZAVL_ERR_DICO_LOAD);
+  CHECK(ZAVL_OpenSchema("none.dic", 0) == NULL);
+  CHECK(ZAVL_GetLastError() == ZAVL_ERR_DICO_LOAD);
+  CHECK(ZAVL_OpenSchema("", SCHEMA_QUIET) == NULL);
+  CHECK(ZAVL_GetLastError() == ZAVL_ERR_DICO_LOAD);
+  CHECK(ZAVL_OpenSchema(NULL, 0) == NULL);
   CHECK(ZAVL_GetLastError() == ZAVL_ERR_DICO_LOAD);
   schema = ZAVL_OpenSchema(argv[1], SCHEMA_QUIET);
   exchange = ZAVL_OpenSchema(argv[1], SCHEMA_EXCHANGE | SCHEMA_QUIET);

@@ -91,6 +91,11 @@ LoadResult DDicoHandler::Load(const Chaine& path, uint32_t flags) {
   if (!(flags & kLoadHeaderOnly)) {
     const std::string trad = TranslationPathFor(path.str());
     if (platform::FileExists(trad)) {
+      // A FIFO or a device there would block the reading or never end.
+      if (!platform::RegularFileExists(trad)) {
+        load_status_ = Status::IoError("translation file " + trad + " is not a regular file");
+        return LoadResult::kFailed;
+      }
       if (Status s = translations_.Load(trad); !s.ok()) {
         load_status_ = Status::Corrupt("translation file " + trad + ": " + s.ToString());
         return LoadResult::kFailed;

@@ -392,6 +392,20 @@ Status DDicoHandler::CheckElementCounts() {
       }
     }
   }
+  // Key segments and link parts view a part of the record.
+  for (int kind = kSegment; kind <= kSubLinkAttached; ++kind) {
+    DicoArray& a = Array(kind);
+    for (uint32_t i = 0, n = a.Count(); i < n; ++i) {
+      const DDicoBase& part = *a.At(i);
+      if (part.UnitSize() > kMaxRecordBytes) {
+        return Status::Corrupt("key or link part " + std::to_string(part.Id()) + " (" +
+                               GetKindInfo(kind).class_name + ") of " +
+                               std::to_string(part.UnitSize()) +
+                               " bytes exceeds the largest record (" +
+                               std::to_string(kMaxRecordBytes) + " bytes)");
+      }
+    }
+  }
   return Status::Ok();
 }
 

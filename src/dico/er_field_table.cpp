@@ -164,9 +164,11 @@ bool BuildFields(record::ErFieldComposite& composite, const DDicoBase& object, u
     }
   }
   uint64_t elements = 0;
+  uint64_t bytes = 0;  // what a composite owning its area would hold
   for (const DDicoBase* child : children) {
     if (!record_like) {
-      if (++elements > kMaxRecordBytes) break;
+      bytes += static_cast<uint64_t>(std::max(fm::FieldSize(*child), 0));
+      if (++elements > kMaxRecordBytes || bytes > kMaxRecordBytes) break;
       AddBound(composite, *child, base, 0);
       continue;
     }

@@ -250,6 +250,13 @@ INSTANTIATE_TEST_SUITE_P(
                          }
                        },
                        "object 2 (DRubricTable) have more than 65536 elements"},
+        TreeDamageCase{"KeyPartLargerThanARecord", 11,
+                       [](DicoTestBuilder& b, const Table& t, uint32_t f, uint32_t) {
+                         const uint32_t key = b.AddKey(t.keys, "K");
+                         const uint32_t seg = b.AddSegment(key, "S", f, 0);
+                         b.SetWord(seg, base::kUnitSize, 0x7FFFFFF0u);
+                       },
+                       "(DSegment) of 2147483632 bytes exceeds the largest record"},
         TreeDamageCase{"VeryDeepNesting", 8,
                        [](DicoTestBuilder& b, const Table& t, uint32_t, uint32_t) {
                          uint32_t parent = t.data;

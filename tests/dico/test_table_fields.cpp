@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dico/attribute_export.h"
 #include "dico/dico_handler.h"
 #include "dico/dico_test_builder.h"
 #include "dico/dico_test_support.h"
@@ -169,6 +170,8 @@ TEST_F(TableFieldsTest, WalksEndOverLinksDamagedInMemory) {
   l[date_]->SetWord(base::kNextSibling, num_);
   Table(l)->RecomputeSize();
   EXPECT_LE(fields(), 3u);
+  const DicoExport exported = ExportDictionary(l.h);
+  EXPECT_EQ(exported.root.Find("isa") ? *exported.root.Find("isa") : "", "Dico");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 cmake --preset fuzz >/dev/null
-targets=(fuzz_dico_loader fuzz_containers fuzz_translation fuzz_rtf_text fuzz_bmp_image fuzz_formula
+targets=(fuzz_dico_loader fuzz_dico_open fuzz_containers fuzz_translation fuzz_rtf_text fuzz_bmp_image fuzz_formula
          fuzz_legacy_reader fuzz_record_values)
 cmake --build --preset fuzz --target "${targets[@]}"
 scratch="$(mktemp -d)"

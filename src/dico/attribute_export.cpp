@@ -112,6 +112,9 @@ void DDicoBase::ExportAttributes(AttrNode& node) const {
       node.Set(f.attribute, Dec(Word(f.offset)));
     }
   }
+  // Bounded like the layout, should links have been damaged in memory.
+  const LayoutDepthGuard depth(Owner());
+  if (depth.deep()) return;
   for (const DDicoBase* c : Children()) {
     node.children.emplace_back();
     c->ExportAttributes(node.children.back());

@@ -188,12 +188,14 @@ bool SelectorAccepts(Selector selector, const DDicoBase& o) {
 
 namespace {
 // The next object after `o` in a depth-first walk bounded by `root`, not
-// entering containers below the root.
-const DDicoBase* NextInWalk(const DDicoBase* o, const DDicoBase* root, bool descend) {
+// entering containers below the root; each move spends one of `budget`.
+const DDicoBase* NextInWalk(const DDicoBase* o, const DDicoBase* root, bool descend,
+                            size_t& budget) {
   if (descend) {
     if (const DDicoBase* c = o->GetFirstChild()) return c;
   }
-  while (o && o != root) {
+  while (o && o != root && budget > 0) {
+    --budget;
     if (const DDicoBase* s = o->GetNextSibling()) return s;
     o = o->GetParent();
   }
@@ -205,6 +207,7 @@ DDicoBase* DDicoBase::FirstDescendant(Selector selector) const {
   auto& walk = Owner()->Walk();
   walk.selector = selector;
   walk.root = this;
+  walk.budget = 2 * Owner()->ObjectCount() + 2;
   const DDicoBase* o = GetFirstChild();
   if (!o) return nullptr;
   if (SelectorAccepts(selector, *o)) return const_cast<DDicoBase*>(o);
@@ -212,11 +215,11 @@ DDicoBase* DDicoBase::FirstDescendant(Selector selector) const {
 }
 
 DDicoBase* DDicoBase::NextDescendant(const DDicoBase* current) const {
-  const auto& walk = Owner()->Walk();
-  size_t steps = Owner()->ObjectCount() + 1;
+  auto& walk = Owner()->Walk();
   const DDicoBase* o = current;
-  while (o && steps-- > 0) {
-    o = NextInWalk(o, this, !IsContainerKind(o->Kind()) || o == this);
+  while (o && walk.budget > 0) {
+    --walk.budget;
+    o = NextInWalk(o, this, !IsContainerKind(o->Kind()) || o == this, walk.budget);
     if (o && SelectorAccepts(walk.selector, *o)) return const_cast<DDicoBase*>(o);
   }
   return nullptr;
@@ -231,7 +234,8 @@ DDicoBase* DDicoBase::CreateChild(int kind, std::string_view name, bool system) 
 // --- layout -----------------------------------------------------------------
 
 uint32_t DDicoBase::ComputeSize() {
-  const auto children = Children();
+  const LayoutDepthGuard depth(Owner());
+  const auto children = depth.deep() ? std::vector<DDicoBase*>() : Children();
   if (!children.empty()) {
     uint32_t sum = 0;
     for (DDicoBase* c : children) {
@@ -244,8 +248,11 @@ uint32_t DDicoBase::ComputeSize() {
 }
 
 void DDicoBase::AssignOffsets(uint32_t& running) {
+  const LayoutDepthGuard depth(Owner());
   SetOffset(running);
-  for (DDicoBase* c : Children()) c->AssignOffsets(running);
+  if (!depth.deep()) {
+    for (DDicoBase* c : Children()) c->AssignOffsets(running);
+  }
   if (TakesSpace()) running += GetTotalSize();
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "dico/dico_handler.h"
+
 namespace tavelnor::dico {
 
 void DDico::ResetClassFields() {
@@ -26,9 +28,12 @@ void DRubricTable::ResetClassFields() {
 }
 
 void DVarPerso::AssignOffsets(uint32_t& running) {
+  const LayoutDepthGuard depth(Owner());
   SetOffset(running);
   uint32_t inner = running;
-  for (DDicoBase* c : Children()) c->AssignOffsets(inner);
+  if (!depth.deep()) {
+    for (DDicoBase* c : Children()) c->AssignOffsets(inner);
+  }
   running += UnitSize();
 }
 

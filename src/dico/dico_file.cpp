@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "dico/pe_resource.h"
+#include "foundation/platform/files.h"
 
 namespace tavelnor::dico {
 namespace {
@@ -74,12 +75,13 @@ Status CInternalDicoFile::OpenNow() {
 }
 
 Status CInternalDicoFile::OpenForReading() {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path_, ec)) {
-    return Status::IoError("cannot open \"" + path_ + "\": it is a directory");
+  // A directory, a FIFO or a device fails here at once: nothing waits for
+  // a writer or reads without end.
+  auto opened = platform::OpenRegularFile(path_);
+  if (!opened.ok()) {
+    return Status::IoError("cannot open " + opened.status().message());
   }
-  std::FILE* file = std::fopen(path_.c_str(), "rb");
-  if (!file) return OpenError(path_, errno);
+  std::FILE* file = opened.value();
   uint8_t head[4] = {};
   const size_t got = std::fread(head, 1, sizeof head, file);
   if (HasModuleMark({head, got})) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dico/dico_file.h"
+#include "dico/field_model.h"
 #include "dico/tree_check.h"
 #include "foundation/platform/files.h"
 #include "foundation/platform/process.h"
@@ -90,6 +91,11 @@ LoadResult DDicoHandler::Load(const Chaine& path, uint32_t flags) {
   if (!(flags & kLoadHeaderOnly)) {
     const std::string trad = TranslationPathFor(path.str());
     if (platform::FileExists(trad)) {
+      // A FIFO or a device there would block the reading or never end.
+      if (!platform::RegularFileExists(trad)) {
+        load_status_ = Status::IoError("translation file " + trad + " is not a regular file");
+        return LoadResult::kFailed;
+      }
       if (Status s = translations_.Load(trad); !s.ok()) {
         load_status_ = Status::Corrupt("translation file " + trad + ": " + s.ToString());
         return LoadResult::kFailed;
@@ -268,7 +274,11 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
                         LoadLE32(image + base::kNextSibling), LoadLE32(image + base::kLinkedTo),
                         LoadLE32(image + base::kAltId),
                         static_cast<int32_t>(LoadLE32(image + base::kName))});
-      ids_.InsertUnlocked(id, o);
+      if (!ids_.InsertUnlocked(id, o)) {
+        return Status::Corrupt("object " + std::to_string(i) + " of array " +
+                               std::to_string(a->Kind()) + " (" + info.class_name +
+                               ") reuses identifier " + std::to_string(id));
+      }
       if (!root_ && a->Kind() == kDico) root_ = static_cast<DDico*>(o);
     }
   }
@@ -281,7 +291,7 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
     name_hashes.reserve(total);
     container_memo.assign(std::min<size_t>(total * 2 + 1, static_cast<size_t>(last_id_) + 1), 0);
   }
-  TreeCheck tree(all_ids, max_id, kMaxTreeDepth);
+  TreeCheck tree(all_ids, max_id, kMaxObjectDepth);
   auto exists = [this](uint32_t id) { return ids_.FindUnlocked(id) != nullptr; };
   size_t next = 0;
   for (auto& a : arrays_) {
@@ -290,6 +300,7 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
     for (uint32_t i = 0, n = a->Count(); i < n; ++i) {
       const Loaded& l = loaded[next++];
       if (Status s = tree.AddLinks(l.id, l.first_child, l.next_sibling, exists); !s.ok()) return s;
+      if (l.parent && exists(l.parent)) tree.AddParent(l.id, l.parent);
       ResolveTexts(*l.object);
       if (l.linked_to) reverse_links_.Insert(l.linked_to, l.id);
       if (l.alt_id) alt_ids_.Insert(l.alt_id, l.id);
@@ -308,6 +319,7 @@ Status DDicoHandler::Publish(DicoImage&& image, uint32_t flags,
   names_.BulkInsertUnlocked(std::move(named), name_hashes);
   if (Status t = tree.Finish(); !t.ok()) return t;
   if (!root_) return Status::Corrupt("the dictionary has no root object");
+  if (Status e = CheckElementCounts(); !e.ok()) return e;
   ResolveCategoryTexts();
   CompleteSystemRubric();
   if (header_.level < 9) {
@@ -348,6 +360,53 @@ void DDicoHandler::ResolveCategoryTexts() {
   for (int i = 0; i < n; ++i) {
     category_texts_[static_cast<size_t>(i)].translation = section->Child(CategoryName(i).view());
   }
+}
+
+Status DDicoHandler::CheckElementCounts() {
+  // An element takes at least a byte of a record, and a table holds no more
+  // elements than a record has bytes.
+  std::unordered_map<const DDicoBase*, uint64_t> per_table;
+  for (int kind = kVarPerso; kind <= kVarInSystem; ++kind) {
+    if (kind > kVarInPerso && kind != kVarInSystem) continue;
+    DicoArray& a = Array(kind);
+    for (uint32_t i = 0, n = a.Count(); i < n; ++i) {
+      const DDicoBase& v = *a.At(i);
+      const uint64_t count = field_model::ElementCount(v);
+      const uint64_t size = std::max<uint64_t>(static_cast<uint64_t>(field_model::FieldSize(v)), 1);
+      if (count * size > kMaxRecordBytes) {
+        return Status::Corrupt("field " + std::to_string(v.Id()) + " (" +
+                               GetKindInfo(kind).class_name + ") of " + std::to_string(count) +
+                               " elements of " + std::to_string(size) +
+                               " bytes exceeds the largest record (" +
+                               std::to_string(kMaxRecordBytes) + " bytes)");
+      }
+      const DDicoBase* table = v.GetContainer();
+      if (!table) continue;
+      uint64_t& total = per_table[table];
+      total += count;
+      if (total > kMaxRecordBytes) {
+        return Status::Corrupt("the fields of object " + std::to_string(table->Id()) + " (" +
+                               GetKindInfo(table->Kind()).class_name + ") have more than " +
+                               std::to_string(kMaxRecordBytes) +
+                               " elements, more than a record can hold");
+      }
+    }
+  }
+  // Key segments and link parts view a part of the record.
+  for (int kind = kSegment; kind <= kSubLinkAttached; ++kind) {
+    DicoArray& a = Array(kind);
+    for (uint32_t i = 0, n = a.Count(); i < n; ++i) {
+      const DDicoBase& part = *a.At(i);
+      if (part.UnitSize() > kMaxRecordBytes) {
+        return Status::Corrupt("key or link part " + std::to_string(part.Id()) + " (" +
+                               GetKindInfo(kind).class_name + ") of " +
+                               std::to_string(part.UnitSize()) +
+                               " bytes exceeds the largest record (" +
+                               std::to_string(kMaxRecordBytes) + " bytes)");
+      }
+    }
+  }
+  return Status::Ok();
 }
 
 // --- registration and lookups ---------------------------------------------

@@ -42,6 +42,13 @@ inline constexpr uint32_t kLoadHeaderOnly = 0x2;  // check the header and stop
 // not a dictionary (bad signature or version byte).
 inline constexpr uint32_t kErrorNotADictionary = 0x20000001;
 
+// Deepest nesting of objects a dictionary may have (below its top object),
+// and the most bytes, and elements, the fields of one record may reach:
+// every element of a field becomes a record field when a table's fields
+// are built.
+inline constexpr uint32_t kMaxObjectDepth = 64;
+inline constexpr uint64_t kMaxRecordBytes = 0x10000;
+
 // First identifier of the system rubric and its fields.
 inline constexpr uint32_t kSystemIdBase = 0x100000;
 
@@ -156,9 +163,16 @@ class DDicoHandler {
   }
 
   // --- tree walks (FirstDescendant / NextDescendant keep their state here) --
+  // A walk moves at most `budget` times (twice the object count: once down
+  // to each object and once up from it), so that no link, however damaged
+  // in memory, makes it loop; the layout recursion is bounded likewise
+  // (LayoutDepthGuard).
   struct WalkState {
     Selector selector = Selector::kAll;
     const DDicoBase* root = nullptr;
+    size_t budget = 0;
+    uint32_t layout_depth = 0;
+    size_t layout_budget = 0;
   };
   WalkState& Walk() { return walk_; }
 
@@ -174,7 +188,7 @@ class DDicoHandler {
   // than kMaxContainerDepth count as having no container.
   static constexpr int kMaxContainerDepth = 256;
   uint32_t BulkContainerOf(uint32_t id, std::vector<uint32_t>& memo) const;
-  static constexpr uint32_t kMaxTreeDepth = 256;
+  Status CheckElementCounts();
   void ResolveCategoryTexts();
   void CompleteSystemRubric();
   std::shared_ptr<const TranslationItem> ObjectTranslation(const DDicoBase& object,
@@ -215,6 +229,30 @@ class DDicoHandler {
   Status load_status_;
   WalkState walk_;
   size_t object_count_ = 0;
+};
+
+// One step of the layout recursion (sizes or offsets), counted in the
+// handler for as long as it lives: `deep` once beyond what a loaded
+// dictionary may nest, or once the recursion has taken twice as many steps
+// as there are objects, so that links damaged in memory cannot make it loop.
+class LayoutDepthGuard {
+ public:
+  explicit LayoutDepthGuard(DDicoHandler* h) : walk_(h->Walk()) {
+    if (walk_.layout_depth++ == 0) walk_.layout_budget = 2 * h->ObjectCount() + 2;
+    if (walk_.layout_budget > 0) {
+      --walk_.layout_budget;
+    } else {
+      spent_ = true;
+    }
+  }
+  ~LayoutDepthGuard() { --walk_.layout_depth; }
+  LayoutDepthGuard(const LayoutDepthGuard&) = delete;
+  LayoutDepthGuard& operator=(const LayoutDepthGuard&) = delete;
+  bool deep() const { return spent_ || walk_.layout_depth > kMaxObjectDepth + 1; }
+
+ private:
+  DDicoHandler::WalkState& walk_;
+  bool spent_ = false;
 };
 
 // Process-wide counter that gives identifiers to objects created with the

@@ -140,10 +140,8 @@ Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes, ParseOptions op
   ByteReader r(bytes);
   DicoImage img;
   if (Status s = ReadHeader(r, &img.header); !s.ok()) return s;
+  // Every level is read; only the version byte is refused.
   const int level = img.header.level;
-  if (level < kMinLevel) {
-    return Status::Unsupported("dictionary format level " + std::to_string(level));
-  }
   if (!r.ReadU32(&img.last_id)) return Truncated(r, "the header words");
   img.lowest_user_id = -1;
   if (level >= 5) {

@@ -1,6 +1,6 @@
 // DicoImage: a dictionary file's content, parsed and validated, before any
 // object is built from it; and the writer that turns one back into bytes at
-// any format level from 2 to 11.
+// any format level from 0 to 11.
 //
 // Parsing never trusts the input: every count and size is checked against the
 // bytes that remain before anything is allocated, so a hostile file cannot
@@ -63,7 +63,7 @@ struct DicoImage {
   }
 };
 
-inline constexpr int kMinLevel = 2;
+inline constexpr int kMinLevel = 0;
 inline constexpr int kMaxLevel = 11;
 
 // Reads section 1 only. Unsupported when the signature or version byte is
@@ -77,7 +77,7 @@ struct ParseOptions {
 };
 Result<DicoImage> ParseDicoImage(std::span<const uint8_t> bytes, ParseOptions options = {});
 
-// Writes `image` at `level` (2 to 11). Below level 11 the name index, the
+// Writes `image` at `level` (0 to 11). Below level 11 the name index, the
 // countries and macros bytes and the root's native language are not written; below level 8 `versionuser`,
 // below level 5 the lowest user identifier. Level-11 output of a parsed
 // level-11 file with 67-byte headers and 257-byte categories is identical to

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "dico/dico_handler.h"
 #include "dico/field_model.h"
@@ -146,22 +147,35 @@ bool BuildFields(record::ErFieldComposite& composite, const DDicoBase& object, u
 
   DDicoHandler* owner = object.Owner();
   owner->Lock();
+  // Bounded on its own: each object is taken once, and no more elements
+  // than a record can hold, whatever the links of the dictionary say.
   std::vector<DDicoBase*> children;
+  std::unordered_set<const DDicoBase*> seen;
   if (record_like) {
     for (DDicoBase* o = object.FirstDescendant(Selector::kVariables); o != nullptr;
          o = object.NextDescendant(o)) {
+      if (!seen.insert(o).second) break;
       children.push_back(o);
     }
   } else {
-    children = object.Children();
+    for (DDicoBase* c : object.Children()) {
+      if (!seen.insert(c).second) break;
+      children.push_back(c);
+    }
   }
+  uint64_t elements = 0;
+  uint64_t bytes = 0;  // what a composite owning its area would hold
   for (const DDicoBase* child : children) {
     if (!record_like) {
+      bytes += static_cast<uint64_t>(std::max(fm::FieldSize(*child), 0));
+      if (++elements > kMaxRecordBytes || bytes > kMaxRecordBytes) break;
       AddBound(composite, *child, base, 0);
       continue;
     }
     if (!Accepts(*child, filter)) continue;
     const uint32_t count = std::min<uint32_t>(fm::ElementCount(*child), INT16_MAX);
+    elements += count;
+    if (elements > kMaxRecordBytes) break;
     for (uint32_t i = 0; i < count; ++i) AddBound(composite, *child, base, static_cast<int16_t>(i));
   }
   owner->Unlock();

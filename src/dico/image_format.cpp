@@ -125,7 +125,9 @@ uint32_t ImageSizeForLevel(int kind, int level) {
 }
 
 int ArrayCountForLevel(int level) {
-  if (level <= 2) return 26;
+  // Levels 2 and 3 lack the last arrays; the earliest levels 0 and 1, like
+  // every later one, hold all of them.
+  if (level == 2) return 26;
   if (level == 3) return 27;
   return kKindCount;
 }

@@ -77,7 +77,8 @@ const KindInfo& GetKindInfo(int kind);  // kind in [0, 27]
 // header size plus the class part (the current size from level 11; before
 // it the root's class part lacks the native language, 69 bytes in all).
 uint32_t ImageSizeForLevel(int kind, int level);
-// Number of object arrays a file of this level holds (26, 27 or 28).
+// Number of object arrays a file of this level holds: 26 at level 2, 27 at
+// level 3, 28 at every other level (0 and 1 included).
 int ArrayCountForLevel(int level);
 // Record header size implied by a level (56 or 64; 67 from level 11).
 uint32_t HeaderSizeForLevel(int level);

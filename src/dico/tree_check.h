@@ -7,6 +7,12 @@
 // next sibling it is); following predecessors from any object must end at an
 // object without one. The check works on identifiers alone, with tables
 // indexed by identifier, so the loader feeds it during its own passes.
+//
+// The parent links must agree: the descendant walks climb back up through
+// parents, so an object's first child names it as parent and a next sibling
+// names the same parent as the object before it (a parent that names no
+// object is allowed: a climb stops there). Chains of parents, followed from
+// any object, end without a loop within the depth limit.
 #pragma once
 
 #include <cstdint>
@@ -35,12 +41,18 @@ class TreeCheck {
     return Status::Ok();
   }
 
-  // Walks every object up to its top: fails on a loop or too deep a nesting.
+  // One object's parent identifier, when it names an object.
+  void AddParent(uint32_t id, uint32_t parent);
+
+  // Walks every object up to its top: fails on a loop, too deep a nesting,
+  // or a parent link that disagrees with the child and sibling links.
   Status Finish();
 
  private:
   size_t Index(uint32_t id) const;
+  uint32_t IdAt(size_t index) const;
   Status Link(uint32_t from, uint32_t to, bool child);
+  Status CheckParents();
 
   const std::vector<uint32_t>& ids_;
   uint32_t max_depth_;
@@ -49,6 +61,7 @@ class TreeCheck {
   std::vector<uint32_t> sparse_;  // sorted identifiers at or beyond dense_limit_
   std::vector<uint32_t> pred_;    // predecessor's table index + 1, bit 31 for a child link
   std::vector<uint16_t> depth_;   // nesting depth + 1 once known
+  std::vector<uint32_t> parent_;  // parent's table index + 1, 0 for none
 };
 
 }  // namespace tavelnor::dico

@@ -1,6 +1,7 @@
 // Dictionary compiler: the way back from a loaded dictionary, and the Windows-1252 conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -44,6 +45,31 @@ TEST(CompilerRoundTrip, LoadedDictionaryCompilesBackToTheSameBytes) {
   auto t2 = second->translations.Serialize();
   ASSERT_TRUE(t1.ok() && t2.ok());
   EXPECT_EQ(*t1, *t2);
+}
+
+// One byte of the demo dictionary changed into another object's identifier:
+// two objects share it and the walks over table "Factures" used to climb
+// out of it through the wrong one, forever.
+TEST(CompilerRoundTrip, DemoWithAnIdentifierGivenTwiceIsRefused) {
+  auto compiled = CompileDicoSource(DemoSource());
+  ASSERT_TRUE(compiled.ok()) << compiled.status().message();
+  std::vector<uint8_t> bytes = WriteDicoImage(compiled->image, 11);
+  DDicoHandler handler;
+  ASSERT_EQ(handler.LoadImage(bytes, kLoadNameIndex), LoadResult::kLoaded);
+  const DDicoBase* field = handler.FindById(40);
+  ASSERT_NE(field, nullptr);
+  ASSERT_NE(handler.FindById(0x7f), nullptr);
+  // Its identifier, first child, next sibling and parent words, as the
+  // file holds them (byte 0x2814 of the file today).
+  const uint8_t* links = field->Image() + base::kId;
+  auto pos = std::search(bytes.begin(), bytes.end(), links, links + 16);
+  ASSERT_NE(pos, bytes.end());
+  ASSERT_EQ(std::search(pos + 1, bytes.end(), links, links + 16), bytes.end());
+  *pos = 0x7f;
+  ASSERT_EQ(handler.LoadImage(bytes, kLoadNameIndex), LoadResult::kFailed);
+  EXPECT_NE(handler.LastLoadStatus().message().find("reuses identifier 127"), std::string::npos)
+      << handler.LastLoadStatus().ToString();
+  EXPECT_EQ(handler.Root(), nullptr);
 }
 
 TEST(CompilerRoundTrip, ExportNodesBecomeSourceNodes) {

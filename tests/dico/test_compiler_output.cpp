@@ -83,7 +83,8 @@ TEST(CompilerEncode, EveryKindCompilesAndContainersCarryTheSameImage) {
 
 TEST(CompilerEncode, RefusesLevelsAndCountsTheFormatCannotHold) {
   DicoImage image;
-  EXPECT_FALSE(EncodeDico(image, 1, Container::kPlain).ok());
+  EXPECT_TRUE(EncodeDico(image, 0, Container::kPlain).ok());
+  EXPECT_FALSE(EncodeDico(image, -1, Container::kPlain).ok());
   EXPECT_FALSE(EncodeDico(image, 12, Container::kPlain).ok());
   image.arrays[kKey].assign(size_t{65536} * GetKindInfo(kKey).image_size, 0);
   auto old = EncodeDico(image, 10, Container::kPlain);
@@ -220,7 +221,7 @@ constexpr ErrorCase kErrorCases[] = {
         "root": {"isa": "Dico"}})",
      "longer than 30 bytes"},
     {"BadSignature", R"({"signature": "XX", "root": {"isa": "Dico"}})", "\"D8\" or \"ED\""},
-    {"LevelOutOfRange", R"({"level": 12, "root": {"isa": "Dico"}})", "out of range 2..11"},
+    {"LevelOutOfRange", R"({"level": 12, "root": {"isa": "Dico"}})", "out of range 0..11"},
     {"ChildrenNotAList", R"({"root": {"isa": "Dico", "children": {}}})", "is not a list"},
 };
 

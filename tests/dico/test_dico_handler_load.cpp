@@ -1,9 +1,17 @@
 // DDicoHandler loading: containers, reuse of the open file, translations, old layouts, flags.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "dico/attribute_export.h"
 #include "dico/dico_file.h"
@@ -92,6 +100,45 @@ TEST(HandlerFile, FileThatIsNoDictionarySetsTheSystemLastError) {
     EXPECT_EQ(platform::LastOsError(), kErrorNotADictionary) << path;
   }
 }
+
+#ifndef _WIN32
+// Opens `path` for loading on another thread; a FIFO must fail at once
+// without waiting for a writer. The wait is a hang guard only: on timeout
+// the FIFO is opened for writing so that the blocked reader returns.
+LoadResult LoadWithHangGuard(DDicoHandler& h, const std::string& path, const std::string& fifo) {
+  auto loading = std::async(std::launch::async, [&] { return h.Load(path, kLoadNameIndex); });
+  if (loading.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    ADD_FAILURE() << path << ": the load blocked on the FIFO";
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  }
+  return loading.get();
+}
+
+TEST(HandlerFile, FifoDirectoryOrDeviceFailsAtOnce) {
+  TempDir dir;
+  const std::string fifo = dir.Path("pipe.dic");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<std::string> paths = {fifo, dir.Path("")};
+  if (std::filesystem::exists("/dev/zero")) paths.push_back("/dev/zero");
+  for (const std::string& path : paths) {
+    DDicoHandler h;
+    EXPECT_EQ(LoadWithHangGuard(h, path, fifo), LoadResult::kFailed) << path;
+    EXPECT_EQ(h.LastLoadStatus().code(), Status::Code::kIoError) << path;
+    EXPECT_NE(h.LastLoadStatus().message().find("not a regular file"), std::string::npos)
+        << h.LastLoadStatus().ToString();
+    EXPECT_EQ(h.Root(), nullptr);
+  }
+  // A FIFO where the translations would be.
+  const std::string dico = dir.Write("d.dic", DicoTestBuilder().Bytes(11));
+  const std::string trad = dir.Path("d.oxatrad");
+  ASSERT_EQ(::mkfifo(trad.c_str(), 0600), 0);
+  DDicoHandler h;
+  EXPECT_EQ(LoadWithHangGuard(h, dico, trad), LoadResult::kFailed);
+  EXPECT_NE(h.LastLoadStatus().message().find("d.oxatrad is not a regular file"), std::string::npos)
+      << h.LastLoadStatus().ToString();
+}
+#endif
 
 class HandlerTranslation : public ::testing::Test {
  protected:

@@ -157,7 +157,7 @@ TEST_P(LevelRoundTrip, ElementAndCategorySizesAreThoseOfTheLevel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, LevelRoundTrip, ::testing::Values(2, 3, 4, 5, 8, 10, 11),
+INSTANTIATE_TEST_SUITE_P(Levels, LevelRoundTrip, ::testing::Values(0, 1, 2, 3, 4, 5, 8, 10, 11),
                          [](const auto& info) { return "Level" + std::to_string(info.param); });
 
 TEST(DicoImageConvert, LongerElementsAreCutAndShorterOnesZeroFilledToTheCurrentSize) {

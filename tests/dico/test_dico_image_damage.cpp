@@ -65,13 +65,75 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderCase{"Zeros", 0, 0, 0, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DicoHeader, LevelBelowTwoIsUnsupported) {
-  Bytes bytes = DicoTestBuilder().Bytes(11);
-  bytes[3] = 1;
-  auto parsed = ParseDicoImage(bytes);
-  ASSERT_FALSE(parsed.ok());
-  EXPECT_EQ(parsed.status().code(), Status::Code::kUnsupported);
+// The earliest format levels, written byte by byte: no user version, no
+// lowest user identifier, 56-byte record headers, 16-bit counts of all 28
+// arrays and 36-byte categories.
+class EarliestLevel : public ::testing::TestWithParam<int> {};
+
+TEST_P(EarliestLevel, IsReadLikeTheOtherOldLevels) {
+  const int level = GetParam();
+  ByteWriter w;
+  w.Text("D8");
+  w.U8(2);
+  w.U8(static_cast<uint8_t>(level));
+  w.U32(7);  // versionsystem
+  w.U32(3);  // last identifier; then straight to the element counts
+  for (int k = 0; k < kKindCount; ++k) {
+    w.U16(k == kDico || k == kRubricTable || k == kTitleMemory ? 1 : 0);
+  }
+  // A 56-byte record header: identifier, first child, next sibling,
+  // parent, linked to, name, file-definition name, header, description,
+  // internal flags, flags, unit size, reserved.
+  auto header = [&w](uint32_t id, uint32_t child, uint32_t parent, int32_t name) {
+    w.U32(0);
+    w.U32(0);
+    for (uint32_t v : {id, child, 0u, parent, 0u}) w.U32(v);
+    w.I32(name);
+    w.Zeros(56 - 32);
+  };
+  w.U32(56 + 5);  // root: default precision and extension
+  header(1, 2, 0, -13);
+  w.U8(2);
+  w.I32(0);
+  w.U32(56 + 28);  // table: its class part without the user version's later place
+  header(2, 3, 1, 1);
+  w.U32(1024);  // page size
+  w.Zeros(24);
+  w.U32(56);  // the extensions title, in the last array
+  header(3, 0, 2, 0);
+  const std::string pool("\0Clients\0", 9);
+  w.U32(static_cast<uint32_t>(pool.size()));
+  w.Text(pool);
+  w.U32(1);  // one 36-byte category
+  uint8_t category[36] = {'A', 'd', 'r', 'e', 's', 's', 'e'};
+  category[31] = 9;
+  category[35] = 1;
+  w.Bytes(category, sizeof category);
+
+  DDicoHandler h;
+  ASSERT_EQ(h.LoadImage(w.Take(), kLoadNameIndex), LoadResult::kLoaded)
+      << h.LastLoadStatus().ToString();
+  EXPECT_EQ(h.FormatLevel(), level);
+  EXPECT_EQ(h.VersionSystem(), 7u);
+  EXPECT_EQ(h.VersionUser(), 0u);
+  EXPECT_EQ(h.LowestUserId(), -1);
+  ASSERT_NE(h.Root(), nullptr);
+  EXPECT_EQ(h.Root()->GetName(), "Dico");
+  EXPECT_EQ(h.Root()->DefPrecision(), 2);
+  DDicoBase* table = h.FindTable("Clients");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->Kind(), kRubricTable);
+  EXPECT_EQ(table->Word(67), 1024u);
+  ASSERT_NE(h.FindById(3), nullptr);
+  EXPECT_EQ(h.FindById(3)->Kind(), kTitleMemory);
+  EXPECT_EQ(h.FindById(3)->GetParent(), table);
+  ASSERT_EQ(h.CategoryCount(), 1);
+  EXPECT_EQ(h.FindCategory("Adresse"), 0);
+  EXPECT_EQ(h.GetCategory(0)[31], 9);
+  EXPECT_EQ(h.GetCategory(0)[35], 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, EarliestLevel, ::testing::Values(0, 1));
 
 TEST(DicoHeaderWords, UnsetLowestUserIdReadsMinusOne) {
   struct Case {

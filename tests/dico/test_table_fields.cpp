@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dico/attribute_export.h"
 #include "dico/dico_handler.h"
 #include "dico/dico_test_builder.h"
 #include "dico/dico_test_support.h"
@@ -147,6 +148,30 @@ TEST_F(TableFieldsTest, KeysBuildFromTheirSegmentsAndResetUsesTheInitialValue) {
   EXPECT_EQ(date.GetText(), "01/01/1000");
   EXPECT_FALSE(date.Bind(*l[t_.data], record_.data(), 0));
   EXPECT_EQ(date.Variable(), l[date_]);
+}
+
+// Links damaged after loading (the loader refuses them in a file): the
+// walks that build fields and lay a record out still end, each object taken
+// at most once.
+TEST_F(TableFieldsTest, WalksEndOverLinksDamagedInMemory) {
+  LoadedDico l(b_);
+  auto fields = [&] {
+    ErFieldSubRecord f;
+    BuildFields(f, *Table(l), record_.data(), kBuildPassOn);
+    return f.SegmentCount();
+  };
+  l[date_]->SetWord(base::kNextSibling, num_);  // a loop of siblings
+  EXPECT_EQ(fields(), 3u);
+  l[nom_]->SetWord(base::kParent, t_.table);  // a climb out of the layout node
+  l[date_]->SetWord(base::kNextSibling, 0);
+  l[date_]->SetWord(base::kParent, 1);  // up to the root and its other tables
+  EXPECT_LE(fields(), 3u);
+  l[num_]->SetWord(base::kFirstChild, t_.data);  // the layout node below its own field
+  l[date_]->SetWord(base::kNextSibling, num_);
+  Table(l)->RecomputeSize();
+  EXPECT_LE(fields(), 3u);
+  const DicoExport exported = ExportDictionary(l.h);
+  EXPECT_EQ(exported.root.Find("isa") ? *exported.root.Find("isa") : "", "Dico");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ Status WriteWholeFile(const std::filesystem::path& path, const std::vector<uint8
 Result<std::vector<uint8_t>> EncodeDico(const DicoImage& image, int level, Container container) {
   if (level < kMinLevel || level > kMaxLevel) {
     return Status::InvalidArgument("format level " + std::to_string(level) +
-                                   " is not between 2 and 11");
+                                   " is not between 0 and 11");
   }
   if (level <= 10) {
     for (int k = 0; k < ArrayCountForLevel(level); ++k) {

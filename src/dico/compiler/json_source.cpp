@@ -79,7 +79,7 @@ Status CollectTranslations(const SourceDico& d, CompiledDico* out) {
 Result<CompiledDico> CompileDicoSource(const nlohmann::json& src, CompileOptions opts) {
   if (opts.level != 0 && (opts.level < kMinLevel || opts.level > kMaxLevel)) {
     return Status::InvalidArgument("format level " + std::to_string(opts.level) +
-                                   " is not between 2 and 11");
+                                   " is not between 0 and 11");
   }
   auto read = source::ReadSource(src);
   if (!read.ok()) return read.status();

@@ -10,7 +10,8 @@
 namespace tavelnor::dico::source {
 namespace {
 
-constexpr int kMaxDepth = 200;
+// As deep as the loader takes (kMaxObjectDepth levels below the top).
+constexpr int kMaxDepth = 64;
 constexpr int64_t kU32Max = std::numeric_limits<uint32_t>::max();
 constexpr int64_t kI32Min = std::numeric_limits<int32_t>::min();
 

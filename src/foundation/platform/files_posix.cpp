@@ -26,6 +26,46 @@ bool DirectoryExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool RegularFileExists(const std::string& path) {
+  struct stat st{};
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+Result<std::FILE*> OpenRegularFile(const std::string& path) {
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0) {
+    const int err = errno;
+    if (err == ENOENT || err == ENOTDIR) return Status::NotFound(Describe(path, err));
+    return Status::IoError(Describe(path, err));
+  }
+  if (!S_ISREG(st.st_mode)) return Status::InvalidArgument(path + ": not a regular file");
+  // Without blocking, should a FIFO have taken the file's place meanwhile;
+  // the descriptor is checked again once open.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    const int err = errno;
+    if (err == ENOENT || err == ENOTDIR) return Status::NotFound(Describe(path, err));
+    return Status::IoError(Describe(path, err));
+  }
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return Status::InvalidArgument(path + ": not a regular file");
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int err = errno;
+    close(fd);
+    return Status::IoError(Describe(path, err));
+  }
+  std::FILE* file = fdopen(fd, "rb");
+  if (!file) {
+    const int err = errno;
+    close(fd);
+    return Status::IoError(Describe(path, err));
+  }
+  return file;
+}
+
 Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_bytes) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

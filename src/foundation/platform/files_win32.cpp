@@ -1,7 +1,11 @@
 // Files on Windows, through the ANSI entry points.
 #include "foundation/platform/win32_headers.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "foundation/platform/files.h"
@@ -24,6 +28,45 @@ bool DirectoryExists(const std::string& path) {
   if (path.empty()) return false;
   DWORD attrs = GetFileAttributesA(path.c_str());
   return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool RegularFileExists(const std::string& path) {
+  if (!FileExists(path)) return false;
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;  // exists; opening will tell
+  const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+  CloseHandle(file);
+  return disk;
+}
+
+Result<std::FILE*> OpenRegularFile(const std::string& path) {
+  if (DirectoryExists(path)) return Status::InvalidArgument(path + ": not a regular file");
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+      return Status::NotFound(Describe(path, err));
+    }
+    return Status::IoError(Describe(path, err));
+  }
+  // Pipes, consoles and devices ("CON", "NUL", "\\.\pipe\...") are no files.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return Status::InvalidArgument(path + ": not a regular file");
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(file);
+    return Status::IoError(path + ": cannot open a stream on the file");
+  }
+  std::FILE* stream = _fdopen(fd, "rb");
+  if (!stream) {
+    _close(fd);  // closes the handle too
+    return Status::IoError(path + ": cannot open a stream on the file");
+  }
+  return stream;
 }
 
 Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_bytes) {

@@ -87,7 +87,7 @@ void AddDicoCommands(CLI::App& app) {
   CLI::App* build = dico->add_subcommand("build", "Compile a JSON dictionary source");
   build->add_option("source", build_opt->source, "JSON source file")->required();
   build->add_option("-o,--output", build_opt->output, "dictionary file to write")->required();
-  build->add_option("--level", build_opt->level, "format level 2 to 11 (default: the source's)")
+  build->add_option("--level", build_opt->level, "format level 0 to 11 (default: the source's)")
       ->check(CLI::Range(0, 11));
   auto* gz = build->add_flag("--gzip", build_opt->gzip, "write a gzip-compressed dictionary");
   build->add_flag("--module", build_opt->module, "wrap the dictionary in a Windows module")

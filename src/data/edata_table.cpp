@@ -441,10 +441,10 @@ uint32_t EDataTable::PercentageOrdinal(int32_t position) {
   }
   if (Reversed()) p = static_cast<int32_t>(kOrdinalScale) - p;
   p = std::clamp<int32_t>(p, 0, static_cast<int32_t>(kOrdinalScale));
+  // The host sees this number: raw count x p / 10000, truncated, whatever
+  // the percentage's own precision.
   const uint32_t raw = RawRecordCount(false);
-  if (raw == 0) return 0;
-  return static_cast<uint32_t>((uint64_t{raw - 1} * static_cast<uint32_t>(p) + kOrdinalScale / 2) /
-                               kOrdinalScale);
+  return static_cast<uint32_t>(uint64_t{raw} * static_cast<uint32_t>(p) / kOrdinalScale);
 }
 
 uint32_t EDataTable::OrdinalOf(int32_t position) {
@@ -461,8 +461,9 @@ int32_t EDataTable::MoveToOrdinal(uint32_t n) {
   ReleaseVariableParts();
   TableFileHold hold(*this);
   if (!hold) return 0;
+  // n / raw count x 10000, truncated.
   const uint32_t raw = RawRecordCount(false);
-  uint32_t p = raw <= 1 ? 0 : static_cast<uint32_t>(uint64_t{n} * kOrdinalScale / (raw - 1));
+  uint32_t p = raw == 0 ? 0 : static_cast<uint32_t>(uint64_t{n} * kOrdinalScale / raw);
   p = std::min(p, kOrdinalScale);
   if (Reversed()) p = kOrdinalScale - p;
   return ConcludeRead(file_->GetByPercentage(static_cast<uint16_t>(p), ReadBuffer(), KeyBuffer(),

@@ -106,6 +106,24 @@ TEST_F(TableTest, FilterSkipsRowsAndOrdinalsFollowTheKey) {
   EXPECT_NE(t->First(), -1) << "without the callback the walk reaches the row";
 }
 
+TEST_F(TableTest, OrdinalsFollowTheHostsFormulaOverThePercentages) {
+  auto t = OpenTable(company_.clients, "CLIENTS.DAT");
+  FillClients(*t, 10);
+  ASSERT_GE(t->SetKeyRange(0, nullptr, 0, nullptr, 0), 0);
+  // Percentages run from 0 (the first row) to 10000 (the last); the ordinal
+  // a host sees is raw count x percentage / 10000, truncated, so the last of
+  // ten rows is 10, not 9.
+  const int32_t last = t->Last();
+  ASSERT_NE(last, -1);
+  EXPECT_EQ(t->OrdinalOf(last), 10u);
+  EXPECT_EQ(t->OrdinalOf(t->First()), 0u);
+  // MoveToOrdinal(n) asks for n / raw count x 10000: 7 of 10 asks 7000, and
+  // the row that answers at least that (7778 among 0, 1111, ... 10000) is
+  // the eighth.
+  ASSERT_NE(t->MoveToOrdinal(7), -1);
+  EXPECT_EQ(NumOf(t->RecordBuffer()), 8);
+}
+
 TEST_F(TableTest, AKeyAddedToTheFileOrdersLikeADictionaryKey) {
   auto t = OpenTable(company_.clients, "CLIENTS.DAT");
   FillClients(*t, 4);

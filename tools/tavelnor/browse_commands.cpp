@@ -167,8 +167,7 @@ struct DumpOptions {
   std::vector<std::string> where;
   int64_t limit = -1;
   std::string format;
-  std::string blobs = "base64";
-  std::string dates = "iso";
+  ValueFormOptions forms;
   std::string blob_folder;
   DataOptions data;
 };
@@ -196,10 +195,7 @@ void RunDump(const DumpOptions& opt) {
     return RequestError("--format takes table, csv or jsonl");
   }
   WriteOptions write;
-  if (!ParseBlobMode(opt.blobs, &write.blobs)) {
-    return RequestError("--blobs takes base64, hex, omit or files");
-  }
-  if (!ParseDateMode(opt.dates, &write.dates)) return RequestError("--dates takes iso or locale");
+  if (!opt.forms.Resolve(&write)) return;
   KeyEncoding encoding = KeyEncoding::kAuto;
   if (!ParseKeyEncoding(opt.key_type, &encoding)) {
     return RequestError("--key-type takes auto, text, int32, int16 or hex");
@@ -333,14 +329,9 @@ void AddBrowseCommands(CLI::App& app) {
   dump->add_option("--limit", dump_opt->limit, "print at most N records")
       ->check(CLI::NonNegativeNumber);
   dump->add_option("--format", dump_opt->format, "table, csv or jsonl");
-  dump->add_option("--blobs", dump_opt->blobs,
-                   "blobs and pictures in CSV and JSON Lines: base64 (default), hex, omit, or "
-                   "files (one file per value, the cell holding its path)");
+  AddValueFormOptions(dump, &dump_opt->forms, "in --blob-folder");
   dump->add_option("--blob-folder", dump_opt->blob_folder,
                    "with --blobs files: the folder of the files (default TABLE.blobs)");
-  dump->add_option("--dates", dump_opt->dates,
-                   "dates and time stamps in CSV and JSON Lines: iso (default) or locale "
-                   "(day/month/year)");
   dump->callback([dump_opt] { RunDump(*dump_opt); });
 
   AddExportCommand(app);

@@ -89,6 +89,28 @@ bool DataOptions::Resolve(const Session& session, DataLocation* location) const 
   return true;
 }
 
+bool ValueFormOptions::Resolve(WriteOptions* write) const {
+  if (!ParseBlobMode(blobs, &write->blobs)) {
+    RequestError("--blobs takes base64, hex, omit or files");
+    return false;
+  }
+  if (!ParseDateMode(dates, &write->dates)) {
+    RequestError("--dates takes iso or locale");
+    return false;
+  }
+  return true;
+}
+
+void AddValueFormOptions(CLI::App* command, ValueFormOptions* options, const char* files_where) {
+  command->add_option("--blobs", options->blobs,
+                      std::string("blobs and pictures in CSV and JSON Lines: base64 (default), hex, "
+                                  "omit, or files (one file per value ") +
+                          files_where + ", the cell holding its path)");
+  command->add_option("--dates", options->dates,
+                      "dates and time stamps in CSV and JSON Lines: iso (default) or locale "
+                      "(day/month/year)");
+}
+
 void AddDataOptions(CLI::App* command, DataOptions* options) {
   command->add_option("--data", options->folder,
                       "folder of the data files, when it is not the one the dictionary names");

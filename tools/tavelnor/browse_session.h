@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/record_writers.h"
 #include "browse/schema_lists.h"
 #include "browse/table_model.h"
 #include "browse/table_reader.h"
@@ -37,6 +38,16 @@ struct DataOptions {
   bool Resolve(const Session& session, DataLocation* location) const;
 };
 void AddDataOptions(CLI::App* command, DataOptions* options);
+
+// --blobs and --dates: how CSV and JSON Lines write blobs and dates.
+struct ValueFormOptions {
+  std::string blobs = "base64";
+  std::string dates = "iso";
+  // Sets the forms of `write`; false after printing the mistake.
+  bool Resolve(WriteOptions* write) const;
+};
+// `files_where` says where --blobs files puts the files.
+void AddValueFormOptions(CLI::App* command, ValueFormOptions* options, const char* files_where);
 
 // A mistake in the command line itself: "tavelnor: message" and exit 2.
 void RequestError(const std::string& message);

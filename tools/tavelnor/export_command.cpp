@@ -15,6 +15,7 @@
 #include "browse/record_writers.h"
 #include "browse/sqlite_export.h"
 #include "browse/table_reader.h"
+#include "browse/text_codec.h"
 #include "browse/terminal.h"
 #include "browse_session.h"
 #include "tavelnor/zavl.h"
@@ -30,23 +31,10 @@ struct ExportOptions {
   std::string folder;
   std::string tables;
   std::string formats = "csv,jsonl,sqlite";
-  std::string blobs = "base64";
-  std::string dates = "iso";
+  ValueFormOptions forms;
   int64_t limit = -1;
   DataOptions data;
 };
-
-// A table name as a file name: separators and other awkward characters
-// become "_".
-std::string FileNameOf(const std::string& table) {
-  std::string out;
-  for (char c : table) {
-    const bool awkward = c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
-                         c == '<' || c == '>' || c == '|' || static_cast<unsigned char>(c) < 0x20;
-    out += awkward ? '_' : c;
-  }
-  return out.empty() || out == "." || out == ".." ? "_" + out : out;
-}
 
 std::vector<std::string> SplitList(const std::string& text) {
   std::vector<std::string> out;
@@ -201,7 +189,7 @@ class Exporter {
     TableReader reader;
     WalkError error;
     if (!reader.Open(*session_.schema, table, path, &error)) return Failed(table, error);
-    const std::string base = FileNameOf(table.name);
+    const std::string base = FileSafeName(table.name);
     WriteOptions write = write_;
     write.blob_folder = (folder / fs::u8path(base + ".blobs")).string();
     write.blob_base = folder.string();
@@ -278,10 +266,7 @@ void RunExport(const ExportOptions& opt) {
     return RequestError("--formats names no format");
   }
   WriteOptions write;
-  if (!ParseBlobMode(opt.blobs, &write.blobs)) {
-    return RequestError("--blobs takes base64, hex, omit or files");
-  }
-  if (!ParseDateMode(opt.dates, &write.dates)) return RequestError("--dates takes iso or locale");
+  if (!opt.forms.Resolve(&write)) return;
   auto session = OpenSession(opt.dictionary);
   if (!session) return;
   DataLocation location;
@@ -314,11 +299,7 @@ void AddExportCommand(CLI::App& app) {
   AddDataOptions(cmd, &opt->data);
   cmd->add_option("--tables", opt->tables, "T1,T2...: only these tables");
   cmd->add_option("--formats", opt->formats, "csv,jsonl,sqlite: the formats to write (default all)");
-  cmd->add_option("--blobs", opt->blobs,
-                  "blobs and pictures in CSV and JSON Lines: base64 (default), hex, omit, or files "
-                  "(one file per value under FOLDER/TABLE.blobs, the cell holding its path)");
-  cmd->add_option("--dates", opt->dates,
-                  "dates and time stamps in CSV and JSON Lines: iso (default) or locale");
+  AddValueFormOptions(cmd, &opt->forms, "under FOLDER/TABLE.blobs");
   cmd->add_option("--limit", opt->limit, "export at most N records of each table")
       ->check(CLI::NonNegativeNumber);
   cmd->callback([opt] { RunExport(*opt); });

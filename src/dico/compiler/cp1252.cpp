@@ -3,27 +3,14 @@
 
 #include "foundation/platform/text_encoding.h"
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 
 namespace tavelnor::dico {
 namespace {
 
-// Code points of bytes 0x80..0x9F; the undefined bytes map to themselves.
-constexpr std::array<char32_t, 32> kHighTable = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // The Windows-1252 byte of a code point, or -1.
-int ByteOf(char32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-  for (size_t i = 0; i < kHighTable.size(); ++i) {
-    if (kHighTable[i] == cp) return static_cast<int>(0x80 + i);
-  }
-  return -1;
-}
+int ByteOf(char32_t cp) { return platform::Cp1252ByteOf(cp); }
 
 std::string CodePointName(char32_t cp) {
   char buf[16];

@@ -15,6 +15,8 @@ namespace tavelnor::platform {
 
 std::string Cp1252ToUtf8(std::string_view cp1252);
 void AppendCp1252AsUtf8(std::string_view cp1252, std::string* out);
+// The Windows-1252 byte of a code point (the way back), -1 when it has none.
+int Cp1252ByteOf(char32_t code_point);
 
 std::string TerminalText(std::string_view cp1252);
 

@@ -14,6 +14,14 @@ constexpr char16_t kHigh[32] = {
 
 }  // namespace
 
+int Cp1252ByteOf(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+  for (int i = 0; i < 32; ++i) {
+    if (kHigh[i] == cp) return 0x80 + i;
+  }
+  return -1;
+}
+
 void AppendCp1252AsUtf8(std::string_view cp1252, std::string* out) {
   for (char ch : cp1252) {
     const auto b = static_cast<uint8_t>(ch);

@@ -29,13 +29,6 @@ std::string LittleEndian(int64_t value, size_t width) {
   return out;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The highest value a field's key segment holds.
 std::string TopOf(const FieldModel& f) {
   switch (f.kind) {
@@ -117,18 +110,9 @@ bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, const FieldMo
       *bytes = LittleEndian(value, 2);
       return true;
     case KeyEncoding::kHex:
-      bytes->clear();
-      if (text.empty() || text.size() % 2 != 0) {
+      if (text.empty() || !HexToBytes(text, bytes)) {
         *error = "\"" + text + "\" is not an even run of hexadecimal digits";
         return false;
-      }
-      for (size_t i = 0; i < text.size(); i += 2) {
-        const int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
-        if (hi < 0 || lo < 0) {
-          *error = "\"" + text + "\" is not an even run of hexadecimal digits";
-          return false;
-        }
-        *bytes += static_cast<char>(hi * 16 + lo);
       }
       break;
     case KeyEncoding::kText:

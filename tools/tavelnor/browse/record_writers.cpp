@@ -42,7 +42,7 @@ class BlobFiles {
   bool Write(size_t column, int64_t row, const FieldValue& v, std::string* relative,
              std::string* error) {
     const FieldModel& f = table_.fields[column];
-    const fs::path folder = fs::u8path(options_.blob_folder) / fs::u8path(FileSafe(f.name));
+    const fs::path folder = fs::u8path(options_.blob_folder) / fs::u8path(FileSafeName(f.name));
     std::error_code ec;
     fs::create_directories(folder, ec);
     char name[32];
@@ -60,16 +60,6 @@ class BlobFiles {
                                                      : fs::u8path(options_.blob_base);
     *relative = file.lexically_proximate(base).generic_string();
     return true;
-  }
-
-  static std::string FileSafe(const std::string& name) {
-    std::string out;
-    for (char c : name) {
-      const bool awkward = c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
-                           c == '<' || c == '>' || c == '|' || static_cast<unsigned char>(c) < 0x20;
-      out += awkward ? '_' : c;
-    }
-    return out.empty() || out == "." || out == ".." ? "_" + out : out;
   }
 
  private:

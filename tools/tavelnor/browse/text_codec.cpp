@@ -9,14 +9,6 @@
 namespace tavelnor::tool {
 namespace {
 
-// Bytes 0x80 to 0x9F of Windows-1252. The five bytes the code page leaves
-// unassigned stand for the C1 controls of the same number, so that every
-// byte has a character and comes back as itself.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // The next code point of UTF-8 text at `i`, advancing `i`; false when malformed.
 bool NextCodePoint(std::string_view text, size_t& i, uint32_t* cp) {
   const auto b = static_cast<uint8_t>(text[i]);
@@ -61,19 +53,9 @@ bool Utf8ToCp1252(std::string_view text, std::string* out) {
   while (i < text.size()) {
     uint32_t cp = 0;
     if (!NextCodePoint(text, i, &cp)) return false;
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) || cp == 0x81 || cp == 0x8D || cp == 0x8F ||
-        cp == 0x90 || cp == 0x9D) {
-      *out += static_cast<char>(cp);
-      continue;
-    }
-    bool found = false;
-    for (uint32_t k = 0; k < 32 && !found; ++k) {
-      if (kHighControls[k] == cp) {
-        *out += static_cast<char>(0x80 + k);
-        found = true;
-      }
-    }
-    if (!found) return false;
+    const int byte = platform::Cp1252ByteOf(cp);
+    if (byte < 0) return false;
+    *out += static_cast<char>(byte);
   }
   return true;
 }
@@ -147,6 +129,33 @@ std::string JsonString(std::string_view text) {
   std::string out;
   AppendJsonString(text, &out);
   return out;
+}
+
+std::string FileSafeName(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    const bool awkward = c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
+                         c == '<' || c == '>' || c == '|' || static_cast<unsigned char>(c) < 0x20;
+    out += awkward ? '_' : c;
+  }
+  return out.empty() || out == "." || out == ".." ? "_" + out : out;
+}
+
+bool HexToBytes(std::string_view hex, std::string* bytes) {
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  bytes->clear();
+  if (hex.size() % 2 != 0) return false;
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    *bytes += static_cast<char>(hi * 16 + lo);
+  }
+  return true;
 }
 
 void AppendBase64(std::string_view bytes, std::string* out) {

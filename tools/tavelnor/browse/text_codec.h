@@ -32,6 +32,12 @@ std::string JsonString(std::string_view text);
 // The same two, appended to `out`.
 void AppendCsvField(std::string_view text, std::string* out);
 void AppendJsonString(std::string_view text, std::string* out);
+// A name as a file name: separators and other characters that file names
+// cannot hold become "_"; "", "." and ".." get a "_" in front.
+std::string FileSafeName(std::string_view name);
+// Hexadecimal digits (either case, an even number of them) as bytes; false
+// when the text is not that.
+bool HexToBytes(std::string_view hex, std::string* bytes);
 // Bytes as base64 (with padding) or as upper-case hexadecimal digits.
 void AppendBase64(std::string_view bytes, std::string* out);
 void AppendHex(std::string_view bytes, std::string* out);

@@ -165,24 +165,6 @@ bool ParseBool(const std::string& text, bool* value) {
   return true;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool ParseHex(std::string_view text, std::string* bytes) {
-  bytes->clear();
-  if (text.size() % 2 != 0) return false;
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
-    if (hi < 0 || lo < 0) return false;
-    *bytes += static_cast<char>(hi * 16 + lo);
-  }
-  return true;
-}
-
 // Windows-1252 capitals of the letters that have one in the code page.
 void ToUpper1252(std::string* text) {
   for (char& ch : *text) {
@@ -324,7 +306,7 @@ bool EncodeStoredValue(const FieldModel& f, const std::string& text, std::string
         if (c != '-' && c != '{' && c != '}') hex += c;
       }
       std::string raw;
-      if (hex.size() != 32 || !ParseHex(hex, &raw)) return Fail(error, text, "a GUID");
+      if (hex.size() != 32 || !HexToBytes(hex, &raw)) return Fail(error, text, "a GUID");
       const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
       bytes->assign(16, '\0');
       for (int i = 0; i < 16; ++i) (*bytes)[static_cast<size_t>(order[i])] = raw[static_cast<size_t>(i)];
@@ -332,7 +314,7 @@ bool EncodeStoredValue(const FieldModel& f, const std::string& text, std::string
       return true;
     }
     case StoredKind::kBytes:
-      if (!ParseHex(text, bytes) || bytes->size() > f.size) {
+      if (!HexToBytes(text, bytes) || bytes->size() > f.size) {
         return Fail(error, text, "at most " + std::to_string(f.size) + " bytes in hexadecimal digits");
       }
       return true;

@@ -31,12 +31,6 @@ Strings LinesOf(const std::string& text) {
   return lines;
 }
 
-std::string Quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 TEST(ClosestNames, RanksWithinReachIgnoringCase) {
   // A swap of two neighbours counts one.
   EXPECT_EQ(ClosestNames("dupm", {"tables", "dump", "demo"}), (Strings{"dump"}));

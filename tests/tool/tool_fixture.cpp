@@ -65,12 +65,6 @@ constexpr const char* kSource = R"({
         {"isa": "VarInNode", "name": "Texte", "type": 0, "internalsize": 16}]}]}]}
 })";
 
-std::string Quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -104,6 +98,13 @@ void Insert(data::EDataTable& t, const ClientRecord& c) {
 }  // namespace
 
 std::string ToolTest::folder_;
+
+std::string Quote(const std::string& arg) {
+  std::string out = "'";
+  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 
 const std::vector<ClientRecord>& Clients() {
   static const std::vector<ClientRecord> clients = {

@@ -38,6 +38,9 @@ struct ClientRecord {
 // The clients in the order they are inserted (their physical order).
 const std::vector<ClientRecord>& Clients();
 
+// `arg` quoted for the shell.
+std::string Quote(const std::string& arg);
+
 struct ToolRun {
   int code = -1;  // exit code; 128 + n for a signal
   std::string out;

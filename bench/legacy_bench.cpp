@@ -28,7 +28,7 @@
 
 #include "btrieve/btrcall.h"
 #include "btrieve/data_file.h"
-#include "btrieve/legacy_index.h"
+#include "btrieve/legacy_data_file.h"
 #include "btrieve/legacy_source.h"
 #include "legacy_synth.h"
 

@@ -1,12 +1,11 @@
 // Record and index operations of one data file.
-#include "btrieve/data_file.h"
+#include "btrieve/sqlite_data_file.h"
 
 #include <cstring>
 #include <limits>
 
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/key_codec.h"
-#include "btrieve/legacy_index.h"
 
 namespace tavelnor::btrieve {
 
@@ -26,7 +25,7 @@ uint64_t SequenceOf(const std::string& k) {
 
 }  // namespace
 
-int DataFile::MapError(int rc) const {
+int SqliteDataFile::MapError(int rc) const {
   switch (rc & 0xFF) {
     case SQLITE_FULL:
       return kDiskFull;
@@ -44,7 +43,7 @@ int DataFile::MapError(int rc) const {
   }
 }
 
-int DataFile::Begin() {
+int SqliteDataFile::Begin() {
   // Inside a caller's transaction (BeginTransaction) each write is a
   // savepoint: a failed write is undone alone and the transaction goes on.
   nested_ = sqlite3_get_autocommit(db_.get()) == 0;
@@ -58,7 +57,7 @@ int DataFile::Begin() {
   return status;
 }
 
-int DataFile::Finish(int status) {
+int SqliteDataFile::Finish(int status) {
   if (status == kOk) status = FlushDistinct();
   distinct_delta_.clear();
   if (nested_) {
@@ -75,8 +74,7 @@ int DataFile::Finish(int status) {
   return status;
 }
 
-int DataFile::EntryOf(int num, uint32_t pos, Entry* out) {
-  if (legacy_) return legacy_->EntryOf(num, pos, out);
+int SqliteDataFile::EntryOf(int num, uint32_t pos, Entry* out) {
   Statement::Scope scope(key_of_pos_);
   key_of_pos_.BindInt(1, pos);
   key_of_pos_.BindInt(2, num);
@@ -88,7 +86,7 @@ int DataFile::EntryOf(int num, uint32_t pos, Entry* out) {
   return kOk;
 }
 
-bool DataFile::Encode(const KeyDef& key, const uint8_t* record, std::string* k) const {
+bool SqliteDataFile::Encode(const KeyDef& key, const uint8_t* record, std::string* k) const {
   std::string raw = ExtractKey(key, record);
   const auto* bytes = reinterpret_cast<const uint8_t*>(raw.data());
   if (IsNullKey(key, bytes)) return false;
@@ -96,7 +94,7 @@ bool DataFile::Encode(const KeyDef& key, const uint8_t* record, std::string* k) 
   return true;
 }
 
-int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos, std::string* stored) {
+int SqliteDataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos, std::string* stored) {
   if (key.duplicates()) {
     // Next sequence number after the last duplicate of the same value.
     std::string top = k + std::string(kDupSuffixSize, '\xFF');
@@ -122,7 +120,7 @@ int DataFile::AddEntry(const KeyDef& key, std::string k, uint32_t pos, std::stri
   return fresh ? AdjustDistinct(key.number, 1) : kOk;
 }
 
-int DataFile::EntryFor(uint32_t pos, WriteResult* result) {
+int SqliteDataFile::EntryFor(uint32_t pos, WriteResult* result) {
   result->indexed = false;
   result->entry.clear();
   if (spec_.FindKey(result->key) == nullptr) return kOk;
@@ -135,7 +133,7 @@ int DataFile::EntryFor(uint32_t pos, WriteResult* result) {
   return kOk;
 }
 
-int DataFile::RemovedEntry(const KeyDef& key, const std::string& k) {
+int SqliteDataFile::RemovedEntry(const KeyDef& key, const std::string& k) {
   if (key.duplicates()) {
     const std::string value = k.substr(0, key.length());
     Entry next;
@@ -146,12 +144,12 @@ int DataFile::RemovedEntry(const KeyDef& key, const std::string& k) {
   return AdjustDistinct(key.number, -1);
 }
 
-int DataFile::AdjustDistinct(int num, int delta) {
+int SqliteDataFile::AdjustDistinct(int num, int delta) {
   distinct_delta_[num] += delta;  // stored once per transaction, by Finish
   return kOk;
 }
 
-int DataFile::FlushDistinct() {
+int SqliteDataFile::FlushDistinct() {
   for (const auto& [num, delta] : distinct_delta_) {
     if (delta == 0) continue;
     Statement::Scope scope(adjust_);
@@ -163,7 +161,7 @@ int DataFile::FlushDistinct() {
   return kOk;
 }
 
-int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
+int SqliteDataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
   for (const KeyDef& key : spec_.keys) {
     const Segment& seg = key.segments.front();
     if (seg.type != kTypeAutoIncrement) continue;
@@ -180,16 +178,14 @@ int DataFile::FillAutoIncrement(std::vector<uint8_t>* record) {
   return kOk;
 }
 
-int DataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result) {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
+int SqliteDataFile::Insert(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result) {
   if (int st = Begin(); st != kOk) return st;
   return Finish(InsertRow(record, pos, result));
 }
 
-int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
+int SqliteDataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
                          std::vector<uint32_t>* positions, WriteResult* result) {
   positions->clear();
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   // The batch in one savepoint. When a record fails, the batch is undone and
   // the records before it go in again (they went in once, so they go in the
@@ -233,7 +229,7 @@ int DataFile::InsertMany(std::vector<std::vector<uint8_t>>* records,
   return status;
 }
 
-int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result) {
+int SqliteDataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos, WriteResult* result) {
   if (result != nullptr) {
     result->indexed = false;
     result->entry.clear();
@@ -264,9 +260,8 @@ int DataFile::InsertRow(std::vector<uint8_t>* record, uint32_t* pos, WriteResult
   return status;
 }
 
-int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record, uint64_t read_stamp,
+int SqliteDataFile::Update(uint32_t pos, const std::vector<uint8_t>& record, uint64_t read_stamp,
                      WriteResult* result) {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
   if (int st = Begin(); st != kOk) return st;
   std::vector<uint8_t> old;
   uint64_t stamp = 0;
@@ -318,8 +313,7 @@ int DataFile::Update(uint32_t pos, const std::vector<uint8_t>& record, uint64_t 
   return Finish(status);
 }
 
-int DataFile::Delete(uint32_t pos, uint64_t read_stamp) {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
+int SqliteDataFile::Delete(uint32_t pos, uint64_t read_stamp) {
   if (int st = Begin(); st != kOk) return st;
   // The record first, only as the caller read it: gone or changed since is
   // another client's change.
@@ -356,23 +350,15 @@ int DataFile::Delete(uint32_t pos, uint64_t read_stamp) {
   return Finish(status);
 }
 
-int DataFile::RecordCount(uint32_t* count) {
-  if (legacy_) {
-    *count = legacy_->RecordCount();
-    return kOk;
-  }
+int SqliteDataFile::RecordCount(uint32_t* count) {
   Statement::Scope scope(count_);
   if (int rc = count_.Step(); rc != SQLITE_ROW) return MapError(rc);
   *count = static_cast<uint32_t>(count_.Int(0));
   return kOk;
 }
 
-int DataFile::DistinctValues(std::vector<uint32_t>* per_key) {
+int SqliteDataFile::DistinctValues(std::vector<uint32_t>* per_key) {
   per_key->clear();
-  if (legacy_) {
-    *per_key = legacy_->DistinctValues();
-    return kOk;
-  }
   std::vector<size_t> missing;
   for (const KeyDef& key : spec_.keys) {
     Statement::Scope scope(distinct_);

@@ -1,4 +1,4 @@
-// The full integrity check of a data file (DataFile::Check): SQLite's own
+// The full integrity check of a data file (SqliteDataFile::Check): SQLite's own
 // check of its pages, then ours of what the pages hold -- records against
 // their index entries and back, entry order and width, the kept distinct
 // value counts and the description. Reads only.
@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "btrieve/btrieve_codes.h"
-#include "btrieve/data_file.h"
+#include "btrieve/sqlite_data_file.h"
 #include "btrieve/key_codec.h"
 
 namespace tavelnor::btrieve {
@@ -47,9 +47,8 @@ std::string Hex(const std::string& bytes) {
 
 }  // namespace
 
-int DataFile::Check(std::vector<std::string>* out) {
+int SqliteDataFile::Check(std::vector<std::string>* out) {
   out->clear();
-  if (legacy_) return kOk;  // checked by its reader when it was opened
   Findings findings(out);
   // A read that fails ends the check, named as its last finding.
   const auto stop = [this, &findings](int rc) {

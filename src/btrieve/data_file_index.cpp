@@ -5,13 +5,12 @@
 #include <cstring>
 
 #include "btrieve/btrieve_codes.h"
-#include "btrieve/data_file.h"
+#include "btrieve/sqlite_data_file.h"
 #include "btrieve/key_codec.h"
-#include "btrieve/legacy_index.h"
 
 namespace tavelnor::btrieve {
 
-int DataFile::SaveSpec(const FileSpec& spec) {
+int SqliteDataFile::SaveSpec(const FileSpec& spec) {
   std::vector<uint8_t> blob = SerializeFileSpec(spec);
   Statement st;
   int rc = st.Prepare(db_, "UPDATE meta SET value = ?1 WHERE name = 'spec'");
@@ -24,7 +23,7 @@ int DataFile::SaveSpec(const FileSpec& spec) {
   return status;
 }
 
-int DataFile::Refresh() {
+int SqliteDataFile::Refresh() {
   int64_t stamp = 0;
   {
     Statement::Scope scope(layout_read_);
@@ -61,7 +60,7 @@ int DataFile::Refresh() {
   return kOk;
 }
 
-int DataFile::SetMeta(const std::string& name, int64_t value) {
+int SqliteDataFile::SetMeta(const std::string& name, int64_t value) {
   Statement st;
   int rc = st.Prepare(db_, "INSERT OR REPLACE INTO meta(name, value) VALUES (?1, ?2)");
   if (rc != SQLITE_OK) return MapError(rc);
@@ -71,7 +70,7 @@ int DataFile::SetMeta(const std::string& name, int64_t value) {
   return rc == SQLITE_DONE ? kOk : MapError(rc);
 }
 
-int DataFile::RenameMeta(const std::string& from, const std::string& to) {
+int SqliteDataFile::RenameMeta(const std::string& from, const std::string& to) {
   Statement st;
   int rc = to.empty() ? st.Prepare(db_, "DELETE FROM meta WHERE name = ?1")
                       : st.Prepare(db_, "UPDATE meta SET name = ?2 WHERE name = ?1");
@@ -82,8 +81,7 @@ int DataFile::RenameMeta(const std::string& from, const std::string& to) {
   return rc == SQLITE_DONE ? kOk : MapError(rc);
 }
 
-int DataFile::SetOwner(const std::string& owner, int mode) {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
+int SqliteDataFile::SetOwner(const std::string& owner, int mode) {
   if (int st = Begin(); st != kOk) return st;
   Statement st;
   int rc = st.Prepare(db_,
@@ -104,7 +102,7 @@ int DataFile::SetOwner(const std::string& owner, int mode) {
   return status;
 }
 
-int DataFile::BuildIndex(const KeyDef& key) {
+int SqliteDataFile::BuildIndex(const KeyDef& key) {
   const Segment& first = key.segments.front();
   const bool autoinc = first.type == kTypeAutoIncrement;
   Statement all;
@@ -141,8 +139,7 @@ int DataFile::BuildIndex(const KeyDef& key) {
   return kOk;
 }
 
-int DataFile::AddIndex(const FileSpec& spec, int num) {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
+int SqliteDataFile::AddIndex(const FileSpec& spec, int num) {
   const KeyDef* key = spec.FindKey(num);
   if (key == nullptr) return kInvalidKeyNumber;
   const int64_t seen = layout_;
@@ -161,8 +158,7 @@ int DataFile::AddIndex(const FileSpec& spec, int num) {
   return status;
 }
 
-int DataFile::DropIndex(int num, bool renumber) {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
+int SqliteDataFile::DropIndex(int num, bool renumber) {
   if (int st = Begin(); st != kOk) return st;
   auto it = std::find_if(spec_.keys.begin(), spec_.keys.end(),
                          [num](const KeyDef& k) { return k.number == num; });
@@ -198,8 +194,7 @@ int DataFile::DropIndex(int num, bool renumber) {
   return status;
 }
 
-int DataFile::CountOf(int num, uint32_t* count) {
-  if (legacy_) return legacy_->CountOf(num, count);
+int SqliteDataFile::CountOf(int num, uint32_t* count) {
   if (num < 0) return RecordCount(count);
   Statement st;
   int rc = st.Prepare(db_, "SELECT count(*) FROM keys WHERE num = ?1");
@@ -210,8 +205,7 @@ int DataFile::CountOf(int num, uint32_t* count) {
   return kOk;
 }
 
-int DataFile::EntryAt(int num, uint32_t rank, Entry* out) {
-  if (legacy_) return legacy_->EntryAt(num, rank, out);
+int SqliteDataFile::EntryAt(int num, uint32_t rank, Entry* out) {
   Statement st;
   int rc = num < 0
                ? st.Prepare(db_, "SELECT pos FROM records ORDER BY pos LIMIT 1 OFFSET ?2")
@@ -228,8 +222,7 @@ int DataFile::EntryAt(int num, uint32_t rank, Entry* out) {
   return kOk;
 }
 
-int DataFile::RankBelow(int num, const std::string& k, uint32_t pos, uint32_t* rank) {
-  if (legacy_) return legacy_->RankBelow(num, k, pos, rank);
+int SqliteDataFile::RankBelow(int num, const std::string& k, uint32_t pos, uint32_t* rank) {
   Statement st;
   int rc = num < 0 ? st.Prepare(db_, "SELECT count(*) FROM records WHERE pos < ?2")
                    : st.Prepare(db_, "SELECT count(*) FROM keys WHERE num = ?1 AND k < ?2");

@@ -5,8 +5,7 @@
 #include <string>
 
 #include "btrieve/btrieve_codes.h"
-#include "btrieve/data_file.h"
-#include "btrieve/legacy_index.h"
+#include "btrieve/sqlite_data_file.h"
 #include "btrieve/open_diagnosis.h"
 #include "btrieve/read_ahead.h"
 #include "foundation/platform/file_admin.h"
@@ -64,7 +63,9 @@ std::string WithStamp(const char* sql, int version) {
 // The first 16 bytes of every SQLite database: "SQLite format 3" and a NUL.
 constexpr uint32_t kSqliteMagic[4] = {0x53514C69, 0x74652066, 0x6F726D61, 0x74203300};
 
-bool IsSqliteDatabase(const std::string& path) {
+}  // namespace
+
+bool SqliteDataFile::IsOwnFile(const std::string& path) {
   auto view = platform::SharedFileView::Open(path, sizeof kSqliteMagic);
   if (view == nullptr) return false;
   for (size_t i = 0; i < 4; ++i) {
@@ -72,6 +73,8 @@ bool IsSqliteDatabase(const std::string& path) {
   }
   return true;
 }
+
+namespace {
 
 void RemoveWithCompanions(const std::string& path) {
   (void)platform::RemoveFile(path + "-journal");
@@ -164,7 +167,7 @@ constexpr const char* kMetaSql =
 
 }  // namespace
 
-int DataFile::Create(const std::string& path, const FileSpec& spec, bool replace) {
+int SqliteDataFile::Create(const std::string& path, const FileSpec& spec, bool replace) {
   if (path.empty()) return kInvalidFileName;
   if (platform::DirectoryExists(path)) return kInvalidFileName;
   if (platform::FileExists(path)) {
@@ -208,18 +211,10 @@ int DataFile::Create(const std::string& path, const FileSpec& spec, bool replace
   return kOk;
 }
 
-int DataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
-  SetLastOpenDiagnosis({});
-  if (path.empty()) return kInvalidFileName;
-  if (!platform::FileExists(path)) return kFileNotFound;
-  std::unique_ptr<DataFile> file(new DataFile());
-  if (!IsSqliteDatabase(path)) {
-    if (int st = file->OpenLegacyFile(path); st != kOk) return st;
-    *out = std::move(file);
-    return kOk;
-  }
+int SqliteDataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
+  std::unique_ptr<SqliteDataFile> file(new SqliteDataFile());
   if (file->db_.Open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK) {
-    file.reset(new DataFile());
+    file.reset(new SqliteDataFile());
     if (file->db_.Open(path, SQLITE_OPEN_READONLY) != SQLITE_OK) {
       SetLastOpenDiagnosis("SQLite cannot open it");
       return kIoError;
@@ -249,29 +244,11 @@ int DataFile::Open(const std::string& path, std::unique_ptr<DataFile>* out) {
   return kOk;
 }
 
-int DataFile::OpenLegacyFile(const std::string& path) {
-  std::unique_ptr<LegacySource> source;
-  std::string reason;
-  int st = OpenLegacy(path, &source, &reason);
-  if (st == kOk && source == nullptr) st = kIoError;
-  if (st == kOk) {
-    st = LegacyIndex::Build(std::move(source), &legacy_);
-    if (st != kOk) reason = "damaged file: its records could not be indexed";
-  }
-  if (st != kOk) {
-    SetLastOpenDiagnosis(std::move(reason));
-    legacy_.reset();
-    return st;
-  }
-  spec_ = legacy_->spec();
-  return kOk;
-}
-
 // Checks the file's own structure without reading its records or indexes
 // through: the schema, the metadata rows and the root pages of both tables.
 // A failure sets LastOpenDiagnosis(): 30 for a database that is not one of
 // ours (or of a newer format), 2 for one of ours that is damaged.
-int DataFile::Load() {
+int SqliteDataFile::Load() {
   sqlite3* db = db_.get();
   auto refuse = [db](int status, std::string reason, bool with_sqlite_message = false) {
     if (with_sqlite_message) reason += std::string(": ") + sqlite3_errmsg(db);
@@ -377,7 +354,7 @@ int DataFile::Load() {
   return kOk;
 }
 
-int DataFile::Prepare() {
+int SqliteDataFile::Prepare() {
   struct Item {
     Statement* st;
     const char* sql;
@@ -410,7 +387,7 @@ int DataFile::Prepare() {
   return kOk;
 }
 
-int DataFile::Upgrade() {
+int SqliteDataFile::Upgrade() {
   // Another connection may have upgraded the file since this one loaded it.
   int64_t stored = 0;
   {

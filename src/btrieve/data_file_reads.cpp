@@ -15,9 +15,8 @@
 #include <string_view>
 
 #include "btrieve/btrieve_codes.h"
-#include "btrieve/data_file.h"
+#include "btrieve/sqlite_data_file.h"
 #include "btrieve/key_codec.h"
-#include "btrieve/legacy_index.h"
 #include "btrieve/read_ahead.h"
 #include "foundation/platform/shared_view.h"
 
@@ -61,11 +60,11 @@ std::vector<uint8_t> Column(const Statement& st, int col) {
 
 }  // namespace
 
-DataFile::DataFile() : ahead_(std::make_unique<ReadAhead>()) {}
+SqliteDataFile::SqliteDataFile() : ahead_(std::make_unique<ReadAhead>()) {}
 
-DataFile::~DataFile() = default;
+SqliteDataFile::~SqliteDataFile() = default;
 
-ReadToken DataFile::Token() const {
+ReadToken SqliteDataFile::Token() const {
   ReadToken token;
   if (header_ == nullptr) return token;
   token.valid = true;
@@ -74,7 +73,7 @@ ReadToken DataFile::Token() const {
   return token;
 }
 
-int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound_pos,
+int SqliteDataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound_pos,
                      const AheadRow** row) {
   // Taken before the query: a commit between the two makes the rows look
   // older than they are, never newer.
@@ -146,9 +145,8 @@ int DataFile::Locate(int num, Seek seek, const std::string& bound, int64_t bound
   return *row != nullptr ? kOk : kEndOfFile;
 }
 
-int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data, uint64_t* stamp) {
+int SqliteDataFile::Read(uint32_t pos, std::vector<uint8_t>* data, uint64_t* stamp) {
   if (stamp != nullptr) *stamp = 0;
-  if (legacy_) return legacy_->Read(pos, data);
   ahead_->Check(Token());
   if (const AheadRow* row = ahead_->Served(pos)) {
     std::span<const uint8_t> bytes = ahead_->Data(*row);
@@ -166,14 +164,9 @@ int DataFile::Read(uint32_t pos, std::vector<uint8_t>* data, uint64_t* stamp) {
   return RecordFits(spec_, data->size()) ? kOk : kIoError;
 }
 
-int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data,
+int SqliteDataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const uint8_t>* data,
                    uint64_t* stamp) {
   if (stamp != nullptr) *stamp = 0;
-  if (legacy_) {
-    int st = legacy_->Step(forward, from, pos, &legacy_row_);
-    if (st == kOk) *data = legacy_row_;
-    return st;
-  }
   // A walk goes on from the row it was given last: straight from the run.
   // (From 0 and UINT32_MAX a Step starts afresh: First and Last.)
   const AheadRow* row = nullptr;
@@ -198,16 +191,7 @@ int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::span<const u
   return kOk;
 }
 
-int DataFile::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data,
-                   uint64_t* stamp) {
-  std::span<const uint8_t> bytes;
-  int st = Step(forward, from, pos, &bytes, stamp);
-  if (st == kOk) data->assign(bytes.begin(), bytes.end());
-  return st;
-}
-
-int DataFile::Find(int num, Seek seek, const std::string& bound, Entry* out) {
-  if (legacy_) return legacy_->Find(num, seek, bound, out);
+int SqliteDataFile::Find(int num, Seek seek, const std::string& bound, Entry* out) {
   const AheadRow* row = nullptr;
   int st = Locate(num, seek, bound, 0, &row);
   if (st != kOk) return st;
@@ -225,7 +209,7 @@ int DataFile::Find(int num, Seek seek, const std::string& bound, Entry* out) {
   return kOk;
 }
 
-int DataFile::FindEntry(int num, Seek seek, const std::string& bound, Entry* out) {
+int SqliteDataFile::FindEntry(int num, Seek seek, const std::string& bound, Entry* out) {
   Statement& st = seek_[static_cast<int>(seek)];
   Statement::Scope scope(st);
   st.BindInt(1, num);

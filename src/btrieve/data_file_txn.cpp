@@ -2,14 +2,12 @@
 // writes its first file through a connection of its own and attaches every
 // further file to that connection (JoinConnection), so one COMMIT ends all.
 #include "btrieve/btrieve_codes.h"
-#include "btrieve/data_file.h"
-#include "btrieve/legacy_index.h"
+#include "btrieve/sqlite_data_file.h"
 #include "btrieve/read_ahead.h"
 
 namespace tavelnor::btrieve {
 
-int DataFile::BeginTransaction() {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
+int SqliteDataFile::BeginTransaction() {
   if (InTransaction()) return kTransactionActive;
   int rc = db_.Exec("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) return MapError(rc);
@@ -18,7 +16,7 @@ int DataFile::BeginTransaction() {
   return status;
 }
 
-int DataFile::CommitTransaction() {
+int SqliteDataFile::CommitTransaction() {
   if (!InTransaction()) return kNoTransaction;
   int rc = db_.Exec("COMMIT");
   if (rc == SQLITE_OK) return kOk;
@@ -28,12 +26,14 @@ int DataFile::CommitTransaction() {
   return status;
 }
 
-void DataFile::RollbackTransaction() {
+void SqliteDataFile::RollbackTransaction() {
   if (InTransaction()) (void)db_.Exec("ROLLBACK");
 }
 
-int DataFile::JoinConnection(DataFile& host, const std::string& schema) {
-  if (legacy_) return kAccessDenied;  // read-only: see data_file.h
+int SqliteDataFile::JoinConnection(DataFile& host_file, const std::string& schema) {
+  auto* joined = dynamic_cast<SqliteDataFile*>(&host_file);
+  if (joined == nullptr) return kAccessDenied;  // a store without a connection
+  SqliteDataFile& host = *joined;
   if (!host.InTransaction() || !db_.schema().empty() || InTransaction()) return kNotAllowedNow;
   const char* path = sqlite3_db_filename(db_.get(), "main");
   if (path == nullptr || *path == '\0') return kIoError;
@@ -63,7 +63,7 @@ int DataFile::JoinConnection(DataFile& host, const std::string& schema) {
   return status;
 }
 
-bool DataFile::InTransaction() const {
+bool SqliteDataFile::InTransaction() const {
   return db_.get() != nullptr && sqlite3_get_autocommit(db_.get()) == 0;
 }
 

@@ -131,7 +131,7 @@ int DoOpen(Registry& registry, const Call& call) {
   // Files of an earlier engine are read in any mode and never written: their
   // writes give 46 as on a read-only open. Locking reads succeed: the locks
   // hold between our own clients and processes.
-  cursor->read_only = mode == -2 || owner_missing || file->data->legacy() != nullptr;
+  cursor->read_only = mode == -2 || owner_missing || !file->data->writable();
   file->opens++;
   file->exclusive = exclusive;
   registry.Remember(file);

@@ -21,6 +21,8 @@
 #include <chrono>
 #include <thread>
 
+#include <sqlite3.h>
+
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/engine_state.h"
 
@@ -113,7 +115,7 @@ int JoinTransaction(EngineState& e, Cursor& cursor, Transaction& t) {
   if (st == kOk) st = f.TakeWriter(cursor.client, &blocker);
   if (st == kOk) st = DataFile::Open(identity, &data);
   // A file of an earlier engine is never written (its cursors are read-only).
-  if (st == kOk && data->legacy() != nullptr) st = kAccessDenied;
+  if (st == kOk && !data->writable()) st = kAccessDenied;
   if (st == kOk && host == nullptr) {
     // The busy handler of the one connection: the files attached later are
     // all written by this transaction too, so the first file's locks answer

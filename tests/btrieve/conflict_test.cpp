@@ -10,7 +10,7 @@
 #include <map>
 
 #include "child_roles.h"
-#include "btrieve/data_file.h"
+#include "btrieve/sqlite_data_file.h"
 #include "crash_records.h"
 #include "foundation/byte_reader.h"
 #include "two_clients.h"
@@ -219,7 +219,7 @@ TEST(StampUpgrade, AnEarlierFileIsReadUnchangedAndGainsStampsAtItsFirstWrite) {
                                nullptr),
             SQLITE_OK);
   ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-  EXPECT_EQ(sqlite3_column_int(st, 0), DataFile::kFormatVersion);
+  EXPECT_EQ(sqlite3_column_int(st, 0), SqliteDataFile::kFormatVersion);
   sqlite3_finalize(st);
   sqlite3_close(db);
 }

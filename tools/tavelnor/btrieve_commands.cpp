@@ -30,7 +30,8 @@
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/data_file.h"
 #include "btrieve/file_spec.h"
-#include "btrieve/legacy_index.h"
+#include "btrieve/legacy_data_file.h"
+#include "btrieve/sqlite_data_file.h"
 #include "btrieve/open_diagnosis.h"
 #include "tool_commands.h"
 
@@ -102,7 +103,7 @@ void RunStat(const std::string& path) {
   if (int st = file->DistinctValues(&distinct); st != btrieve::kOk) return Fail(st, "key counts");
   std::ostringstream o;
   o << "File:             " << path << "\n";
-  if (const btrieve::LegacyIndex* legacy = file->legacy()) {
+  if (const btrieve::LegacyDataFile* legacy = file->legacy()) {
     const btrieve::LegacyInfo& info = legacy->info();
     o << "Format:           Btrieve " << info.major << "." << info.minor
       << " (version word 0x" << std::hex << std::setw(4) << std::setfill('0')
@@ -115,8 +116,8 @@ void RunStat(const std::string& path) {
       << "Physical length:  " << info.physical_length << "\n"
       << "Records:          " << count << " (header: " << info.record_count << ")\n";
   } else {
-    o << "Format:           " << btrieve::DataFile::kFormatName << " "
-      << btrieve::DataFile::kFormatVersion << "\n"
+    o << "Format:           " << btrieve::SqliteDataFile::kFormatName << " "
+      << btrieve::SqliteDataFile::kFormatVersion << "\n"
       << "Page size:        " << spec.page_size << "\n"
       << "Record length:    " << spec.record_length << "\n"
       << "Records:          " << count << "\n";

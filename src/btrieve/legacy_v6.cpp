@@ -27,9 +27,10 @@ constexpr uint32_t kMaxTableGroups = 30;
 static_assert(kPageHeader + kAcsBlockSize <= 512);
 
 std::string BeyondGroups(const std::string& what, uint32_t ps) {
-  return what + " beyond " + std::to_string(kMaxTableGroups) + " page-allocation groups (" +
-         std::to_string(uint64_t{kMaxTableGroups} * (ps / 4) * ps / 1024) + " KiB at " +
-         std::to_string(ps) + "-byte pages), where the page layout is unverified";
+  const uint64_t from = (2 + uint64_t{kMaxTableGroups} * (ps / 4)) * ps;
+  return what + " beyond " + std::to_string(kMaxTableGroups) + " page-allocation groups (past " +
+         std::to_string(from / 1024) + " KiB at " + std::to_string(ps) +
+         "-byte pages), where the page layout is unverified";
 }
 
 std::string Hex16(uint16_t v) {

@@ -36,12 +36,14 @@
 //   +0x19 3 6.x ACS page: [logical bits 16..23][bits 0..15]
 //   +0x1C 1 extended type    +0x1D 1 null value
 //
+// Pages are 512 to 4096 bytes in steps of 512, in both formats.
 // 6.x pages other than FCR and PAT start with a page reference
 // [logical bits 16..23][type][logical bits 0..15] and a 16-bit usage word
 // (bit 15 set on data pages). A PAT page holds "PP", a 16-bit word, a
 // 32-bit usage count and from offset 8 one reference per logical page
-// [physical bits 16..23][type][physical bits 0..15]. PAT pair k sits at
-// physical pages 2 + k * (page size / 4) and the next one.
+// [physical bits 16..23][type][physical bits 0..15], page size / 4 - 2 of
+// them. PAT pair k sits at physical pages 2 + k * (page size / 4) and the
+// next one.
 // 5.x pages other than the FCR start with their swapped page number and a
 // usage word (bit 15 set on data pages). Data slots start at offset 6.
 // Variable pages: fragment count at 0x0A, fragment offsets from the page end

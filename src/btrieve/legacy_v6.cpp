@@ -3,7 +3,8 @@
 // physical ones, keys through the key attribute table, and collating
 // sequences on pages of their own. Every page the reader uses must name
 // itself (type and logical number) as the current table says; anything else
-// is damage, not something to work around.
+// is damage, not something to work around. Pages are 512 to 4096 bytes in
+// steps of 512; everything below is in terms of the page size.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -16,11 +17,21 @@ namespace tavelnor::btrieve::legacy {
 
 namespace {
 
-// The only page size 6.x files have been checked with.
-constexpr uint32_t kVerifiedPageSize = 4096;
-// From the 31st table group on, one source reports physical pages shifted by
-// 4096 bytes; unconfirmed, so such files are refused.
+// From the 31st table group on (physical page 2 + 30 x page size / 4), one
+// source reports physical pages shifted by 4096 bytes; unconfirmed, so files
+// whose logical pages need a 31st group, or whose tables map a page there,
+// are refused. At 512-byte pages that point is under 2 MiB into the file.
 constexpr uint32_t kMaxTableGroups = 30;
+
+// A collating-sequence page holds its block after the page header.
+static_assert(kPageHeader + kAcsBlockSize <= 512);
+
+std::string BeyondGroups(const std::string& what, uint32_t ps) {
+  const uint64_t from = (2 + uint64_t{kMaxTableGroups} * (ps / 4)) * ps;
+  return what + " beyond " + std::to_string(kMaxTableGroups) + " page-allocation groups (past " +
+         std::to_string(from / 1024) + " KiB at " + std::to_string(ps) +
+         "-byte pages), where the page layout is unverified";
+}
 
 std::string Hex16(uint16_t v) {
   char buf[8];
@@ -52,11 +63,12 @@ int ReadPageTables(std::span<const uint8_t> file, Layout* out, std::string* reas
   }
   uint32_t groups = logical_pages <= 1 ? 1 : (logical_pages - 2) / per_table + 1;
   if (groups > kMaxTableGroups) {
-    return Refuse(kIoError,
-                  "files beyond " + std::to_string(kMaxTableGroups) +
-                      " page-allocation groups are not supported",
+    return Refuse(kIoError, BeyondGroups("the file's " + std::to_string(logical_pages) +
+                                             " logical pages reach",
+                                         ps),
                   reason);
   }
+  const uint64_t first_unverified = 2 + uint64_t{kMaxTableGroups} * stride;
   out->logical_physical.assign(logical_pages, kNone);
   out->logical_type.assign(logical_pages, kPageFree);
   for (uint32_t g = 0; g < groups; ++g) {
@@ -93,6 +105,9 @@ int ReadPageTables(std::span<const uint8_t> file, Layout* out, std::string* reas
     if (type != kPageData && type != kPageVariable && type != kPageAcs) continue;
     uint32_t physical = out->logical_physical[logical];
     std::string where = "logical page " + std::to_string(logical);
+    if (physical >= first_unverified && physical < file_pages) {
+      return Refuse(kIoError, BeyondGroups(where + " lies", ps), reason);
+    }
     if (physical >= file_pages || physical < 2 || IsTablePage(physical, stride)) {
       return Refuse(kIoError, where + " maps outside the file's pages", reason);
     }
@@ -156,10 +171,6 @@ int ParseV6(std::span<const uint8_t> file, Layout* out, std::string* reason) {
   const uint16_t version = LoadLE16(fcr + kFcrVersion6);
   if (version != kVersion60 && version != kVersion61) {
     return Refuse(kNotOurFile, "file format " + Hex16(version) + " is not read", reason);
-  }
-  if (ps != kVerifiedPageSize) {
-    return Refuse(kIoError, "6.x files with " + std::to_string(ps) + "-byte pages are not verified",
-                  reason);
   }
   if (LoadLE16(fcr + kFcrAccel) != 0) {
     return Refuse(kIoError, "header flags at 0x0A are set; their meaning is unknown", reason);

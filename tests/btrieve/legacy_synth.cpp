@@ -48,6 +48,9 @@ class Builder {
   void PlanFragments();
   void WriteVariablePages();
   void WriteRecords();
+  // Where the key attribute table goes; 0 when descriptors and table do not
+  // fit the header page.
+  uint32_t KatOffset() const;
   void WriteHeader(uint8_t* fcr, uint32_t usage, uint32_t records);
   void WriteTables();
 
@@ -70,17 +73,22 @@ class Builder {
 void Builder::PlanFragments() {
   first_fragment_.assign(f_.records.size(), SIZE_MAX);
   if (!f_.variable) return;
+  // A fragment must fit an empty page with its next-fragment pointer, its
+  // table entry and the free-space entry; fragment numbers are one byte and
+  // 0xFF ends a chain.
+  const size_t longest = std::min<size_t>(f_.max_fragment, ps_ - kFragmentsStart - 4 - 4);
+  const uint32_t max_count = kNoFragment;
   uint32_t page = 0, count = 0, end = kFragmentsStart;
   bool any = false;
   for (size_t r = 0; r < f_.records.size(); ++r) {
     size_t total = f_.records[r].size() - f_.record_length;
     if (deleted_[r] || total == 0) continue;
     first_fragment_[r] = fragments_.size();
-    for (size_t from = 0; from < total; from += f_.max_fragment) {
-      size_t length = std::min<size_t>(f_.max_fragment, total - from);
+    for (size_t from = 0; from < total; from += longest) {
+      size_t length = std::min<size_t>(longest, total - from);
       bool last = from + length == total;
       size_t need = length + ((v6_ || !last) ? 4 : 0);
-      if (any && end + need > ps_ - 2 * (count + 2)) {
+      if (any && (end + need > ps_ - 2 * (count + 2) || count == max_count)) {
         ++page;
         count = 0;
         end = kFragmentsStart;
@@ -192,7 +200,7 @@ void Builder::WriteHeader(uint8_t* fcr, uint32_t usage, uint32_t records) {
   fcr[kFcrVariable] = f_.variable ? 0xFF : 0;
   if (!f_.acs.empty()) std::memcpy(fcr + kFcrAcsName, f_.acs[0].data() + 1, 8);
   StoreLE16(fcr + kFcrFlags, f_.variable ? kFileVarRecs : 0);
-  const uint32_t kat = ps_ - 0xF0;
+  const uint32_t kat = KatOffset();
   size_t at = kFirstDescriptor;
   uint32_t dups = 0, segments = 0, first_dup = 0;
   for (size_t k = 0; k < f_.keys.size(); ++k) {
@@ -250,6 +258,16 @@ void Builder::WriteHeader(uint8_t* fcr, uint32_t usage, uint32_t records) {
   }
 }
 
+uint32_t Builder::KatOffset() const {
+  size_t segments = 0;
+  for (const SynthKey& key : f_.keys) segments += key.segments.size();
+  const size_t end = kFirstDescriptor + kDescriptorSize * segments;
+  const size_t table = v6_ ? 2 * f_.keys.size() : 0;
+  // 0xF0 before the page end as in 4 KiB-page files, else after the descriptors.
+  const size_t kat = end + table <= ps_ - 0xF0 ? ps_ - 0xF0 : end;
+  return kat + table <= ps_ ? static_cast<uint32_t>(kat) : 0;
+}
+
 void Builder::WriteTables() {
   const uint32_t stride = ps_ / 4, per = stride - 2;
   const uint32_t groups = pages_ <= 1 ? 1 : (pages_ - 2) / per + 1;
@@ -285,6 +303,9 @@ Written Builder::Build() {
     if (f_.keys[k].segments[0].flags & kKeyDup) dup_at_[k] = fixed + 8 * dups++;
   }
   physical_ = fixed + 8 * dups;
+  if (ps_ == 0 || ps_ % 512 || ps_ > 4096 || physical_ + kPageHeader > ps_ || KatOffset() == 0) {
+    return Written{};
+  }
   per_page_ = (ps_ - kPageHeader) / physical_;
   data_pages_ =
       std::max<uint32_t>(1, static_cast<uint32_t>((f_.records.size() + per_page_ - 1) / per_page_));

@@ -38,7 +38,8 @@ struct SynthFile {
   // 6.0: the stale header and table copies describe an older state with a
   // stale data page holding one more record.
   bool stale_copies = false;
-  // Longest fragment written; longer variable parts become chains.
+  // Longest fragment written (capped at what fits a variable page); longer
+  // variable parts become chains.
   uint16_t max_fragment = 1000;
 };
 
@@ -49,6 +50,9 @@ struct Written {
   std::vector<uint32_t> addresses;  // per record; 0 for deleted ones
 };
 
+// An empty image when the file cannot be laid out: a page size other than
+// 512..4096 in steps of 512, a record slot larger than a data page, or key
+// descriptors (6.0: and the key attribute table) that overflow the header page.
 Written WriteVersion6(const SynthFile& file);
 Written WriteVersion5(const SynthFile& file);
 

@@ -1,13 +1,15 @@
 // In-memory indexes of a file written by an earlier record manager: building
-// them from one scan, and the look-ups DataFile's reads need.
+// a key's index on its first use, and the look-ups DataFile's reads need.
 #include "btrieve/legacy_index.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <numeric>
 
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/key_codec.h"
+#include "btrieve/open_diagnosis.h"
 
 namespace tavelnor::btrieve {
 
@@ -17,91 +19,135 @@ namespace {
 // widen it to the sequence suffix callers see.
 constexpr size_t kRankBytes = 4;
 constexpr size_t kRankPad = kDupSuffixSize - kRankBytes;
-
-// A capacity to reserve from the header's record count, bounded by what the
-// file could hold, so that a garbled count never allocates much.
-size_t ReserveHint(const LegacyInfo& info, const FileSpec& spec) {
-  const uint64_t most = info.file_size / std::max<uint64_t>(1, spec.record_length);
-  return static_cast<size_t>(std::min<uint64_t>(info.record_count, most));
-}
+// Values named in a warning about twins; the rest are counted.
+constexpr size_t kNamedTwins = 3;
 
 // The first element of `v` not below `pos`.
 size_t AddressRank(const std::vector<uint32_t>& v, uint32_t pos) {
   return static_cast<size_t>(std::lower_bound(v.begin(), v.end(), pos) - v.begin());
 }
 
+void AppendRank(std::vector<uint8_t>* rows, uint32_t rank) {
+  for (int b = 3; b >= 0; --b) rows->push_back(static_cast<uint8_t>(rank >> (8 * b)));
+}
+
+// A key value as the user would recognise it: quoted text when it is
+// printable (trailing blanks and zeros dropped), else hexadecimal.
+std::string ShowValue(const std::string& raw) {
+  std::string text = raw;
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  if (!text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F;
+      })) {
+    return "\"" + text + "\"";
+  }
+  std::string hex = "0x";
+  char digits[4];
+  for (char c : raw) {
+    std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(c));
+    hex += digits;
+  }
+  return hex;
+}
+
+std::string ShowAddress(uint32_t address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", address);
+  return text;
+}
+
 }  // namespace
 
-int LegacyIndex::Build(std::unique_ptr<LegacySource> source, std::unique_ptr<LegacyIndex>* out) {
-  if (source == nullptr) return kIoError;
-  std::unique_ptr<LegacyIndex> index(new LegacyIndex(std::move(source)));
-  const FileSpec& spec = index->spec();
-  const size_t hint = ReserveHint(index->info(), spec);
-  index->addresses_.reserve(hint);
-  index->keys_.reserve(spec.keys.size());
-  for (const KeyDef& key : spec.keys) {
-    if (key.segments.empty()) return kIoError;
-    for (const Segment& s : key.segments) {
-      if (s.position < 1 || s.length == 0 || s.position - 1u + s.length > spec.record_length) {
-        return kIoError;
-      }
-    }
-    KeyIndex k;
-    k.key = &key;
-    k.value_width = key.length();
-    k.dups = key.duplicates();
-    k.row_width = k.value_width + (k.dups ? kRankBytes : 0);
-    k.rank_of.reserve(hint);
-    index->keys_.push_back(std::move(k));
-  }
-  int st = index->source_->Scan([&index](const LegacyRecord& r) { return index->Add(r); });
-  if (st != kOk) return st;
-  index->addresses_.shrink_to_fit();
-  index->distinct_.assign(index->keys_.size(), 0);
-  for (size_t i = 0; i < index->keys_.size(); ++i) {
-    index->Sort(&index->keys_[i], &index->distinct_[i]);
-  }
-  index->scratch_ = std::string();
-  *out = std::move(index);
-  return kOk;
+LegacyIndex::LegacyIndex(std::shared_ptr<LegacySource> source)
+    : source_(std::move(source)),
+      ready_(new std::atomic<const KeyIndex*>[source_->spec().keys.size()]),
+      built_(source_->spec().keys.size()),
+      failed_(source_->spec().keys.size(), kOk) {
+  for (size_t i = 0; i < built_.size(); ++i) ready_[i].store(nullptr);
 }
 
-int LegacyIndex::Add(const LegacyRecord& record) {
-  const FileSpec& spec = this->spec();
-  if (record.data.size() < spec.record_length || record.dup_rank.size() < keys_.size()) {
+LegacyIndex::~LegacyIndex() = default;
+
+int LegacyIndex::Create(std::shared_ptr<LegacySource> source, std::shared_ptr<LegacyIndex>* out,
+                        std::string* reason) {
+  if (source == nullptr) return kIoError;
+  const std::vector<uint32_t>& addresses = source->addresses();
+  if (addresses.size() >= UINT32_MAX) {
+    if (reason) *reason = "more records than a file can address";
     return kIoError;
   }
-  if (!addresses_.empty() && record.address <= addresses_.back()) return kIoError;
-  if (addresses_.size() >= UINT32_MAX - 1) return kIoError;
-  const auto ordinal = static_cast<uint32_t>(addresses_.size());
-  addresses_.push_back(record.address);
-  for (size_t i = 0; i < keys_.size(); ++i) {
-    KeyIndex& k = keys_[i];
-    k.rank_of.push_back(kNoRank);  // set when sorted
-    scratch_ = ExtractKey(*k.key, record.data.data());
-    const auto* bytes = reinterpret_cast<const uint8_t*>(scratch_.data());
-    if (IsNullKey(*k.key, bytes)) continue;
-    const std::string value = EncodeKey(spec, *k.key, bytes);
-    if (value.size() != k.value_width) return kIoError;
-    k.rows.insert(k.rows.end(), value.begin(), value.end());
-    if (k.dups) {
-      const uint32_t rank = record.dup_rank[i];
-      for (int b = 3; b >= 0; --b) k.rows.push_back(static_cast<uint8_t>(rank >> (8 * b)));
+  for (size_t i = 1; i < addresses.size(); ++i) {
+    if (addresses[i] <= addresses[i - 1]) {
+      if (reason) *reason = "damaged file: its records are not in address order";
+      return kIoError;
     }
-    k.ordinal.push_back(ordinal);
   }
+  out->reset(new LegacyIndex(std::move(source)));
   return kOk;
 }
 
-void LegacyIndex::Sort(KeyIndex* index, uint32_t* distinct) {
+int LegacyIndex::Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string* reason) const {
+  const FileSpec& spec = this->spec();
+  const KeyDef& key = spec.keys[slot];
+  const std::string which = "key " + std::to_string(key.number);
+  auto damaged = [&](const std::string& what) {
+    *reason = which + ": " + what;
+    return kIoError;
+  };
+  if (key.segments.empty()) return damaged("no segments");
+  for (const Segment& s : key.segments) {
+    if (s.position < 1 || s.length == 0 || s.position - 1u + s.length > spec.record_length) {
+      return damaged("a segment lies outside the record");
+    }
+  }
+  auto k = std::make_unique<KeyIndex>();
+  k->key = &key;
+  k->value_width = key.length();
+  k->ranked = key.duplicates();
+  k->row_width = k->value_width + (k->ranked ? kRankBytes : 0);
+  std::vector<uint32_t> ranks;
+  if (k->ranked) {
+    if (int st = source_->DupRanks(slot, &ranks, reason); st != kOk) return st;
+  }
+  const size_t n = addresses().size();
+  if (k->ranked && ranks.size() != n) return damaged("duplicate chains do not cover the records");
+  k->rows.reserve(n * k->row_width);
+  k->ordinal.reserve(n);
+  std::string raw, value;
+  for (size_t i = 0; i < n; ++i) {
+    std::span<const uint8_t> fixed;
+    if (int st = source_->Fixed(i, &fixed); st != kOk) {
+      return damaged("the record at " + ShowAddress(addresses()[i]) + " cannot be read");
+    }
+    if (fixed.size() < spec.record_length) {
+      return damaged("the record at " + ShowAddress(addresses()[i]) + " is cut short");
+    }
+    raw = ExtractKey(key, fixed.data());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(raw.data());
+    if (IsNullKey(key, bytes)) continue;
+    value = EncodeKey(spec, key, bytes);
+    if (value.size() != k->value_width) return damaged("a value of the wrong width");
+    k->rows.insert(k->rows.end(), value.begin(), value.end());
+    if (k->ranked) AppendRank(&k->rows, ranks[i]);
+    k->ordinal.push_back(static_cast<uint32_t>(i));
+  }
+  ranks = std::vector<uint32_t>();
+  k->rank_of.assign(n, kNoRank);
+  Sort(k.get());
+  if (source_->Cut()) return damaged("the file was shortened while it was read");
+  *out = std::move(k);
+  return kOk;
+}
+
+void LegacyIndex::Sort(KeyIndex* index) const {
   KeyIndex& k = *index;
   const size_t n = k.size();
   std::vector<uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
-  // Equal rows (a damaged chain giving two duplicates one rank) keep
-  // physical order, so that every build gives the same order.
+  // Equal rows (twins on a unique key, a damaged chain giving two duplicates
+  // one rank) keep physical order, so that every build gives the same order.
   std::sort(order.begin(), order.end(), [&k](uint32_t a, uint32_t b) {
-    int c = std::memcmp(k.row(a), k.row(b), k.row_width);
+    int c = k.row_width != 0 ? std::memcmp(k.row(a), k.row(b), k.row_width) : 0;
     return c != 0 ? c < 0 : k.ordinal[a] < k.ordinal[b];
   });
   std::vector<uint8_t> rows(n * k.row_width);
@@ -112,19 +158,115 @@ void LegacyIndex::Sort(KeyIndex* index, uint32_t* distinct) {
   }
   k.rows = std::move(rows);
   k.ordinal = std::move(ordinal);
-  k.rank_of.shrink_to_fit();
-  *distinct = 0;
+  k.distinct = 0;
   for (size_t i = 0; i < n; ++i) {
     k.rank_of[k.ordinal[i]] = static_cast<uint32_t>(i);
-    if (i == 0 || std::memcmp(k.row(i - 1), k.row(i), k.value_width) != 0) ++*distinct;
+    if (i == 0 || std::memcmp(k.row(i - 1), k.row(i), k.value_width) != 0) ++k.distinct;
   }
 }
 
-const LegacyIndex::KeyIndex* LegacyIndex::IndexOf(int num) const {
-  for (const KeyIndex& k : keys_) {
-    if (k.key->number == num) return &k;
+void LegacyIndex::RankTwins(KeyIndex* index, std::vector<std::string>* warnings) const {
+  KeyIndex& k = *index;
+  const size_t n = k.size();
+  auto same_value = [&k](size_t a, size_t b) {
+    return std::memcmp(k.row(a), k.row(b), k.value_width) == 0;
+  };
+  auto same_row = [&k](size_t a, size_t b) {
+    return k.row_width == 0 || std::memcmp(k.row(a), k.row(b), k.row_width) == 0;
+  };
+  bool tangled = false;
+  for (size_t i = 1; i < n && !tangled; ++i) tangled = same_row(i - 1, i);
+  if (!tangled) return;
+  // Every entry gets its rank among the entries of its value, in the order
+  // they sort in (chain rank, then address), so that no two entries are
+  // equal; the values where two were are named.
+  std::vector<uint8_t> rows;
+  rows.reserve(n * (k.value_width + kRankBytes));
+  std::string named;
+  size_t values = 0, records = 0;
+  for (size_t a = 0, b = 0; a < n; a = b) {
+    bool damaged = false;
+    for (b = a + 1; b < n && same_value(a, b); ++b) damaged = damaged || same_row(b - 1, b);
+    for (size_t i = a; i < b; ++i) {
+      rows.insert(rows.end(), k.row(i), k.row(i) + k.value_width);
+      AppendRank(&rows, static_cast<uint32_t>(i - a));
+    }
+    if (!damaged) continue;
+    ++values;
+    records += b - a;
+    if (values > kNamedTwins) continue;
+    std::span<const uint8_t> fixed;
+    std::string raw;
+    if (source_->Fixed(k.ordinal[a], &fixed) == kOk) raw = ExtractKey(*k.key, fixed.data());
+    named += (values > 1 ? "; " : "") + ShowValue(raw) + " at";
+    for (size_t i = a; i < b; ++i) named += " " + ShowAddress(addresses()[k.ordinal[i]]);
   }
-  return nullptr;
+  if (values > kNamedTwins) named += "; and " + std::to_string(values - kNamedTwins) + " more";
+  k.twins = !k.ranked;
+  k.ranked = true;
+  k.rows = std::move(rows);
+  k.row_width = k.value_width + kRankBytes;
+  const std::string what =
+      k.twins ? "unique key " + std::to_string(k.key->number) + " holds " +
+                    std::to_string(values) + (values == 1 ? " value" : " values") + " in " +
+                    std::to_string(records) + " records"
+              : "the duplicate chains of key " + std::to_string(k.key->number) +
+                    " give records of " + std::to_string(values) +
+                    (values == 1 ? " value" : " values") + " the same place";
+  warnings->push_back("damaged file: " + what + "; every one is read" +
+                      (k.twins ? ", in address order: " : ": ") + named);
+}
+
+const LegacyIndex::KeyIndex* LegacyIndex::IndexOf(int num, int* status) const {
+  *status = kOk;
+  const std::vector<KeyDef>& keys = spec().keys;
+  size_t slot = 0;
+  while (slot < keys.size() && keys[slot].number != num) ++slot;
+  if (slot == keys.size()) return nullptr;
+  if (const KeyIndex* ready = ready_[slot].load(std::memory_order_acquire)) return ready;
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (const KeyIndex* ready = ready_[slot].load(std::memory_order_acquire)) return ready;
+  if (failed_[slot] != kOk) {
+    *status = failed_[slot];
+    return nullptr;
+  }
+  std::unique_ptr<KeyIndex> built;
+  std::string reason;
+  std::vector<std::string> found;
+  int st = Build(slot, &built, &reason);
+  if (st != kOk) {
+    failed_[slot] = *status = st;
+    found.push_back(reason.empty() ? "key " + std::to_string(num) + ": damaged" : reason);
+  } else {
+    RankTwins(built.get(), &found);
+    const std::vector<uint32_t>& stored = info().unique_counts;
+    if (slot < stored.size() && stored[slot] != built->distinct && !built->twins) {
+      found.push_back("damaged file: the header counts " + std::to_string(stored[slot]) +
+                      " distinct values of key " + std::to_string(num) + ", its records hold " +
+                      std::to_string(built->distinct));
+    }
+  }
+  for (const std::string& line : found) {
+    warnings_.push_back(line);
+    SetLastOpenDiagnosis(line);
+  }
+  if (st != kOk) return nullptr;
+  built_[slot] = std::move(built);
+  ready_[slot].store(built_[slot].get(), std::memory_order_release);
+  return built_[slot].get();
+}
+
+int LegacyIndex::BuildAll() const {
+  for (const KeyDef& key : spec().keys) {
+    int st = kOk;
+    if (IndexOf(key.number, &st) == nullptr && st != kOk) return st;
+  }
+  return kOk;
+}
+
+std::vector<std::string> LegacyIndex::Warnings() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return warnings_;
 }
 
 int LegacyIndex::Compare(const KeyIndex& index, size_t i, std::string_view bound) {
@@ -132,12 +274,13 @@ int LegacyIndex::Compare(const KeyIndex& index, size_t i, std::string_view bound
   const size_t bn = bound.size();
   const uint8_t* row = index.row(i);
   const size_t vw = index.value_width;
-  const size_t full = vw + (index.dups ? kDupSuffixSize : 0);
+  const size_t full = vw + (index.ranked ? kDupSuffixSize : 0);
   // The value.
   if (bn == 0) return 1;
   if (int c = std::memcmp(row, b, std::min(vw, bn)); c != 0) return c;
-  if (bn <= vw) return full > bn ? 1 : 0;
-  if (!index.dups) return -1;
+  if (bn < vw) return 1;
+  if (bn == vw) return full > bn && !index.twins ? 1 : 0;
+  if (!index.ranked) return -1;
   // The zeros that widen the rank.
   const size_t pad_end = std::min(vw + kRankPad, bn);
   for (size_t j = vw; j < pad_end; ++j) {
@@ -165,19 +308,20 @@ size_t LegacyIndex::LowerBound(const KeyIndex& index, std::string_view bound, bo
   return lo;
 }
 
-void LegacyIndex::Fill(const KeyIndex& index, size_t i, const std::vector<uint32_t>& addresses,
-                       Entry* out) {
+void LegacyIndex::Fill(const KeyIndex& index, size_t i, Entry* out) const {
   const uint8_t* row = index.row(i);
   out->k.assign(reinterpret_cast<const char*>(row), index.value_width);
-  if (index.dups) {
+  if (index.ranked) {
     out->k.append(kRankPad, '\0');
     out->k.append(reinterpret_cast<const char*>(row + index.value_width), kRankBytes);
   }
-  out->pos = addresses[index.ordinal[i]];
+  out->pos = addresses()[index.ordinal[i]];
 }
 
 int LegacyIndex::Find(int num, Seek seek, std::string_view bound, Entry* out) const {
-  const KeyIndex* k = IndexOf(num);
+  int status = kOk;
+  const KeyIndex* k = IndexOf(num, &status);
+  if (status != kOk) return status;
   if (k == nullptr || k->size() == 0) return kEndOfFile;
   const size_t n = k->size();
   size_t at = 0;
@@ -200,19 +344,21 @@ int LegacyIndex::Find(int num, Seek seek, std::string_view bound, Entry* out) co
       --at;
       break;
   }
-  Fill(*k, at, addresses_, out);
+  Fill(*k, at, out);
   return kOk;
 }
 
 int LegacyIndex::EntryOf(int num, uint32_t pos, Entry* out) const {
-  const KeyIndex* k = IndexOf(num);
-  const size_t ordinal = AddressRank(addresses_, pos);
-  if (k == nullptr || ordinal == addresses_.size() || addresses_[ordinal] != pos) {
+  int status = kOk;
+  const KeyIndex* k = IndexOf(num, &status);
+  if (status != kOk) return status;
+  const size_t ordinal = AddressRank(addresses(), pos);
+  if (k == nullptr || ordinal == addresses().size() || addresses()[ordinal] != pos) {
     return kKeyNotFound;
   }
   const uint32_t rank = k->rank_of[ordinal];
   if (rank == kNoRank) return kKeyNotFound;
-  Fill(*k, rank, addresses_, out);
+  Fill(*k, rank, out);
   return kOk;
 }
 
@@ -221,62 +367,92 @@ int LegacyIndex::CountOf(int num, uint32_t* count) const {
     *count = RecordCount();
     return kOk;
   }
-  const KeyIndex* k = IndexOf(num);
+  int status = kOk;
+  const KeyIndex* k = IndexOf(num, &status);
   *count = k == nullptr ? 0 : static_cast<uint32_t>(k->size());
-  return kOk;
+  return status;
 }
 
 int LegacyIndex::EntryAt(int num, uint32_t rank, Entry* out) const {
   if (num < 0) {
-    if (rank >= addresses_.size()) return kEndOfFile;
+    if (rank >= addresses().size()) return kEndOfFile;
     out->k.clear();
-    out->pos = addresses_[rank];
+    out->pos = addresses()[rank];
     return kOk;
   }
-  const KeyIndex* k = IndexOf(num);
+  int status = kOk;
+  const KeyIndex* k = IndexOf(num, &status);
+  if (status != kOk) return status;
   if (k == nullptr || rank >= k->size()) return kEndOfFile;
-  Fill(*k, rank, addresses_, out);
+  Fill(*k, rank, out);
   return kOk;
 }
 
 int LegacyIndex::RankBelow(int num, std::string_view k, uint32_t pos, uint32_t* rank) const {
   if (num < 0) {
-    *rank = static_cast<uint32_t>(AddressRank(addresses_, pos));
+    *rank = static_cast<uint32_t>(AddressRank(addresses(), pos));
     return kOk;
   }
-  const KeyIndex* index = IndexOf(num);
+  int status = kOk;
+  const KeyIndex* index = IndexOf(num, &status);
   *rank = index == nullptr ? 0 : static_cast<uint32_t>(LowerBound(*index, k, false));
+  return status;
+}
+
+int LegacyIndex::DistinctValues(std::vector<uint32_t>* per_key) const {
+  per_key->clear();
+  for (const KeyDef& key : spec().keys) {
+    int status = kOk;
+    const KeyIndex* k = IndexOf(key.number, &status);
+    if (status != kOk) return status;
+    per_key->push_back(k == nullptr ? 0 : k->distinct);
+  }
   return kOk;
 }
 
-int LegacyIndex::Read(uint32_t pos, std::vector<uint8_t>* data) {
-  const size_t ordinal = AddressRank(addresses_, pos);
-  if (ordinal == addresses_.size() || addresses_[ordinal] != pos) return kInvalidRecordAddress;
-  int st = source_->Read(pos, data);
+int LegacyIndex::Read(uint32_t pos, std::vector<uint8_t>* data) const {
+  const size_t ordinal = AddressRank(addresses(), pos);
+  if (ordinal == addresses().size() || addresses()[ordinal] != pos) return kInvalidRecordAddress;
+  int st = source_->Record(ordinal, data);
   if (st != kOk) return st;
+  if (source_->Cut()) return Damaged("damaged file: it was shortened while it was read");
   // The engine reads keys out of the fixed part.
   return data->size() < spec().record_length ? kIoError : kOk;
 }
 
-int LegacyIndex::Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data) {
+int LegacyIndex::Step(bool forward, uint32_t from, uint32_t* pos,
+                      std::vector<uint8_t>* data) const {
+  const std::vector<uint32_t>& all = addresses();
   size_t at = 0;
   if (forward) {
-    at = static_cast<size_t>(std::upper_bound(addresses_.begin(), addresses_.end(), from) -
-                             addresses_.begin());
-    if (at == addresses_.size()) return kEndOfFile;
+    at = static_cast<size_t>(std::upper_bound(all.begin(), all.end(), from) - all.begin());
+    if (at == all.size()) return kEndOfFile;
   } else {
-    at = from == UINT32_MAX ? addresses_.size() : AddressRank(addresses_, from);
+    at = from == UINT32_MAX ? all.size() : AddressRank(all, from);
     if (at == 0) return kEndOfFile;
     --at;
   }
-  *pos = addresses_[at];
+  *pos = all[at];
   return Read(*pos, data);
 }
 
+int LegacyIndex::Damaged(std::string reason) const {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (std::find(warnings_.begin(), warnings_.end(), reason) == warnings_.end()) {
+      warnings_.push_back(reason);
+    }
+  }
+  SetLastOpenDiagnosis(std::move(reason));
+  return kIoError;
+}
+
 size_t LegacyIndex::MemoryBytes() const {
-  size_t bytes = addresses_.capacity() * sizeof(uint32_t);
-  for (const KeyIndex& k : keys_) {
-    bytes += k.rows.capacity() + (k.ordinal.capacity() + k.rank_of.capacity()) * sizeof(uint32_t);
+  size_t bytes = addresses().capacity() * 2 * sizeof(uint32_t);
+  for (size_t i = 0; i < built_.size(); ++i) {
+    const KeyIndex* k = ready_[i].load(std::memory_order_acquire);
+    if (k == nullptr) continue;
+    bytes += k->rows.capacity() + (k->ordinal.capacity() + k->rank_of.capacity()) * sizeof(uint32_t);
   }
   return bytes;
 }

@@ -1,9 +1,11 @@
 // The indexes of a file written by an earlier record manager, built in memory
-// when the file is opened (the file's own index pages are never read), and
-// the answers DataFile's reads give, taken from them.
+// (the file's own index pages are never read), and the answers DataFile's
+// reads give, taken from them.
 //
-// Building: one Scan of the records in physical order, then one sort per key.
-// Per key, the entries live in one contiguous buffer of fixed-width rows:
+// A key's index is built the first time a read needs it: its values from
+// every record, its duplicates' ranks along their chains (checked then),
+// one sort. Per key, the entries live in one contiguous buffer of
+// fixed-width rows:
 //   the key_codec.h encoding of the value (key.length() bytes), then, on keys
 //   with duplicates, the record's rank along its duplicate chain as 4 bytes
 //   big-endian,
@@ -14,16 +16,27 @@
 // sequence (here: the chain rank, widened). Records whose key is null are
 // left out, as the engine does.
 //
-// Memory per record: 4 bytes of address, and per key 8 bytes (ordinal,
-// reverse rank) plus the key's length, plus 4 on keys with duplicates
-// (MemoryBytes() gives the total).
+// Damage that leaves every record readable is worked around and reported,
+// never hidden: a unique key holding one value for several records (a
+// damaged key byte) keeps every one of them, in address order, as if the key
+// allowed duplicates (its entries then carry the 8-byte suffix too, their
+// rank among the twins), so that every walk returns every record; and a key
+// whose distinct values disagree with the header's count is named.
+// Warnings() lists what was found.
 //
-// Not thread-safe: owned by one DataFile, whose caller serialises access.
+// Memory per record: 8 bytes of address and slot, and per key built 8 bytes
+// (ordinal, reverse rank) plus the key's length, plus 4 on keys with
+// duplicates (MemoryBytes() gives the total).
+//
+// Shared by every handle of the same unchanged file in the process: built
+// keys are never changed, and a key is built once, under a lock.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,27 +48,37 @@ namespace tavelnor::btrieve {
 
 class LegacyIndex {
  public:
-  // Scans `source` once and builds every key's index. 0 and *out set, or 2
-  // when the file is damaged (the Scan says so, addresses out of order,
-  // records shorter than the record length, keys outside it).
-  static int Build(std::unique_ptr<LegacySource> source, std::unique_ptr<LegacyIndex>* out);
+  // Takes the source's records; builds no key yet. 0 and *out set, or 2 with
+  // a reason when the records are out of address order.
+  static int Create(std::shared_ptr<LegacySource> source, std::shared_ptr<LegacyIndex>* out,
+                    std::string* reason);
+  ~LegacyIndex();
 
   const FileSpec& spec() const { return source_->spec(); }
   const LegacyInfo& info() const { return source_->info(); }
+  LegacySource& source() const { return *source_; }
 
-  // The same contracts as DataFile's methods of the same names.
+  // The same contracts as DataFile's methods of the same names; 2 when the
+  // key's index cannot be built (the reason is in Warnings() and in
+  // LastOpenDiagnosis()).
   int Find(int num, Seek seek, std::string_view bound, Entry* out) const;
   int EntryOf(int num, uint32_t pos, Entry* out) const;
   int CountOf(int num, uint32_t* count) const;
   int EntryAt(int num, uint32_t rank, Entry* out) const;
   int RankBelow(int num, std::string_view k, uint32_t pos, uint32_t* rank) const;
-  int Read(uint32_t pos, std::vector<uint8_t>* data);
-  int Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data);
-  uint32_t RecordCount() const { return static_cast<uint32_t>(addresses_.size()); }
-  // Distinct values per key of spec().keys, counted while building.
-  const std::vector<uint32_t>& DistinctValues() const { return distinct_; }
+  int Read(uint32_t pos, std::vector<uint8_t>* data) const;
+  int Step(bool forward, uint32_t from, uint32_t* pos, std::vector<uint8_t>* data) const;
+  uint32_t RecordCount() const { return static_cast<uint32_t>(addresses().size()); }
+  // Distinct values per key of spec().keys; builds every key.
+  int DistinctValues(std::vector<uint32_t>* per_key) const;
+  // Builds every key not built yet: the first failure's status.
+  int BuildAll() const;
+  // The damage found so far, one line each.
+  std::vector<std::string> Warnings() const;
+  // True once the file was shortened under the reader.
+  bool Cut() const { return source_->Cut(); }
 
-  // Bytes the indexes and the address list hold.
+  // Bytes the indexes and the record lists hold.
   size_t MemoryBytes() const;
 
  private:
@@ -64,8 +87,10 @@ class LegacyIndex {
   struct KeyIndex {
     const KeyDef* key = nullptr;
     size_t value_width = 0;  // encoded value
-    size_t row_width = 0;    // value_width, + 4 with duplicates
-    bool dups = false;
+    size_t row_width = 0;    // value_width, + 4 with a rank
+    bool ranked = false;     // rows carry a rank: duplicates, or twins
+    bool twins = false;      // a unique key holding a value more than once
+    uint32_t distinct = 0;
     std::vector<uint8_t> rows;       // entries in order, row_width bytes each
     std::vector<uint32_t> ordinal;   // per entry: the record's physical ordinal
     std::vector<uint32_t> rank_of;   // per record ordinal: its entry, or kNoRank
@@ -73,23 +98,31 @@ class LegacyIndex {
     const uint8_t* row(size_t i) const { return rows.data() + i * row_width; }
   };
 
-  explicit LegacyIndex(std::unique_ptr<LegacySource> source) : source_(std::move(source)) {}
-  int Add(const LegacyRecord& record);
-  void Sort(KeyIndex* index, uint32_t* distinct);
-  const KeyIndex* IndexOf(int num) const;
+  explicit LegacyIndex(std::shared_ptr<LegacySource> source);
+  const std::vector<uint32_t>& addresses() const { return source_->addresses(); }
+  // The built index of key `num`, building it when needed; null with
+  // *status set when there is no such key (9, nothing to find) or it cannot
+  // be built (2).
+  const KeyIndex* IndexOf(int num, int* status) const;
+  int Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string* reason) const;
+  void Sort(KeyIndex* index) const;
+  // Gives a unique key's twins their ranks and names them in a warning.
+  void RankTwins(KeyIndex* index, std::vector<std::string>* warnings) const;
   // Compares entry `i` (as callers see it) with `bound`, as memcmp then
-  // length order would.
+  // length order would; a bound of the value alone matches every twin.
   static int Compare(const KeyIndex& index, size_t i, std::string_view bound);
   // The first entry not below `bound` (or above it, when `strict`).
   static size_t LowerBound(const KeyIndex& index, std::string_view bound, bool strict);
-  static void Fill(const KeyIndex& index, size_t i, const std::vector<uint32_t>& addresses,
-                   Entry* out);
+  void Fill(const KeyIndex& index, size_t i, Entry* out) const;
+  int Damaged(std::string reason) const;
 
-  std::unique_ptr<LegacySource> source_;
-  std::vector<uint32_t> addresses_;  // live records in physical order
-  std::vector<KeyIndex> keys_;       // in the order of spec().keys
-  std::vector<uint32_t> distinct_;
-  std::string scratch_;              // one record's key, while building
+  std::shared_ptr<LegacySource> source_;
+  mutable std::mutex mutex_;  // building keys, warnings
+  // Per key of spec().keys: its index once built, else null.
+  std::unique_ptr<std::atomic<const KeyIndex*>[]> ready_;
+  mutable std::vector<std::unique_ptr<KeyIndex>> built_;
+  mutable std::vector<int> failed_;  // per key: the status its build failed with
+  mutable std::vector<std::string> warnings_;
 };
 
 }  // namespace tavelnor::btrieve

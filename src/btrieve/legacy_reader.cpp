@@ -8,7 +8,7 @@
 
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/legacy_format.h"
-#include "foundation/platform/files.h"
+#include "foundation/platform/mapped_file.h"
 
 namespace tavelnor::btrieve {
 namespace legacy {
@@ -27,8 +27,21 @@ int Refuse(int status, std::string text, std::string* reason) {
   return status;
 }
 
+std::span<const uint8_t> FileBytes::bytes() const {
+  return mapped ? mapped->bytes() : std::span<const uint8_t>(image);
+}
+
+bool FileBytes::cut() const { return mapped && mapped->cut(); }
+
 int OpenLegacyImage(std::vector<uint8_t> image, std::unique_ptr<LegacySource>* out,
                     std::string* reason) {
+  FileBytes bytes;
+  bytes.image = std::move(image);
+  return OpenLegacyBytes(std::move(bytes), out, reason);
+}
+
+int OpenLegacyBytes(FileBytes bytes, std::unique_ptr<LegacySource>* out, std::string* reason) {
+  const std::span<const uint8_t> image = bytes.bytes();
   if (image.size() < kMinFileSize) {
     return Refuse(kNotOurFile, "too short for a record manager data file", reason);
   }
@@ -44,24 +57,36 @@ int OpenLegacyImage(std::vector<uint8_t> image, std::unique_ptr<LegacySource>* o
     return Refuse(kNotOurFile, "not a record manager data file (unknown signature)", reason);
   }
   if (status != kOk) return status;
-  return MakeSource(std::move(image), std::move(layout), out, reason);
+  status = MakeSource(std::move(bytes), std::move(layout), out, reason);
+  return status;
 }
 
 }  // namespace legacy
+
+int OpenLegacySource(std::shared_ptr<const platform::MappedFile> file,
+                     std::unique_ptr<LegacySource>* out, std::string* reason) {
+  if (!out) return legacy::Refuse(kIoError, "no place for the result", reason);
+  out->reset();
+  legacy::FileBytes bytes;
+  bytes.mapped = std::move(file);
+  return legacy::OpenLegacyBytes(std::move(bytes), out, reason);
+}
 
 int OpenLegacySource(const std::string& path, std::unique_ptr<LegacySource>* out,
                      std::string* reason) {
   if (!out) return legacy::Refuse(kIoError, "no place for the result", reason);
   out->reset();
-  Result<std::vector<uint8_t>> bytes = platform::ReadWholeFile(path, legacy::kMaxFileSize);
-  if (!bytes.ok()) {
-    if (bytes.status().code() == Status::Code::kNotFound) {
+  Result<std::unique_ptr<platform::MappedFile>> mapped =
+      platform::MappedFile::Open(path, legacy::kMaxFileSize);
+  if (!mapped.ok()) {
+    if (mapped.status().code() == Status::Code::kNotFound) {
       return legacy::Refuse(kFileNotFound, "file not found: " + path, reason);
     }
-    return legacy::Refuse(kIoError, "cannot read " + path + ": " + bytes.status().message(),
+    return legacy::Refuse(kIoError, "cannot read " + path + ": " + mapped.status().message(),
                           reason);
   }
-  return legacy::OpenLegacyImage(std::move(bytes).value(), out, reason);
+  return OpenLegacySource(std::shared_ptr<const platform::MappedFile>(std::move(mapped).value()),
+                          out, reason);
 }
 
 }  // namespace tavelnor::btrieve

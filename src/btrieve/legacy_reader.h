@@ -57,12 +57,21 @@ int ReadKey(std::span<const uint8_t> fcr, size_t offset, int ordinal,
 // not read, duplicate-pair places. Called once all keys are read.
 int CheckRecordLayout(std::span<const uint8_t> fcr, Layout* out, std::string* reason);
 
+// The bytes a source reads: a mapped file, or a whole image in memory.
+struct FileBytes {
+  std::shared_ptr<const platform::MappedFile> mapped;
+  std::vector<uint8_t> image;
+  std::span<const uint8_t> bytes() const;
+  bool cut() const;
+};
+
 // Builds the source over a whole file image.
 int OpenLegacyImage(std::vector<uint8_t> image, std::unique_ptr<LegacySource>* out,
                     std::string* reason);
+int OpenLegacyBytes(FileBytes bytes, std::unique_ptr<LegacySource>* out, std::string* reason);
 
 // Collects the live records of a checked layout (legacy_records.cpp).
-int MakeSource(std::vector<uint8_t> image, Layout layout, std::unique_ptr<LegacySource>* out,
+int MakeSource(FileBytes bytes, Layout layout, std::unique_ptr<LegacySource>* out,
                std::string* reason);
 
 }  // namespace tavelnor::btrieve::legacy

@@ -1,8 +1,9 @@
 // The live records of a checked layout: slots of the data pages in address
-// order, their variable parts (chains of fragments on variable pages) and
-// their places along the duplicate chains. Everything is checked when the
-// file is opened, so Scan and Read meet damage only if the checks missed it.
+// order and their variable parts (chains of fragments on variable pages),
+// checked when the file is opened; their places along the duplicate chains,
+// followed and checked when a key's index is built.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -10,54 +11,106 @@
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/legacy_format.h"
 #include "btrieve/legacy_reader.h"
+#include "foundation/platform/mapped_file.h"
 
-namespace tavelnor::btrieve::legacy {
+namespace tavelnor::btrieve {
+
+int LegacySource::Scan(const std::function<int(const LegacyRecord&)>& visit) const {
+  const size_t keys = spec().keys.size();
+  const size_t n = addresses().size();
+  std::vector<uint32_t> ranks(n * keys, 0);
+  std::vector<uint32_t> chain;
+  for (size_t k = 0; k < keys; ++k) {
+    std::string reason;
+    if (int st = DupRanks(k, &chain, &reason); st != kOk) return st;
+    if (chain.size() != n) return kIoError;
+    for (size_t i = 0; i < n; ++i) ranks[i * keys + k] = chain[i];
+  }
+  std::vector<uint8_t> data;
+  for (size_t i = 0; i < n; ++i) {
+    if (int st = Record(i, &data); st != kOk) return st;
+    LegacyRecord record;
+    record.address = addresses()[i];
+    record.data = data;
+    record.dup_rank = {ranks.data() + i * keys, keys};
+    if (int st = visit(record); st != 0) return st;
+  }
+  return Cut() ? kIoError : kOk;
+}
+
+int LegacySource::Read(uint32_t address, std::vector<uint8_t>* data) const {
+  const std::vector<uint32_t>& all = addresses();
+  auto it = std::lower_bound(all.begin(), all.end(), address);
+  if (it == all.end() || *it != address) return kInvalidRecordAddress;
+  if (!data) return kOk;
+  int st = Record(static_cast<size_t>(it - all.begin()), data);
+  return st == kOk && Cut() ? kIoError : st;
+}
+
+namespace legacy {
 
 namespace {
 
 // Longest fragment chain followed; real chains need a few per 64 KiB.
 constexpr size_t kMaxFragments = 4096;
 
-// The whole file stays in memory; fixed records are handed out in place,
-// variable ones through a scratch buffer, so one caller at a time.
-class LegacyFile final : public LegacySource {
+// The records of a checked layout, read in place from the file's bytes.
+class PagedRecords final : public LegacySource {
  public:
-  LegacyFile(std::vector<uint8_t> image, Layout layout)
-      : image_(std::move(image)), layout_(std::move(layout)) {}
+  PagedRecords(FileBytes bytes, Layout layout)
+      : bytes_(std::move(bytes)), file_(bytes_.bytes()), layout_(std::move(layout)) {}
 
   int Collect(std::string* reason);
 
   const FileSpec& spec() const override { return layout_.spec; }
   const LegacyInfo& info() const override { return layout_.info; }
-  int Scan(const std::function<int(const LegacyRecord&)>& visit) override;
-  int Read(uint32_t address, std::vector<uint8_t>* data) override;
+  const std::vector<uint32_t>& addresses() const override { return addresses_; }
+  int Fixed(size_t i, std::span<const uint8_t>* out) const override;
+  int Record(size_t i, std::vector<uint8_t>* out) const override;
+  int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const override;
+  bool Cut() const override { return bytes_.cut(); }
+  void Release() override {
+    if (!bytes_.mapped) return;  // an image in memory stays
+    bytes_.mapped.reset();
+    file_ = {};
+  }
+  bool Reattach(std::shared_ptr<const platform::MappedFile> file) override {
+    if (bytes_.mapped || !file || file->bytes().size() != layout_.info.file_size) return false;
+    bytes_.mapped = std::move(file);
+    file_ = bytes_.bytes();
+    return true;
+  }
 
  private:
-  const uint8_t* Slot(size_t i) const { return image_.data() + slots_[i]; }
-  // The whole record i (fixed part and variable part) into *out.
-  int Assemble(size_t i, std::vector<uint8_t>* out, std::string* reason) const;
-  int AppendVariable(VarPointer ptr, std::vector<uint8_t>* out, std::string* reason) const;
+  const uint8_t* Slot(size_t i) const { return file_.data() + slots_[i]; }
+  // Follows the variable part from `ptr`, appending it to *out (when not
+  // null) and counting its bytes in *length.
+  int AppendVariable(VarPointer ptr, std::vector<uint8_t>* out, size_t* length,
+                     std::string* reason) const;
   const uint8_t* VariablePage(uint32_t page) const;
   int CollectSlots(std::string* reason);
-  int RankChain(size_t key, std::string* reason);
 
-  std::vector<uint8_t> image_;
+  FileBytes bytes_;
+  std::span<const uint8_t> file_;
   Layout layout_;
   std::vector<uint32_t> addresses_;
-  std::vector<uint32_t> slots_;  // offsets of the slots in image_
-  std::vector<uint32_t> ranks_;  // record-major, one per key
-  std::vector<uint8_t> scratch_;
+  std::vector<uint32_t> slots_;  // offsets of the slots in the file
 };
 
-int LegacyFile::CollectSlots(std::string* reason) {
+int PagedRecords::CollectSlots(std::string* reason) {
   const uint32_t ps = layout_.spec.page_size;
   const uint32_t physical = layout_.info.physical_length;
   const uint32_t per_page = (ps - kPageHeader) / physical;
+  const size_t expected = layout_.info.record_count;
+  if (expected <= file_.size() / physical) {
+    addresses_.reserve(expected);
+    slots_.reserve(expected);
+  }
   for (size_t j = 0; j < layout_.data_physical.size(); ++j) {
     const size_t page = size_t{layout_.data_physical[j]} * ps;
     for (uint32_t s = 0; s < per_page; ++s) {
       const uint32_t offset = kPageHeader + s * physical;
-      const uint8_t* slot = image_.data() + page + offset;
+      const uint8_t* slot = file_.data() + page + offset;
       if (layout_.v6) {
         if (LoadLE16(slot) == 0) continue;
       } else {
@@ -65,44 +118,54 @@ int LegacyFile::CollectSlots(std::string* reason) {
         if (std::binary_search(layout_.free_slots.begin(), layout_.free_slots.end(), at)) continue;
         if (std::all_of(slot, slot + physical, [](uint8_t b) { return b == 0; })) continue;
       }
-      if (addresses_.size() >= layout_.info.record_count) {
+      if (addresses_.size() >= expected) {
         return Refuse(kIoError, "the data pages hold more records than the header counts", reason);
       }
       addresses_.push_back(static_cast<uint32_t>(size_t{layout_.data_logical[j]} * ps + offset));
       slots_.push_back(static_cast<uint32_t>(page + offset));
     }
   }
-  if (addresses_.size() != layout_.info.record_count) {
+  if (addresses_.size() != expected) {
     return Refuse(kIoError,
-                  "the header counts " + std::to_string(layout_.info.record_count) +
-                      " records, the data pages hold " + std::to_string(addresses_.size()),
+                  "the header counts " + std::to_string(expected) + " records, the data pages hold " +
+                      std::to_string(addresses_.size()),
                   reason);
   }
   return kOk;
 }
 
-const uint8_t* LegacyFile::VariablePage(uint32_t page) const {
+const uint8_t* PagedRecords::VariablePage(uint32_t page) const {
   const uint32_t ps = layout_.spec.page_size;
   if (layout_.v6) {
     if (page >= layout_.logical_type.size() || layout_.logical_type[page] != kPageVariable) {
       return nullptr;
     }
-    return image_.data() + size_t{layout_.logical_physical[page]} * ps;
+    return file_.data() + size_t{layout_.logical_physical[page]} * ps;
   }
   if (page == 0 || page >= layout_.info.page_count) return nullptr;
-  const uint8_t* p = image_.data() + size_t{page} * ps;
+  const uint8_t* p = file_.data() + size_t{page} * ps;
   if (LoadSwapped(p) != page || (LoadLE16(p + 4) & kDataPageBit)) return nullptr;
   return p;
 }
 
-int LegacyFile::AppendVariable(VarPointer ptr, std::vector<uint8_t>* out,
-                               std::string* reason) const {
+int PagedRecords::AppendVariable(VarPointer ptr, std::vector<uint8_t>* out, size_t* length,
+                                 std::string* reason) const {
   const uint32_t ps = layout_.spec.page_size;
-  std::set<uint32_t> seen;
+  // Fragments met so far: the first few in place (real chains are short),
+  // the rest in a set.
+  std::array<uint32_t, 16> first{};
+  size_t steps = 0;
+  std::set<uint32_t> more;
   while (!ptr.none()) {
-    if (seen.size() >= kMaxFragments || !seen.insert(ptr.page << 8 | ptr.fragment).second) {
+    const uint32_t id = ptr.page << 8 | ptr.fragment;
+    const bool repeated = std::find(first.begin(), first.begin() + std::min(steps, first.size()),
+                                    id) != first.begin() + std::min(steps, first.size()) ||
+                          (steps >= first.size() && !more.insert(id).second);
+    if (repeated || steps >= kMaxFragments) {
       return Refuse(kIoError, "a chain of record fragments runs in a circle", reason);
     }
+    if (steps < first.size()) first[steps] = id;
+    ++steps;
     const uint8_t* page = VariablePage(ptr.page);
     if (!page) return Refuse(kIoError, "a record fragment points to no variable page", reason);
     const uint32_t count = LoadLE16(page + 0x0A);
@@ -126,101 +189,89 @@ int LegacyFile::AppendVariable(VarPointer ptr, std::vector<uint8_t>* out,
       ptr = LoadVarPointer(page + start);
       start += 4;
     }
-    out->insert(out->end(), page + start, page + end);
+    *length += end - start;
+    if (out) out->insert(out->end(), page + start, page + end);
   }
   return kOk;
 }
 
-int LegacyFile::Assemble(size_t i, std::vector<uint8_t>* out, std::string* reason) const {
+int PagedRecords::Fixed(size_t i, std::span<const uint8_t>* out) const {
+  if (i >= slots_.size()) return kIoError;
+  *out = {Slot(i) + layout_.usage_bytes, layout_.spec.record_length};
+  return kOk;
+}
+
+int PagedRecords::Record(size_t i, std::vector<uint8_t>* out) const {
+  if (i >= slots_.size()) return kIoError;
   const uint8_t* record = Slot(i) + layout_.usage_bytes;
   const uint16_t length = layout_.spec.record_length;
   out->assign(record, record + length);
   if (!layout_.spec.variable_length()) return kOk;
-  return AppendVariable(LoadVarPointer(record + length), out, reason);
+  size_t variable = 0;
+  return AppendVariable(LoadVarPointer(record + length), out, &variable, nullptr);
 }
 
 // Walks every chain of one key from its start (no previous record), giving
 // ranks in chain order. Each record must be reached exactly once, and each
 // link must be answered by the back link of the record it names.
-int LegacyFile::RankChain(size_t key, std::string* reason) {
-  const uint32_t pair = layout_.dup_offsets[key];
-  const size_t keys = layout_.spec.keys.size();
+int PagedRecords::DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const {
   const size_t n = addresses_.size();
+  ranks->assign(n, 0);
+  if (key >= layout_.dup_offsets.size()) return Refuse(kIoError, "no such key", reason);
+  const uint32_t pair = layout_.dup_offsets[key];
+  if (pair == kNoDupPair) return kOk;
+  const std::string which = "key " + std::to_string(layout_.spec.keys[key].number);
   std::vector<uint8_t> reached(n, 0);
   for (size_t head = 0; head < n; ++head) {
     if (LoadSwapped(Slot(head) + pair) != kNone) continue;
     size_t current = head;
     for (uint32_t rank = 0;; ++rank) {
       if (reached[current]++) {
-        return Refuse(kIoError, "a duplicate chain runs in a circle", reason);
+        return Refuse(kIoError, which + ": a duplicate chain runs in a circle", reason);
       }
-      ranks_[current * keys + key] = rank;
+      (*ranks)[current] = rank;
       const uint32_t next = LoadSwapped(Slot(current) + pair + 4);
       if (next == kNone) break;
       auto it = std::lower_bound(addresses_.begin(), addresses_.end(), next);
       if (it == addresses_.end() || *it != next) {
-        return Refuse(kIoError, "a duplicate chain points to no record", reason);
+        return Refuse(kIoError, which + ": a duplicate chain points to no record", reason);
       }
       size_t following = static_cast<size_t>(it - addresses_.begin());
       if (LoadSwapped(Slot(following) + pair) != addresses_[current]) {
-        return Refuse(kIoError, "a duplicate chain's links disagree", reason);
+        return Refuse(kIoError, which + ": a duplicate chain's links disagree", reason);
       }
       current = following;
     }
   }
   if (std::find(reached.begin(), reached.end(), 0) != reached.end()) {
-    return Refuse(kIoError, "a duplicate chain has no start", reason);
+    return Refuse(kIoError, which + ": a duplicate chain has no start", reason);
   }
-  return kOk;
+  return Cut() ? Refuse(kIoError, "the file was shortened while it was read", reason) : kOk;
 }
 
-int LegacyFile::Collect(std::string* reason) {
+int PagedRecords::Collect(std::string* reason) {
   if (int st = CollectSlots(reason); st != kOk) return st;
   if (layout_.spec.variable_length()) {
+    const uint16_t length = layout_.spec.record_length;
     for (size_t i = 0; i < addresses_.size(); ++i) {
-      if (int st = Assemble(i, &scratch_, reason); st != kOk) return st;
+      size_t variable = 0;
+      const uint8_t* record = Slot(i) + layout_.usage_bytes;
+      int st = AppendVariable(LoadVarPointer(record + length), nullptr, &variable, reason);
+      if (st != kOk) return st;
     }
   }
-  ranks_.assign(addresses_.size() * layout_.spec.keys.size(), 0);
-  for (size_t k = 0; k < layout_.spec.keys.size(); ++k) {
-    if (layout_.dup_offsets[k] == kNoDupPair) continue;
-    if (int st = RankChain(k, reason); st != kOk) return st;
-  }
-  return kOk;
-}
-
-int LegacyFile::Scan(const std::function<int(const LegacyRecord&)>& visit) {
-  const size_t keys = layout_.spec.keys.size();
-  for (size_t i = 0; i < addresses_.size(); ++i) {
-    LegacyRecord record;
-    record.address = addresses_[i];
-    if (layout_.spec.variable_length()) {
-      if (Assemble(i, &scratch_, nullptr) != kOk) return kIoError;
-      record.data = scratch_;
-    } else {
-      record.data = {Slot(i) + layout_.usage_bytes, layout_.spec.record_length};
-    }
-    record.dup_rank = {ranks_.data() + i * keys, keys};
-    if (int st = visit(record); st != 0) return st;
-  }
-  return kOk;
-}
-
-int LegacyFile::Read(uint32_t address, std::vector<uint8_t>* data) {
-  auto it = std::lower_bound(addresses_.begin(), addresses_.end(), address);
-  if (it == addresses_.end() || *it != address) return kInvalidRecordAddress;
-  if (!data) return kOk;
-  return Assemble(static_cast<size_t>(it - addresses_.begin()), data, nullptr);
+  return Cut() ? Refuse(kIoError, "the file was shortened while it was read", reason) : kOk;
 }
 
 }  // namespace
 
-int MakeSource(std::vector<uint8_t> image, Layout layout, std::unique_ptr<LegacySource>* out,
+int MakeSource(FileBytes bytes, Layout layout, std::unique_ptr<LegacySource>* out,
                std::string* reason) {
-  auto file = std::make_unique<LegacyFile>(std::move(image), std::move(layout));
+  auto file = std::make_unique<PagedRecords>(std::move(bytes), std::move(layout));
   if (int st = file->Collect(reason); st != kOk) return st;
   *out = std::move(file);
   return kOk;
 }
 
-}  // namespace tavelnor::btrieve::legacy
+}  // namespace legacy
+}  // namespace tavelnor::btrieve

@@ -1,9 +1,12 @@
 // A data file written by an earlier record manager (the 5.x and 6.0/6.1
 // on-disk formats), opened read-only without that engine. The reader
-// (legacy_reader.cpp) checks the file and answers what the in-memory index
-// (legacy_index.h) needs: the description, the live records in physical order
-// with their addresses and their places in duplicate chains, and one record
-// by address.
+// (legacy_reader.cpp) maps the file, checks its structure when it is opened
+// (headers, page tables, every page it uses naming itself, the slots and
+// variable-part chains of every record against the header's count) and
+// answers what the in-memory indexes (legacy_index.h) need: the
+// description, the live records in physical order with their addresses, and
+// their places along the duplicate chains, followed (and checked) when a
+// key's index is first built.
 //
 // Addresses are the ones the original engine gives out (Get Position): 5.x
 // the file offset of the record's slot, 6.x logical page x page size + the
@@ -18,6 +21,10 @@
 #include <vector>
 
 #include "btrieve/file_spec.h"
+
+namespace tavelnor::platform {
+class MappedFile;
+}  // namespace tavelnor::platform
 
 namespace tavelnor::btrieve {
 
@@ -45,6 +52,9 @@ struct LegacyRecord {
   std::span<const uint32_t> dup_rank;
 };
 
+// The live records of a checked file, by their ordinal i (0 .. count-1) in
+// physical (address) order. Sources are shared between threads: every
+// method is safe to call from several at once.
 class LegacySource {
  public:
   virtual ~LegacySource() = default;
@@ -52,12 +62,37 @@ class LegacySource {
   // types) and the alternate collating sequences, as Stat reports them.
   virtual const FileSpec& spec() const = 0;
   virtual const LegacyInfo& info() const = 0;
-  // Calls `visit` for every live record in physical (address) order; stops
-  // at the first non-zero return and gives it back. 2 when the file turns out
-  // damaged on the way.
-  virtual int Scan(const std::function<int(const LegacyRecord&)>& visit) = 0;
-  // The record at `address`: 43 when no live record starts there, 2 damaged.
-  virtual int Read(uint32_t address, std::vector<uint8_t>* data) = 0;
+  // The records' addresses, in physical order.
+  virtual const std::vector<uint32_t>& addresses() const = 0;
+  // The fixed part of record i, in place (valid while the source lives);
+  // 2 when damaged.
+  virtual int Fixed(size_t i, std::span<const uint8_t>* out) const = 0;
+  // Record i whole (fixed part, then the variable part if any); 2 damaged.
+  virtual int Record(size_t i, std::vector<uint8_t>* out) const = 0;
+  // Per record, its rank along the duplicate chains of key `key` (an index
+  // into spec().keys), following the chains from their starts; all 0 for a
+  // key without duplicate pointers. 2 with a reason when a chain is damaged.
+  virtual int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const = 0;
+  // True once the file was shortened under the reader: whatever was read
+  // since is void.
+  virtual bool Cut() const { return false; }
+  // A source kept while no handle has the file open lets go of the file's
+  // mapping (so that the file may be changed or removed) and takes a new
+  // one, of the same unchanged file, when it is opened again. Nothing may be
+  // read in between. Reattach answers false when it cannot.
+  virtual void Release() {}
+  virtual bool Reattach(std::shared_ptr<const platform::MappedFile> file) {
+    (void)file;
+    return false;
+  }
+
+  // Calls `visit` for every live record in physical order, with every
+  // key's chain ranks; stops at the first non-zero return and gives it
+  // back. 2 when the file turns out damaged on the way.
+  int Scan(const std::function<int(const LegacyRecord&)>& visit) const;
+  // The record at `address`: 43 when no live record starts there, 2
+  // damaged; `data` may be null to ask only whether there is one.
+  int Read(uint32_t address, std::vector<uint8_t>* data) const;
 };
 
 // Examines a file that is not one of our own databases. 0 and *out set; 12
@@ -68,5 +103,8 @@ class LegacySource {
 // line saying why, for the user.
 int OpenLegacySource(const std::string& path, std::unique_ptr<LegacySource>* out,
                      std::string* reason);
+// The same over a file already mapped: the source keeps the mapping.
+int OpenLegacySource(std::shared_ptr<const platform::MappedFile> file,
+                     std::unique_ptr<LegacySource>* out, std::string* reason);
 
 }  // namespace tavelnor::btrieve

@@ -36,6 +36,11 @@ int OpenLegacy(const std::string& path, std::unique_ptr<LegacySource>* out, std:
   return OpenLegacySource(path, out, reason);
 }
 
+bool HasLegacyOpenerForTesting() {
+  std::lock_guard<std::mutex> guard(OpenerMutex());
+  return static_cast<bool>(Opener());
+}
+
 void SetLegacyOpenerForTesting(LegacyOpener opener) {
   std::lock_guard<std::mutex> guard(OpenerMutex());
   Opener() = std::move(opener);

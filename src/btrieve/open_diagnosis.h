@@ -12,8 +12,10 @@
 
 namespace tavelnor::btrieve {
 
-// The reason the last DataFile::Open on this thread gave for its failure;
-// empty after a successful open, or when the status says it all.
+// The reason the last DataFile::Open on this thread gave for its failure,
+// or the damage its reader worked around in a file that opened (one line
+// each; also set when a later read of that file finds more); empty when
+// there is nothing to say.
 const std::string& LastOpenDiagnosis();
 void SetLastOpenDiagnosis(std::string reason);
 
@@ -25,5 +27,6 @@ int OpenLegacy(const std::string& path, std::unique_ptr<LegacySource>* out, std:
 // Replaces the opener for the whole process; an empty function restores
 // OpenLegacySource.
 void SetLegacyOpenerForTesting(LegacyOpener opener);
+bool HasLegacyOpenerForTesting();
 
 }  // namespace tavelnor::btrieve

@@ -23,28 +23,34 @@ struct FakeRecord {
   std::vector<uint32_t> dup_rank;  // per key
 };
 
-// Scans `records_` in order, failing with an I/O error at `fail_at_`.
+// Hands out `records_` in order, failing with an I/O error at `fail_at_`.
 struct FakeSource : LegacySource {
   FakeSource(FileSpec spec, LegacyInfo info, std::vector<FakeRecord> records, size_t fail_at)
-      : spec_(std::move(spec)), info_(info), records_(std::move(records)), fail_at_(fail_at) {}
+      : spec_(std::move(spec)), info_(info), records_(std::move(records)), fail_at_(fail_at) {
+    for (const FakeRecord& r : records_) addresses_.push_back(r.address);
+  }
   const FileSpec& spec() const override { return spec_; }
   const LegacyInfo& info() const override { return info_; }
-  int Scan(const std::function<int(const LegacyRecord&)>& visit) override {
-    for (size_t i = 0; i < records_.size(); ++i) {
-      if (i == fail_at_) return kIoError;
-      if (int st = visit({records_[i].address, records_[i].data, records_[i].dup_rank})) return st;
-    }
+  const std::vector<uint32_t>& addresses() const override { return addresses_; }
+  int Fixed(size_t i, std::span<const uint8_t>* out) const override {
+    if (i == fail_at_ || i >= records_.size()) return kIoError;
+    *out = records_[i].data;
     return kOk;
   }
-  int Read(uint32_t address, std::vector<uint8_t>* data) override {
-    auto it = std::find_if(records_.begin(), records_.end(),
-                           [&](const FakeRecord& r) { return r.address == address; });
-    if (it != records_.end()) *data = it->data;
-    return it != records_.end() ? kOk : kInvalidRecordAddress;
+  int Record(size_t i, std::vector<uint8_t>* out) const override {
+    if (i == fail_at_ || i >= records_.size()) return kIoError;
+    *out = records_[i].data;
+    return kOk;
+  }
+  int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string*) const override {
+    ranks->clear();
+    for (const FakeRecord& r : records_) ranks->push_back(r.dup_rank.at(key));
+    return kOk;
   }
   FileSpec spec_;
   LegacyInfo info_;
   std::vector<FakeRecord> records_;
+  std::vector<uint32_t> addresses_;
   size_t fail_at_;
 };
 
@@ -96,17 +102,19 @@ TEST_F(LegacyOpen, RefusalsAndDamageCarryAReason) {
   ASSERT_EQ(b_.Open(dir_.File("ours.btr")), 0);
   EXPECT_EQ(LastOpenDiagnosis(), "");
   EXPECT_EQ(calls_, 2);
-  // Damage found while indexing is an I/O error, with a reason.
+  // Damage is an I/O error with a reason: records out of order when the file
+  // opens, a key that cannot be indexed when it is first used.
   ASSERT_EQ(b_.Close(), 0);
   why_.clear();
-  // What, the key's position, records (address, length), where the scan fails.
-  const std::tuple<const char*, int, std::vector<std::pair<uint32_t, size_t>>, size_t> kCases[] = {
-      {"the scan finds damage", 1, {{10, 8}, {20, 8}, {30, 8}}, 2},
-      {"addresses out of order", 1, {{10, 8}, {30, 8}, {20, 8}}, SIZE_MAX},
-      {"an address twice", 1, {{10, 8}, {10, 8}}, SIZE_MAX},
-      {"a record cut short", 1, {{10, 8}, {20, 7}}, SIZE_MAX},
-      {"a key past the record", 6, {{10, 8}}, SIZE_MAX}};
-  for (const auto& [what, key_at, lengths, fail_at] : kCases) {
+  // What, the key's position, records (address, length), where reading fails,
+  // whether the open already refuses.
+  const std::tuple<const char*, int, std::vector<std::pair<uint32_t, size_t>>, size_t, bool>
+      kCases[] = {{"a record cannot be read", 1, {{10, 8}, {20, 8}, {30, 8}}, 2, false},
+                  {"addresses out of order", 1, {{10, 8}, {30, 8}, {20, 8}}, SIZE_MAX, true},
+                  {"an address twice", 1, {{10, 8}, {10, 8}}, SIZE_MAX, true},
+                  {"a record cut short", 1, {{10, 8}, {20, 7}}, SIZE_MAX, false},
+                  {"a key past the record", 6, {{10, 8}}, SIZE_MAX, false}};
+  for (const auto& [what, key_at, lengths, fail_at, at_open] : kCases) {
     ASSERT_EQ(ParseFileSpec(MakeSpec(8, {{{1, 4, 0, kTypeInteger}}}), &spec_), 0);
     spec_.keys[0].segments[0].position = key_at;
     records_.clear();
@@ -114,7 +122,13 @@ TEST_F(LegacyOpen, RefusalsAndDamageCarryAReason) {
       records_.push_back({address, std::vector<uint8_t>(length, uint8_t(records_.size())), {0}});
     }
     fail_at_ = fail_at;
-    EXPECT_EQ(b_.Open(path_), kIoError) << what;
+    std::vector<uint8_t> r;
+    ASSERT_EQ(b_.Open(path_), at_open ? kIoError : kOk) << what;
+    if (!at_open) {
+      EXPECT_EQ(b_.Read(kOpGetFirst, &r, 0), kIoError) << what;
+      EXPECT_EQ(b_.Read(kOpGetLast, &r, 0), kIoError) << what << ": refused again";
+      ASSERT_EQ(b_.Close(), 0);
+    }
     EXPECT_NE(LastOpenDiagnosis(), "") << what;
   }
 }
@@ -230,9 +244,9 @@ TEST_F(LegacyFile, KeysWalkInTheReferenceOrderAndStepsByAddress) {
 // Bounds of every length, cut inside the value or the sequence or longer than
 // an entry, as the engine's searches send them; -1 is the physical order.
 TEST_F(LegacyFile, IndexSearchesMatchALinearSearch) {
-  std::unique_ptr<LegacyIndex> index;
-  ASSERT_EQ(LegacyIndex::Build(std::make_unique<FakeSource>(spec_, info_, records_, SIZE_MAX),
-                               &index), 0);
+  std::shared_ptr<LegacyIndex> index;
+  ASSERT_EQ(LegacyIndex::Create(std::make_shared<FakeSource>(spec_, info_, records_, SIZE_MAX),
+                                &index, nullptr), 0);
   for (int num = -1; num < kKeys; ++num) {
     uint32_t count = 0, below = 0;
     ASSERT_EQ(index->CountOf(num, &count), 0);
@@ -253,7 +267,9 @@ TEST_F(LegacyFile, IndexSearchesMatchALinearSearch) {
     for (size_t j = 1; j < count; ++j) {
       distinct += Less(num, samples_[order[j - 1]], samples_[order[j]]);
     }
-    EXPECT_EQ(index->DistinctValues()[num], distinct) << num;
+    std::vector<uint32_t> per_key;
+    ASSERT_EQ(index->DistinctValues(&per_key), 0);
+    EXPECT_EQ(per_key[num], distinct) << num;
     std::vector<std::string> bounds = {std::string(), std::string(40, '\xFF')};
     for (const Entry& e : entries) {
       EXPECT_EQ(e.k.size(), key.length() + (key.duplicates() ? kDupSuffixSize : 0));

@@ -25,10 +25,17 @@ struct Opened {
   std::vector<std::vector<uint32_t>> ranks;
 };
 
+// Opens an image and reads every record; damage found past the open (in the
+// duplicate chains, followed when a key is first used) sets `scan` and the
+// reason.
 inline Opened Open(std::vector<uint8_t> image) {
   Opened o;
   o.status = legacy::OpenLegacyImage(std::move(image), &o.source, &o.reason);
   if (o.status != 0) return o;
+  std::vector<uint32_t> ranks;
+  for (size_t k = 0; k < o.source->spec().keys.size(); ++k) {
+    if ((o.scan = o.source->DupRanks(k, &ranks, &o.reason)) != 0) return o;
+  }
   o.scan = o.source->Scan([&](const LegacyRecord& r) {
     o.records.emplace_back(r.data.begin(), r.data.end());
     o.addresses.push_back(r.address);

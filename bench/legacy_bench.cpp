@@ -6,15 +6,23 @@
 // same layout made up here.
 //
 //   plain read     the file read start to end in 64 KiB pieces
-//   open           Open (the reader checks every page and chain, and the
-//                  indexes are built in memory) and Close
+//   open           Open (the file mapped, its header, page tables, pages and
+//                  record slots checked) and Close, nothing of it known before
+//   second open    the same with the file opened before in the process
 //   Step scan      Step First + Step Next over every record
 //   Get Next scan  Get First + Get Next over key 0
+//   Get Equal      Get Equal of every key 0 value, in a shuffled order
 //
 // Each reports the file's megabytes per second; after the run a summary gives
-// the ratios to the plain read and the indexes' memory per record.
+// the ratios to the plain read, and the memory the open file holds besides
+// its mapping (memory allocated, with every key's index built)
+// against the indexes' own bytes.
 #include <benchmark/benchmark.h>
 
+#include <cinttypes>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
@@ -28,7 +36,10 @@
 
 #include "btrieve/btrcall.h"
 #include "btrieve/data_file.h"
+#if __has_include("btrieve/legacy_data_file.h")
 #include "btrieve/legacy_data_file.h"
+#define TAVELNOR_LEGACY_SHARED 1
+#endif
 #include "btrieve/legacy_source.h"
 #include "legacy_synth.h"
 
@@ -37,8 +48,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint16_t kOpen = 0, kClose = 1, kGetNext = 6, kGetFirst = 12, kStepNext = 24,
-                   kStepFirst = 33;
+constexpr uint16_t kOpen = 0, kClose = 1, kGetEqual = 5, kGetNext = 6, kGetFirst = 12,
+                   kStat = 15, kStepNext = 24, kStepFirst = 33;
 
 uint32_t RecordTarget() {
   const char* v = std::getenv("TAVELNOR_BENCH_LEGACY_RECORDS");
@@ -174,14 +185,39 @@ void BM_PlainRead(benchmark::State& state) {
   Report(state, "plain read");
 }
 
+// Forgets what the process knows of files opened before.
+void Forget() {
+#ifdef TAVELNOR_LEGACY_SHARED
+  LegacyDataFile::ForgetClosedFiles();
+#endif
+}
+
 void BM_Open(benchmark::State& state) {
   const Bench& b = File();
   for (auto _ : state) {
+    state.PauseTiming();
+    Forget();
+    state.ResumeTiming();
     Cursor c;
     if (!c.Open(b.path)) state.SkipWithError("Open failed");
     c.Call(kClose);
   }
   Report(state, "open");
+}
+
+void BM_SecondOpen(benchmark::State& state) {
+  const Bench& b = File();
+  {
+    Cursor first;
+    if (!first.Open(b.path)) state.SkipWithError("Open failed");
+    first.Call(kClose);
+  }
+  for (auto _ : state) {
+    Cursor c;
+    if (!c.Open(b.path)) state.SkipWithError("Open failed");
+    c.Call(kClose);
+  }
+  Report(state, "second open");
 }
 
 void Scan(benchmark::State& state, uint16_t first, uint16_t next, int key, const char* name) {
@@ -203,10 +239,56 @@ void Scan(benchmark::State& state, uint16_t first, uint16_t next, int key, const
 void BM_StepScan(benchmark::State& state) { Scan(state, kStepFirst, kStepNext, 0, "Step scan"); }
 void BM_GetNextScan(benchmark::State& state) { Scan(state, kGetFirst, kGetNext, 0, "Get Next scan"); }
 
+// Every key 0 value, read through Get First + Get Next, shuffled.
+std::vector<std::vector<uint8_t>> KeyValues(Cursor& c) {
+  std::vector<std::vector<uint8_t>> values;
+  for (int16_t st = c.Call(kGetFirst); st == 0; st = c.Call(kGetNext)) {
+    values.emplace_back(c.key, c.key + sizeof c.key);
+  }
+  uint64_t seed = 88172645463325252ull;
+  for (size_t i = values.size(); i > 1; --i) {
+    seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+    std::swap(values[i - 1], values[seed % i]);
+  }
+  return values;
+}
+
+void BM_GetEqual(benchmark::State& state) {
+  const Bench& b = File();
+  Cursor c;
+  if (!c.Open(b.path)) {
+    state.SkipWithError("Open failed");
+    return;
+  }
+  const std::vector<std::vector<uint8_t>> values = KeyValues(c);
+  for (auto _ : state) {
+    for (const std::vector<uint8_t>& v : values) {
+      std::memcpy(c.key, v.data(), v.size());
+      if (c.Call(kGetEqual) != 0) state.SkipWithError("Get Equal failed");
+    }
+  }
+  c.Call(kClose);
+  state.counters["lookups_per_sec"] = benchmark::Counter(
+      static_cast<double>(values.size()), benchmark::Counter::kIsIterationInvariantRate);
+  state.SetLabel("Get Equal");
+}
+
+// Bytes the process has allocated and not freed (glibc; 0 elsewhere).
+uint64_t HeapInUse() {
+#ifdef __GLIBC__
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+#else
+  return 0;
+#endif
+}
+
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SecondOpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StepScan)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetNextScan)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetEqual)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tavelnor::btrieve::bench
@@ -218,11 +300,28 @@ int main(int argc, char** argv) {
   std::printf("file: %s, %u records of %u bytes (%s), %.1f MB\n", b.path.c_str(), b.records,
               b.record_length, b.source.c_str(), static_cast<double>(b.bytes) / 1e6);
   benchmark::RunSpecifiedBenchmarks();
-  std::unique_ptr<DataFile> file;
-  if (DataFile::Open(b.path, &file) == 0 && file->legacy() != nullptr) {
-    const double per_record = static_cast<double>(file->legacy()->MemoryBytes()) / b.records;
-    std::printf("indexes in memory: %zu bytes, %.1f bytes per record\n",
-                file->legacy()->MemoryBytes(), per_record);
+  // The memory an open file holds besides its mapping, every key built.
+  bench::Forget();
+  const uint64_t before = bench::HeapInUse();
+  bench::Cursor c;
+  if (c.Open(b.path)) {
+    uint32_t len = static_cast<uint32_t>(c.data.size());
+    BTRCALL(bench::kStat, c.pos, c.data.data(), &len, c.key, 255, 0);
+    const int keys = c.data[4] | (c.data[5] << 8);
+    for (int k = 0; k < keys; ++k) c.Call(bench::kGetFirst, k);
+    const uint64_t after = bench::HeapInUse();
+    std::printf("memory besides the mapping: %.1f MB (allocated, %d keys built)\n",
+                static_cast<double>(after - before) / 1e6, keys);
+#ifdef TAVELNOR_LEGACY_SHARED
+    std::unique_ptr<DataFile> file;
+    if (DataFile::Open(b.path, &file) == 0 && file->legacy() != nullptr) {
+      const size_t bytes = file->legacy()->MemoryBytes();
+      std::printf("indexes' own bytes: %.1f MB, %.1f bytes per record; ratio %.2f\n",
+                  static_cast<double>(bytes) / 1e6, static_cast<double>(bytes) / b.records,
+                  static_cast<double>(after - before) / static_cast<double>(bytes));
+    }
+#endif
+    c.Call(bench::kClose);
   }
   benchmark::Shutdown();
   return 0;

@@ -240,16 +240,18 @@ const LegacyIndex::KeyIndex* LegacyIndex::IndexOf(int num, int* status) const {
   } else {
     RankTwins(built.get(), &found);
     const std::vector<uint32_t>& stored = info().unique_counts;
-    if (slot < stored.size() && stored[slot] != built->distinct && !built->twins) {
+    if (slot < stored.size() && stored[slot] != built->distinct) {
       found.push_back("damaged file: the header counts " + std::to_string(stored[slot]) +
                       " distinct values of key " + std::to_string(num) + ", its records hold " +
                       std::to_string(built->distinct));
     }
   }
+  std::string text;
   for (const std::string& line : found) {
     warnings_.push_back(line);
-    SetLastOpenDiagnosis(line);
+    text += (text.empty() ? "" : "\n") + line;
   }
+  if (!text.empty()) SetLastOpenDiagnosis(text);
   if (st != kOk) return nullptr;
   built_[slot] = std::move(built);
   ready_[slot].store(built_[slot].get(), std::memory_order_release);

@@ -10,7 +10,9 @@
 #include <random>
 #include <tuple>
 
+#include "btrieve/key_codec.h"
 #include "btrieve/legacy_format.h"
+#include "btrieve/legacy_index.h"
 #include "foundation/platform/files.h"
 #include "legacy_test_util.h"
 
@@ -219,6 +221,37 @@ TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
   }
 }
 
+// A damaged copy that opens gives every record its header counts, and every
+// key walk (Get First, then Get Next from each entry) visits every record
+// with a key, once; a key that cannot be built says why.
+void ExpectEveryRecordWalked(Opened& o, const std::string& warned = "") {
+  const FileSpec spec = o.source->spec();
+  ASSERT_EQ(o.records.size(), o.source->info().record_count);
+  std::shared_ptr<LegacyIndex> index;
+  ASSERT_EQ(LegacyIndex::Create(std::move(o.source), &index, nullptr), 0);
+  for (const KeyDef& key : spec.keys) {
+    uint32_t count = 0;
+    if (index->CountOf(key.number, &count) != 0) {
+      EXPECT_FALSE(index->Warnings().empty()) << "key " << key.number << " refused silently";
+      continue;
+    }
+    uint32_t keyed = 0, walked = 0;
+    for (const Bytes& r : o.records) {
+      const std::string raw = ExtractKey(key, r.data());
+      keyed += !IsNullKey(key, reinterpret_cast<const uint8_t*>(raw.data()));
+    }
+    Entry e;
+    int st = index->Find(key.number, Seek::kFirst, {}, &e);
+    for (; st == 0 && walked <= keyed; st = index->Find(key.number, Seek::kAbove, e.k, &e)) ++walked;
+    EXPECT_EQ(walked, keyed) << "key " << key.number;
+  }
+  if (warned.empty()) return;
+  const std::vector<std::string> warnings = index->Warnings();
+  EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [&](const std::string& w) {
+    return w.find(warned) != std::string::npos;
+  })) << warned;
+}
+
 TEST_P(LegacyRealFiles, RandomDamageGivesACleanStatus) {
   std::mt19937 rng(static_cast<uint32_t>(image_.size() * 7919 + GetParam().records));
   auto at = [&](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit - 1)(rng); };
@@ -236,8 +269,48 @@ TEST_P(LegacyRealFiles, RandomDamageGivesACleanStatus) {
     EXPECT_TRUE(o.status == 0 || o.status == 2 || o.status == 30) << o.status;
     Bytes data;
     for (uint32_t address : o.addresses) EXPECT_LE(o.source->Read(address, &data) | 2, 2);
+    if (o.status == 0 && o.scan == 0) ExpectEveryRecordWalked(o);
   }
   EXPECT_GT(refused, 0) << "damage was never noticed";
+}
+
+// A damaged key byte giving two records one value of a unique key: every
+// record is still walked and the key is named.
+TEST_P(LegacyRealFiles, TwinsOnAUniqueKeyAreWalkedAndNamed) {
+  const Opened clean = Open(image_);
+  ASSERT_EQ(clean.status, 0);
+  std::mt19937 rng(static_cast<uint32_t>(image_.size()));
+  int made = 0;
+  for (const KeyDef& key : clean.source->spec().keys) {
+    if (key.duplicates() || clean.records.size() < 2) continue;
+    for (int round = 0; round < 5; ++round) {
+      const size_t i = rng() % clean.records.size(), j = rng() % clean.records.size();
+      Bytes twin = clean.records[i];
+      for (const Segment& s : key.segments) {
+        std::copy_n(clean.records[j].begin() + (s.position - 1), s.length, twin.begin() + (s.position - 1));
+      }
+      if (twin == clean.records[i]) continue;
+      // Every copy of record i's fixed part (a stale page may hold one too).
+      Bytes image = image_;
+      const Bytes& was = clean.records[i];
+      const size_t fixed = clean.source->spec().record_length;
+      for (auto at = image.begin();
+           (at = std::search(at, image.end(), was.begin(), was.begin() + fixed)) != image.end();
+           at += fixed) {
+        std::copy_n(twin.begin(), fixed, at);
+      }
+      Opened o = Open(std::move(image));
+      ASSERT_EQ(std::make_pair(o.status, o.scan), std::make_pair(0, 0)) << o.reason;
+      const std::string raw_i = ExtractKey(key, twin.data()), raw_j = ExtractKey(key, clean.records[j].data());
+      if (EncodeKey(clean.source->spec(), key, reinterpret_cast<const uint8_t*>(raw_i.data())) !=
+          EncodeKey(clean.source->spec(), key, reinterpret_cast<const uint8_t*>(raw_j.data()))) {
+        continue;  // a zero-terminated or null value: not the same after all
+      }
+      ++made;
+      ExpectEveryRecordWalked(o, "unique key " + std::to_string(key.number) + " holds");
+    }
+  }
+  if (made == 0) GTEST_SKIP() << "no unique key with two records";
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, LegacyRealFiles, ::testing::ValuesIn(Fixtures()),

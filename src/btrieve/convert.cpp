@@ -9,6 +9,7 @@
 #include "btrieve/btrieve_codes.h"
 #include "btrieve/data_file.h"
 #include "btrieve/file_spec.h"
+#include "btrieve/legacy_data_file.h"
 #include "btrieve/open_diagnosis.h"
 #include "btrieve/sqlite_data_file.h"
 #include "foundation/platform/file_admin.h"
@@ -175,6 +176,8 @@ int ConvertDataFile(const std::string& from, const std::string& to, ConvertSumma
     return st;
   }
   summary->keys = spec.keys.size();
+  const LegacyDataFile* legacy = source->legacy();
+  summary->owner_dropped = legacy != nullptr && legacy->info().owner_protected;
   return kOk;
 }
 

@@ -14,6 +14,9 @@ namespace tavelnor::btrieve {
 struct ConvertSummary {
   uint32_t records = 0;
   size_t keys = 0;
+  // The original has an owner name its reader does not give (an earlier
+  // engine's file): the new file has none. One of our own keeps its owner.
+  bool owner_dropped = false;
 };
 
 // Writes `to` from `from`. 0 and `summary` filled; otherwise a status and one

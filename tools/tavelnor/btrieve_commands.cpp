@@ -200,7 +200,9 @@ void RunConvert(const std::string& from, const std::string& to) {
   }
   std::cout << "converted " << from << ": " << summary.records
             << (summary.records == 1 ? " record, " : " records, ") << summary.keys
-            << (summary.keys == 1 ? " key" : " keys") << " -> " << to << "\n";
+            << (summary.keys == 1 ? " key" : " keys") << " -> " << to
+            << (summary.owner_dropped ? " (the original's owner name is not carried over)" : "")
+            << "\n";
 }
 
 struct DumpOptions {
@@ -313,7 +315,9 @@ void RunDump(const DumpOptions& opt) {
 
 void AddBtrieveCommands(CLI::App& app) {
   CLI::App* btr = app.add_subcommand(
-      "btrieve", "Read any Btrieve record file without a dictionary, including earlier engines'");
+      "btrieve",
+      "Read any Btrieve record file without a dictionary, including earlier engines', or convert"
+      " one into a file of our own");
   btr->require_subcommand(1);
 
   auto stat_path = std::make_shared<std::string>();

@@ -10,10 +10,15 @@
 namespace tavelnor::btrieve {
 
 int SqliteDataFile::BeginImport() {
-  if (import_last_ >= 0) return kNotAllowedNow;
+  // Not on a file joined to another's connection: its statements name the
+  // host's schema.
+  if (import_last_ >= 0 || !db_.schema().empty()) return kNotAllowedNow;
   if (int st = Begin(); st != kOk) return st;
+  // Above every position handed out, also to records deleted since.
   Statement top;
-  int rc = top.Prepare(db_, "SELECT coalesce(max(pos), 0) FROM records");
+  int rc = top.Prepare(db_,
+                       "SELECT max(coalesce((SELECT max(pos) FROM records), 0),"
+                       " coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'records'), 0))");
   if (rc == SQLITE_OK) rc = top.Step();
   if (rc == SQLITE_ROW) {
     import_last_ = top.Int(0);

@@ -100,8 +100,8 @@ class SqliteDataFile final : public DataFile {
   // entries (convert.h), all in one transaction that EndImport commits,
   // storing each key's distinct value count, or undoes.
   int BeginImport();
-  // Stores `data` at `pos`, which must be above every position stored before
-  // (43 otherwise), with `entries[i]` its entry on spec().keys[i], empty for
+  // Stores `data` at `pos`, which must be above every position the file has
+  // handed out (43 otherwise), with `entries[i]` its entry on spec().keys[i], empty for
   // a null key. An entry must be the record's own encoded key, plus the
   // 8-byte sequence on a duplicate key (2 otherwise); an entry the key holds
   // already, and so a value a unique key holds already, answers 5. 22 for a

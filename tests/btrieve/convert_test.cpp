@@ -51,6 +51,23 @@ size_t FilesIn(const fs::path& folder) {
   return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
 
+// Get Direct of the record at `pos` on key `key`, into `rec`.
+int Direct(Block& b, uint32_t pos, int key, Bytes* rec) {
+  rec->assign(kCapacity, 0);
+  std::memcpy(rec->data(), &pos, 4);  // little-endian, as Get Position gives it
+  b.len = kCapacity;
+  const int st = b.Call(kOpGetDirect, rec->data(), &b.len, key);
+  rec->resize(st == 0 ? b.len : 0);
+  return st;
+}
+
+// The full integrity check of one of our files finds nothing.
+void ExpectSound(DataFile& file) {
+  std::vector<std::string> findings;
+  EXPECT_EQ(file.Check(&findings), 0);
+  EXPECT_TRUE(findings.empty()) << findings.front();
+}
+
 // Everything the call interface answers about `path`, opened read-only, one
 // line per call: Stat; per key Get First/Next, Get Last/Previous and Get
 // Equal of each value met, each with its status, position, record and key
@@ -98,14 +115,7 @@ std::vector<std::string> Transcript(const std::string& path) {
        op = kOpStepPrevious) {
   }
   for (uint32_t pos : positions) {
-    for (const KeyDef& key : spec.keys) {
-      rec.assign(kCapacity, 0);
-      std::memcpy(rec.data(), &pos, 4);  // little-endian, as Get Position gave it
-      b.len = kCapacity;
-      const int st = b.Call(kOpGetDirect, rec.data(), &b.len, key.number);
-      rec.resize(st == 0 ? b.len : 0);
-      note("direct", st, &key);
-    }
+    for (const KeyDef& key : spec.keys) note("direct", Direct(b, pos, key.number, &rec), &key);
   }
   EXPECT_EQ(b.Close(), 0);
   return out;
@@ -127,9 +137,7 @@ void ExpectFaithfulCopy(const std::string& from, const std::string& to) {
   ASSERT_EQ(old_file->RecordCount(&count), 0);
   EXPECT_EQ(summary.records, count);
   EXPECT_EQ(summary.keys, old_file->spec().keys.size());
-  std::vector<std::string> findings;
-  EXPECT_EQ(new_file->Check(&findings), 0);
-  EXPECT_TRUE(findings.empty()) << findings.front();
+  ExpectSound(*new_file);
   old_file.reset(), new_file.reset();
   const std::vector<std::string> want = Transcript(from), got = Transcript(to);
   ASSERT_EQ(got.size(), want.size());
@@ -158,7 +166,7 @@ TEST(Convert, RealFilesAnswerAsBefore) {
   EXPECT_GE(converted, 12u);
 }
 
-// 60 variable-length records: key 0 a unique id, key 1 a name through a
+// 60 variable-length records: key 0 an AUTOINCREMENT id, key 1 a name through a
 // collating sequence with duplicates, key 2 a modifiable integer with
 // duplicates; two deleted slots; inserted in an order other than the
 // physical one, so that both duplicate chains differ from address order.
@@ -169,7 +177,7 @@ synth::SynthFile Sample() {
   f.variable = true;
   f.acs.push_back(synth::UpperCaseAcs("UPPER"));
   const uint16_t ext = kKeyExtType;
-  f.keys = {{{{0, 4, ext, kTypeInteger}}},
+  f.keys = {{{{0, 4, ext, kTypeAutoIncrement}}},
             {{{4, 8, ext | kKeyDup | kKeyAlternate, kTypeString}}},
             {{{12, 2, ext | kKeyDup | kKeyModifiable, kTypeInteger}}}};
   for (size_t i = 0; i < 60; ++i) {
@@ -199,76 +207,66 @@ TEST(Convert, SyntheticFilesKeepDuplicateOrderAndTakeWrites) {
     ExpectFaithfulCopy(from, to);
 
     // Duplicates of each name follow the insertion order, not the addresses.
-    std::map<std::string, std::vector<uint32_t>> want, got;
+    auto upper = [](const uint8_t* name) {
+      std::string out(reinterpret_cast<const char*>(name));
+      for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      return out;
+    };
+    std::map<std::string, std::vector<uint32_t>> want;
     for (size_t r : f.inserted) {
-      if (r == 7 || r == 33) continue;
-      std::string name(reinterpret_cast<const char*>(&f.records[r][4]));
-      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      want[name].push_back(w.addresses[r]);
+      if (r != 7 && r != 33) want[upper(&f.records[r][4])].push_back(w.addresses[r]);
     }
     Block b;
-    ASSERT_EQ(b.Open(to), 0);
     Bytes rec;
-    for (int op = kOpGetFirst; b.Read(op, &rec, 1, kCapacity) == 0; op = kOpGetNext) {
-      std::string name(reinterpret_cast<const char*>(&rec[4]));
-      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      got[name].push_back(b.Position());
-    }
-    EXPECT_EQ(got, want);
-    EXPECT_FALSE(std::is_sorted(got["APPLE"].begin(), got["APPLE"].end()));
+    auto chains = [&] {
+      std::map<std::string, std::vector<uint32_t>> got;
+      for (int op = kOpGetFirst; b.Read(op, &rec, 1, kCapacity) == 0; op = kOpGetNext) {
+        got[upper(&rec[4])].push_back(b.Position());
+      }
+      return got;
+    };
+    ASSERT_EQ(b.Open(to), 0);
+    EXPECT_EQ(chains(), want);
+    EXPECT_FALSE(std::is_sorted(want["APPLE"].begin(), want["APPLE"].end()));
 
-    // Writes: a new duplicate goes after the old ones, at a new position; an
-    // update moves a record along key 2; a delete frees its position.
+    // Writes: a new duplicate goes after the old ones, at a new position,
+    // numbered after the highest id (1177); an update moves a record along
+    // key 2; a delete frees its position.
     Bytes added(20, 0xAB);
-    std::memset(&added[4], 0, 8);
+    std::memset(&added[0], 0, 12);
     std::memcpy(&added[4], "CHERRY", 6);
-    const uint32_t id = 5000;
-    std::memcpy(&added[0], &id, 4);
     added[12] = 9, added[13] = 0;
     ASSERT_EQ(b.Write(kOpInsert, added, 1), 0);
-    const uint32_t added_at = b.Position();
+    const uint32_t added_at = b.Position(), next_id = 1178;
     EXPECT_GT(added_at, *std::max_element(w.addresses.begin(), w.addresses.end()));
-    Bytes cherry(8, 0);
-    std::memcpy(cherry.data(), "cherry", 6);
-    b.SetKey(cherry.data(), 8);
-    b.SetKey(cherry.data(), 8);
-    uint32_t last = 0;
-    for (int op = kOpGetEqual; b.Read(op, &rec, 1, kCapacity) == 0; op = kOpGetNext) {
-      if (std::memcmp(&rec[4], "CHERRY", 6) != 0 && std::memcmp(&rec[4], "cherry", 6) != 0) break;
-      last = b.Position();
-    }
-    EXPECT_EQ(last, added_at);
-    Bytes dup = added;  // its id taken already
-    EXPECT_EQ(b.Write(kOpInsert, dup, 0), kDuplicateKey);
+    want["CHERRY"].push_back(added_at);
+    EXPECT_EQ(chains(), want);
+    b.SetKey(&next_id, 4);
+    ASSERT_EQ(b.Read(kOpGetEqual, &rec, 0, kCapacity), 0);
+    EXPECT_EQ(b.Position(), added_at);
+    std::memcpy(&added[0], &f.records[0][0], 4);  // the first record's id
+    EXPECT_EQ(b.Write(kOpInsert, added, 0), kDuplicateKey);
 
-    Bytes direct(kCapacity, 0);
-    std::memcpy(direct.data(), &w.addresses[10], 4);
-    b.len = kCapacity;
-    ASSERT_EQ(b.Call(kOpGetDirect, direct.data(), &b.len, 2), 0);
-    direct.resize(b.len);
-    direct[12] = 7;
-    direct.push_back(0x55);
-    ASSERT_EQ(b.Write(kOpUpdate, direct, 2), 0);
+    Bytes changed;
+    ASSERT_EQ(Direct(b, w.addresses[10], 2, &changed), 0);
+    changed[12] = 7;
+    changed.push_back(0x55);
+    ASSERT_EQ(b.Write(kOpUpdate, changed, 2), 0);
     const uint16_t seven = 7;
     b.SetKey(&seven, 2);
     ASSERT_EQ(b.Read(kOpGetEqual, &rec, 2, kCapacity), 0);
-    EXPECT_EQ(rec, direct);
+    EXPECT_EQ(rec, changed);
     EXPECT_EQ(b.Position(), w.addresses[10]);
 
     ASSERT_EQ(b.Read(kOpStepFirst, &rec, 0, kCapacity), 0);
     const uint32_t first = b.Position();
     ASSERT_EQ(b.Write(kOpDelete, rec, 0), 0);
-    rec.assign(kCapacity, 0);
-    std::memcpy(rec.data(), &first, 4);
-    b.len = kCapacity;
-    EXPECT_EQ(b.Call(kOpGetDirect, rec.data(), &b.len, 0), kInvalidRecordAddress);
+    EXPECT_EQ(Direct(b, first, 0, &rec), kInvalidRecordAddress);
     EXPECT_EQ(b.Close(), 0);
 
     std::unique_ptr<DataFile> file;
     ASSERT_EQ(DataFile::Open(to, &file), 0);
-    std::vector<std::string> findings;
-    EXPECT_EQ(file->Check(&findings), 0);
-    EXPECT_TRUE(findings.empty()) << findings.front();
+    ExpectSound(*file);
     EXPECT_EQ(Contents(from), before);
   }
   EXPECT_EQ(FilesIn(dir.File("old")), 4u);  // the two originals and the two copies
@@ -381,17 +379,16 @@ TEST(Convert, ImportChecksPositionsEntriesAndUniqueValues) {
   EXPECT_EQ(distinct, (std::vector<uint32_t>{2, 1}));
   ASSERT_EQ(file.EntryOf(1, 50, &entry), 0);
   EXPECT_EQ(entry.k, "xy" + seq1);
-  // A second import into the same file: a unique value held already.
+  // A second import into the same file: positions above the 70 handed out
+  // to the record refused; a unique value held already.
   ASSERT_EQ(file.BeginImport(), 0);
-  EXPECT_EQ(file.ImportRecord(40, b, {key0_b, ""}), kInvalidRecordAddress);
+  EXPECT_EQ(file.ImportRecord(65, b, {key0_b, ""}), kInvalidRecordAddress);
   EXPECT_EQ(file.ImportRecord(90, b, {key0_b, ""}), kDuplicateKey);
   ASSERT_EQ(file.EndImport(false), 0);
   uint32_t count = 0;
   ASSERT_EQ(file.RecordCount(&count), 0);
   EXPECT_EQ(count, 2u);
-  std::vector<std::string> findings;
-  EXPECT_EQ(file.Check(&findings), 0);
-  EXPECT_TRUE(findings.empty()) << findings.front();
+  ExpectSound(file);
 }
 
 }  // namespace

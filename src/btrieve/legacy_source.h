@@ -31,7 +31,9 @@ namespace tavelnor::btrieve {
 // What the file's own header says, for Stat and the tool's report.
 struct LegacyInfo {
   int major = 0;               // 5 or 6 (3.x/4.x word values read as 5.x)
-  int minor = 0;               // 6.x: 0 or 1; 5.x: from the version word
+  // 6.x: the minor version, 0 or 1 (6.0, 6.1). 5.x: the format level the
+  // version word's high byte gives (3, 4 or 5), not a minor version.
+  int format_level = 0;
   int16_t version_word = 0;    // as stored; negative = owner name set
   bool owner_protected = false;
   uint32_t page_size = 0;

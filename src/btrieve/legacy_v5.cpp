@@ -79,7 +79,7 @@ int ParseV5(std::span<const uint8_t> file, Layout* out, std::string* reason) {
 
   LegacyInfo& info = out->info;
   info.major = 5;
-  info.minor = level;
+  info.format_level = level;
   info.version_word = signed_word;
   info.owner_protected = signed_word < 0;
   info.page_size = ps;

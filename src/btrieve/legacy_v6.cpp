@@ -182,7 +182,7 @@ int ParseV6(std::span<const uint8_t> file, Layout* out, std::string* reason) {
   out->usage_bytes = 2;
   LegacyInfo& info = out->info;
   info.major = 6;
-  info.minor = version == kVersion61 ? 1 : 0;
+  info.format_level = version == kVersion61 ? 1 : 0;
   info.version_word = static_cast<int16_t>(version);
   info.page_size = ps;
   info.page_count = LoadSwapped(fcr + kFcrPages);

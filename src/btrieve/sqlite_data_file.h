@@ -96,6 +96,20 @@ class SqliteDataFile final : public DataFile {
              WriteResult* result = nullptr) override;
   int Delete(uint32_t pos, uint64_t read_stamp) override;
 
+  // data_file_import.cpp: an exact copy of another file's records and index
+  // entries (convert.h), all in one transaction that EndImport commits,
+  // storing each key's distinct value count, or undoes.
+  int BeginImport();
+  // Stores `data` at `pos`, which must be above every position the file has
+  // handed out (43 otherwise), with `entries[i]` its entry on spec().keys[i], empty for
+  // a null key. An entry must be the record's own encoded key, plus the
+  // 8-byte sequence on a duplicate key (2 otherwise); an entry the key holds
+  // already, and so a value a unique key holds already, answers 5. 22 for a
+  // length the file does not take.
+  int ImportRecord(uint32_t pos, std::span<const uint8_t> data,
+                   const std::vector<std::string>& entries);
+  int EndImport(bool commit);
+
   // data_file_check.cpp: SQLite's own check first, then the cross-checks.
   int Check(std::vector<std::string>* findings) override;
   int RecordCount(uint32_t* count) override;
@@ -166,6 +180,8 @@ class SqliteDataFile final : public DataFile {
   Statement fetch_[6];                                // seek_ joined with the records
   std::unique_ptr<platform::SharedFileView> header_;  // null: no reading ahead
   std::unique_ptr<ReadAhead> ahead_;
+  Statement import_rec_;     // prepared while an import is open
+  int64_t import_last_ = -1;  // the highest position stored; -1: no import open
   std::map<int, int64_t> distinct_delta_;  // per key, in the open transaction
   // Distinct counts a Stat counted for keys the file keeps no count of, with
   // the file's state they hold for (data_version, this connection's

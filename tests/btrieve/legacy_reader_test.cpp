@@ -36,7 +36,7 @@ struct Patched {
 using Segs = std::vector<std::array<int, 5>>;  // position (from 1), length, flags, type, ACS
 struct FixtureCase {
   const char* file;
-  int major, minor, version_word;
+  int major, format_level, version_word;
   uint32_t page_size, pages, records;
   int record_length, physical, flags;
   std::vector<std::pair<uint32_t, Segs>> keys;  // unique count, segments
@@ -182,10 +182,10 @@ TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
   ASSERT_EQ(std::make_pair(o.status, o.scan), std::make_pair(0, 0)) << o.reason;
   const LegacyInfo& info = o.source->info();
   const FileSpec& spec = o.source->spec();
-  EXPECT_EQ(std::make_tuple(info.major, info.minor, info.version_word, info.owner_protected,
+  EXPECT_EQ(std::make_tuple(info.major, info.format_level, info.version_word, info.owner_protected,
                             info.page_size, spec.page_size, info.page_count, info.record_count,
                             spec.record_length, info.physical_length, spec.flags),
-            std::make_tuple(c.major, c.minor, c.version_word, c.version_word < 0, c.page_size,
+            std::make_tuple(c.major, c.format_level, c.version_word, c.version_word < 0, c.page_size,
                             c.page_size, c.pages, c.records, c.record_length, c.physical, c.flags));
   ASSERT_EQ(o.records.size(), c.records);
   std::vector<std::string> names;

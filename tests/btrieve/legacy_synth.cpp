@@ -161,19 +161,30 @@ void Builder::WriteRecords() {
     }
     for (size_t k = 0; k < f_.keys.size(); ++k) {
       if (dup_at_[k] == 0) continue;
+      StoreSwapped(slot + dup_at_[k], kNone);
+      StoreSwapped(slot + dup_at_[k] + 4, kNone);
+    }
+  }
+  // Duplicate chains: each record after the last one inserted before it with
+  // the same value.
+  auto slot_of = [this](size_t r) {
+    return Page(data_first_ + static_cast<uint32_t>(r / per_page_)) + kPageHeader +
+           (r % per_page_) * physical_;
+  };
+  for (size_t i = 0; i < f_.records.size(); ++i) {
+    const size_t r = f_.inserted.empty() ? i : f_.inserted.at(i);
+    if (deleted_[r]) continue;
+    for (size_t k = 0; k < f_.keys.size(); ++k) {
+      if (dup_at_[k] == 0) continue;
       std::vector<uint8_t> value;
       for (const SynthSegment& s : f_.keys[k].segments) {
         value.insert(value.end(), f_.records[r].begin() + s.offset,
                      f_.records[r].begin() + s.offset + s.length);
       }
-      StoreSwapped(slot + dup_at_[k], kNone);
-      StoreSwapped(slot + dup_at_[k] + 4, kNone);
       auto it = last[k].find(value);
       if (it != last[k].end()) {
-        uint8_t* prev = Page(data_first_ + static_cast<uint32_t>(it->second / per_page_)) +
-                        kPageHeader + (it->second % per_page_) * physical_;
-        StoreSwapped(prev + dup_at_[k] + 4, addresses_[r]);
-        StoreSwapped(slot + dup_at_[k], addresses_[it->second]);
+        StoreSwapped(slot_of(it->second) + dup_at_[k] + 4, addresses_[r]);
+        StoreSwapped(slot_of(r) + dup_at_[k], addresses_[it->second]);
       }
       last[k][value] = r;
     }

@@ -35,6 +35,9 @@ struct SynthFile {
   std::vector<std::vector<uint8_t>> records;
   // Records written as deleted slots (5.x: on the free chain) and not counted.
   std::vector<size_t> deleted;
+  // The order the records were inserted in, as indexes into `records` (empty:
+  // their own order): duplicate chains link them in this order.
+  std::vector<size_t> inserted;
   // 6.0: the stale header and table copies describe an older state with a
   // stale data page holding one more record.
   bool stale_copies = false;

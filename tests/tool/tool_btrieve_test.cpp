@@ -1,7 +1,7 @@
-// "tavelnor btrieve stat", "check" and "dump" as a user runs them: on a data
-// file of our own, sound or damaged, on a refused file (status and reason,
-// exit 1), and on a real file of an earlier engine from the shared fixtures
-// when they are there.
+// "tavelnor btrieve stat", "check", "dump" and "convert" as a user runs them:
+// on a data file of our own, sound or damaged, on a refused file (status and
+// reason, exit 1), and on a real file of an earlier engine from the shared
+// fixtures when they are there.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -129,6 +129,35 @@ TEST_F(BtrieveCommands, ARealFileOfAnEarlierEngine) {
   EXPECT_EQ(Split(csv.Lines()[1])[2],
             "00005379736F70000000000000000000000000000000000000000000000000000000740D000033343434"
             "0000000000000000000000000000000000000000000000000000000001000000");
+}
+
+// convert: a writable copy that stat reads as ours, the summary line, and
+// refusals (an existing target, a missing file) with exit 1; the format
+// level of the 5.x original named as one.
+TEST_F(BtrieveCommands, ConvertAnEarlierEnginesFile) {
+  const std::string file = std::string(TAVELNOR_SOURCE_DIR) +
+                           "/../shared/fixtures/btrieve-real/v5-mbbsemu-fixed/MBBSEMU.DAT";
+  if (!std::filesystem::exists(file)) GTEST_SKIP() << "no fixture " << file;
+  const std::string copy = Folder() + "/MBBSEMU-NEW.DAT";
+  std::filesystem::remove(copy);
+  const ToolRun old_stat = Run({"btrieve", "stat", file});
+  ExpectAll(old_stat.out, {"Btrieve 5.x format (level 4, version word 0x0400)"});
+  const ToolRun run = Run({"btrieve", "convert", file, copy});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.Lines(), Strings{"converted " + file + ": 4 records, 4 keys -> " + copy});
+  const ToolRun stat = Run({"btrieve", "stat", copy});
+  ExpectAll(stat.out, {"tavelnor-records", "Records:          4", "AUTOINCREMENT"});
+  EXPECT_EQ(Run({"btrieve", "dump", copy, "--format", "csv"}).out,
+            Run({"btrieve", "dump", file, "--format", "csv"}).out);
+  const std::string before = Contents(copy);
+  const ToolRun again = Run({"btrieve", "convert", file, copy});
+  EXPECT_EQ(again.code, 1);
+  ExpectAll(again.err, {"error 59", "never replaced"});
+  EXPECT_EQ(Contents(copy), before);
+  const ToolRun missing = Run({"btrieve", "convert", Folder() + "/NONE.DAT", Folder() + "/X.DAT"});
+  EXPECT_EQ(missing.code, 1);
+  ExpectAll(missing.err, {"error 12"});
+  EXPECT_FALSE(std::filesystem::exists(Folder() + "/X.DAT"));
 }
 
 }  // namespace

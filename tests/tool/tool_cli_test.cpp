@@ -235,6 +235,7 @@ TEST_F(Completion, OffersCommandsOptionsValuesFilesAndTables) {
   EXPECT_EQ(Complete({"tavelnor", "dump", "--li"}), (Strings{"--limit"}));
   EXPECT_EQ(Complete({"tavelnor", "dico", ""}), (Strings{"build", "show"}));
   EXPECT_EQ(Complete({"tavelnor", "btrieve", "ch"}), (Strings{"check"}));
+  EXPECT_EQ(Complete({"tavelnor", "btrieve", "co"}), (Strings{"convert"}));
   EXPECT_EQ(Complete({"tavelnor", "btrieve", "check", "--"}), (Strings{"--help"}));
   // Values an option is limited to, after a space or an "=".
   EXPECT_EQ(Complete({"tavelnor", "demo", "--size", ""}), (Strings{"large", "small"}));

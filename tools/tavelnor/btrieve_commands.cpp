@@ -1,4 +1,4 @@
-// "tavelnor btrieve stat|check|dump FILE": any record
+// "tavelnor btrieve stat|check|dump FILE" and "convert OLD NEW": any record
 // file the embedded record manager opens -- its own, or one written by an
 // earlier engine -- read without a dictionary.
 //
@@ -14,6 +14,12 @@
 // nothing is wrong, 1 otherwise. It reads only: nothing is written or
 // repaired.
 //
+// convert writes a file of our own record manager from any file it reads --
+// above all one of an earlier engine -- with the same description, records
+// at the same addresses and the same key order (btrieve/convert.h), so that
+// hosts can write to it. It never replaces an existing file, and a failure
+// leaves no new file behind.
+//
 // dump reads the records through the call interface (Open read-only; Step
 // First/Next, or Get First/Next on --key N) and writes each one as a hex and
 // ASCII listing, a CSV row or a JSON line: its address (Get Position), its
@@ -28,6 +34,7 @@
 
 #include "btrieve/btrcall.h"
 #include "btrieve/btrieve_codes.h"
+#include "btrieve/convert.h"
 #include "btrieve/data_file.h"
 #include "btrieve/file_spec.h"
 #include "btrieve/legacy_data_file.h"
@@ -105,8 +112,13 @@ void RunStat(const std::string& path) {
   o << "File:             " << path << "\n";
   if (const btrieve::LegacyDataFile* legacy = file->legacy()) {
     const btrieve::LegacyInfo& info = legacy->info();
-    o << "Format:           Btrieve " << info.major << "." << info.minor
-      << " (version word 0x" << std::hex << std::setw(4) << std::setfill('0')
+    o << "Format:           Btrieve " << info.major;
+    if (info.major == 5) {
+      o << ".x format (level " << info.format_level << ", ";
+    } else {
+      o << "." << info.format_level << " (";
+    }
+    o << "version word 0x" << std::hex << std::setw(4) << std::setfill('0')
       << static_cast<uint16_t>(info.version_word) << std::dec << std::setfill(' ') << ")"
       << (info.owner_protected ? ", owner name set" : "") << ", read-only\n"
       << "Page size:        " << info.page_size << "\n"
@@ -178,6 +190,19 @@ void RunCheck(const std::string& path) {
   for (const std::string& finding : findings) std::cout << "  " << finding << "\n";
   SetExitCode(1);
   if (st != btrieve::kOk) Fail(st, "checking " + path);
+}
+
+void RunConvert(const std::string& from, const std::string& to) {
+  btrieve::ConvertSummary summary;
+  std::string reason;
+  if (int st = btrieve::ConvertDataFile(from, to, &summary, &reason); st != btrieve::kOk) {
+    return Fail(st, reason);
+  }
+  std::cout << "converted " << from << ": " << summary.records
+            << (summary.records == 1 ? " record, " : " records, ") << summary.keys
+            << (summary.keys == 1 ? " key" : " keys") << " -> " << to
+            << (summary.owner_dropped ? " (the original's owner name is not carried over)" : "")
+            << "\n";
 }
 
 struct DumpOptions {
@@ -290,7 +315,9 @@ void RunDump(const DumpOptions& opt) {
 
 void AddBtrieveCommands(CLI::App& app) {
   CLI::App* btr = app.add_subcommand(
-      "btrieve", "Read any Btrieve record file without a dictionary, including earlier engines'");
+      "btrieve",
+      "Read any Btrieve record file without a dictionary, including earlier engines', or convert"
+      " one into a file of our own");
   btr->require_subcommand(1);
 
   auto stat_path = std::make_shared<std::string>();
@@ -303,6 +330,13 @@ void AddBtrieveCommands(CLI::App& app) {
       btr->add_subcommand("check", "Check a record file's integrity, reading only");
   check->add_option("file", *check_path, "The record file")->required();
   check->callback([check_path] { RunCheck(*check_path); });
+
+  auto paths = std::make_shared<std::pair<std::string, std::string>>();
+  CLI::App* convert = btr->add_subcommand(
+      "convert", "Write a new record file of our own from any record file, for writing");
+  convert->add_option("old", paths->first, "The record file to read")->required();
+  convert->add_option("new", paths->second, "The file to write; it must not exist")->required();
+  convert->callback([paths] { RunConvert(paths->first, paths->second); });
 
   auto opt = std::make_shared<DumpOptions>();
   CLI::App* dump = btr->add_subcommand("dump", "Write a record file's records, in hex");

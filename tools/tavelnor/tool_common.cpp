@@ -32,6 +32,7 @@ std::string ErrorMeaning(int32_t code) {
     case 30: return "Btrieve: not a Btrieve file";
     case 43: return "Btrieve: no current record";
     case 46: return "Btrieve: access to the file denied";
+    case 59: return "Btrieve: the file already exists";
     case 84: return "Btrieve: record locked";
     case 85: return "Btrieve: file locked";
     case 861: return "the file is held by another data handle";

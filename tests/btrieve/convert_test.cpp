@@ -275,25 +275,30 @@ TEST(Convert, SyntheticFilesKeepDuplicateOrderAndTakeWrites) {
 // A source whose third record cannot be read: the failure comes half way.
 struct FailingSource : LegacySource {
   FailingSource(FileSpec spec, std::vector<Bytes> records)
-      : spec_(std::move(spec)), records_(std::move(records)), ranks_(spec_.keys.size(), 0) {}
+      : spec_(std::move(spec)), records_(std::move(records)) {
+    for (size_t i = 0; i < records_.size(); ++i) addresses_.push_back(Address(i));
+  }
   const FileSpec& spec() const override { return spec_; }
   const LegacyInfo& info() const override { return info_; }
-  int Scan(const std::function<int(const LegacyRecord&)>& visit) override {
-    for (size_t i = 0; i < records_.size(); ++i) {
-      if (int st = visit({Address(i), records_[i], ranks_})) return st;
-    }
+  const std::vector<uint32_t>& addresses() const override { return addresses_; }
+  int Fixed(size_t i, std::span<const uint8_t>* out) const override {
+    *out = records_.at(i);
     return kOk;
   }
-  int Read(uint32_t address, std::vector<uint8_t>* data) override {
-    if (address == Address(2)) return kIoError;
-    *data = records_.at(address / 100 - 1);
+  int Record(size_t i, std::vector<uint8_t>* data) const override {
+    if (i == 2) return kIoError;
+    *data = records_.at(i);
+    return kOk;
+  }
+  int DupRanks(size_t, std::vector<uint32_t>* ranks, std::string*) const override {
+    ranks->assign(records_.size(), 0);
     return kOk;
   }
   static uint32_t Address(size_t i) { return static_cast<uint32_t>(100 * (i + 1)); }
   FileSpec spec_;
   LegacyInfo info_;
   std::vector<Bytes> records_;
-  std::vector<uint32_t> ranks_;
+  std::vector<uint32_t> addresses_;
 };
 
 TEST(Convert, RefusalsAndFailuresLeaveNoNewFile) {

@@ -131,6 +131,31 @@ TEST_F(BtrieveCommands, ARealFileOfAnEarlierEngine) {
             "0000000000000000000000000000000000000000000000000000000001000000");
 }
 
+// The same file with record 1's key 1 (unique, INTEGER at 35) made record 0's
+// value: every record is still dumped, and each command names the damage.
+TEST_F(BtrieveCommands, TwinsOnAUniqueKeyAreReadAndNamed) {
+  const std::string real = std::string(TAVELNOR_SOURCE_DIR) +
+                           "/../shared/fixtures/btrieve-real/v5-mbbsemu-fixed/MBBSEMU.DAT";
+  if (!std::filesystem::exists(real)) GTEST_SKIP() << "no fixture " << real;
+  const std::string file = Folder() + "/TWINS.DAT";
+  std::filesystem::copy_file(real, file);
+  {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(0x0A06 + 0x5A + 34);
+    f.write("\x74\x0D\x00\x00", 4);  // 3444, record 0's value
+  }
+  const std::string warning = "warning: damaged file: unique key 1 holds 1 value in 2 records";
+  const ToolRun stat = Run({"btrieve", "stat", file});
+  EXPECT_EQ(stat.code, 0) << stat.err;
+  ExpectAll(stat.err, {warning, "0x740D0000 at 0xA06 0xA60", "header counts 4 distinct values"});
+  const ToolRun by_key = Run({"btrieve", "dump", file, "--format", "csv", "--key", "1"});
+  EXPECT_EQ(by_key.Lines().size(), 5u) << by_key.out;
+  ExpectAll(by_key.err, {warning});
+  const ToolRun check = Run({"btrieve", "check", file});
+  EXPECT_EQ(check.code, 1);
+  ExpectAll(check.out, {"damaged; every record still reads", "unique key 1 holds"});
+}
+
 // convert: a writable copy that stat reads as ours, the summary line, and
 // refusals (an existing target, a missing file) with exit 1; the format
 // level of the 5.x original named as one.

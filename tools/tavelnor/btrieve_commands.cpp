@@ -97,6 +97,17 @@ void ReportFailure(int status) {
   Fail(status, btrieve::LastOpenDiagnosis());
 }
 
+// The damage the reader of an earlier engine's file worked around, every
+// key's index built to find it: one warning line each on standard error.
+void WarnOfDamage(const btrieve::DataFile& file) {
+  const btrieve::LegacyDataFile* legacy = file.legacy();
+  if (legacy == nullptr) return;
+  (void)legacy->BuildAllKeys();  // a key that cannot be built leaves its reason
+  for (const std::string& line : legacy->Warnings()) {
+    std::cerr << "tavelnor: warning: " << line << "\n";
+  }
+}
+
 void RunStat(const std::string& path) {
   std::unique_ptr<btrieve::DataFile> file;
   if (int st = btrieve::DataFile::Open(path, &file); st != btrieve::kOk) {
@@ -163,7 +174,8 @@ void RunStat(const std::string& path) {
         << (s == 0 && k < distinct.size() ? std::to_string(distinct[k]) : "") << "\n";
     }
   }
-  std::cout << o.str();
+  std::cout << o.str() << std::flush;
+  WarnOfDamage(*file);
 }
 
 void RunCheck(const std::string& path) {
@@ -173,20 +185,22 @@ void RunCheck(const std::string& path) {
     ReportFailure(st);
     return;
   }
-  if (file->legacy() != nullptr) {
-    std::cout << path << ": a file of an earlier engine; only what its reader checks when it"
-              << " opens the file was checked (header, pages, records and keys indexed):"
-              << " no fault found\n";
-    return;
-  }
   std::vector<std::string> findings;
   const int st = file->Check(&findings);
+  const bool legacy = file->legacy() != nullptr;
   if (st == btrieve::kOk && findings.empty()) {
-    std::cout << path << ": no fault found (SQLite's integrity check; every record against its"
-              << " index entries and back; entry order; distinct value counts; description)\n";
+    std::cout << path
+              << (legacy ? ": no fault found (a file of an earlier engine: header, page tables,"
+                           " pages, record slots and variable parts; every key indexed, its"
+                           " duplicate chains followed, unique values and distinct value counts"
+                           " compared)\n"
+                         : ": no fault found (SQLite's integrity check; every record against its"
+                           " index entries and back; entry order; distinct value counts;"
+                           " description)\n");
     return;
   }
-  std::cout << path << ": damaged\n";
+  std::cout << path << (legacy && st == btrieve::kOk ? ": damaged; every record still reads\n"
+                                                      : ": damaged\n");
   for (const std::string& finding : findings) std::cout << "  " << finding << "\n";
   SetExitCode(1);
   if (st != btrieve::kOk) Fail(st, "checking " + path);
@@ -306,9 +320,17 @@ void RunDump(const DumpOptions& opt) {
     }
     ++shown;
   }
+  std::cout << std::flush;
+  // The same file again, its indexes shared with the open above.
+  std::unique_ptr<btrieve::DataFile> file;
+  if (btrieve::DataFile::Open(opt.path, &file) == btrieve::kOk) WarnOfDamage(*file);
   len = 0;
   (void)BTRCALL(btrieve::kOpClose, block, nullptr, &len, key.data(), 255, 0);
-  if (status != btrieve::kOk && status != btrieve::kEndOfFile) Fail(status, opt.path);
+  if (status != btrieve::kOk && status != btrieve::kEndOfFile) {
+    Fail(status, btrieve::LastOpenDiagnosis().empty() ? opt.path
+                                                      : opt.path + ": " +
+                                                            btrieve::LastOpenDiagnosis());
+  }
 }
 
 }  // namespace

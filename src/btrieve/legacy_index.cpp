@@ -63,7 +63,13 @@ LegacyIndex::LegacyIndex(std::shared_ptr<LegacySource> source)
       ready_(new std::atomic<const KeyIndex*>[source_->spec().keys.size()]),
       built_(source_->spec().keys.size()),
       failed_(source_->spec().keys.size(), kOk) {
-  for (size_t i = 0; i < built_.size(); ++i) ready_[i].store(nullptr);
+  for (size_t i = 0; i < built_.size(); ++i) {
+    ready_[i].store(nullptr);
+    const int num = source_->spec().keys[i].number;
+    if (num < 0) continue;
+    if (slot_of_.size() <= static_cast<size_t>(num)) slot_of_.resize(num + 1, -1);
+    if (slot_of_[num] < 0) slot_of_[num] = static_cast<int16_t>(i);
+  }
 }
 
 LegacyIndex::~LegacyIndex() = default;
@@ -219,10 +225,8 @@ void LegacyIndex::RankTwins(KeyIndex* index, std::vector<std::string>* warnings)
 
 const LegacyIndex::KeyIndex* LegacyIndex::IndexOf(int num, int* status) const {
   *status = kOk;
-  const std::vector<KeyDef>& keys = spec().keys;
-  size_t slot = 0;
-  while (slot < keys.size() && keys[slot].number != num) ++slot;
-  if (slot == keys.size()) return nullptr;
+  if (num < 0 || static_cast<size_t>(num) >= slot_of_.size() || slot_of_[num] < 0) return nullptr;
+  const auto slot = static_cast<size_t>(slot_of_[num]);
   if (const KeyIndex* ready = ready_[slot].load(std::memory_order_acquire)) return ready;
   std::lock_guard<std::mutex> guard(mutex_);
   if (const KeyIndex* ready = ready_[slot].load(std::memory_order_acquire)) return ready;

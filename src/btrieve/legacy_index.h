@@ -117,6 +117,7 @@ class LegacyIndex {
   int Damaged(std::string reason) const;
 
   std::shared_ptr<LegacySource> source_;
+  std::vector<int16_t> slot_of_;  // per key number: its place in spec().keys, or -1
   mutable std::mutex mutex_;  // building keys, warnings
   // Per key of spec().keys: its index once built, else null.
   std::unique_ptr<std::atomic<const KeyIndex*>[]> ready_;

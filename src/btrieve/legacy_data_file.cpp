@@ -36,13 +36,13 @@ std::list<Known>& Table() {
 }
 
 // Drops closed files beyond the table's limits, the oldest first; and any
-// file that was shortened under its reader.
+// file that was changed or shortened under its reader.
 void Trim() {
   std::list<Known>& table = Table();
   size_t closed = 0, bytes = 0;
   for (auto it = table.begin(); it != table.end();) {
     const bool keep = it->opens > 0 ||
-                      (!it->index->Cut() && ++closed <= LegacyDataFile::kKeptClosed &&
+                      (!it->index->Changed() && ++closed <= LegacyDataFile::kKeptClosed &&
                        (bytes += it->index->MemoryBytes()) <= LegacyDataFile::kKeptBytes);
     it = keep ? std::next(it) : table.erase(it);
   }
@@ -55,7 +55,7 @@ std::shared_ptr<LegacyIndex> Reuse(const std::string& path, const platform::File
   std::list<Known>& table = Table();
   auto it = std::find_if(table.begin(), table.end(),
                          [&](const Known& k) { return k.identity == identity; });
-  if (it == table.end() || it->index->Cut()) return nullptr;
+  if (it == table.end() || it->index->Changed()) return nullptr;
   if (it->opens == 0) {
     Result<std::unique_ptr<platform::MappedFile>> mapped =
         platform::MappedFile::Open(path, kMaxFileSize);

@@ -140,7 +140,9 @@ int LegacyIndex::Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string*
   ranks = std::vector<uint32_t>();
   k->rank_of.assign(n, kNoRank);
   Sort(k.get());
-  if (source_->Cut()) return damaged("the file was shortened while it was read");
+  if (source_->Changed()) {
+    return damaged("the file was changed or shortened by another program while it was read");
+  }
   *out = std::move(k);
   return kOk;
 }
@@ -421,7 +423,10 @@ int LegacyIndex::Read(uint32_t pos, std::vector<uint8_t>* data) const {
   if (ordinal == addresses().size() || addresses()[ordinal] != pos) return kInvalidRecordAddress;
   int st = source_->Record(ordinal, data);
   if (st != kOk) return st;
-  if (source_->Cut()) return Damaged("damaged file: it was shortened while it was read");
+  if (source_->Changed()) {
+    return Damaged("the file was changed or shortened by another program while it was open;"
+                   " open it again");
+  }
   // The engine reads keys out of the fixed part.
   return data->size() < spec().record_length ? kIoError : kOk;
 }

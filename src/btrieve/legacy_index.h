@@ -76,7 +76,7 @@ class LegacyIndex {
   // The damage found so far, one line each.
   std::vector<std::string> Warnings() const;
   // True once the file was shortened under the reader.
-  bool Cut() const { return source_->Cut(); }
+  bool Changed() const { return source_->Changed(); }
 
   // Bytes the indexes and the record lists hold.
   size_t MemoryBytes() const;

@@ -35,7 +35,7 @@ int LegacySource::Scan(const std::function<int(const LegacyRecord&)>& visit) con
     record.dup_rank = {ranks.data() + i * keys, keys};
     if (int st = visit(record); st != 0) return st;
   }
-  return Cut() ? kIoError : kOk;
+  return Changed() ? kIoError : kOk;
 }
 
 int LegacySource::Read(uint32_t address, std::vector<uint8_t>* data) const {
@@ -44,12 +44,15 @@ int LegacySource::Read(uint32_t address, std::vector<uint8_t>* data) const {
   if (it == all.end() || *it != address) return kInvalidRecordAddress;
   if (!data) return kOk;
   int st = Record(static_cast<size_t>(it - all.begin()), data);
-  return st == kOk && Cut() ? kIoError : st;
+  return st == kOk && Changed() ? kIoError : st;
 }
 
 namespace legacy {
 
 namespace {
+
+constexpr char kChangedWhileRead[] =
+    "the file was changed or shortened by another program while it was read";
 
 // Longest fragment chain followed; real chains need a few per 64 KiB.
 constexpr size_t kMaxFragments = 4096;
@@ -68,14 +71,17 @@ class PagedRecords final : public LegacySource {
   int Fixed(size_t i, std::span<const uint8_t>* out) const override;
   int Record(size_t i, std::vector<uint8_t>* out) const override;
   int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const override;
-  bool Cut() const override { return bytes_.cut(); }
+  bool Changed() const override { return bytes_.cut() || !SameHeader(file_); }
   void Release() override {
     if (!bytes_.mapped) return;  // an image in memory stays
     bytes_.mapped.reset();
     file_ = {};
   }
   bool Reattach(std::shared_ptr<const platform::MappedFile> file) override {
-    if (bytes_.mapped || !file || file->bytes().size() != layout_.info.file_size) return false;
+    if (bytes_.mapped || !file || file->bytes().size() != layout_.info.file_size ||
+        !SameHeader(file->bytes())) {
+      return false;
+    }
     bytes_.mapped = std::move(file);
     file_ = bytes_.bytes();
     return true;
@@ -89,13 +95,30 @@ class PagedRecords final : public LegacySource {
                      std::string* reason) const;
   const uint8_t* VariablePage(uint32_t page) const;
   int CollectSlots(std::string* reason);
+  // The header words every write of the earlier engines moves: 6.x the
+  // usage counts of both header pages; 5.x the record count, the head of
+  // the deleted records' chain and the page count (an update in place moves
+  // none of these). Taken when the file is opened.
+  std::array<uint32_t, 3> HeaderWords(std::span<const uint8_t> file) const;
+  bool SameHeader(std::span<const uint8_t> file) const { return HeaderWords(file) == header_; }
 
   FileBytes bytes_;
   std::span<const uint8_t> file_;
   Layout layout_;
   std::vector<uint32_t> addresses_;
   std::vector<uint32_t> slots_;  // offsets of the slots in the file
+  std::array<uint32_t, 3> header_{};
 };
+
+std::array<uint32_t, 3> PagedRecords::HeaderWords(std::span<const uint8_t> file) const {
+  const size_t ps = layout_.spec.page_size;
+  if (file.size() < (layout_.v6 ? 2 : 1) * ps) return {};
+  if (layout_.v6) {
+    return {LoadLE32(file.data() + kFcrUsage), LoadLE32(file.data() + ps + kFcrUsage), 0};
+  }
+  return {LoadLE32(file.data() + kFcrRecords), LoadLE32(file.data() + kFcrFreeSlot),
+          LoadLE32(file.data() + kFcrPages)};
+}
 
 int PagedRecords::CollectSlots(std::string* reason) {
   const uint32_t ps = layout_.spec.page_size;
@@ -246,10 +269,11 @@ int PagedRecords::DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string
   if (std::find(reached.begin(), reached.end(), 0) != reached.end()) {
     return Refuse(kIoError, which + ": a duplicate chain has no start", reason);
   }
-  return Cut() ? Refuse(kIoError, "the file was shortened while it was read", reason) : kOk;
+  return Changed() ? Refuse(kIoError, kChangedWhileRead, reason) : kOk;
 }
 
 int PagedRecords::Collect(std::string* reason) {
+  header_ = HeaderWords(file_);
   if (int st = CollectSlots(reason); st != kOk) return st;
   if (layout_.spec.variable_length()) {
     const uint16_t length = layout_.spec.record_length;
@@ -260,7 +284,7 @@ int PagedRecords::Collect(std::string* reason) {
       if (st != kOk) return st;
     }
   }
-  return Cut() ? Refuse(kIoError, "the file was shortened while it was read", reason) : kOk;
+  return Changed() ? Refuse(kIoError, kChangedWhileRead, reason) : kOk;
 }
 
 }  // namespace

@@ -75,9 +75,9 @@ class LegacySource {
   // into spec().keys), following the chains from their starts; all 0 for a
   // key without duplicate pointers. 2 with a reason when a chain is damaged.
   virtual int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const = 0;
-  // True once the file was shortened under the reader: whatever was read
-  // since is void.
-  virtual bool Cut() const { return false; }
+  // True once the file was shortened or changed (as far as its header shows)
+  // under the reader: whatever was read since is void.
+  virtual bool Changed() const { return false; }
   // A source kept while no handle has the file open lets go of the file's
   // mapping (so that the file may be changed or removed) and takes a new
   // one, of the same unchanged file, when it is opened again. Nothing may be

@@ -155,6 +155,31 @@ TEST_F(LegacyDamage, FileShortenedWhileOpenGivesErrorsNotACrash) {
   EXPECT_EQ(b_.Open(path_, -2), kIoError);
 }
 
+// Another program commits a change (the header pages' usage counts move):
+// reads of the open file stop with 2 and a reason; a new open reads afresh.
+TEST_F(LegacyDamage, FileChangedWhileOpenIsNotReadFromStaleIndexes) {
+  Write(synth::WriteVersion6(Sample({{1, "a"}, {2, "b"}, {3, "c"}})).image);
+  ASSERT_EQ(b_.Open(path_, -2), 0);
+  Bytes r;
+  ASSERT_EQ(b_.Read(kOpGetFirst, &r, 0), 0);
+  {
+    std::fstream f(path_, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::streamoff page : {0, 4096}) {
+      uint32_t usage = 0;
+      f.seekg(page + 4);
+      f.read(reinterpret_cast<char*>(&usage), 4);
+      usage += 10;
+      f.seekp(page + 4);
+      f.write(reinterpret_cast<const char*>(&usage), 4);
+    }
+  }
+  EXPECT_EQ(b_.Read(kOpGetNext, &r, 0), kIoError);
+  EXPECT_NE(LastOpenDiagnosis().find("changed"), std::string::npos) << LastOpenDiagnosis();
+  EXPECT_EQ(b_.Close(), 0);
+  ASSERT_EQ(b_.Open(path_, -2), 0);
+  EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 0), (std::vector<uint32_t>{0, 1, 2}));
+}
+
 // A second handle shares the first one's indexes; a file rewritten since is
 // read again from its new bytes.
 TEST_F(LegacyDamage, HandlesShareAnUnchangedFileAndAChangedOneIsReadAgain) {

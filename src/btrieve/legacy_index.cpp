@@ -92,7 +92,33 @@ int LegacyIndex::Create(std::shared_ptr<LegacySource> source, std::shared_ptr<Le
   return kOk;
 }
 
-int LegacyIndex::Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string* reason) const {
+void LegacyIndex::CheckChainValues(const KeyIndex& k, const std::vector<uint32_t>& previous,
+                                   const std::vector<uint32_t>& entry_of,
+                                   std::vector<std::string>* warnings) const {
+  size_t broken = 0;
+  std::string named;
+  for (size_t i = 0; i < previous.size(); ++i) {
+    if (previous[i] == LegacySource::kNoRecord) continue;
+    const uint32_t a = entry_of[i], b = entry_of[previous[i]];
+    const bool same = a != kNoRank && b != kNoRank &&
+                      std::memcmp(k.row(a), k.row(b), k.value_width) == 0;
+    if (same || (a == kNoRank && b == kNoRank)) continue;
+    if (++broken <= kNamedTwins) {
+      named += (broken > 1 ? ", " : "") + ShowAddress(addresses()[previous[i]]) + " to " +
+               ShowAddress(addresses()[i]);
+    }
+  }
+  if (broken == 0) return;
+  if (broken > kNamedTwins) named += " and " + std::to_string(broken - kNamedTwins) + " more";
+  warnings->push_back("damaged file: " + std::to_string(broken) +
+                      (broken == 1 ? " link" : " links") + " of the duplicate chains of key " +
+                      std::to_string(k.key->number) +
+                      " join records of different values; every record is read by its own"
+                      " value: " + named);
+}
+
+int LegacyIndex::Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string* reason,
+                       std::vector<std::string>* warnings) const {
   const FileSpec& spec = this->spec();
   const KeyDef& key = spec.keys[slot];
   const std::string which = "key " + std::to_string(key.number);
@@ -111,14 +137,18 @@ int LegacyIndex::Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string*
   k->value_width = key.length();
   k->ranked = key.duplicates();
   k->row_width = k->value_width + (k->ranked ? kRankBytes : 0);
-  std::vector<uint32_t> ranks;
+  std::vector<uint32_t> ranks, previous;
   if (k->ranked) {
-    if (int st = source_->DupRanks(slot, &ranks, reason); st != kOk) return st;
+    if (int st = source_->DupRanks(slot, &ranks, &previous, reason); st != kOk) return st;
   }
   const size_t n = addresses().size();
-  if (k->ranked && ranks.size() != n) return damaged("duplicate chains do not cover the records");
+  if (k->ranked && (ranks.size() != n || previous.size() != n)) {
+    return damaged("duplicate chains do not cover the records");
+  }
   k->rows.reserve(n * k->row_width);
   k->ordinal.reserve(n);
+  std::vector<uint32_t> entry_of;  // per ordinal: its entry before sorting
+  if (k->ranked) entry_of.assign(n, kNoRank);
   std::string raw, value;
   for (size_t i = 0; i < n; ++i) {
     std::span<const uint8_t> fixed;
@@ -133,11 +163,13 @@ int LegacyIndex::Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string*
     if (IsNullKey(key, bytes)) continue;
     value = EncodeKey(spec, key, bytes);
     if (value.size() != k->value_width) return damaged("a value of the wrong width");
+    if (k->ranked) entry_of[i] = static_cast<uint32_t>(k->ordinal.size());
     k->rows.insert(k->rows.end(), value.begin(), value.end());
     if (k->ranked) AppendRank(&k->rows, ranks[i]);
     k->ordinal.push_back(static_cast<uint32_t>(i));
   }
-  ranks = std::vector<uint32_t>();
+  if (k->ranked) CheckChainValues(*k, previous, entry_of, warnings);
+  ranks = previous = entry_of = std::vector<uint32_t>();
   k->rank_of.assign(n, kNoRank);
   Sort(k.get());
   if (source_->Changed()) {
@@ -239,7 +271,7 @@ const LegacyIndex::KeyIndex* LegacyIndex::IndexOf(int num, int* status) const {
   std::unique_ptr<KeyIndex> built;
   std::string reason;
   std::vector<std::string> found;
-  int st = Build(slot, &built, &reason);
+  int st = Build(slot, &built, &reason, &found);
   if (st != kOk) {
     failed_[slot] = *status = st;
     found.push_back(reason.empty() ? "key " + std::to_string(num) + ": damaged" : reason);

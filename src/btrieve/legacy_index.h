@@ -104,7 +104,13 @@ class LegacyIndex {
   // *status set when there is no such key (9, nothing to find) or it cannot
   // be built (2).
   const KeyIndex* IndexOf(int num, int* status) const;
-  int Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string* reason) const;
+  int Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string* reason,
+            std::vector<std::string>* warnings) const;
+  // Names the links of duplicate chains that join records of different
+  // values (`entry_of`: per record, its entry in the unsorted rows).
+  void CheckChainValues(const KeyIndex& k, const std::vector<uint32_t>& previous,
+                        const std::vector<uint32_t>& entry_of,
+                        std::vector<std::string>* warnings) const;
   void Sort(KeyIndex* index) const;
   // Gives a unique key's twins their ranks and names them in a warning.
   void RankTwins(KeyIndex* index, std::vector<std::string>* warnings) const;

@@ -22,7 +22,8 @@ int LegacySource::Scan(const std::function<int(const LegacyRecord&)>& visit) con
   std::vector<uint32_t> chain;
   for (size_t k = 0; k < keys; ++k) {
     std::string reason;
-    if (int st = DupRanks(k, &chain, &reason); st != kOk) return st;
+    std::vector<uint32_t> previous;
+    if (int st = DupRanks(k, &chain, &previous, &reason); st != kOk) return st;
     if (chain.size() != n) return kIoError;
     for (size_t i = 0; i < n; ++i) ranks[i * keys + k] = chain[i];
   }
@@ -70,7 +71,8 @@ class PagedRecords final : public LegacySource {
   const std::vector<uint32_t>& addresses() const override { return addresses_; }
   int Fixed(size_t i, std::span<const uint8_t>* out) const override;
   int Record(size_t i, std::vector<uint8_t>* out) const override;
-  int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const override;
+  int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::vector<uint32_t>* previous,
+               std::string* reason) const override;
   bool Changed() const override { return bytes_.cut() || !SameHeader(file_); }
   void Release() override {
     if (!bytes_.mapped) return;  // an image in memory stays
@@ -237,9 +239,11 @@ int PagedRecords::Record(size_t i, std::vector<uint8_t>* out) const {
 // Walks every chain of one key from its start (no previous record), giving
 // ranks in chain order. Each record must be reached exactly once, and each
 // link must be answered by the back link of the record it names.
-int PagedRecords::DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const {
+int PagedRecords::DupRanks(size_t key, std::vector<uint32_t>* ranks,
+                           std::vector<uint32_t>* previous, std::string* reason) const {
   const size_t n = addresses_.size();
   ranks->assign(n, 0);
+  previous->assign(n, kNoRecord);
   if (key >= layout_.dup_offsets.size()) return Refuse(kIoError, "no such key", reason);
   const uint32_t pair = layout_.dup_offsets[key];
   if (pair == kNoDupPair) return kOk;
@@ -263,6 +267,7 @@ int PagedRecords::DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string
       if (LoadSwapped(Slot(following) + pair) != addresses_[current]) {
         return Refuse(kIoError, which + ": a duplicate chain's links disagree", reason);
       }
+      (*previous)[following] = static_cast<uint32_t>(current);
       current = following;
     }
   }

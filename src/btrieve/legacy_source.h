@@ -72,9 +72,13 @@ class LegacySource {
   // Record i whole (fixed part, then the variable part if any); 2 damaged.
   virtual int Record(size_t i, std::vector<uint8_t>* out) const = 0;
   // Per record, its rank along the duplicate chains of key `key` (an index
-  // into spec().keys), following the chains from their starts; all 0 for a
-  // key without duplicate pointers. 2 with a reason when a chain is damaged.
-  virtual int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string* reason) const = 0;
+  // into spec().keys), following the chains from their starts, and the
+  // ordinal of the record before it in its chain (kNoRecord for a chain's
+  // first); all 0 and kNoRecord for a key without duplicate pointers. 2 with
+  // a reason when a chain is damaged.
+  static constexpr uint32_t kNoRecord = UINT32_MAX;
+  virtual int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::vector<uint32_t>* previous,
+                       std::string* reason) const = 0;
   // True once the file was shortened or changed (as far as its header shows)
   // under the reader: whatever was read since is void.
   virtual bool Changed() const { return false; }

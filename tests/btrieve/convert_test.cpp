@@ -290,8 +290,10 @@ struct FailingSource : LegacySource {
     *data = records_.at(i);
     return kOk;
   }
-  int DupRanks(size_t, std::vector<uint32_t>* ranks, std::string*) const override {
+  int DupRanks(size_t, std::vector<uint32_t>* ranks, std::vector<uint32_t>* previous,
+               std::string*) const override {
     ranks->assign(records_.size(), 0);
+    previous->assign(records_.size(), kNoRecord);
     return kOk;
   }
   static uint32_t Address(size_t i) { return static_cast<uint32_t>(100 * (i + 1)); }

@@ -117,20 +117,30 @@ TEST_F(LegacyDamage, TwinsOnAUniqueKeyAreAllWalkedAndNamed) {
   EXPECT_EQ(findings, std::vector<std::string>{warning});
 }
 
-// A damaged key byte gives a record the value of another duplicate chain:
-// two records claim the first place of "a"; all three are walked.
+// A damaged key byte moves a record to another value than its duplicate
+// chain's: to one held by another chain (two records claim the first place
+// of "a"), or to a value of its own ("z", with the second place of its
+// chain). Every record is walked, each by its own value, and the damage named.
 TEST_F(LegacyDamage, TangledDuplicateChainsKeepEveryRecord) {
   const SynthFile f = Sample({{1, "a"}, {2, "b"}, {3, "a"}});
-  Bytes image = synth::WriteVersion6(f).image;
-  auto second = std::search(image.begin(), image.end(), f.records[1].begin(), f.records[1].end());
-  ASSERT_NE(second, image.end());
-  second[4] = 'a';
-  Write(image);
-  ASSERT_EQ(b_.Open(path_, -2), 0);
-  EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 1), (std::vector<uint32_t>{0, 1, 2}));
-  EXPECT_NE(LastOpenDiagnosis().find("duplicate chains of key 1"), std::string::npos)
-      << LastOpenDiagnosis();
-  EXPECT_EQ(Walk(kOpGetLast, kOpGetPrevious, 1), (std::vector<uint32_t>{2, 1, 0}));
+  const std::pair<size_t, const char*> kCases[] = {{1, "give records of 1 value the same place"},
+                                                    {2, "1 link of the duplicate chains of key 1"}};
+  for (const auto& [record, named] : kCases) {
+    Bytes image = synth::WriteVersion6(f).image;
+    auto at = std::search(image.begin(), image.end(), f.records[record].begin(),
+                          f.records[record].end());
+    ASSERT_NE(at, image.end());
+    at[4] = record == 1 ? 'a' : 'z';
+    Write(image);
+    ASSERT_EQ(b_.Open(path_, -2), 0);
+    const std::vector<uint32_t> order = {0, 1, 2};  // a, a, a or a, b, z
+    EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 1), order);
+    EXPECT_NE(LastOpenDiagnosis().find(named), std::string::npos) << LastOpenDiagnosis();
+    EXPECT_EQ(Walk(kOpGetLast, kOpGetPrevious, 1),
+              std::vector<uint32_t>(order.rbegin(), order.rend()));
+    EXPECT_EQ(b_.Close(), 0);
+    LegacyDataFile::ForgetClosedFiles();
+  }
 }
 
 // The file loses its end while open: reads past the cut fail with 2 and a

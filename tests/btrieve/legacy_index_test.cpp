@@ -42,7 +42,9 @@ struct FakeSource : LegacySource {
     *out = records_[i].data;
     return kOk;
   }
-  int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::string*) const override {
+  int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::vector<uint32_t>* previous,
+               std::string*) const override {
+    previous->assign(records_.size(), kNoRecord);
     ranks->clear();
     for (const FakeRecord& r : records_) ranks->push_back(r.dup_rank.at(key));
     return kOk;

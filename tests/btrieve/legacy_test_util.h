@@ -32,9 +32,9 @@ inline Opened Open(std::vector<uint8_t> image) {
   Opened o;
   o.status = legacy::OpenLegacyImage(std::move(image), &o.source, &o.reason);
   if (o.status != 0) return o;
-  std::vector<uint32_t> ranks;
+  std::vector<uint32_t> ranks, previous;
   for (size_t k = 0; k < o.source->spec().keys.size(); ++k) {
-    if ((o.scan = o.source->DupRanks(k, &ranks, &o.reason)) != 0) return o;
+    if ((o.scan = o.source->DupRanks(k, &ranks, &previous, &o.reason)) != 0) return o;
   }
   o.scan = o.source->Scan([&](const LegacyRecord& r) {
     o.records.emplace_back(r.data.begin(), r.data.end());

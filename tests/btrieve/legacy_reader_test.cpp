@@ -207,6 +207,15 @@ TEST_P(LegacyRealFiles, ReadWhatTheOriginStates) {
   }
   legacy_test::ExpectConsistent(o);
   if (c.content) c.content(o);
+  {  // A sound file: every key builds, and nothing is called damage.
+    std::unique_ptr<LegacySource> again;
+    std::string why;
+    ASSERT_EQ(legacy::OpenLegacyImage(image_, &again, &why), 0);
+    std::shared_ptr<LegacyIndex> index;
+    ASSERT_EQ(LegacyIndex::Create(std::move(again), &index, nullptr), 0);
+    EXPECT_EQ(index->BuildAll(), 0);
+    EXPECT_EQ(index->Warnings(), std::vector<std::string>{});
+  }
   // Copies of the file patched to carry what the reader refuses.
   for (const Patched& p : GetParam().refused) {
     Bytes image = image_;

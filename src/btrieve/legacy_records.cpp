@@ -73,7 +73,10 @@ class PagedRecords final : public LegacySource {
   int Record(size_t i, std::vector<uint8_t>* out) const override;
   int DupRanks(size_t key, std::vector<uint32_t>* ranks, std::vector<uint32_t>* previous,
                std::string* reason) const override;
-  bool Changed() const override { return bytes_.cut() || !SameHeader(file_); }
+  // A released source (no mapping) has nothing to compare until reattached.
+  bool Changed() const override {
+    return bytes_.cut() || (!file_.empty() && !SameHeader(file_));
+  }
   void Release() override {
     if (!bytes_.mapped) return;  // an image in memory stays
     bytes_.mapped.reset();

@@ -202,8 +202,13 @@ TEST_F(LegacyDamage, HandlesShareAnUnchangedFileAndAChangedOneIsReadAgain) {
   ASSERT_NE(first->legacy(), nullptr);
   EXPECT_GT(first->legacy()->MemoryBytes(), 16u) << "key 0 built through the first handle";
   EXPECT_EQ(first->legacy()->MemoryBytes(), second->legacy()->MemoryBytes());
+  const size_t built = first->legacy()->MemoryBytes();
   first.reset(), second.reset();
   EXPECT_EQ(b_.Close(), 0);
+  // Closed, then opened again unchanged: what was built is still there.
+  ASSERT_EQ(DataFile::Open(path_, &first), 0);
+  EXPECT_EQ(first->legacy()->MemoryBytes(), built);
+  first.reset();
   Write(synth::WriteVersion6(Sample({{7, "x"}, {8, "y"}, {9, "z"}})).image);
   ASSERT_EQ(b_.Open(path_, -2), 0);
   EXPECT_EQ(Walk(kOpGetFirst, kOpGetNext, 0), (std::vector<uint32_t>{0, 1, 2}));

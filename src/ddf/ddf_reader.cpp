@@ -129,7 +129,7 @@ void CheckDataFile(const std::string& folder, DdfTable* table, std::vector<std::
                           ", beyond the data file's records of " + std::to_string(spec.record_length));
     }
   }
-  if (table->record_length != spec.record_length) table->record_length = spec.record_length;
+  table->record_length = spec.record_length;
   std::vector<DdfKey> keys;
   for (const btrieve::KeyDef& def : spec.keys) {
     DdfKey key;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -120,15 +119,6 @@ TEST_F(RealDictionary, TablesColumnsAndKeysAsItsSourceStates) {
   EXPECT_FALSE(Mentions(warnings, "X$"));
 }
 
-// What a folder holds, to the byte and the modification time.
-std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> Listing(const std::string& dir) {
-  std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> out;
-  for (const auto& e : fs::recursive_directory_iterator(dir)) {
-    out[e.path().string()] = {e.is_regular_file() ? e.file_size() : 0, e.last_write_time()};
-  }
-  return out;
-}
-
 // Rows it cannot use, data files that disagree or are missing: the rest is
 // read, each fault named once; the data file wins. Nothing is written.
 TEST(DictionaryFaults, DamagedRowsAndDisagreementsAreNamed) {
@@ -156,11 +146,11 @@ TEST(DictionaryFaults, DamagedRowsAndDisagreementsAreNamed) {
   spec.extra_index_rows = {IndexRow(10, 1, 5, 0, 0), IndexRow(10, 19, 0, 0, 0)};
   ASSERT_TRUE(WriteDdfDatabase(dir.File(""), spec).ok());
 
-  const auto before = Listing(dir.File(""));
+  const auto before = FolderListing(dir.File(""));
   DdfDatabase db;
   std::vector<std::string> w;
   ASSERT_TRUE(ReadDdfDatabase(dir.File(""), {}, &db, &w).ok());
-  EXPECT_EQ(Listing(dir.File("")), before);
+  EXPECT_EQ(FolderListing(dir.File("")), before);
 
   EXPECT_TRUE(Mentions(w, "field id 500 (Orphan)", "table id 99"));
   EXPECT_TRUE(Mentions(w, "field id 501 (Odd)", "type code 99"));

@@ -309,4 +309,12 @@ TableSpec VariableTable(uint8_t type, uint32_t records) {
   return t;
 }
 
+std::map<std::string, std::pair<uintmax_t, std::filesystem::file_time_type>> FolderListing(const std::string& dir) {
+  std::map<std::string, std::pair<uintmax_t, std::filesystem::file_time_type>> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+    out[e.path().string()] = {e.is_regular_file() ? e.file_size() : 0, e.last_write_time()};
+  }
+  return out;
+}
+
 }  // namespace tavelnor::ddf::test

@@ -5,7 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ddf/ddf_writer.h"
@@ -25,5 +28,9 @@ std::vector<uint8_t> SampleRecord(const std::vector<ColumnSpec>& columns, uint16
 // ending in a NOTE or an LVAR.
 TableSpec EveryTypeTable(uint32_t records);
 TableSpec VariableTable(uint8_t type, uint32_t records);
+
+// What a folder holds, to the byte and the modification time: reading must
+// leave it as it was.
+std::map<std::string, std::pair<uintmax_t, std::filesystem::file_time_type>> FolderListing(const std::string& dir);
 
 }  // namespace tavelnor::ddf::test

@@ -99,11 +99,21 @@ bool SameKey(const DdfKey& a, const DdfKey& b) {
                     });
 }
 
-uint16_t FieldAt(const DdfTable& table, uint16_t offset, uint16_t length) {
+const DdfField* FieldAt(const DdfTable& table, uint16_t offset, uint16_t length) {
   for (const DdfField& f : table.fields) {
-    if (f.offset == offset && f.size == length) return f.id;
+    if (f.offset == offset && f.size == length) return &f;
   }
-  return 0;
+  return nullptr;
+}
+
+// Whether a key segment of extended type `key_type` orders values of column
+// type `type` as that type: codes up to 20 are shared; the text-like and
+// bit columns have no key type of their own.
+bool KeyTypeFits(uint8_t key_type, uint8_t type) {
+  if (type > kDdfTimestamp || type == kDdfNote || type == kDdfLvar || type == kDdfBit || type == kDdfNumericSa) {
+    return true;
+  }
+  return key_type == type;
 }
 
 // Opens the table's data file and makes its record length and keys the
@@ -136,7 +146,13 @@ void CheckDataFile(const std::string& folder, DdfTable* table, std::vector<std::
     key.number = def.number;
     for (const btrieve::Segment& s : def.segments) {
       const auto offset = static_cast<uint16_t>(s.position - 1);
-      key.segments.push_back({FieldAt(*table, offset, s.length), offset, s.length, s.flags});
+      const DdfField* f = FieldAt(*table, offset, s.length);
+      if (f && (s.flags & btrieve::kKeyExtType) && !KeyTypeFits(s.type, f->type)) {
+        warnings->push_back(who + "key " + std::to_string(def.number) + " orders column " + f->name +
+                            " as key type " + std::to_string(s.type) + ", not as its " +
+                            std::string(DdfTypeName(f->type)));
+      }
+      key.segments.push_back({f ? f->id : uint16_t{0}, offset, s.length, s.flags});
     }
     auto listed = std::find_if(table->keys.begin(), table->keys.end(),
                                [&](const DdfKey& k) { return k.number == key.number; });

@@ -91,8 +91,9 @@ struct DdfDatabase {
 // missing, Corrupt when one cannot be opened or has another record layout.
 // Rows that cannot be used (an unknown table or field, a type code or size
 // no column has, a column beyond any record) are left out, each with a line
-// in `warnings`; so is every disagreement with a data file, where the data
-// file wins.
+// in `warnings`; so is every disagreement with a data file (columns beyond
+// its records, keys, segment positions, lengths, flags and key types), where
+// the data file wins.
 Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, DdfDatabase* out,
                        std::vector<std::string>* warnings);
 

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <random>
 
 #include "btrieve/btrieve_test_util.h"
 #include "ddf/ddf_reader.h"
@@ -128,7 +130,7 @@ TEST(DictionaryFaults, DamagedRowsAndDisagreementsAreNamed) {
   every.keys[2].flags = btrieve::kKeyDup;  // INDEX.DDF: not modifiable, the file: modifiable
   every.own_data_keys = true;
   every.data_keys = {every.keys[0], every.keys[1], {{16, 25}, btrieve::kKeyDup | btrieve::kKeyModifiable, ""},
-                     {{3}, btrieve::kKeyDup, ""}};
+                     {{3}, btrieve::kKeyDup, "", btrieve::kTypeUnsignedBinary}};
   TableSpec missing = VariableTable(kDdfNote, 0);
   missing.name = "Missing";
   missing.file.clear();
@@ -162,9 +164,10 @@ TEST(DictionaryFaults, DamagedRowsAndDisagreementsAreNamed) {
   EXPECT_TRUE(Mentions(w, "table id 10 key 0 segment 0", "listed twice"));
   EXPECT_TRUE(Mentions(w, "table EveryType: key 2 is", "in the data file"));
   EXPECT_TRUE(Mentions(w, "table EveryType: key 3 of the data file"));
+  EXPECT_TRUE(Mentions(w, "table EveryType: key 3 orders column I4 as key type 14, not as its INTEGER"));
   EXPECT_TRUE(Mentions(w, "table Missing: data file NOTES.DAT not found"));
   EXPECT_TRUE(Mentions(w, "table Lvars: column Beyond ends at byte 10"));
-  EXPECT_EQ(w.size(), 12u) << w.back();
+  EXPECT_EQ(w.size(), 13u) << w.back();
 
   ASSERT_EQ(db.tables.size(), 3u);
   const DdfTable& t = db.tables[0];
@@ -205,6 +208,46 @@ TEST(DictionaryFaults, FoldersThatAreNotDictionariesAreRefused) {
   EXPECT_EQ(s.code(), Status::Code::kCorrupt);
   EXPECT_NE(s.message().find("FIELD.DDF does not open"), std::string::npos) << s.message();
   EXPECT_TRUE(db.tables.empty());
+}
+
+// Bytes of the dictionary files changed at random: each read ends in a
+// status or in warnings, never in a crash, a hang or a silent stop.
+TEST(DictionaryFaults, RandomDamageEndsInAStatusOrWarnings) {
+  ScratchDir dir;
+  DdfSpec spec;
+  spec.kind = FileKind::kVersion5;
+  spec.file_row_length = 87;
+  spec.tables = {EveryTypeTable(5), VariableTable(kDdfLvar, 3)};
+  ASSERT_TRUE(WriteDdfDatabase(dir.File(""), spec).ok());
+  const char* names[] = {"FILE.DDF", "FIELD.DDF", "INDEX.DDF"};
+  std::vector<std::vector<char>> originals;
+  for (const char* name : names) {
+    std::ifstream in(dir.File(name), std::ios::binary);
+    originals.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  auto put = [&](const char* name, const std::vector<char>& image) {
+    std::ofstream(dir.File(name), std::ios::binary | std::ios::trunc).write(image.data(), std::streamsize(image.size()));
+  };
+  std::mt19937 rng(20261206);
+  int refused = 0, warned = 0;
+  for (int round = 0; round < 150; ++round) {
+    const size_t which = static_cast<size_t>(round) % 3;
+    std::vector<char> image = originals[which];
+    for (int k = 0; k < 3; ++k) image[rng() % image.size()] ^= static_cast<char>(1 + rng() % 255);
+    put(names[which], image);
+    DdfDatabase db;
+    std::vector<std::string> w;
+    const Status s = ReadDdfDatabase(dir.File(""), {}, &db, &w);
+    if (!s.ok()) {
+      ++refused;
+      EXPECT_NE(s.message().find(names[which]), std::string::npos) << s.message();
+    } else if (!w.empty()) {
+      ++warned;
+    }
+    put(names[which], originals[which]);
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(warned, 0);
 }
 
 }  // namespace

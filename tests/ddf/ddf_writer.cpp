@@ -33,7 +33,7 @@ std::vector<SegmentSpec> Segments(const TableSpec& t, const KeySpec& k) {
     const ColumnSpec& c = t.columns.at(k.columns[i]);
     uint16_t flags = k.flags | btrieve::kKeyExtType;
     if (i + 1 < k.columns.size()) flags |= btrieve::kKeySegmented;
-    out.push_back({c.offset, c.size, flags, KeyTypeOf(c.type)});
+    out.push_back({c.offset, c.size, flags, k.key_type < 0 ? KeyTypeOf(c.type) : static_cast<uint8_t>(k.key_type)});
   }
   return out;
 }

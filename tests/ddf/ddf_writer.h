@@ -28,6 +28,7 @@ struct KeySpec {
   std::vector<size_t> columns;  // indexes into the table's columns
   uint16_t flags = 0;           // dup, modifiable...; the writer adds the rest
   std::string name;             // written as an index-name row when not empty
+  int key_type = -1;            // the data file's key type (-1: the column's)
 };
 
 struct TableSpec {

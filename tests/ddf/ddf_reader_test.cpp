@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <set>
 
 #include "btrieve/btrieve_test_util.h"
 #include "ddf/ddf_reader.h"
@@ -103,11 +104,18 @@ TEST_F(RealDictionary, TablesColumnsAndKeysAsItsSourceStates) {
   EXPECT_EQ(contract.record_length, 535);
   ASSERT_EQ(contract.keys.size(), 3u);
   EXPECT_EQ(Segments(contract.keys[2]), "527/2/3 13/2/3 0/13/3");
-  // The types it uses: FLOAT 8, LOGICAL, DATE, ZSTRING, AUTOINCREMENT.
+  // The types it uses: FLOAT 8, LOGICAL, DATE, ZSTRING, AUTOINCREMENT. Its
+  // key counts hold: 29 tables named by FIELD.DDF rows (28 here and the
+  // damaged row's 0), 120 distinct names (with the damaged row's "ddd").
   std::map<uint8_t, int> types;
+  std::set<std::string> names = {"ddd"};
+  size_t with_fields = 0;
   for (const DdfTable& t : db.tables) {
-    for (const DdfField& f : t.fields) ++types[f.type];
+    with_fields += !t.fields.empty();
+    for (const DdfField& f : t.fields) ++types[f.type], names.insert(f.name);
   }
+  EXPECT_EQ(with_fields, 28u);
+  EXPECT_EQ(names.size(), 120u);
   EXPECT_EQ(types.size(), 7u);  // with STRING and INTEGER
   for (uint8_t type : {kDdfFloat, kDdfLogical, kDdfDate, kDdfZstring, kDdfAutoIncrement}) {
     EXPECT_GT(types[type], 0) << DdfTypeName(type);

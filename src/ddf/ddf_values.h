@@ -39,10 +39,12 @@
 //                                   fraction only when not zero
 //   27   GUID             16        LE32, LE16, LE16, 8 bytes ->
 //                                   XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX
-//   28   NUMERICSLB       2..       sign byte ('-', else +) then digits
-//   29   NUMERICSLS       2..       sign byte ('-', '+') then digits
-//   31   NUMERICSTB       2..       digits then sign byte ('-', else +)
+//   28   NUMERICSLB       2..       sign byte ('-'; '+' or blank) then digits
+//   29   NUMERICSLS       2..       sign byte ('-' or '+') then digits
+//   31   NUMERICSTB       2..       digits then sign byte ('-'; '+' or blank)
 //
+// In the ASCII forms leading blanks read as zeros; any other byte that is
+// not a digit or the form's sign is refused.
 // The DECIMAL, MONEY, NUMERIC family and CURRENCY are exact: their text is
 // built digit by digit, never through binary floating point. Texts: a minus
 // sign for negatives, no plus, no leading zeros before the point, exactly

@@ -5,7 +5,8 @@
 #  - each layer of src/ includes only itself and the layers below it:
 #      foundation <- btrieve, paths <- record <- dico <- data <- api
 #    (record sees foundation only; dico also sees paths; data also sees
-#    btrieve and the public interface header "tavelnor/"; api sees
+#    btrieve and the public interface header "tavelnor/"; ddf, the
+#    reader of data dictionaries, sees btrieve and foundation; api sees
 #    everything).
 # Prints each violation and fails when there is one.
 set -euo pipefail
@@ -34,15 +35,16 @@ allowed() {
   case "$1" in
     foundation) echo "foundation" ;;
     btrieve) echo "foundation btrieve" ;;
+    ddf) echo "foundation btrieve ddf" ;;
     paths) echo "foundation paths" ;;
     record) echo "foundation record" ;;
     dico) echo "foundation paths record dico" ;;
     data) echo "foundation paths btrieve record dico data tavelnor" ;;
-    api) echo "foundation paths btrieve record dico data api tavelnor" ;;
+    api) echo "foundation paths btrieve ddf record dico data api tavelnor" ;;
   esac
 }
 
-for layer in foundation btrieve paths record dico data api; do
+for layer in foundation btrieve ddf paths record dico data api; do
   ok=" $(allowed "$layer") "
   while IFS=: read -r file line target; do
     [ -z "$file" ] && continue

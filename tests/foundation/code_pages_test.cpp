@@ -10,10 +10,9 @@ namespace tavelnor::platform {
 namespace {
 
 std::shared_ptr<const CodePage> Must(const char* name) {
-  std::string error;
-  auto page = CodePage::Open(name, &error);
-  EXPECT_NE(page, nullptr) << name << ": " << error;
-  return page;
+  auto page = CodePage::Open(name);
+  EXPECT_TRUE(page.ok()) << name << ": " << page.status().message();
+  return page.ok() ? *page : nullptr;
 }
 
 size_t Characters(const std::string& utf8) {
@@ -87,8 +86,10 @@ TEST(CodePages, Names) {
       EXPECT_EQ(page->Name(), name) << spelt;
     }
   }
-  std::string error;
-  EXPECT_EQ(CodePage::Open("koi8-r", &error), nullptr);
+  const auto unknown = CodePage::Open("koi8-r");
+  ASSERT_FALSE(unknown.ok());
+  EXPECT_EQ(unknown.status().code(), Status::Code::kInvalidArgument);
+  const std::string& error = unknown.status().message();
   EXPECT_NE(error.find("\"koi8-r\""), std::string::npos) << error;
   for (const std::string& name : CodePageNames()) {
     EXPECT_NE(error.find(name), std::string::npos) << error;

@@ -122,8 +122,9 @@ void AddEncodingOption(CLI::App* command) {
       ->add_option_function<std::string>(
           "--encoding",
           [](const std::string& name) {
-            std::string error;
-            if (!ChooseStoredCodePage(name, &error)) throw CLI::ValidationError("--encoding", error);
+            if (Status s = ChooseStoredCodePage(name); !s.ok()) {
+              throw CLI::ValidationError("--encoding", s.message());
+            }
           },
           "code page of the record texts and the dictionary's names (default cp1252); "
           "aliases such as windows-1251, ibm866 or latin1 are taken too")

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/status.h"
+
 namespace tavelnor::platform {
 
 class CodePage {
@@ -28,9 +30,9 @@ class CodePage {
   // The converter called `name`, case ignored, "-", "_" and spaces too:
   // cp1252 (windows-1252), cp1251 (windows-1251), cp437 (ibm437), cp850
   // (ibm850), cp866 (ibm866), iso-8859-1 (latin1), iso-8859-15 (latin9),
-  // utf-8. Null with the reason in `error` when the name is none of these
-  // (the message lists them) or the system cannot convert it.
-  static std::shared_ptr<const CodePage> Open(std::string_view name, std::string* error);
+  // utf-8. InvalidArgument when the name is none of these (the message
+  // lists them), Unsupported when the system cannot convert it.
+  static Result<std::shared_ptr<const CodePage>> Open(std::string_view name);
 
   // The canonical name ("cp866", "iso-8859-15"...).
   const std::string& Name() const { return name_; }
@@ -42,6 +44,8 @@ class CodePage {
   // (`*unheld` that character). `out` then holds what was converted.
   bool FromUtf8(std::string_view utf8, std::string* out, char32_t* unheld = nullptr) const;
 
+  // For Open: how the bytes convert, and the characters of a kTable page
+  // (kNoCharacter for its unassigned bytes).
   enum class Kind { kCp1252, kUtf8, kTable };
   CodePage(std::string name, Kind kind, const std::array<char32_t, 256>& table);
 
@@ -60,10 +64,10 @@ std::vector<std::string> CodePageNames();
 
 // For the two platform files: the characters of the 256 bytes of code page
 // `system_name` (iconv's name) or `windows_number`, kNoCharacter for a byte
-// the code page leaves unassigned. False with the reason when the system
-// does not know the code page.
+// the code page leaves unassigned. Unsupported when the system does not
+// know the code page.
 inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;
-bool SystemCodePageTable(const char* system_name, unsigned windows_number,
-                         std::array<char32_t, 256>* table, std::string* error);
+Status SystemCodePageTable(const char* system_name, unsigned windows_number,
+                           std::array<char32_t, 256>* table);
 
 }  // namespace tavelnor::platform

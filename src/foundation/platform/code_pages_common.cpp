@@ -124,19 +124,20 @@ CodePage::CodePage(std::string name, Kind kind, const std::array<char32_t, 256>&
                    [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
-std::shared_ptr<const CodePage> CodePage::Open(std::string_view name, std::string* error) {
+Result<std::shared_ptr<const CodePage>> CodePage::Open(std::string_view name) {
   const std::string folded = Folded(name);
   for (const Known& k : kKnown) {
     if (!Spells(k, folded)) continue;
     std::array<char32_t, 256> table{};
-    if (k.kind == Kind::kTable &&
-        !SystemCodePageTable(k.system_name, k.windows_number, &table, error)) {
-      return nullptr;
+    if (k.kind == Kind::kTable) {
+      if (Status s = SystemCodePageTable(k.system_name, k.windows_number, &table); !s.ok()) {
+        return s;
+      }
     }
     return std::make_shared<const CodePage>(k.name, k.kind, table);
   }
-  *error = "unknown encoding \"" + std::string(name) + "\"; the encodings are " + CodePageNameList();
-  return nullptr;
+  return Status::InvalidArgument("unknown encoding \"" + std::string(name) +
+                                 "\"; the encodings are " + CodePageNameList());
 }
 
 void CodePage::AppendUtf8(std::string_view bytes, std::string* out) const {

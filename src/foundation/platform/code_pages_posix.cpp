@@ -9,13 +9,12 @@
 
 namespace tavelnor::platform {
 
-bool SystemCodePageTable(const char* system_name, unsigned /*windows_number*/,
-                         std::array<char32_t, 256>* table, std::string* error) {
+Status SystemCodePageTable(const char* system_name, unsigned /*windows_number*/,
+                           std::array<char32_t, 256>* table) {
   iconv_t cd = iconv_open("UTF-32LE", system_name);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
-    *error = std::string("the system's iconv cannot convert ") + system_name + ": " +
-             std::strerror(errno);
-    return false;
+    return Status::Unsupported(std::string("the system's iconv cannot convert ") + system_name +
+                               ": " + std::strerror(errno));
   }
   for (int b = 0; b < 256; ++b) {
     char in = static_cast<char>(b);
@@ -36,7 +35,7 @@ bool SystemCodePageTable(const char* system_name, unsigned /*windows_number*/,
                               (static_cast<uint32_t>(out[3]) << 24));
   }
   iconv_close(cd);
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace tavelnor::platform

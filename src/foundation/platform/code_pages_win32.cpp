@@ -7,11 +7,10 @@
 
 namespace tavelnor::platform {
 
-bool SystemCodePageTable(const char* /*system_name*/, unsigned windows_number,
-                         std::array<char32_t, 256>* table, std::string* error) {
+Status SystemCodePageTable(const char* /*system_name*/, unsigned windows_number,
+                           std::array<char32_t, 256>* table) {
   if (!IsValidCodePage(windows_number)) {
-    *error = "the system has no code page " + std::to_string(windows_number);
-    return false;
+    return Status::Unsupported("the system has no code page " + std::to_string(windows_number));
   }
   for (int b = 0; b < 256; ++b) {
     const char in = static_cast<char>(b);
@@ -20,7 +19,7 @@ bool SystemCodePageTable(const char* /*system_name*/, unsigned windows_number,
     // One byte, one UTF-16 unit: anything else counts as unassigned.
     (*table)[static_cast<size_t>(b)] = n == 1 ? static_cast<char32_t>(out[0]) : kNoCharacter;
   }
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace tavelnor::platform

@@ -60,10 +60,9 @@ void AppendCodePoint(uint32_t cp, std::string* out) {
 namespace {
 
 std::shared_ptr<const platform::CodePage>& Chosen() {
-  static std::shared_ptr<const platform::CodePage> chosen = [] {
-    std::string error;
-    return platform::CodePage::Open("cp1252", &error);  // table-based: cannot fail
-  }();
+  // Windows-1252 uses the library's own table: opening it cannot fail.
+  static std::shared_ptr<const platform::CodePage> chosen =
+      platform::CodePage::Open("cp1252").value();
   return chosen;
 }
 
@@ -71,11 +70,11 @@ std::shared_ptr<const platform::CodePage>& Chosen() {
 
 const platform::CodePage& StoredCodePage() { return *Chosen(); }
 
-bool ChooseStoredCodePage(std::string_view name, std::string* error) {
-  auto page = platform::CodePage::Open(name, error);
-  if (!page) return false;
-  Chosen() = std::move(page);
-  return true;
+Status ChooseStoredCodePage(std::string_view name) {
+  auto page = platform::CodePage::Open(name);
+  if (!page.ok()) return page.status();
+  Chosen() = std::move(page).value();
+  return Status::Ok();
 }
 
 std::string StoredToUtf8(std::string_view bytes) { return StoredCodePage().ToUtf8(bytes); }

@@ -15,8 +15,8 @@ namespace tavelnor::tool {
 // The code page of the stored texts (record values and the dictionary's
 // names) for the whole run: Windows-1252 until --encoding chooses another.
 const platform::CodePage& StoredCodePage();
-// Chooses it by name; false with the reason (listing the accepted names).
-bool ChooseStoredCodePage(std::string_view name, std::string* error);
+// Chooses it by name; the reason (listing the accepted names) when it fails.
+Status ChooseStoredCodePage(std::string_view name);
 // Stored bytes as UTF-8, in that code page; never fails, loses nothing.
 std::string StoredToUtf8(std::string_view bytes);
 void AppendStoredAsUtf8(std::string_view bytes, std::string* out);

@@ -108,10 +108,6 @@ bool Utf8ToStored(std::string_view text, std::string* out, std::string* problem)
   return false;
 }
 
-void AppendCp1252AsUtf8(std::string_view text, std::string* out) {
-  platform::AppendCp1252AsUtf8(text, out);
-}
-
 std::string Cp1252ToUtf8(std::string_view text) { return platform::Cp1252ToUtf8(text); }
 
 bool Utf8ToCp1252(std::string_view text, std::string* out) {

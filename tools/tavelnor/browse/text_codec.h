@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,8 @@ namespace tavelnor::tool {
 // names) for the whole run: Windows-1252 until --encoding chooses another.
 const platform::CodePage& StoredCodePage();
 // Chooses it by name; the reason (listing the accepted names) when it fails.
+// Meant for the command line's reading, before any conversion: it must not
+// run while other threads convert.
 Status ChooseStoredCodePage(std::string_view name);
 // Stored bytes as UTF-8, in that code page; never fails, loses nothing.
 std::string StoredToUtf8(std::string_view bytes);
@@ -29,8 +32,6 @@ bool Utf8ToStored(std::string_view text, std::string* out, std::string* problem)
 // unassigned bytes as the C1 controls U+0081, U+008D, U+008F, U+0090 and
 // U+009D, so that the conversion loses nothing).
 std::string Cp1252ToUtf8(std::string_view text);
-// The same, appended to `out`.
-void AppendCp1252AsUtf8(std::string_view text, std::string* out);
 // UTF-8 into Windows-1252; false when a character has no Windows-1252 byte
 // or the UTF-8 is malformed (`out` then holds what was converted).
 bool Utf8ToCp1252(std::string_view text, std::string* out);

@@ -18,6 +18,9 @@
 //   0x1A 4  swapped record count
 //   0x22 2  5.x: 0xFFFF = needs recovery
 //   0x26 4  swapped page count (6.x: highest used logical page + 1)
+//   0x2E 9  owner name, encoded; all zero when the file has none (5.x files
+//           with an owner show it; 6.x files are taken to keep it at the
+//           same place: zero in every 6.x file seen, none of them owned)
 //   0x38 1  0 fixed, 0xFF variable, 0xFD variable with blank truncation
 //   0x4A 2  6.x: format version 0x0600 / 0x0610
 //   0x72 2  6.x: offset of the first duplicate-pointer pair in the slot
@@ -77,6 +80,8 @@ inline constexpr size_t kFcrRecords = 0x1A;
 inline constexpr size_t kFcrRecovery5 = 0x22;
 inline constexpr size_t kFcrPages = 0x26;
 inline constexpr size_t kFcrVariable = 0x38;
+inline constexpr size_t kFcrOwner = 0x2E;
+inline constexpr size_t kFcrOwnerSize = 9;
 inline constexpr size_t kFcrAcsName = 0x3C;
 inline constexpr size_t kFcrVersion6 = 0x4A;
 inline constexpr size_t kFcrDupOffset = 0x72;

@@ -3,6 +3,7 @@
 // parser of that format and then to the record collector.
 #include "btrieve/legacy_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -25,6 +26,18 @@ constexpr size_t kMinFileSize = 512;
 int Refuse(int status, std::string text, std::string* reason) {
   if (reason) *reason = std::move(text);
   return status;
+}
+
+bool OwnerNameSet(const uint8_t* fcr) {
+  return std::any_of(fcr + kFcrOwner, fcr + kFcrOwner + kFcrOwnerSize,
+                     [](uint8_t b) { return b != 0; });
+}
+
+int RefuseEncrypted(std::string* reason) {
+  return Refuse(kIoError,
+                "the owner name encrypts the file: its pages are enciphered and only the engine "
+                "that knows the name can read them",
+                reason);
 }
 
 std::span<const uint8_t> FileBytes::bytes() const {

@@ -39,6 +39,12 @@ struct Layout {
 // Sets *reason and returns `status`; a one-line helper for the parsers.
 int Refuse(int status, std::string text, std::string* reason);
 
+// An owner name with encryption leaves the pages unreadable without the
+// engine: whether the FCR at `fcr` names an owner, and the refusal that says
+// the pages are enciphered.
+bool OwnerNameSet(const uint8_t* fcr);
+int RefuseEncrypted(std::string* reason);
+
 // Header parsers: 0 with *out filled, 2 or 30 with a reason.
 int ParseV5(std::span<const uint8_t> file, Layout* out, std::string* reason);
 int ParseV6(std::span<const uint8_t> file, Layout* out, std::string* reason);

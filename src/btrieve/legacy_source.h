@@ -35,6 +35,8 @@ struct LegacyInfo {
   // version word's high byte gives (3, 4 or 5), not a minor version.
   int format_level = 0;
   int16_t version_word = 0;    // as stored; negative = owner name set
+  // An owner name is set (5.x: the negative version word; 6.x: the encoded
+  // name in the header). Such files read without the name unless encrypted.
   bool owner_protected = false;
   uint32_t page_size = 0;
   uint32_t page_count = 0;     // pages the header claims

@@ -18,6 +18,18 @@ std::string Hex16(uint16_t v) {
   return buf;
 }
 
+// Whether any page after the header carries its own number, as every index,
+// data and collating-sequence page of a plain file does. Encryption by the
+// owner name leaves none that does.
+bool SomePageNamesItself(std::span<const uint8_t> file, uint32_t page_size) {
+  const size_t pages = file.size() / page_size;
+  if (pages < 2) return true;  // nothing to judge by
+  for (size_t p = 1; p < pages; ++p) {
+    if (LoadSwapped(file.data() + p * page_size) == p) return true;
+  }
+  return false;
+}
+
 // Page 1 as a collating-sequence page: its own number, usage 0, then 0xAC.
 bool HasAcsPage(std::span<const uint8_t> file, uint32_t page_size, uint32_t pages) {
   if (pages < 2) return false;
@@ -68,6 +80,10 @@ int ParseV5(std::span<const uint8_t> file, Layout* out, std::string* reason) {
     return Refuse(kIoError, "page size " + std::to_string(ps) + " is not valid", reason);
   }
   if (file.size() < ps) return Refuse(kIoError, "the header page is cut short", reason);
+  // A negative version word says an owner name is set. Without encryption
+  // the pages stay plain and the file reads without the name (the reader
+  // never writes); with it, nothing past the header can be read.
+  if (signed_word < 0 && !SomePageNamesItself(file, ps)) return RefuseEncrypted(reason);
   if (LoadLE16(fcr + kFcrAccel) != 0) {
     return Refuse(kIoError, "header flags at 0x0A are set; their meaning is unknown", reason);
   }

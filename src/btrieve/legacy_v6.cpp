@@ -175,6 +175,13 @@ int ParseV6(std::span<const uint8_t> file, Layout* out, std::string* reason) {
   if (LoadLE16(fcr + kFcrAccel) != 0) {
     return Refuse(kIoError, "header flags at 0x0A are set; their meaning is unknown", reason);
   }
+  // An owner name set with encryption leaves no page-allocation table
+  // readable; without encryption the file reads as any other.
+  const bool owned = OwnerNameSet(fcr);
+  const uint8_t* table = file.data() + size_t{2} * ps;
+  if (owned && !(table[0] == 'P' && table[1] == 'P') && !(table[ps] == 'P' && table[ps + 1] == 'P')) {
+    return RefuseEncrypted(reason);
+  }
   const uint16_t flags = LoadLE16(fcr + kFcrFlags);
   if (int st = CheckFileFlags(flags, fcr[kFcrVariable], reason); st != kOk) return st;
 
@@ -184,6 +191,7 @@ int ParseV6(std::span<const uint8_t> file, Layout* out, std::string* reason) {
   info.major = 6;
   info.format_level = version == kVersion61 ? 1 : 0;
   info.version_word = static_cast<int16_t>(version);
+  info.owner_protected = owned;
   info.page_size = ps;
   info.page_count = LoadSwapped(fcr + kFcrPages);
   info.file_size = file.size();

@@ -135,7 +135,10 @@ const std::vector<FixtureCase>& Fixtures() {
       {"v5-mbbsemu-bbsgen-empty/BBSGEN.VIR", 5, 4, 0x0400, 1024, 5, 0, 55, 75, 1,
        {{0, {{1, 30, 0x133, 11}, {31, 25, 0x123, 11}}}, {0, {{31, 25, 0x123, 11}}}}, {"ALLCAPS"}},
       {"v5-doclife-ddf/FILE.DDF", 5, 4, -0x0400, 4096, 4, 30, 87, 87, 0,
-       {{30, {{1, 2, 0x100, 1}}}, {30, {{3, 20, 0x102, 0}}}}, {}, CheckFileDdf},
+       {{30, {{1, 2, 0x100, 1}}}, {30, {{3, 20, 0x102, 0}}}}, {}, CheckFileDdf,
+       // Owned without encryption, it reads; no page carrying its number is
+       // what encryption leaves.
+       {{{{4096, {0x5A, 0xA5}}, {8192, {0x5A, 0xA5}}, {12288, {0x5A, 0xA5}}}, 2, "encrypts"}}},
       {"v5-doclife-ddf/FIELD.DDF", 5, 4, -0x0400, 4096, 9, 150, 32, 48, 0,
        {{150, {{1, 2, 0x102, 1}}}, {29, {{3, 2, 0x103, 1}}}, {120, {{5, 20, 0x103, 0}}},
         {150, {{3, 2, 0x112, 1}, {5, 20, 0x102, 0}}}}},
@@ -147,7 +150,9 @@ const std::vector<FixtureCase>& Fixtures() {
        // Page 1 the current header (flags at 0x106), page 3 the current table.
        {{{4096 + 0x106, {0x08, 0}}}, 2, "compression"}, {{{4096 + 0x4A, {0, 7}}}, 30, "0x0700"},
        {{{4, {2}}}, 2, "same usage"}, {{{3 * 4096, {'Q'}}}, 2, "not where expected"},
-       {{{4096 + 0x76, {4}}}, 2, "key attribute table"}}},
+       {{{4096 + 0x76, {4}}}, 2, "key attribute table"},
+       // An owner name in the current header and tables that are not there.
+       {{{4096 + 0x2E, {0xEA, 0xB3}}, {2 * 4096, {'Q'}}, {3 * 4096, {'Q'}}}, 2, "encrypts"}}},
       {"v60-wbtrv32-wgsmenu2/WGSMENU2.DAT", 6, 0, 0x0600, 4096, 13, 46, 448, 454, 1,
        {{46, {{1, 17, 0x122, 11}}}}, {"GALCAPS"}, CheckWgsmenu,
        {{{{4096 + 0x38, {0xFD}}}, 2, "blank truncation"}, {{{4096 + 0x38, {0}}}, 2, "disagrees"}}},

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "btrieve/legacy_format.h"
 #include "foundation/byte_reader.h"
 #include "legacy_test_util.h"
 
@@ -73,6 +74,51 @@ SynthFile PagedFile(uint16_t ps, bool variable) {
   f.deleted = {3, n / 2, n - 1};
   f.stale_copies = true;
   return f;
+}
+
+// An owner name without encryption leaves the pages plain: the file reads
+// (read-only, as every earlier engine's file) and says it is owned. With
+// encryption, modelled by enciphering every page past the header, it is
+// refused with that reason; the same pages enciphered in a file without an
+// owner are damage.
+TEST(LegacySynthetic, OwnedFilesReadUnlessEncrypted) {
+  SynthFile f;
+  f.page_size = 512;
+  f.record_length = 16;
+  f.keys = {{{{0, 8, 0, kTypeString}}}};
+  for (int i = 0; i < 60; ++i) {
+    std::vector<uint8_t> r(16, static_cast<uint8_t>(i));
+    std::snprintf(reinterpret_cast<char*>(r.data()), 9, "%08d", i);
+    f.records.push_back(std::move(r));
+  }
+  const uint8_t owner[9] = {0xEA, 0xB3, 0xBB, 0x10, 0x10, 0x88, 0xC8, 0xA8, 0x49};
+  for (const bool v6 : {false, true}) {
+    SCOPED_TRACE(v6 ? "6.0" : "5.x");
+    const std::vector<uint8_t> plain = (v6 ? synth::WriteVersion6 : synth::WriteVersion5)(f).image;
+    ASSERT_FALSE(plain.empty());
+    std::vector<uint8_t> owned = plain;
+    for (size_t header = 0; header < (v6 ? 2u : 1u); ++header) {
+      std::copy_n(owner, 9, owned.begin() + header * f.page_size + legacy::kFcrOwner);
+    }
+    if (!v6) StoreLE16(&owned[6], static_cast<uint16_t>(-LoadLE16(&owned[6])));
+    const Opened o = Open(owned);
+    ASSERT_EQ(o.status, 0) << o.reason;
+    EXPECT_TRUE(o.source->info().owner_protected);
+    EXPECT_TRUE(o.records == f.records);
+
+    auto encipher = [&](std::vector<uint8_t> image) {
+      for (size_t i = (v6 ? 2u : 1u) * f.page_size; i < image.size(); ++i) {
+        image[i] = static_cast<uint8_t>(((image[i] << 3) | (image[i] >> 5)) ^ owner[i % 9]);
+      }
+      return image;
+    };
+    const Opened encrypted = Open(encipher(owned));
+    EXPECT_EQ(encrypted.status, 2);
+    EXPECT_NE(encrypted.reason.find("encrypts"), std::string::npos) << encrypted.reason;
+    const Opened damaged = Open(encipher(plain));
+    EXPECT_EQ(damaged.status, 2);
+    EXPECT_EQ(damaged.reason.find("encrypts"), std::string::npos) << damaged.reason;
+  }
 }
 
 class LegacyPageSize : public ::testing::TestWithParam<uint16_t> {};

@@ -199,6 +199,28 @@ TEST(ValueParsing, PrintedAndLocalFormsGiveTheSameStoredValue) {
   }
 }
 
+// Upper-case text kinds take the capitals the chosen code page holds; a
+// letter whose capital it lacks (ÿ in code page 437) stays as it is.
+TEST(ValueParsing, CapitalsOfTheStoredCodePage) {
+  struct Restore {
+    ~Restore() { EXPECT_TRUE(ChooseStoredCodePage("cp1252").ok()); }
+  } restore;
+  const std::pair<const char*, const char*> cases[] = {
+      {"cp866", "\xD0\xBC\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0 \xD1\x9E"},  // москва ў
+      {"cp437", "\xC3\xA9t\xC3\xA9 \xC3\xBF"},                                    // été ÿ
+      {"iso-8859-15", "\xC5\x93uvre \xC3\xBF"},                                     // œuvre ÿ
+  };
+  const char* capitals[] = {"\xD0\x9C\xD0\x9E\xD0\xA1\xD0\x9A\xD0\x92\xD0\x90 \xD0\x8E",
+                            "\xC3\x89T\xC3\x89 \xC3\xBF", "\xC5\x92UVRE \xC5\xB8"};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    ASSERT_TRUE(ChooseStoredCodePage(cases[i].first).ok());
+    std::string bytes, error;
+    ASSERT_TRUE(EncodeStoredValue(Field("c", 128, 16), cases[i].second, &bytes, &error)) << error;
+    bytes.resize(16, '\0');
+    EXPECT_EQ(Decode(Field("c", 128, 16), bytes).text, capitals[i]) << cases[i].first;
+  }
+}
+
 TEST(ValueParsing, RefusesWhatTheFieldCannotHold) {
   const std::pair<FieldModel, const char*> refused[] = {
       {Field("d", 4, 4), "2014-02-30"},       {Field("d", 4, 4), "31/12/14"},

@@ -282,6 +282,7 @@ void AddBrowseCommands(CLI::App& app) {
                    "give the length of the exchange record instead of the stored one");
   tables->add_flag("--names-only", tables_opt->names_only, "print only the table names");
   AddDataOptions(tables, &tables_opt->data);
+  AddEncodingOption(tables);
   tables->callback([tables_opt] { RunTables(*tables_opt); });
 
   auto fields_opt = std::make_shared<ListOptions>();
@@ -291,6 +292,7 @@ void AddBrowseCommands(CLI::App& app) {
   fields->add_option("table", fields_opt->table, "table name")->required();
   fields->add_flag("--exchange", fields_opt->exchange,
                    "give exchange types and slot sizes instead of stored ones");
+  AddEncodingOption(fields);
   fields->callback([fields_opt] { RunFields(*fields_opt); });
 
   auto keys_opt = std::make_shared<ListOptions>();
@@ -299,11 +301,13 @@ void AddBrowseCommands(CLI::App& app) {
               "offset, length, type and flags");
   keys->add_option("dictionary", keys_opt->dictionary, "dictionary file")->required();
   keys->add_option("table", keys_opt->table, "table name")->required();
+  AddEncodingOption(keys);
   keys->callback([keys_opt] { RunKeys(*keys_opt); });
 
   auto cat_opt = std::make_shared<ListOptions>();
   CLI::App* categories = app.add_subcommand("categories", "List the categories of a dictionary");
   categories->add_option("dictionary", cat_opt->dictionary, "dictionary file")->required();
+  AddEncodingOption(categories);
   categories->callback([cat_opt] { RunCategories(*cat_opt); });
 
   auto dump_opt = std::make_shared<DumpOptions>();
@@ -316,6 +320,7 @@ void AddBrowseCommands(CLI::App& app) {
   dump->add_option("dictionary", dump_opt->dictionary, "dictionary file")->required();
   dump->add_option("table", dump_opt->table, "table name")->required();
   AddDataOptions(dump, &dump_opt->data);
+  AddEncodingOption(dump);
   dump->add_option("--key", dump_opt->key, "walk along this key: its number or name (-1: physical order)");
   dump->add_option("--from", dump_opt->from, "first key value (key 0 unless --key)");
   dump->add_option("--to", dump_opt->to, "last key value, its missing bytes at their top");

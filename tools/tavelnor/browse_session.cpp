@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "browse/suggest.h"
+#include "browse/text_codec.h"
+#include "foundation/platform/code_pages.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
 
@@ -109,6 +111,24 @@ void AddValueFormOptions(CLI::App* command, ValueFormOptions* options, const cha
   command->add_option("--dates", options->dates,
                       "dates and time stamps in CSV and JSON Lines: iso (default) or locale "
                       "(day/month/year)");
+}
+
+void AddEncodingOption(CLI::App* command) {
+  std::string choices;
+  for (const std::string& name : platform::CodePageNames()) {
+    choices += (choices.empty() ? "" : ",") + name;
+  }
+  command
+      ->add_option_function<std::string>(
+          "--encoding",
+          [](const std::string& name) {
+            if (Status s = ChooseStoredCodePage(name); !s.ok()) {
+              throw CLI::ValidationError("--encoding", s.message());
+            }
+          },
+          "code page of the record texts and the dictionary's names (default cp1252); "
+          "aliases such as windows-1251, ibm866 or latin1 are taken too")
+      ->type_name("NAME:{" + choices + "}");
 }
 
 void AddDataOptions(CLI::App* command, DataOptions* options) {

@@ -49,6 +49,11 @@ struct ValueFormOptions {
 // `files_where` says where --blobs files puts the files.
 void AddValueFormOptions(CLI::App* command, ValueFormOptions* options, const char* files_where);
 
+// --encoding NAME: the code page of the stored texts (record values and the
+// dictionary's names) for the run; an unknown name is a usage error listing
+// the accepted ones.
+void AddEncodingOption(CLI::App* command);
+
 // A mistake in the command line itself: "tavelnor: message" and exit 2.
 void RequestError(const std::string& message);
 // A failure of the library or of the data: its code and meaning, a detail

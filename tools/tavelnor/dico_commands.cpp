@@ -2,6 +2,8 @@
 #include <iostream>
 #include <memory>
 
+#include "browse/text_codec.h"
+#include "browse_session.h"
 #include "dico/attribute_export.h"
 #include "dico/compiler/cp1252.h"
 #include "dico/compiler/dico_compiler.h"
@@ -12,6 +14,28 @@
 
 namespace tavelnor::tool {
 namespace {
+
+// The attribute export spells the dictionary's texts as Windows-1252 in
+// UTF-8, which gives back every byte; those bytes read again in the stored
+// code page. Strings with no Windows-1252 form did not come from the
+// dictionary's bytes and stay as they are.
+std::string Restored(const std::string& text) {
+  std::string bytes;
+  return Utf8ToCp1252(text, &bytes) ? StoredToUtf8(bytes) : text;
+}
+
+nlohmann::ordered_json Restored(const nlohmann::ordered_json& j) {
+  if (j.is_string()) return Restored(j.get<std::string>());
+  if (j.is_array()) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const auto& item : j) out.push_back(Restored(item));
+    return out;
+  }
+  if (!j.is_object()) return j;
+  nlohmann::ordered_json out = nlohmann::ordered_json::object();
+  for (const auto& [key, value] : j.items()) out[Restored(key)] = Restored(value);
+  return out;
+}
 
 struct ShowOptions {
   std::string path;
@@ -37,17 +61,20 @@ void RunShow(const ShowOptions& opt) {
     return;
   }
   if (opt.json) {
-    std::cout << dico::DictionaryToJson(handler).dump(2) << "\n";
+    nlohmann::ordered_json j = dico::DictionaryToJson(handler);
+    if (StoredCodePage().Name() != "cp1252") j = Restored(j);
+    std::cout << j.dump(2) << "\n";
     return;
   }
   const dico::DicoExport exported = dico::ExportDictionary(handler);
   std::cout << "Dictionary " << opt.path << ": format level " << handler.FormatLevel()
             << ", version " << version << "." << handler.VersionUser() << ", "
             << handler.ObjectCount() << " objects\n";
-  // Dictionary texts are Windows-1252; terminals and files here expect UTF-8.
-  std::cout << dico::Cp1252ToUtf8(dico::RenderTree(exported.root));
+  // Dictionary texts are in the stored code page; terminals and files here
+  // expect UTF-8.
+  std::cout << StoredToUtf8(dico::RenderTree(exported.root));
   for (const auto& d : exported.detached) {
-    std::cout << "(detached) " << dico::Cp1252ToUtf8(dico::RenderTree(d));
+    std::cout << "(detached) " << StoredToUtf8(dico::RenderTree(d));
   }
 }
 
@@ -81,6 +108,7 @@ void AddDicoCommands(CLI::App& app) {
   CLI::App* show = dico->add_subcommand("show", "Print a dictionary's tree of objects");
   show->add_option("dictionary", show_opt->path, "dictionary file")->required();
   show->add_flag("--json", show_opt->json, "print the attribute export as JSON source");
+  AddEncodingOption(show);
   show->callback([show_opt] { RunShow(*show_opt); });
 
   auto build_opt = std::make_shared<BuildOptions>();

@@ -297,6 +297,7 @@ void AddExportCommand(CLI::App& app) {
   cmd->add_option("folder", opt->folder, "folder to write into (created when missing)")
       ->required();
   AddDataOptions(cmd, &opt->data);
+  AddEncodingOption(cmd);
   cmd->add_option("--tables", opt->tables, "T1,T2...: only these tables");
   cmd->add_option("--formats", opt->formats, "csv,jsonl,sqlite: the formats to write (default all)");
   AddValueFormOptions(cmd, &opt->forms, "under FOLDER/TABLE.blobs");

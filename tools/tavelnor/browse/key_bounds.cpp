@@ -118,10 +118,7 @@ bool EncodeKeyValue(const std::string& text, KeyEncoding encoding, const FieldMo
     case KeyEncoding::kText:
     case KeyEncoding::kAuto:
     case KeyEncoding::kField:
-      if (!Utf8ToCp1252(text, bytes)) {
-        *error = "\"" + text + "\" has characters outside Windows-1252";
-        return false;
-      }
+      if (!Utf8ToStored(text, bytes, error)) return false;
       if (bytes->empty()) {
         *error = "an empty key value";
         return false;

@@ -7,7 +7,7 @@
 //          amount, an integer of the segment's width, text...); without a
 //          known segment, an optionally signed decimal integer that fits 32
 //          bits is a 4-byte little-endian integer, anything else text;
-//   text   the text in Windows-1252, without terminating zero (a text
+//   text   the text in the stored code page, without terminating zero (a text
 //          segment: a shorter value matches every key that starts with it);
 //   int32  a 4-byte little-endian integer; int16 a 2-byte one;
 //   hex    the bytes written as hexadecimal digits ("0A1B...").

@@ -87,7 +87,7 @@ void DecodeText(const FieldModel& f, const uint8_t* p, FieldValue* out) {
   out->text.clear();
   const void* zero = std::memchr(p, 0, f.size);
   const size_t n = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - p) : f.size;
-  AppendCp1252AsUtf8(std::string_view(reinterpret_cast<const char*>(p), n), &out->text);
+  AppendStoredAsUtf8(std::string_view(reinterpret_cast<const char*>(p), n), &out->text);
 }
 
 // A value's shortest fixed form, padded to `decimals` decimals, without "-0".
@@ -213,7 +213,7 @@ void DecodeVariablePart(const FieldModel& f, const uint8_t* p, FieldValue* out) 
     out->type = ValueType::kText;
     out->text.clear();
     out->bytes.clear();
-    AppendCp1252AsUtf8(bytes.substr(0, n), &out->text);
+    AppendStoredAsUtf8(bytes.substr(0, n), &out->text);
     return;
   }
   if (bytes.empty()) return SetNull(out);

@@ -4,9 +4,10 @@
 // the first zero byte), fixed-point amounts their stored integer written as
 // decimal text, dates, times and time stamps their ISO 8601 form, GUIDs
 // their usual text form, blobs their bytes (pictures as a BMP file image).
-// Texts are converted from Windows-1252 to UTF-8 without loss: the five
-// bytes Windows-1252 leaves unassigned become U+0081, U+008D, U+008F,
-// U+0090 and U+009D, and come back as the same bytes.
+// Texts are converted from the stored code page (Windows-1252 unless
+// --encoding chose another, see text_codec.h) to UTF-8 without loss: a byte
+// the code page leaves unassigned becomes a character that comes back as
+// the same byte.
 #pragma once
 
 #include <cstddef>

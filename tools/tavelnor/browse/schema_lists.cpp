@@ -18,11 +18,11 @@ int32_t ReadI32(const uint8_t* p) {
                               (static_cast<uint32_t>(p[3]) << 24));
 }
 
-// Zero-terminated Windows-1252 text of at most `room` bytes, as UTF-8.
+// Zero-terminated stored text of at most `room` bytes, as UTF-8.
 std::string RowText(const uint8_t* p, size_t room) {
   const void* end = std::memchr(p, 0, room);
   const size_t n = end ? static_cast<size_t>(static_cast<const uint8_t*>(end) - p) : room;
-  return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(p), n));
+  return StoredToUtf8(std::string_view(reinterpret_cast<const char*>(p), n));
 }
 
 // Walks the rows of list `name`, handing each row (copied into `row_length`
@@ -132,6 +132,9 @@ const char* ExchangeTypeName(uint8_t type) {
   }
 }
 
-bool LibraryName(const std::string& utf8, std::string* out) { return Utf8ToCp1252(utf8, out); }
+bool LibraryName(const std::string& utf8, std::string* out) {
+  std::string problem;
+  return Utf8ToStored(utf8, out, &problem);
+}
 
 }  // namespace tavelnor::tool

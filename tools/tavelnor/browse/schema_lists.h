@@ -1,8 +1,8 @@
 // Owning wrappers of the library's handles, and the dictionary's three lists
 // (tables, fields of a table, categories) read row by row through them.
 //
-// Names given to the library are Windows-1252; every text these functions
-// return is UTF-8.
+// Names given to the library are in the stored code page (see text_codec.h);
+// every text these functions return is UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -80,7 +80,7 @@ bool ReadCategoryList(const Schema& schema, std::vector<CategoryInfo>* out, int3
 const char* ExchangeTypeName(uint8_t type);
 
 // A table name from the command line (UTF-8) as the library takes it; false
-// when it has no Windows-1252 form.
+// when the stored code page cannot hold it.
 bool LibraryName(const std::string& utf8, std::string* out);
 
 }  // namespace tavelnor::tool

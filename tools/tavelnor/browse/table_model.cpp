@@ -23,7 +23,7 @@ constexpr uint32_t kKeyDuplicates = 0x1;
 // A text field flagged to be shown as bytes.
 constexpr uint32_t kTextAsBytes = 0x100000;
 
-std::string Utf8(const char* cp1252) { return cp1252 ? Cp1252ToUtf8(cp1252) : std::string(); }
+std::string Utf8(const char* stored) { return stored ? StoredToUtf8(stored) : std::string(); }
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -63,7 +63,7 @@ std::vector<FieldModel> ReadFields(const dico::DRubricTable& table) {
     const auto& variable = static_cast<const dico::DVariable&>(*v);
     f.precision = variable.Precision();
     f.decimals = std::max(fm::DisplayDecimals(*v), 0);
-    f.label = Cp1252ToUtf8(variable.GetHeader().view());
+    f.label = StoredToUtf8(variable.GetHeader().view());
     f.category = Utf8(variable.Category());
     f.mask = Utf8(variable.Mask());
     f.user_defined = v->Kind() == dico::kVarInPerso;
@@ -312,8 +312,8 @@ bool DictionaryModel::Load(const std::string& path, std::string* error) {
     tables_.push_back(std::move(t));
   }
   for (int i = 0; i < handler.CategoryCount(); ++i) {
-    categories_.push_back({Cp1252ToUtf8(handler.CategoryName(i).view()),
-                           Cp1252ToUtf8(handler.CategoryText(i).view())});
+    categories_.push_back({StoredToUtf8(handler.CategoryName(i).view()),
+                           StoredToUtf8(handler.CategoryText(i).view())});
   }
   return true;
 }

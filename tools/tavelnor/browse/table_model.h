@@ -5,7 +5,7 @@
 // the tool can decode stored records byte for byte and describe keys and
 // links, which the exported interface does not show.
 //
-// Every text here is UTF-8 (the dictionary's Windows-1252 converted).
+// Every text here is UTF-8 (the dictionary's stored code page converted).
 #pragma once
 
 #include <cstdint>

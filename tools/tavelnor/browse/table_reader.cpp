@@ -71,8 +71,8 @@ bool TableReader::Open(const Schema& schema, const TableModel& table, const std:
     return false;
   }
   std::string name;
-  if (!Utf8ToCp1252(table.name, &name)) {
-    *error = {0, "table name \"" + table.name + "\" has characters outside Windows-1252", true};
+  if (std::string problem; !Utf8ToStored(table.name, &name, &problem)) {
+    *error = {0, "table name " + problem, true};
     return false;
   }
   data_ = std::make_unique<DataHandle>(ZAVL_OpenFile(schema.get(), name.c_str(), path.c_str(), 0));

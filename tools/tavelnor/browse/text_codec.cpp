@@ -5,11 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <utility>
 
 namespace tavelnor::tool {
-namespace {
 
-// The next code point of UTF-8 text at `i`, advancing `i`; false when malformed.
 bool NextCodePoint(std::string_view text, size_t& i, uint32_t* cp) {
   const auto b = static_cast<uint8_t>(text[i]);
   size_t extra = 0;
@@ -39,10 +39,73 @@ bool NextCodePoint(std::string_view text, size_t& i, uint32_t* cp) {
   return true;
 }
 
+void AppendCodePoint(uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    *out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *out += static_cast<char>(0xC0 | (cp >> 6));
+    *out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *out += static_cast<char>(0xE0 | (cp >> 12));
+    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (cp >> 18));
+    *out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+namespace {
+
+std::shared_ptr<const platform::CodePage>& Chosen() {
+  // Windows-1252 uses the library's own table: opening it cannot fail.
+  static std::shared_ptr<const platform::CodePage> chosen =
+      platform::CodePage::Open("cp1252").value();
+  return chosen;
+}
+
 }  // namespace
 
-void AppendCp1252AsUtf8(std::string_view text, std::string* out) {
-  platform::AppendCp1252AsUtf8(text, out);
+const platform::CodePage& StoredCodePage() { return *Chosen(); }
+
+Status ChooseStoredCodePage(std::string_view name) {
+  auto page = platform::CodePage::Open(name);
+  if (!page.ok()) return page.status();
+  Chosen() = std::move(page).value();
+  return Status::Ok();
+}
+
+std::string StoredToUtf8(std::string_view bytes) { return StoredCodePage().ToUtf8(bytes); }
+
+void AppendStoredAsUtf8(std::string_view bytes, std::string* out) {
+  StoredCodePage().AppendUtf8(bytes, out);
+}
+
+bool Utf8ToStored(std::string_view text, std::string* out, std::string* problem) {
+  char32_t unheld = 0;
+  if (StoredCodePage().FromUtf8(text, out, &unheld)) return true;
+  if (unheld == 0xFFFD) {
+    *problem = "\"" + std::string(text) + "\" is not UTF-8 text";
+    return false;
+  }
+  // The character itself, and its number for the terminals that cannot show it.
+  std::string character;
+  for (size_t i = 0; i < text.size();) {
+    const size_t start = i;
+    uint32_t cp = 0;
+    if (!NextCodePoint(text, i, &cp)) break;
+    if (cp == unheld) {
+      character = std::string(text.substr(start, i - start));
+      break;
+    }
+  }
+  char number[16];
+  std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(unheld));
+  *problem = "\"" + std::string(text) + "\" holds \"" + character + "\" (" + number +
+             "), which code page " + StoredCodePage().Name() + " cannot hold";
+  return false;
 }
 
 std::string Cp1252ToUtf8(std::string_view text) { return platform::Cp1252ToUtf8(text); }

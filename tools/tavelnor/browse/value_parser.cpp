@@ -165,21 +165,37 @@ bool ParseBool(const std::string& text, bool* value) {
   return true;
 }
 
-// Windows-1252 capitals of the letters that have one in the code page.
-void ToUpper1252(std::string* text) {
-  for (char& ch : *text) {
-    auto b = static_cast<uint8_t>(ch);
-    if (b >= 'a' && b <= 'z') {
-      b = static_cast<uint8_t>(b - 32);
-    } else if (b >= 0xE0 && b <= 0xFE && b != 0xF7) {
-      b = static_cast<uint8_t>(b - 32);
-    } else if (b == 0x9A || b == 0x9C || b == 0x9E) {
-      b = static_cast<uint8_t>(b - 16);
-    } else if (b == 0xFF) {
-      b = 0x9F;
-    }
-    ch = static_cast<char>(b);
+// The capital of a small letter of the scripts the code pages hold (Latin,
+// Greek, Cyrillic); other characters as they are.
+uint32_t Capital(uint32_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+      (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
+    return c - 32;
   }
+  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  if (c == 0x153 || c == 0x161 || c == 0x17E) return c - 1;  // œ š ž
+  if (c == 0xFF) return 0x178;                                // ÿ
+  return c;
+}
+
+// `text` with each letter in capitals where the stored code page holds the
+// capital; malformed text as it is (its encoding reports it).
+std::string Capitals(const std::string& text) {
+  std::string out, capital, stored;
+  for (size_t i = 0; i < text.size();) {
+    const size_t start = i;
+    uint32_t c = 0;
+    if (!NextCodePoint(text, i, &c)) return text;
+    const uint32_t up = Capital(c);
+    capital.clear();
+    AppendCodePoint(up, &capital);
+    if (up != c && StoredCodePage().FromUtf8(capital, &stored)) {
+      out += capital;
+    } else {
+      out.append(text, start, i - start);
+    }
+  }
+  return out;
 }
 
 bool Fail(std::string* error, const std::string& text, const std::string& what) {
@@ -194,13 +210,10 @@ bool EncodeStoredValue(const FieldModel& f, const std::string& text, std::string
   bytes->clear();
   switch (f.kind) {
     case StoredKind::kText: {
-      if (!Utf8ToCp1252(text, bytes)) {
-        return Fail(error, text, "text of the Windows-1252 code page");
-      }
       const uint16_t code = f.type_code;
       const bool upper = code == 128 || code == 135 || code == 137 || code == 138 ||
                          code == 149 || code == 153;
-      if (upper) ToUpper1252(bytes);
+      if (!Utf8ToStored(upper ? Capitals(text) : text, bytes, error)) return false;
       if (bytes->size() > f.size) {
         *error = "\"" + text + "\" is longer than the " + std::to_string(f.size) + " bytes of " +
                  f.name;

@@ -6,8 +6,8 @@
 // "Z" optional) or 31/12/2014 14:30:05; amounts and floating values with a
 // dot or a comma as decimal separator; booleans as true/false, 1/0, yes/no,
 // oui/non, vrai/faux; GUIDs in their usual text form; bytes as hexadecimal
-// digits. Texts are taken as they are (UTF-8, converted to Windows-1252),
-// in capitals for the upper-case text kinds.
+// digits. Texts are taken as they are (UTF-8, converted to the stored code
+// page, see text_codec.h), in capitals for the upper-case text kinds.
 #pragma once
 
 #include <string>

@@ -11,6 +11,7 @@ finds it. Records come as dicts of Python values; failures raise Error.
 import ctypes
 import os
 import struct
+import weakref
 import dataclasses
 from dataclasses import dataclass
 
@@ -82,7 +83,9 @@ class Field:
 
 
 class _Handle:
-    """A data handle, closed with its database at the latest."""
+    """A data handle, closed when dropped or with its database."""
+
+    _h = None
 
     def __init__(self, db, name, what, raw):
         self._db = db
@@ -91,13 +94,19 @@ class _Handle:
         self._h = library().ZAVL_OpenData(db._schema(self), _values.encode_text(name), 0)
         if not self._h:
             raise _failed(f"{what} {name!r}")
-        db._handles.append(self)
+        db._handles.add(self)
 
     def close(self):
         if self._h:
             library().ZAVL_CloseData(self._h)
             self._h = None
-            self._db._handles.remove(self)
+            self._db._handles.discard(self)
+
+    def __del__(self):
+        try:
+            self.close()
+        except Exception:  # the library may be gone at interpreter exit
+            pass
 
     def __enter__(self):
         return self
@@ -163,8 +172,9 @@ class Table(_Handle):
             self._stored_length = db._record_lengths(True)[name]
 
     def close(self):
-        if self._stored is not None:
-            self._stored.close()
+        stored = getattr(self, "_stored", None)
+        if stored is not None:
+            stored.close()
         super().close()
 
     def _current(self, position):
@@ -188,6 +198,23 @@ class Table(_Handle):
         if count < 0:
             raise _failed(f"counting {self.name!r}")
         return count
+
+    def key_numbers(self):
+        """The numbers of the table's keys (0, 1, ...).
+
+        The C interface describes no key (names and segments are in the
+        tool's `keys` listing): a key exists when a second handle can make it
+        current, so this handle's key and range stay as they are."""
+        lib = library()
+        self._check()
+        numbers = []
+        with _Handle(self._db, self.name, "table", True) as probe:
+            while lib.ZAVL_SetKeyrange(probe._h, len(numbers), None, 0, None, 0):
+                numbers.append(len(numbers))
+            status = lib.ZAVL_GetLastError()
+        if status != 6:  # invalid key number: the first past the last key
+            raise Error(status, f"keys of {self.name!r}")
+        return numbers
 
     def _key_bytes(self, value):
         if isinstance(value, str):
@@ -256,7 +283,7 @@ class Database:
     def __init__(self, path, flags=0):
         lib = library()
         self.path = path
-        self._handles = []
+        self._handles = weakref.WeakSet()
         self._exchange = self._raw = None
         encoded = os.fsencode(path)
         self._exchange = lib.ZAVL_OpenSchema(encoded, flags | SCHEMA_EXCHANGE | SCHEMA_QUIET)

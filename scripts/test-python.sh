@@ -26,7 +26,8 @@ trap 'rm -rf "$work"' EXIT
 cp -r python/tests "$work/tests"
 
 preload=""
-if nm -D "$library" | grep -q __asan_init; then
+# grep reads all of nm's output (with -q its early exit would fail the pipe).
+if nm -D "$library" | grep __asan_init >/dev/null; then
   preload="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)"
 fi
 status=0

@@ -120,7 +120,10 @@ class _Handle:
         return self._h
 
     def _read(self, size):
-        return ctypes.string_at(library().ZAVL_GetBuffer(self._h), size)
+        buffer = library().ZAVL_GetBuffer(self._check())
+        if not buffer:
+            raise _failed("reading the buffer")
+        return ctypes.string_at(buffer, size)
 
     def _walk(self, read):
         """`read(position)` at every row from the first on."""
@@ -235,7 +238,8 @@ class Table(_Handle):
             raise _failed(f"key range on {self.name!r}")
 
     def range(self, key, low=None, high=None):
-        """The records whose key `key` lies in [low, high] (see set_range)."""
+        """The records whose key `key` lies in [low, high] (see set_range).
+        The key and range stay current until the next set_range or range."""
         self.set_range(key, low, high)
         return iter(self)
 

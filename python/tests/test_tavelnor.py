@@ -248,3 +248,13 @@ def test_to_pandas(db):
         assert isinstance(frame["PlafondCredit"][0], decimal.Decimal)
         clients.set_range(0, "C00001")
         assert len(tavelnor.to_pandas(clients)) == 10
+
+
+def test_windows_1252_texts():
+    decode, encode = tavelnor._values.decode_text, tavelnor._values.encode_text
+    # Up to the first zero; the bytes Windows-1252 leaves undefined keep
+    # their value, both ways.
+    assert decode(b"Cr\xe9dit \x80 \x81\0rest") == "Crédit € \x81"
+    assert encode("Crédit € \x81") == b"Cr\xe9dit \x80 \x81"
+    with pytest.raises(UnicodeEncodeError):
+        encode("\u0151")

@@ -165,7 +165,7 @@ struct TableContext {
 
 json FieldNodes(TableContext* cx) {
   json fields = json::array();
-  NameScope names("column", cx->warnings);
+  NameScope names(cx->who + "column", cx->warnings);
   const uint16_t length = cx->table.record_length;
   for (const DdfField& f : cx->table.fields) {
     const bool variable_part = f.type == ddf::kDdfNote || f.type == ddf::kDdfLvar;
@@ -201,7 +201,7 @@ json FieldNodes(TableContext* cx) {
 
 json KeyNodes(TableContext* cx, uint32_t* segment_count) {
   json keys = json::array();
-  NameScope names("key", cx->warnings);
+  NameScope names(cx->who + "key", cx->warnings);
   uint16_t expected = 0;
   for (const ddf::DdfKey& k : cx->table.keys) {
     if (k.number != expected) {

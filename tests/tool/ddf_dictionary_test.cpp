@@ -178,10 +178,14 @@ TEST_F(DdfDictionaryTest, NamesKeysAndColumnsTheDictionaryCannotTakeAsTheyAre) {
   // Key 0 has a segment on no column; key 2 comes without a key 1.
   t.keys = {{0, "", {{0, 2, 4, 0x0002}}}, {2, "Lost", {{1, 0, 4, 0}}}};
   db.tables.push_back(t);
+  ddf::DdfTable list = t;
+  list.name = "#Fields";
+  db.tables.push_back(list);
   std::vector<std::string> warnings;
   const json source = DdfDictionarySource(db, Folder() + "/n.dic", &warnings);
   const json& table = source["root"]["children"][0];
   EXPECT_EQ(table["name"], "A_B_");
+  EXPECT_EQ(source["root"]["children"][1]["name"], "_Fields");  // "#" would open a field list
   EXPECT_EQ(table["deffilename"], "./NOEXT");  // a dot, so that no extension is added
   const json& fields = (*Child(table, "Lesdonnees"))["children"];
   ASSERT_EQ(fields.size(), 3u);
@@ -199,7 +203,7 @@ TEST_F(DdfDictionaryTest, NamesKeysAndColumnsTheDictionaryCannotTakeAsTheyAre) {
   EXPECT_TRUE(Mentions(warnings, "\"CODE\" repeated", "CODE_2"));
   EXPECT_TRUE(Mentions(warnings, "column Far ends at byte 16"));
   EXPECT_TRUE(Mentions(warnings, "key 1 is not described", "from 2 on"));
-  EXPECT_TRUE(Mentions(warnings, "1 names hold bytes outside ASCII", "Windows-1252"));
+  EXPECT_TRUE(Mentions(warnings, "2 names hold bytes outside ASCII", "Windows-1252"));
   EXPECT_TRUE(dico::CompileDicoSource(source).ok());
 }
 

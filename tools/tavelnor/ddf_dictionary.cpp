@@ -57,7 +57,8 @@ std::string Printable(const std::string& bytes) { return dico::Cp1252ToUtf8(byte
 // keys of a table), unique ignoring ASCII case.
 class NameScope {
  public:
-  NameScope(std::string what, std::vector<std::string>* warnings) : what_(std::move(what)), warnings_(warnings) {}
+  NameScope(std::string what, std::vector<std::string>* warnings, bool lists_named = false)
+      : what_(std::move(what)), warnings_(warnings), lists_named_(lists_named) {}
 
   // The Windows-1252 name for `raw` (or `fallback` when it is empty).
   std::string Take(const std::string& raw, const std::string& fallback) {
@@ -68,6 +69,11 @@ class NameScope {
         c = '_';
         replaced = true;
       }
+    }
+    // The exported interface reads a leading "#" or "@" as a list's name.
+    if (lists_named_ && !name.empty() && (name[0] == '#' || name[0] == '@')) {
+      name[0] = '_';
+      replaced = true;
     }
     if (replaced) {
       warnings_->push_back(what_ + " name \"" + Printable(name) + "\": characters that cannot stand in a name "
@@ -87,6 +93,7 @@ class NameScope {
  private:
   std::string what_;
   std::vector<std::string>* warnings_;
+  bool lists_named_;
   std::set<std::string> taken_;
 };
 
@@ -273,7 +280,7 @@ json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_pat
                          std::vector<std::string>* warnings) {
   const fs::path dico_folder = fs::path(dico_path).parent_path().empty() ? fs::path(".")
                                                                           : fs::path(dico_path).parent_path();
-  NameScope table_names("table", warnings);
+  NameScope table_names("table", warnings, /*lists_named=*/true);
   std::vector<std::string> code_page_names;
   json tables = json::array();
   for (const DdfTable& t : db.tables) {

@@ -23,7 +23,8 @@
 // table one of variable-length records and are left out of the layout.
 //
 // Names are taken as Windows-1252, the dictionary's code page; control
-// characters and "/" (the compiler's path separator) become "_", names
+// characters, "/" (the compiler's path separator) and a table name's leading
+// "#" or "@" (the exported interface's list names) become "_", names
 // repeated within their scope get a suffix, and each change is a warning.
 #pragma once
 

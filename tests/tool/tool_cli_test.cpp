@@ -162,8 +162,9 @@ TEST_F(CommandLine, ManPageHasEveryCommandAndEscapesItsText) {
   EXPECT_GE(commands.size(), 12u);
   for (const std::string& command : commands) {
     // ".SS "tavelnor dico show [OPTIONS] dictionary"": the command, then
-    // its usage or the end of the title.
-    const std::string title = "\"tavelnor " + command;
+    // its usage or the end of the title; hyphens escaped ("from\-ddf").
+    std::string title = "\"tavelnor ";
+    for (char c : command) title += c == '-' ? std::string("\\-") : std::string(1, c);
     const bool found = std::any_of(subsections.begin(), subsections.end(), [&](const auto& s) {
       return s.rfind(title, 0) == 0 && (s[title.size()] == ' ' || s[title.size()] == '"');
     });
@@ -233,7 +234,7 @@ TEST_F(Completion, OffersCommandsOptionsValuesFilesAndTables) {
   const std::string dico = Dictionary();
   EXPECT_EQ(Complete({"tavelnor", "du"}), (Strings{"dump"}));
   EXPECT_EQ(Complete({"tavelnor", "dump", "--li"}), (Strings{"--limit"}));
-  EXPECT_EQ(Complete({"tavelnor", "dico", ""}), (Strings{"build", "show"}));
+  EXPECT_EQ(Complete({"tavelnor", "dico", ""}), (Strings{"build", "from-ddf", "show"}));
   EXPECT_EQ(Complete({"tavelnor", "btrieve", "ch"}), (Strings{"check"}));
   EXPECT_EQ(Complete({"tavelnor", "btrieve", "co"}), (Strings{"convert"}));
   EXPECT_EQ(Complete({"tavelnor", "btrieve", "check", "--"}), (Strings{"--help"}));

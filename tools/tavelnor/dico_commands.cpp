@@ -1,4 +1,4 @@
-// "tavelnor dico show" and "tavelnor dico build".
+// "tavelnor dico show", "tavelnor dico build" and "tavelnor dico from-ddf".
 #include <iostream>
 #include <memory>
 
@@ -9,6 +9,7 @@
 #include "dico/compiler/dico_compiler.h"
 #include "dico/compiler/export_json.h"
 #include "dico/dico_handler.h"
+#include "ddf_dictionary.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
 
@@ -99,10 +100,26 @@ void RunBuild(const BuildOptions& opt) {
   std::cout << "wrote " << opt.output << "\n";
 }
 
+void RunFromDdf(const FromDdfOptions& opt) {
+  FromDdfResult result;
+  std::vector<std::string> warnings;
+  const Status s = ConvertDdfSet(opt, &result, &warnings);
+  for (const std::string& w : warnings) std::cerr << "tavelnor: warning: " << w << "\n";
+  if (!s.ok()) {
+    std::cerr << "tavelnor: " << (result.refused ? "cannot read the DDF set in " + opt.folder
+                                                 : "cannot write " + opt.output)
+              << ": " << s.ToString() << "\n";
+    SetExitCode(1);
+    return;
+  }
+  std::cout << "wrote " << opt.output << " (" << result.tables << " table" << (result.tables == 1 ? "" : "s")
+            << ")" << (opt.json.empty() ? "" : " and " + opt.json) << "\n";
+}
+
 }  // namespace
 
 void AddDicoCommands(CLI::App& app) {
-  CLI::App* dico = app.add_subcommand("dico", "Dictionary files: show, build");
+  CLI::App* dico = app.add_subcommand("dico", "Dictionary files: show, build, from-ddf");
   dico->require_subcommand(1);
   auto show_opt = std::make_shared<ShowOptions>();
   CLI::App* show = dico->add_subcommand("show", "Print a dictionary's tree of objects");
@@ -121,6 +138,18 @@ void AddDicoCommands(CLI::App& app) {
   build->add_flag("--module", build_opt->module, "wrap the dictionary in a Windows module")
       ->excludes(gz);
   build->callback([build_opt] { RunBuild(*build_opt); });
+
+  auto ddf_opt = std::make_shared<FromDdfOptions>();
+  CLI::App* from_ddf = dico->add_subcommand(
+      "from-ddf",
+      "Write a dictionary describing the tables of a DDF set (FILE.DDF, FIELD.DDF,\n"
+      "INDEX.DDF): their data files, record layouts and keys. Columns whose bytes\n"
+      "none of our types reads the same way are kept as bytes.");
+  from_ddf->add_option("folder", ddf_opt->folder, "folder of the DDF files")->required();
+  from_ddf->add_option("-o,--output", ddf_opt->output, "dictionary file to write")->required();
+  from_ddf->add_option("--json", ddf_opt->json, "also write the dictionary's JSON source to this file");
+  from_ddf->add_flag("--system-tables", ddf_opt->system_tables, "keep the X$ tables that describe the DDF set");
+  from_ddf->callback([ddf_opt] { RunFromDdf(*ddf_opt); });
 }
 
 }  // namespace tavelnor::tool

@@ -1,0 +1,79 @@
+// A dictionary of ours from a data dictionary (a DDF set): one table per DDF
+// table, its data file, its record layout (every column at its offset and
+// size) and its keys with their segments, as a JSON dictionary source that
+// the dictionary compiler turns into a dictionary file.
+//
+// Columns keep a record type code of ours only where that code reads the
+// same bytes with the same meaning:
+//   INTEGER / AUTOINCREMENT 1, 2, 4, 8   INT8, INT16, LONG, INT64
+//   UNSIGNED BINARY 1, 2, 4, 8           UINT8, UINT16, UINT32, UINT64
+//   FLOAT 4, 8                           FLOAT, DOUBLE
+//   STRING, ZSTRING                      STR, ZSTRING (their case-insensitive
+//                                        forms for case-insensitive columns)
+//   DATE 4, TIME 4                       DATE, TIME (day, month, LE16 year;
+//                                        hundredths, second, minute, hour)
+//   TIMESTAMP 8                          TIMESTAMP (100 ns units since year 1)
+//   CURRENCY 8                           CURRENCY (LE64, four decimals)
+//   GUID 16                              GUID
+//   LOGICAL 1                            BOOL (any byte but zero is true)
+// Every other column (DECIMAL, MONEY, the NUMERIC family, BFLOAT, LSTRING,
+// LOGICAL 2, BIT, NOTE or LVAR within the fixed record) is kept as its bytes:
+// a fixed-length text field flagged to be shown as bytes, its description
+// naming the DDF type. NOTE and LVAR columns past the fixed record make the
+// table one of variable-length records and are left out of the layout.
+//
+// Names are taken as Windows-1252, the dictionary's code page; control
+// characters, "/" (the compiler's path separator) and a table name's leading
+// "#" or "@" (the exported interface's list names) become "_", names
+// repeated within their scope get a suffix, and each change is a warning.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ddf/ddf_reader.h"
+#include "foundation/status.h"
+
+namespace tavelnor::tool {
+
+// A field flag of ours: a text field shown and listed as bytes.
+inline constexpr uint32_t kFieldShownAsBytes = 0x100000;
+
+struct ColumnMapping {
+  uint16_t type = 0;  // record type code of ours
+  bool raw = false;   // the bytes kept as they are (type: fixed-length text)
+};
+
+// The type a DDF column takes in our dictionary.
+ColumnMapping MapDdfColumn(const ddf::DdfField& field);
+
+// The source of the dictionary that describes `db`, to be written at
+// `dico_path`: data files are named relative to its folder when they lie
+// under it, else by their absolute path. Tables without a data file name
+// the file their location gives in the DDF folder. Every name changed and
+// every column or key left out adds a line to `warnings`.
+nlohmann::json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_path,
+                                   std::vector<std::string>* warnings);
+
+struct FromDdfOptions {
+  std::string folder;     // the DDF set
+  std::string output;     // the dictionary file to write
+  std::string json;       // the source to write beside it; empty: none
+  bool system_tables = false;
+};
+
+struct FromDdfResult {
+  bool refused = false;  // the DDF set could not be read (nothing written)
+  size_t tables = 0;
+};
+
+// Reads the DDF set, converts it, compiles the source and writes the
+// dictionary (and the source when asked). The reader's and the
+// conversion's warnings go to `warnings`. Not OK when the set is refused
+// (`refused` set) or a file cannot be compiled or written.
+Status ConvertDdfSet(const FromDdfOptions& options, FromDdfResult* result, std::vector<std::string>* warnings);
+
+}  // namespace tavelnor::tool

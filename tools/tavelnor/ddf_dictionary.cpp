@@ -39,12 +39,12 @@ uint16_t IntegerCode(uint16_t size, bool is_signed) {
   }
 }
 
-// A byte that has no place in a name: a control character (C0, DEL, and
-// the five bytes Windows-1252 leaves undefined, which read as C1 controls)
-// or the separator of the compiler's paths.
-bool Unfit(uint8_t c) {
-  return c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D || c == '/';
-}
+// A byte that has no place in a name: a control character (C0 and DEL) or
+// the separator of the compiler's paths. Every other byte is kept as it is,
+// the five that Windows-1252 leaves undefined too: names are stored as bytes,
+// and in the DOS code pages those are letters (cp866 0x8D is "Н"), which the
+// tool shows with --encoding.
+bool Unfit(uint8_t c) { return c < 0x20 || c == 0x7F || c == '/'; }
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -19,16 +19,7 @@
 #include <windows.h>
 #endif
 
-static int failures = 0;
-
-#define CHECK(cond)                                                               \
-  do {                                                                            \
-    if (!(cond)) {                                                                \
-      fprintf(stderr, "%s:%d: check failed: %s (last error %d)\n", __FILE__,     \
-              __LINE__, #cond, (int)ZAVL_GetLastError());                         \
-      ++failures;                                                                 \
-    }                                                                             \
-  } while (0)
+#include "c_host_check.h"
 
 /* Row layouts of the lists. */
 #define TABLE_ROW_NAME 0

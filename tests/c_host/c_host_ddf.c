@@ -13,16 +13,7 @@
 
 #include "tavelnor/zavl.h"
 
-static int failures = 0;
-
-#define CHECK(cond)                                                               \
-  do {                                                                            \
-    if (!(cond)) {                                                                \
-      fprintf(stderr, "%s:%d: check failed: %s (last error %d)\n", __FILE__,     \
-              __LINE__, #cond, (int)ZAVL_GetLastError());                         \
-      ++failures;                                                                 \
-    }                                                                             \
-  } while (0)
+#include "c_host_check.h"
 
 #define TABLE_ROW_LENGTH 32
 #define FIELD_ROW_TYPE 32

@@ -18,4 +18,17 @@ if [ "${1:-}" = "--init" ]; then
   wine wineboot -i >/dev/null 2>&1 </dev/null
   exit 0
 fi
-exec wine "$@"
+# A program of ours that hangs is a failure, reported in bounded time. Wine
+# under qemu-user (on machines that run 32-bit code only through it) has
+# been seen, rarely and only in a fresh prefix, never to return from process
+# exit after the program had printed its last line; such a run -- killed at
+# the limit -- is made once more, and a second hang fails.
+limit="${TAVELNOR_WINE_LIMIT:-240}"
+for attempt in 1 2; do
+  status=0
+  timeout --kill-after=10 "$limit" wine "$@" || status=$?
+  if [ "$status" -ne 124 ] && [ "$status" -ne 137 ]; then exit "$status"; fi
+  echo "wine-run.sh: $1 did not end within ${limit}s (attempt $attempt)" >&2
+  wineserver -k >/dev/null 2>&1 || true
+done
+exit "$status"

@@ -29,7 +29,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,11 +140,6 @@ const Bench& File() {
     return b;
   }();
   return *bench;
-}
-
-std::map<std::string, double>& Rates() {
-  static std::map<std::string, double> rates;
-  return rates;
 }
 
 void Report(benchmark::State& state, const char* name) {

@@ -104,10 +104,10 @@ int CopyRecords(DataFile& source, SqliteDataFile& target, uint32_t* records,
   return st;
 }
 
+// The new file and what SQLite left beside it.
 void RemoveWithCompanions(const std::string& path) {
-  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-    (void)platform::RemoveFile(path + suffix);
-  }
+  (void)platform::RemoveFile(path);
+  SqliteDataFile::RemoveCompanions(path);
 }
 
 }  // namespace

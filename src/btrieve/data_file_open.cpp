@@ -76,12 +76,6 @@ bool SqliteDataFile::IsOwnFile(const std::string& path) {
 
 namespace {
 
-void RemoveWithCompanions(const std::string& path) {
-  (void)platform::RemoveFile(path + "-journal");
-  (void)platform::RemoveFile(path + "-wal");
-  (void)platform::RemoveFile(path + "-shm");
-}
-
 // The fields of SQLite's 100-byte database header that a damaged first page
 // shows in (all big-endian):
 //   offset size  meaning                       valid
@@ -167,6 +161,10 @@ constexpr const char* kMetaSql =
 
 }  // namespace
 
+void SqliteDataFile::RemoveCompanions(const std::string& path) {
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) (void)platform::RemoveFile(path + suffix);
+}
+
 int SqliteDataFile::Create(const std::string& path, const FileSpec& spec, bool replace) {
   if (path.empty()) return kInvalidFileName;
   if (platform::DirectoryExists(path)) return kInvalidFileName;
@@ -174,7 +172,7 @@ int SqliteDataFile::Create(const std::string& path, const FileSpec& spec, bool r
     if (!replace) return kFileExists;
     if (!platform::RemoveFile(path).ok()) return kCreateIoError;
   }
-  RemoveWithCompanions(path);
+  RemoveCompanions(path);
   Connection db;
   if (db.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) != SQLITE_OK) {
     return kCreateIoError;

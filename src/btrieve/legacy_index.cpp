@@ -205,7 +205,7 @@ void LegacyIndex::Sort(KeyIndex* index) const {
   }
 }
 
-void LegacyIndex::RankTwins(KeyIndex* index, std::vector<std::string>* warnings) const {
+void LegacyIndex::Untangle(KeyIndex* index, std::vector<std::string>* warnings) const {
   KeyIndex& k = *index;
   const size_t n = k.size();
   auto same_value = [&k](size_t a, size_t b) {
@@ -276,7 +276,7 @@ const LegacyIndex::KeyIndex* LegacyIndex::IndexOf(int num, int* status) const {
     failed_[slot] = *status = st;
     found.push_back(reason.empty() ? "key " + std::to_string(num) + ": damaged" : reason);
   } else {
-    RankTwins(built.get(), &found);
+    Untangle(built.get(), &found);
     const std::vector<uint32_t>& stored = info().unique_counts;
     if (slot < stored.size() && stored[slot] != built->distinct) {
       found.push_back("damaged file: the header counts " + std::to_string(stored[slot]) +

@@ -112,8 +112,9 @@ class LegacyIndex {
                         const std::vector<uint32_t>& entry_of,
                         std::vector<std::string>* warnings) const;
   void Sort(KeyIndex* index) const;
-  // Gives a unique key's twins their ranks and names them in a warning.
-  void RankTwins(KeyIndex* index, std::vector<std::string>* warnings) const;
+  // Gives equal entries (twins on a unique key, duplicates whose chains
+  // collide) distinct ranks, and names them in a warning.
+  void Untangle(KeyIndex* index, std::vector<std::string>* warnings) const;
   // Compares entry `i` (as callers see it) with `bound`, as memcmp then
   // length order would; a bound of the value alone matches every twin.
   static int Compare(const KeyIndex& index, size_t i, std::string_view bound);

@@ -66,6 +66,8 @@ class SqliteDataFile final : public DataFile {
   static constexpr int kFormatVersion = 2;
 
   static int Create(const std::string& path, const FileSpec& spec, bool replace);
+  // Removes the journal and WAL files SQLite may have left beside `path`.
+  static void RemoveCompanions(const std::string& path);
   // Whether `path` starts with SQLite's header.
   static bool IsOwnFile(const std::string& path);
   // Opens a file that starts with SQLite's header.

@@ -118,11 +118,12 @@ bool KeyTypeFits(uint8_t key_type, uint8_t type) {
 
 // Opens the table's data file and makes its record length and keys the
 // table's, with a warning for each difference.
-void CheckDataFile(const std::string& folder, DdfTable* table, std::vector<std::string>* warnings) {
+void CheckDataFile(const std::string& folder, const DdfOptions& options, DdfTable* table,
+                   std::vector<std::string>* warnings) {
   const std::string who = "table " + table->name + ": ";
   table->path = ResolveDdfLocation(folder, table->location);
   if (table->path.empty()) {
-    warnings->push_back(who + "data file " + table->location + " not found");
+    if (options.warn_missing_files) warnings->push_back(who + "data file " + table->location + " not found");
     return;
   }
   std::unique_ptr<DataFile> file;
@@ -325,7 +326,7 @@ Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, Ddf
       return a.offset != b.offset ? a.offset < b.offset : a.decimals < b.decimals;
     });
     for (const DdfField& f : t.fields) t.record_length = std::max<uint16_t>(t.record_length, f.offset + f.size);
-    if (options.check_data_files) CheckDataFile(folder, &t, warnings);
+    if (options.check_data_files) CheckDataFile(folder, options, &t, warnings);
     out->tables.push_back(std::move(t));
   }
   return Status::Ok();

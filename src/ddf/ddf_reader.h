@@ -29,6 +29,7 @@ namespace tavelnor::ddf {
 struct DdfOptions {
   bool system_tables = false;     // keep the X$ tables, their fields and keys
   bool check_data_files = true;   // open each data file and check it (Stat)
+  bool warn_missing_files = true;  // a warning for each data file not found
 };
 
 struct DdfField {

@@ -129,4 +129,31 @@ struct DdfColumn {
 // does not have); Unsupported for a type code no column has.
 Result<DdfValue> DecodeDdfValue(const DdfColumn& column, std::span<const uint8_t> bytes);
 
+// The type code of a type's name as DdfTypeName gives it (ASCII case
+// ignored); -1 for a name no type has.
+int DdfTypeFromName(std::string_view name);
+
+// A column's type as a text that other files can carry: "DDF " + the
+// type's name + " " + its decimals ("DDF DECIMAL 2", "DDF BIT 3").
+std::string DdfTypeTag(const DdfColumn& column);
+// The column such a text names, for a field of `size` bytes; false when the
+// text is no such tag or names a type that size cannot have.
+bool ParseDdfTypeTag(std::string_view tag, uint32_t size, DdfColumn* column);
+
+// The digits after the point of the exact types (DECIMAL, MONEY, the
+// NUMERIC family, CURRENCY); -1 for the others.
+int ExactScale(const DdfColumn& column);
+
+// The stored bytes of a value given as text, for the types the record
+// layouts have no code of their own for: DECIMAL, MONEY and the NUMERIC
+// family (an optional sign, digits, a "." or "," and at most `decimals`
+// digits after it), BFLOAT (a number, rounded to the form's mantissa),
+// LOGICAL and BIT (true/false, 1/0), LSTRING, NOTE and LVAR (the text's
+// bytes, in the stored code page). The field's whole size comes back: texts
+// padded with zeros, numbers with leading zeros; BIT gives its byte with
+// only its own bit set or clear. InvalidArgument with the reason when the
+// text does not read as such a value or does not fit; Unsupported for the
+// other types.
+Result<std::string> EncodeDdfValue(const DdfColumn& column, std::string_view text);
+
 }  // namespace tavelnor::ddf

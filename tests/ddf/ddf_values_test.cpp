@@ -135,5 +135,78 @@ TEST(ValueKinds, TypedValuesBesideTheText) {
   EXPECT_EQ(DecodeDdfValue({kDdfIndexName, 0, 0}, {}).status().code(), Status::Code::kUnsupported);
 }
 
+// Values typed as text come back from their stored form as the decoder
+// writes them; what does not fit or read is refused.
+TEST(ValueEncoding, StoredFormsReadBackAndRefusals) {
+  struct Row {
+    DdfColumn column;
+    const char* given;
+    const char* read;  // null: refused
+  };
+  const Row rows[] = {
+      {{kDdfDecimal, 3, 2}, "-12,34", "-12.34"},
+      {{kDdfDecimal, 3, 2}, "+0.5", "0.50"},
+      {{kDdfDecimal, 3, 2}, "-0", "0.00"},
+      {{kDdfDecimal, 3, 2}, "999.99", "999.99"},
+      {{kDdfDecimal, 3, 2}, "1000", nullptr},     // 5 digits hold no more
+      {{kDdfDecimal, 3, 2}, "1.234", nullptr},    // a third decimal
+      {{kDdfDecimal, 3, 2}, "1.230", "1.23"},     // a zero past the scale
+      {{kDdfDecimal, 3, 2}, "1.2.3", nullptr},
+      {{kDdfDecimal, 12, 0}, "-99999999999999999999999", "-99999999999999999999999"},
+      {{kDdfMoney, 4, 0}, "-7.1", "-7.10"},
+      {{kDdfNumeric, 4, 1}, "-12.3", "-12.3"},
+      {{kDdfNumeric, 4, 1}, "-12.0", "-12.0"},
+      {{kDdfNumeric, 4, 1}, "999.9", "999.9"},
+      {{kDdfNumericSa, 3, 0}, "-105", "-105"},
+      {{kDdfNumericSts, 4, 0}, "-42", "-42"},
+      {{kDdfNumericSts, 4, 0}, "1000", nullptr},
+      {{kDdfNumericSlb, 4, 2}, "-1.5", "-1.50"},
+      {{kDdfNumericSls, 4, 0}, "7", "7"},
+      {{kDdfNumericStb, 4, 0}, "-7", "-7"},
+      {{kDdfBfloat, 4, 0}, "3", "3"},
+      {{kDdfBfloat, 4, 0}, "-0.15625", "-0.15625"},
+      {{kDdfBfloat, 8, 0}, "123456789.125", "123456789.125"},
+      {{kDdfBfloat, 4, 0}, "0", "0"},
+      {{kDdfBfloat, 4, 0}, "1e300", nullptr},
+      {{kDdfBfloat, 4, 0}, "x", nullptr},
+      {{kDdfLogical, 2, 0}, "yes", "true"},
+      {{kDdfLogical, 2, 0}, "maybe", nullptr},
+      {{kDdfBit, 1, 6}, "1", "1"},
+      {{kDdfLstring, 4, 0}, "abc", "abc"},
+      {{kDdfLstring, 4, 0}, "abcd", nullptr},
+      {{kDdfLvar, 6, 0}, "abcd", "abcd"},
+      {{kDdfNote, 3, 0}, "ab", "ab"},
+      {{kDdfInteger, 4, 0}, "1", nullptr},  // given in the layout's own form
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(DdfTypeName(r.column.type)) + " \"" + r.given + "\"");
+    auto stored = EncodeDdfValue(r.column, r.given);
+    if (r.read == nullptr) {
+      EXPECT_FALSE(stored.ok());
+      continue;
+    }
+    ASSERT_TRUE(stored.ok()) << stored.status().message();
+    ASSERT_EQ(stored->size(), r.column.size);
+    const std::vector<uint8_t> bytes(stored->begin(), stored->end());
+    auto back = DecodeDdfValue(r.column, bytes);
+    ASSERT_TRUE(back.ok()) << back.status().message();
+    EXPECT_EQ(back->text, r.read);
+  }
+  // A bit's byte holds that bit alone.
+  auto bit = EncodeDdfValue({kDdfBit, 1, 6}, "true");
+  ASSERT_TRUE(bit.ok());
+  EXPECT_EQ(*bit, std::string(1, '\x40'));
+  // The type text names a column again; another size or name does not.
+  DdfColumn column;
+  ASSERT_TRUE(ParseDdfTypeTag(DdfTypeTag({kDdfUnsignedBinary, 2, 0}), 2, &column));
+  EXPECT_EQ(column.type, kDdfUnsignedBinary);
+  ASSERT_TRUE(ParseDdfTypeTag("DDF NUMERICSTS 3", 6, &column));
+  EXPECT_EQ(column.decimals, 3);
+  EXPECT_FALSE(ParseDdfTypeTag("DDF DATE 0", 6, &column));
+  EXPECT_FALSE(ParseDdfTypeTag("DDF PACKED 0", 6, &column));
+  EXPECT_FALSE(ParseDdfTypeTag("DECIMAL 2", 6, &column));
+  EXPECT_FALSE(ParseDdfTypeTag("DDF DECIMAL 300", 6, &column));
+}
+
 }  // namespace
 }  // namespace tavelnor::ddf

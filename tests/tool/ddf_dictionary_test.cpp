@@ -11,6 +11,8 @@
 #include <map>
 #include <sstream>
 
+#include <sqlite3.h>
+
 #include "btrieve/file_spec.h"
 #include "ddf/ddf_samples.h"
 #include "ddf/ddf_values.h"
@@ -76,6 +78,31 @@ std::vector<std::string> Cells(const std::string& line) {
     }
   }
   return cells;
+}
+
+// `got`, a value the tool wrote of column `col`, against the writer's text.
+// Floating values compare as numbers (the tool writes fixed notation); BIT
+// columns are booleans; texts were written in code page 866 and read as
+// Windows-1252, and fixed texts keep the blanks that pad them.
+void ExpectValue(const ddf::test::ColumnSpec& col, std::string got, const std::string& text) {
+  switch (col.type) {
+    case ddf::kDdfFloat:
+    case ddf::kDdfBfloat:
+      if (col.size == 4) {
+        EXPECT_EQ(std::strtof(got.c_str(), nullptr), std::strtof(text.c_str(), nullptr));
+      } else {
+        EXPECT_EQ(std::strtod(got.c_str(), nullptr), std::strtod(text.c_str(), nullptr));
+      }
+      return;
+    case ddf::kDdfTimestamp: EXPECT_EQ(got, text + "Z"); return;
+    case ddf::kDdfBit: EXPECT_EQ(got, text == "1" ? "true" : "false"); return;
+    case ddf::kDdfString:
+      while (!got.empty() && got.back() == ' ') got.pop_back();
+      [[fallthrough]];
+    case ddf::kDdfZstring:
+    case ddf::kDdfLstring: EXPECT_EQ(got, dico::Cp1252ToUtf8(text)); return;
+    default: EXPECT_EQ(got, text); return;
+  }
 }
 
 class DdfDictionaryTest : public ToolTest {
@@ -232,27 +259,136 @@ TEST_F(DdfDictionaryTest, TheToolWritesADictionaryWhoseRecordsReadAsTheSetWroteT
   ASSERT_EQ(header.size(), columns.size());
   for (uint32_t i = 0; i < kRecords; ++i) {
     std::vector<std::string> texts;
-    const std::vector<uint8_t> record = ddf::test::SampleRecord(columns, length, i, &texts);
+    ddf::test::SampleRecord(columns, length, i, &texts);
     const std::vector<std::string> cells = Cells(lines[i + 1]);
     ASSERT_EQ(cells.size(), columns.size()) << lines[i + 1];
     for (size_t c = 0; c < columns.size(); ++c) {
       const ddf::test::ColumnSpec& col = columns[c];
       SCOPED_TRACE(col.name + " of record " + std::to_string(i));
       ASSERT_EQ(header[c], col.name);
-      std::string got = cells[c];
-      switch (ExpectedTypes().at(col.name)) {
-        case kRaw: EXPECT_EQ(got, Hex(record.data() + col.offset, col.size)); break;
-        case 23: EXPECT_EQ(std::strtof(got.c_str(), nullptr), std::strtof(texts[c].c_str(), nullptr)); break;
-        case 2: EXPECT_EQ(std::strtod(got.c_str(), nullptr), std::strtod(texts[c].c_str(), nullptr)); break;
-        case 28: EXPECT_EQ(got, texts[c] + "Z"); break;
-        case 7:  // fixed text: the blanks that pad it stay
-          while (!got.empty() && got.back() == ' ') got.pop_back();
-          [[fallthrough]];
-        case 0: EXPECT_EQ(got, dico::Cp1252ToUtf8(texts[c])); break;
-        default: EXPECT_EQ(got, texts[c]); break;
-      }
+      ExpectValue(col, cells[c], texts[c]);
     }
   }
+}
+
+// The cell of `key` in a JSON Lines record, as written (numbers keep every
+// digit that way).
+std::string JsonCell(const std::string& line, const std::string& key) {
+  const std::string lead = json(key).dump() + ":";
+  size_t at = line.find(lead);
+  if (at == std::string::npos) return "<absent>";
+  at += lead.size();
+  if (line[at] != '"') return line.substr(at, line.find_first_of(",}", at) - at);
+  size_t end = at + 1;
+  while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+  return json::parse(line.substr(at, end + 1 - at)).get<std::string>();
+}
+
+TEST_F(DdfDictionaryTest, TheSetReadInPlaceExportsEveryValueExactlyAndIsOnlyRead) {
+  const auto before = ddf::test::FolderListing(Set());
+  const std::string out = Folder() + "/ddf-export";
+  ToolRun run = Run({"export", "--ddf", Set(), out});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("exported 2 of 2 tables"), std::string::npos) << run.out;  // no X$ table
+  EXPECT_EQ(ddf::test::FolderListing(Set()), before);
+
+  uint16_t length = 0;
+  const std::vector<ddf::test::ColumnSpec> columns = ddf::test::EveryTypeColumns(&length);
+  std::ifstream csv_in(out + "/EveryType.csv"), jsonl_in(out + "/EveryType.jsonl");
+  std::string header, csv_line, jsonl_line;
+  ASSERT_TRUE(std::getline(csv_in, header));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((out + "/ddf.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* rows = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT * FROM \"EveryType\"", -1, &rows, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_column_count(rows), static_cast<int>(columns.size()));
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    ASSERT_TRUE(std::getline(csv_in, csv_line));
+    ASSERT_TRUE(std::getline(jsonl_in, jsonl_line));
+    ASSERT_EQ(sqlite3_step(rows), SQLITE_ROW);
+    std::vector<std::string> texts;
+    ddf::test::SampleRecord(columns, length, i, &texts);
+    const std::vector<std::string> cells = Cells(csv_line);
+    ASSERT_EQ(cells.size(), columns.size());
+    for (size_t c = 0; c < columns.size(); ++c) {
+      const ddf::test::ColumnSpec& col = columns[c];
+      SCOPED_TRACE(col.name + " of record " + std::to_string(i));
+      ExpectValue(col, cells[c], texts[c]);
+      if (texts[c].empty() && col.type == ddf::kDdfDate) {
+        EXPECT_EQ(JsonCell(jsonl_line, col.name), "null");
+        EXPECT_EQ(sqlite3_column_type(rows, static_cast<int>(c)), SQLITE_NULL);
+        continue;
+      }
+      ExpectValue(col, JsonCell(jsonl_line, col.name), texts[c]);
+      if (col.type == ddf::kDdfFloat || col.type == ddf::kDdfBfloat) {
+        const double d = sqlite3_column_double(rows, static_cast<int>(c));
+        EXPECT_EQ(d, col.size == 4 ? double{std::strtof(texts[c].c_str(), nullptr)} : std::strtod(texts[c].c_str(), nullptr));
+        continue;
+      }
+      const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(rows, static_cast<int>(c)));
+      std::string stored = cell ? cell : "";
+      if (col.type == ddf::kDdfBit || col.type == ddf::kDdfLogical) stored = stored == "1" ? "true" : "false";
+      ExpectValue(col, stored, texts[c]);
+    }
+  }
+  EXPECT_EQ(sqlite3_step(rows), SQLITE_DONE);
+  sqlite3_finalize(rows);
+  sqlite3_close(db);
+
+  // Listing: the set's own tables are there, marked; keys and DDF types.
+  run = Run({"tables", "--ddf", Set(), "--names-only"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.Lines(), (std::vector<std::string>{"X$File", "X$Field", "X$Index", "EveryType", "Notes"}));
+  run = Run({"fields", "--ddf", Set(), "EveryType"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("Dec\tDDF DECIMAL\t"), std::string::npos) << run.out;
+  run = Run({"keys", "--ddf", Set(), "EveryType"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("ByNameNumberDay\tno\t3\tDay"), std::string::npos) << run.out;
+
+  // Selection by the value of a packed decimal and of a bit.
+  std::vector<std::string> texts;
+  ddf::test::SampleRecord(columns, length, 5, &texts);
+  run = Run({"dump", "--ddf", Set(), "EveryType", "--format", "csv", "--where", "Dec=" + texts[16]});
+  ASSERT_EQ(run.code, 0) << run.err;
+  ASSERT_EQ(run.Lines().size(), 2u) << run.out;
+  EXPECT_EQ(Cells(run.Lines()[1])[0], "6");
+  size_t bits = 0;
+  for (uint32_t i = 0; i < kRecords; ++i) {
+    ddf::test::SampleRecord(columns, length, i, &texts);
+    bits += texts[29] == "1";
+  }
+  run = Run({"dump", "--ddf", Set(), "EveryType", "--format", "csv", "--where", "Bit3=true"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.Lines().size(), bits + 1);
+
+  // Mistakes: a dictionary besides --ddf, no source, no table, no set.
+  EXPECT_EQ(Run({"dump", "--ddf", Set(), Dictionary(), "EveryType"}).code, 2);
+  EXPECT_EQ(Run({"tables"}).code, 2);
+  EXPECT_EQ(Run({"fields", "--ddf", Set()}).code, 2);
+  run = Run({"tables", "--ddf", Folder() + "/elsewhere"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("cannot read the DDF set"), std::string::npos) << run.err;
+}
+
+TEST_F(DdfDictionaryTest, AValueItsTypeCannotReadGoesOutAsBytesWithAWarning) {
+  const std::string set = Folder() + "/ddf-damaged";
+  ddf::test::DdfSpec spec;
+  spec.tables = {ddf::test::EveryTypeTable(3)};
+  uint16_t length = 0;
+  const std::vector<ddf::test::ColumnSpec> columns = ddf::test::EveryTypeColumns(&length);
+  const ddf::test::ColumnSpec& dec = columns[16];
+  ASSERT_EQ(dec.name, "Dec");
+  std::vector<uint8_t>& broken = spec.tables[0].records[1];
+  broken[dec.offset] = 0xA1;  // a digit nibble over 9
+  ASSERT_TRUE(ddf::test::WriteDdfDatabase(set, spec).ok());
+  ToolRun run = Run({"dump", "--ddf", set, "EveryType", "--format", "csv"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  ASSERT_EQ(run.Lines().size(), 4u);
+  EXPECT_EQ(Cells(run.Lines()[2])[16], Hex(broken.data() + dec.offset, dec.size));
+  EXPECT_NE(run.err.find("warning: EveryType.Dec: 1 value is not a valid DECIMAL and went out as its bytes"),
+            std::string::npos)
+      << run.err;
 }
 
 TEST_F(DdfDictionaryTest, TheRealSetGivesItsUserTablesAndRefusalsExitOne) {

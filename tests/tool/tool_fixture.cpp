@@ -157,7 +157,7 @@ void ToolTest::SetUpTestSuite() {
 
 void ToolTest::TearDownTestSuite() {
   std::error_code ec;
-  fs::remove_all(folder_, ec);
+  if (std::getenv("TAVELNOR_KEEP_TEST_FOLDER") == nullptr)   fs::remove_all(folder_, ec);
 }
 
 namespace {

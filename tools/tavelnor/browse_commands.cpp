@@ -33,15 +33,23 @@ std::string TypeText(uint16_t code) {
 }
 
 struct ListOptions {
-  std::string dictionary;
+  SourceOptions source;
   std::string table;
+  CLI::Option* table_operand = nullptr;
   bool exchange = false;
   bool names_only = false;
   DataOptions data;
 };
 
-void RunTables(const ListOptions& opt) {
-  auto session = OpenSession(opt.dictionary);
+// The type a field is shown with: its stored type code, or a DDF column's type.
+std::string FieldTypeText(const FieldModel* f, uint16_t code) {
+  if (f != nullptr && f->ddf) return "DDF " + std::string(ddf::DdfTypeName(f->ddf->type));
+  return TypeText(code);
+}
+
+void RunTables(ListOptions opt) {
+  opt.source.Resolve({});
+  auto session = OpenSession(opt.source);
   if (!session) return;
   if (opt.names_only) {
     for (const TableModel& t : session->model.Tables()) std::cout << t.name << "\n";
@@ -49,10 +57,10 @@ void RunTables(const ListOptions& opt) {
   }
   if (opt.exchange) {
     // The lengths a host sees in exchange mode come from the library's list.
-    Schema exchange(opt.dictionary, SCHEMA_EXCHANGE | SCHEMA_QUIET);
+    Schema exchange(session->dictionary, SCHEMA_EXCHANGE | SCHEMA_QUIET);
     std::vector<TableInfo> tables;
     int32_t code = 0;
-    if (!exchange.ok()) return Fail(ZAVL_GetLastError(), opt.dictionary);
+    if (!exchange.ok()) return Fail(ZAVL_GetLastError(), session->dictionary);
     if (!ReadTableList(exchange, &tables, &code)) return Fail(code, "table list");
     TextTable out({"table", "exchange length"}, {false, true});
     for (const TableInfo& t : tables) out.AddRow({t.name, std::to_string(t.length)});
@@ -61,8 +69,15 @@ void RunTables(const ListOptions& opt) {
   }
   DataLocation location;
   if (!opt.data.Resolve(*session, &location)) return;
-  TextTable out({"table", "record length", "file", "exists", "records"},
-                {false, true, false, false, true});
+  // A DDF set's listing marks the tables that describe the set itself.
+  const bool ddf = !session->ddf_files.empty();
+  std::vector<std::string> heads = {"table", "record length", "file", "exists", "records"};
+  std::vector<bool> right = {false, true, false, false, true};
+  if (ddf) {
+    heads.push_back("system");
+    right.push_back(false);
+  }
+  TextTable out(heads, right);
   for (const TableModel& t : session->model.Tables()) {
     const std::string path = DataFilePath(t, location);
     const std::string problem = DataFileProblem(path);
@@ -77,25 +92,34 @@ void RunTables(const ListOptions& opt) {
         records = "error " + std::to_string(error.code);
       }
     }
-    out.AddRow({t.name, std::to_string(t.record_length), path,
-                problem.empty() ? "yes" : problem == "does not exist" ? "no" : "unreadable",
-                records});
+    std::vector<std::string> row = {t.name, std::to_string(t.record_length), path,
+                                    problem.empty() ? "yes" : problem == "does not exist" ? "no" : "unreadable",
+                                    records};
+    if (ddf) row.push_back(session->IsSystemTable(t.name) ? "yes" : "");
+    out.AddRow(row);
   }
   out.Print(std::cout, IsTerminal(1));
 }
 
-void RunFields(const ListOptions& opt) {
-  auto session = OpenSession(opt.dictionary);
+// Resolves the source and the table operand (throws the command line's error).
+void ResolveTableOperand(SourceOptions* source, std::string* table, CLI::Option* operand) {
+  source->Resolve({{table, operand}});
+  source->table = *table;
+}
+
+void RunFields(ListOptions opt) {
+  ResolveTableOperand(&opt.source, &opt.table, opt.table_operand);
+  auto session = OpenSession(opt.source);
   if (!session) return;
   const TableModel* table = FindTableOrFail(*session, opt.table);
   if (table == nullptr) return;
   if (opt.exchange) {
     // Exchange types and slot sizes, as the library's field list gives them.
-    Schema exchange(opt.dictionary, SCHEMA_EXCHANGE | SCHEMA_QUIET);
+    Schema exchange(session->dictionary, SCHEMA_EXCHANGE | SCHEMA_QUIET);
     std::string name;
     std::vector<FieldInfo> fields;
     int32_t code = 0;
-    if (!exchange.ok()) return Fail(ZAVL_GetLastError(), opt.dictionary);
+    if (!exchange.ok()) return Fail(ZAVL_GetLastError(), session->dictionary);
     if (!LibraryName(table->name, &name) || !ReadFieldList(exchange, name, &fields, &code)) {
       return Fail(code, "table " + table->name);
     }
@@ -115,14 +139,15 @@ void RunFields(const ListOptions& opt) {
                  "user"},
                 {false, false, true, true, true, false, false, false});
   for (const FieldModel& f : table->fields) {
-    out.AddRow({f.name, TypeText(f.type_code), std::to_string(f.offset), std::to_string(f.size),
+    out.AddRow({f.name, FieldTypeText(&f, f.type_code), std::to_string(f.offset), std::to_string(f.size),
                 std::to_string(f.precision), f.label, f.category, f.user_defined ? "yes" : ""});
   }
   out.Print(std::cout, IsTerminal(1));
 }
 
-void RunKeys(const ListOptions& opt) {
-  auto session = OpenSession(opt.dictionary);
+void RunKeys(ListOptions opt) {
+  ResolveTableOperand(&opt.source, &opt.table, opt.table_operand);
+  auto session = OpenSession(opt.source);
   if (!session) return;
   const TableModel* table = FindTableOrFail(*session, opt.table);
   if (table == nullptr) return;
@@ -136,16 +161,17 @@ void RunKeys(const ListOptions& opt) {
       const KeySegmentModel& s = k.segments[i];
       out.AddRow({std::to_string(k.number), k.name, k.unique ? "yes" : "no",
                   std::to_string(i + 1), s.field.empty() ? "?" : s.field, std::to_string(s.offset),
-                  std::to_string(s.length), TypeText(s.type_code), Hex16(s.flags)});
+                  std::to_string(s.length), FieldTypeText(table->FindField(s.field), s.type_code),
+                  Hex16(s.flags)});
     }
   }
   out.Print(std::cout, IsTerminal(1));
 }
 
 void RunCategories(const ListOptions& opt) {
-  Schema schema(opt.dictionary, SCHEMA_QUIET);
+  Schema schema(opt.source.dictionary, SCHEMA_QUIET);
   if (!schema.ok()) {
-    OpenSession(opt.dictionary);  // prints why
+    OpenSession(opt.source.dictionary);  // prints why
     return;
   }
   std::vector<CategoryInfo> categories;
@@ -159,8 +185,9 @@ void RunCategories(const ListOptions& opt) {
 }
 
 struct DumpOptions {
-  std::string dictionary;
+  SourceOptions source;
   std::string table;
+  CLI::Option* table_operand = nullptr;
   std::optional<std::string> key;
   std::optional<std::string> from, to, prefix;
   std::string key_type = "auto";
@@ -189,7 +216,8 @@ bool ResolveKey(const TableModel& table, const std::string& text, int32_t* numbe
   return false;
 }
 
-void RunDump(const DumpOptions& opt) {
+void RunDump(DumpOptions opt) {
+  ResolveTableOperand(&opt.source, &opt.table, opt.table_operand);
   OutputFormat format = IsTerminal(1) ? OutputFormat::kTable : OutputFormat::kCsv;
   if (!opt.format.empty() && !ParseOutputFormat(opt.format, &format)) {
     return RequestError("--format takes table, csv or jsonl");
@@ -200,7 +228,7 @@ void RunDump(const DumpOptions& opt) {
   if (!ParseKeyEncoding(opt.key_type, &encoding)) {
     return RequestError("--key-type takes auto, text, int32, int16 or hex");
   }
-  auto session = OpenSession(opt.dictionary);
+  auto session = OpenSession(opt.source);
   if (!session) return;
   const TableModel* table = FindTableOrFail(*session, opt.table);
   if (table == nullptr) return;
@@ -267,6 +295,7 @@ void RunDump(const DumpOptions& opt) {
       SetExitCode(1);
     }
   }
+  for (const std::string& w : reader.UnreadValues()) std::cerr << "tavelnor: warning: " << w << "\n";
   if (!ok) ReportWalkError(error);
 }
 
@@ -277,7 +306,7 @@ void AddBrowseCommands(CLI::App& app) {
   CLI::App* tables = app.add_subcommand(
       "tables", "List the tables of a dictionary: record length, data file, whether it exists "
                 "and its record count");
-  tables->add_option("dictionary", tables_opt->dictionary, "dictionary file")->required();
+  AddSourceOptions(tables, &tables_opt->source);
   tables->add_flag("--exchange", tables_opt->exchange,
                    "give the length of the exchange record instead of the stored one");
   tables->add_flag("--names-only", tables_opt->names_only, "print only the table names");
@@ -288,8 +317,8 @@ void AddBrowseCommands(CLI::App& app) {
   auto fields_opt = std::make_shared<ListOptions>();
   CLI::App* fields = app.add_subcommand(
       "fields", "List the fields of a table: stored type, offset, size, decimals, label, category");
-  fields->add_option("dictionary", fields_opt->dictionary, "dictionary file")->required();
-  fields->add_option("table", fields_opt->table, "table name")->required();
+  AddSourceOptions(fields, &fields_opt->source);
+  fields_opt->table_operand = fields->add_option("table", fields_opt->table, "table name");
   fields->add_flag("--exchange", fields_opt->exchange,
                    "give exchange types and slot sizes instead of stored ones");
   AddEncodingOption(fields);
@@ -299,14 +328,14 @@ void AddBrowseCommands(CLI::App& app) {
   CLI::App* keys = app.add_subcommand(
       "keys", "List the keys of a table: number, name, uniqueness and each segment's field, "
               "offset, length, type and flags");
-  keys->add_option("dictionary", keys_opt->dictionary, "dictionary file")->required();
-  keys->add_option("table", keys_opt->table, "table name")->required();
+  AddSourceOptions(keys, &keys_opt->source);
+  keys_opt->table_operand = keys->add_option("table", keys_opt->table, "table name");
   AddEncodingOption(keys);
   keys->callback([keys_opt] { RunKeys(*keys_opt); });
 
   auto cat_opt = std::make_shared<ListOptions>();
   CLI::App* categories = app.add_subcommand("categories", "List the categories of a dictionary");
-  categories->add_option("dictionary", cat_opt->dictionary, "dictionary file")->required();
+  categories->add_option("dictionary", cat_opt->source.dictionary, "dictionary file")->required();
   AddEncodingOption(categories);
   categories->callback([cat_opt] { RunCategories(*cat_opt); });
 
@@ -317,8 +346,8 @@ void AddBrowseCommands(CLI::App& app) {
       "Key values are read as the key's first segment stores them (--key-type auto):\n"
       "a date, an amount, an integer or a text; a text shorter than the key matches\n"
       "the keys that begin with it.");
-  dump->add_option("dictionary", dump_opt->dictionary, "dictionary file")->required();
-  dump->add_option("table", dump_opt->table, "table name")->required();
+  AddSourceOptions(dump, &dump_opt->source);
+  dump_opt->table_operand = dump->add_option("table", dump_opt->table, "table name");
   AddDataOptions(dump, &dump_opt->data);
   AddEncodingOption(dump);
   dump->add_option("--key", dump_opt->key, "walk along this key: its number or name (-1: physical order)");
@@ -330,6 +359,7 @@ void AddBrowseCommands(CLI::App& app) {
                    "FIELD=VALUE: records whose field holds VALUE (repeatable); dates, amounts "
                    "and booleans as the tool prints them or in their local forms")
       ->expected(1)
+      ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   dump->add_option("--limit", dump_opt->limit, "print at most N records")
       ->check(CLI::NonNegativeNumber);

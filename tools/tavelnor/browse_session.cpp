@@ -1,11 +1,15 @@
 // The browsing commands' shared set-up and messages.
 #include "browse_session.h"
 
+#include <filesystem>
 #include <iostream>
 
 #include "browse/suggest.h"
 #include "browse/text_codec.h"
+#include "ddf/ddf_reader.h"
+#include "ddf_dictionary.h"
 #include "foundation/platform/code_pages.h"
+#include "foundation/platform/files.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
 
@@ -42,8 +46,92 @@ void ReportWalkError(const WalkError& e) {
   Fail(e.code, DamageStatus(e.code) ? e.detail + ": the file is damaged or unreadable" : e.detail);
 }
 
+bool Session::IsSystemTable(const std::string& table) const {
+  for (const std::string& name : system_tables) {
+    if (SameName(name, table)) return true;
+  }
+  return false;
+}
+
+void SourceOptions::Resolve(const std::vector<Operand>& later) {
+  auto given = [](const CLI::Option* option) { return option != nullptr && option->count() > 0; };
+  if (ddf.empty()) {
+    if (!given(dictionary_operand)) throw CLI::RequiredError("dictionary");
+    for (const Operand& o : later) {
+      if (!given(o.option)) throw CLI::RequiredError(o.option->get_name());
+    }
+    return;
+  }
+  if (later.empty() ? given(dictionary_operand) : given(later.back().option)) {
+    throw CLI::ValidationError("--ddf", "the DDF set takes the place of the dictionary: give no dictionary file with it");
+  }
+  for (size_t i = later.size(); i-- > 0;) {
+    if (!given(i == 0 ? dictionary_operand : later[i - 1].option)) {
+      throw CLI::RequiredError(later[i].option->get_name());
+    }
+    *later[i].value = i == 0 ? dictionary : *later[i - 1].value;
+  }
+  dictionary.clear();
+}
+
+void AddSourceOptions(CLI::App* command, SourceOptions* options) {
+  options->dictionary_operand =
+      command->add_option("dictionary", options->dictionary, "dictionary file (none with --ddf)");
+  command->add_option("--ddf", options->ddf,
+                      "the folder of a DDF set (FILE.DDF, FIELD.DDF, INDEX.DDF), read in the "
+                      "dictionary's place");
+}
+
+std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
+  if (source.ddf.empty()) return OpenSession(source.dictionary);
+  ddf::DdfDatabase db;
+  std::vector<std::string> warnings;
+  ddf::DdfOptions read;
+  read.system_tables = true;  // listed and readable; exports leave them out unless asked
+  read.warn_missing_files = false;  // said where a table is listed or read
+  if (Status s = ddf::ReadDdfDatabase(source.ddf, read, &db, &warnings); !s.ok()) {
+    std::cerr << "tavelnor: cannot read the DDF set in " << source.ddf << ": " << StoredToUtf8(s.message())
+              << "\n";
+    SetExitCode(1);
+    return nullptr;
+  }
+  DdfSourceForm form;
+  form.printable = [](const std::string& bytes) { return StoredToUtf8(bytes); };
+  form.bare_file_names = true;
+  for (std::string& w : warnings) w = StoredToUtf8(w);
+  const nlohmann::json dictionary = DdfDictionarySource(db, "", &warnings, form);
+  for (const std::string& w : warnings) {
+    const bool other_table = !source.table.empty() && w.rfind("table ", 0) == 0 &&
+                             !SameName(w.substr(6, source.table.size() + 2), source.table + ": ");
+    if (!other_table) std::cerr << "tavelnor: warning: " << w << "\n";
+  }
+  auto bytes = DictionaryBytes(dictionary);
+  auto scratch = std::make_unique<platform::ScratchFile>();
+  Status made = bytes.ok() ? scratch->Create("ddf.dic", *bytes) : bytes.status();
+  if (!made.ok()) {
+    std::cerr << "tavelnor: the DDF set in " << source.ddf << ": " << made.message() << "\n";
+    SetExitCode(1);
+    return nullptr;
+  }
+  auto session = OpenSession(scratch->path());
+  if (!session) return nullptr;
+  session->scratch = std::move(scratch);
+  const std::filesystem::path folder = std::filesystem::absolute(source.ddf).lexically_normal();
+  session->name = (folder.has_filename() ? folder.filename() : folder.parent_path().filename()).string();
+  if (session->name.empty()) session->name = "ddf";
+  // The dictionary holds the set's tables in the set's order.
+  const std::vector<TableModel>& tables = session->model.Tables();
+  for (size_t i = 0; i < tables.size() && i < db.tables.size(); ++i) {
+    session->ddf_files.emplace_back(tables[i].name, DdfTableFile(db, db.tables[i]));
+    if (db.tables[i].system) session->system_tables.push_back(tables[i].name);
+  }
+  return session;
+}
+
 std::unique_ptr<Session> OpenSession(const std::string& path) {
   auto session = std::make_unique<Session>();
+  session->dictionary = path;
+  session->name = std::filesystem::u8path(path).stem().string();
   session->schema = std::make_unique<Schema>(path, SCHEMA_QUIET);
   if (!session->schema->ok()) {
     const int32_t code = ZAVL_GetLastError();
@@ -87,6 +175,9 @@ bool DataOptions::Resolve(const Session& session, DataLocation* location) const 
     const TableModel* table = FindTableOrFail(session, f.substr(0, eq));
     if (table == nullptr) return false;
     location->files.emplace_back(table->name, f.substr(eq + 1));
+  }
+  if (folder.empty()) {
+    location->files.insert(location->files.end(), session.ddf_files.begin(), session.ddf_files.end());
   }
   return true;
 }
@@ -137,6 +228,7 @@ void AddDataOptions(CLI::App* command, DataOptions* options) {
   command->add_option("--file", options->files,
                       "TABLE=PATH: the data file of one table (repeatable)")
       ->expected(1)
+      ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 

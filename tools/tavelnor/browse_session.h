@@ -14,22 +14,58 @@
 #include "browse/schema_lists.h"
 #include "browse/table_model.h"
 #include "browse/table_reader.h"
+#include "foundation/platform/files.h"
 
 namespace tavelnor::tool {
 
 struct Session {
   std::unique_ptr<Schema> schema;  // without the exchange layout
   DictionaryModel model;
+  std::string dictionary;  // the path the library opens
+  std::string name;        // what names the whole (exports are named after it)
+  // A DDF set's: the dictionary made from it (in memory where the system
+  // allows), each table's data file, and its system (X$) tables.
+  std::unique_ptr<platform::ScratchFile> scratch;
+  std::vector<std::pair<std::string, std::string>> ddf_files;
+  std::vector<std::string> system_tables;
+
+  bool IsSystemTable(const std::string& table) const;
 };
+
+// Where the tables are described: a dictionary file, or a DDF set's folder
+// (--ddf DIR), which then takes the dictionary's place among the operands.
+struct SourceOptions {
+  std::string dictionary;
+  std::string ddf;
+  // The one table a command reads, if any: the DDF set's warnings about
+  // other tables are not shown.
+  std::string table;
+  CLI::Option* dictionary_operand = nullptr;
+
+  // The operands after the dictionary, each required. With --ddf they move
+  // one place up, into the dictionary's place. Throws the command line's
+  // error (a missing operand, a dictionary besides --ddf).
+  struct Operand {
+    std::string* value;
+    CLI::Option* option;
+  };
+  void Resolve(const std::vector<Operand>& later);
+};
+// The dictionary operand and --ddf.
+void AddSourceOptions(CLI::App* command, SourceOptions* options);
 
 // Opens the dictionary at `path`; null after printing why it failed.
 std::unique_ptr<Session> OpenSession(const std::string& path);
+// Opens the dictionary or reads the DDF set, its warnings on standard
+// error; null after printing why it failed.
+std::unique_ptr<Session> OpenSession(const SourceOptions& source);
 
 // The table called `name`; null after printing the mistake (exit status 2)
 // with the closest names of the dictionary's tables.
 const TableModel* FindTableOrFail(const Session& session, const std::string& name);
 
-// --data DIR and --file TABLE=PATH (repeatable), into `location`.
+// --data DIR and --file TABLE=PATH (repeatable), into `location`; a DDF
+// set's own data files where neither names another.
 struct DataOptions {
   std::string folder;
   std::vector<std::string> files;

@@ -51,14 +51,15 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::string Printable(const std::string& bytes) { return dico::Cp1252ToUtf8(bytes); }
+std::string Cp1252Text(const std::string& bytes) { return dico::Cp1252ToUtf8(bytes); }
 
 // Names handed out within one scope (tables of the dictionary, columns or
 // keys of a table), unique ignoring ASCII case.
 class NameScope {
  public:
-  NameScope(std::string what, std::vector<std::string>* warnings, bool lists_named = false)
-      : what_(std::move(what)), warnings_(warnings), lists_named_(lists_named) {}
+  NameScope(std::string what, std::vector<std::string>* warnings, const NameText& printable,
+            bool lists_named = false)
+      : what_(std::move(what)), warnings_(warnings), printable_(printable), lists_named_(lists_named) {}
 
   // The Windows-1252 name for `raw` (or `fallback` when it is empty).
   std::string Take(const std::string& raw, const std::string& fallback) {
@@ -76,15 +77,15 @@ class NameScope {
       replaced = true;
     }
     if (replaced) {
-      warnings_->push_back(what_ + " name \"" + Printable(name) + "\": characters that cannot stand in a name "
+      warnings_->push_back(what_ + " name \"" + printable_(name) + "\": characters that cannot stand in a name "
                            "became \"_\"");
     }
     if (name.empty()) name = fallback;
     std::string unique = name;
     for (int n = 2; taken_.count(Lower(unique)) != 0; ++n) unique = name + "_" + std::to_string(n);
     if (unique != name) {
-      warnings_->push_back(what_ + " name \"" + Printable(name) + "\" repeated: this one is named \"" +
-                           Printable(unique) + "\"");
+      warnings_->push_back(what_ + " name \"" + printable_(name) + "\" repeated: this one is named \"" +
+                           printable_(unique) + "\"");
     }
     taken_.insert(Lower(unique));
     return unique;
@@ -93,6 +94,7 @@ class NameScope {
  private:
   std::string what_;
   std::vector<std::string>* warnings_;
+  const NameText& printable_;
   bool lists_named_;
   std::set<std::string> taken_;
 };
@@ -165,6 +167,7 @@ struct TableContext {
   const DdfTable& table;
   std::string who;  // "table NAME: "
   std::vector<std::string>* warnings;
+  const NameText& printable;
   std::map<uint16_t, std::string> field_names;  // DDF field id -> name in the layout
   std::map<uint16_t, uint16_t> field_types;     // DDF field id -> DDF type
   bool variable = false;
@@ -172,17 +175,17 @@ struct TableContext {
 
 json FieldNodes(TableContext* cx) {
   json fields = json::array();
-  NameScope names(cx->who + "column", cx->warnings);
+  NameScope names(cx->who + "column", cx->warnings, cx->printable);
   const uint16_t length = cx->table.record_length;
   for (const DdfField& f : cx->table.fields) {
     const bool variable_part = f.type == ddf::kDdfNote || f.type == ddf::kDdfLvar;
     if (uint32_t{f.offset} + f.size > length) {
       if (variable_part) {
         cx->variable = true;
-        cx->warnings->push_back(cx->who + "column " + Printable(f.name) + " (" + DdfTypeText(f) +
+        cx->warnings->push_back(cx->who + "column " + cx->printable(f.name) + " (" + DdfTypeText(f) +
                                 ") lies in the variable part of the records; it is left out of the layout");
       } else {
-        cx->warnings->push_back(cx->who + "column " + Printable(f.name) + " ends at byte " +
+        cx->warnings->push_back(cx->who + "column " + cx->printable(f.name) + " ends at byte " +
                                 std::to_string(f.offset + f.size) + ", beyond the records of " +
                                 std::to_string(length) + " bytes; it is left out");
       }
@@ -192,9 +195,12 @@ json FieldNodes(TableContext* cx) {
     const ColumnMapping m = MapDdfColumn(f);
     json node = {{"isa", "VarInNode"}, {"name", Text(name)}, {"header", Text(name)},
                  {"type", m.type},     {"internalsize", f.size}, {"diskoffset", f.offset}};
+    node["typestr"] = ddf::DdfTypeTag(f.column());
     if (m.raw) {
       node["flags"] = kFieldShownAsBytes;
       node["desc"] = DdfTypeText(f) + "; its bytes are kept as they are";
+      const int scale = ddf::ExactScale(f.column());
+      if (scale >= 0) node["precision"] = scale;
     } else {
       node["desc"] = DdfTypeText(f);
       if (f.type == ddf::kDdfCurrency) node["precision"] = 4;
@@ -208,7 +214,7 @@ json FieldNodes(TableContext* cx) {
 
 json KeyNodes(TableContext* cx, uint32_t* segment_count) {
   json keys = json::array();
-  NameScope names(cx->who + "key", cx->warnings);
+  NameScope names(cx->who + "key", cx->warnings, cx->printable);
   uint16_t expected = 0;
   for (const ddf::DdfKey& k : cx->table.keys) {
     if (k.number != expected) {
@@ -276,31 +282,42 @@ ColumnMapping MapDdfColumn(const DdfField& f) {
   return {code, false};
 }
 
+std::string DdfTableFile(const ddf::DdfDatabase& db, const DdfTable& table) {
+  if (!table.path.empty()) return table.path;
+  return (fs::path(db.folder) / LocationFile(table.location)).string();
+}
+
 json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_path,
-                         std::vector<std::string>* warnings) {
+                         std::vector<std::string>* warnings, const DdfSourceForm& form) {
+  const NameText printable = form.printable ? form.printable : NameText(Cp1252Text);
   const fs::path dico_folder = fs::path(dico_path).parent_path().empty() ? fs::path(".")
                                                                           : fs::path(dico_path).parent_path();
-  NameScope table_names("table", warnings, /*lists_named=*/true);
+  NameScope table_names("table", warnings, printable, /*lists_named=*/true);
   std::vector<std::string> code_page_names;
   json tables = json::array();
   for (const DdfTable& t : db.tables) {
     const std::string name = table_names.Take(t.name, "Table" + std::to_string(t.id));
-    TableContext cx{t, "table " + Printable(name) + ": ", warnings, {}, {}, false};
-    if (NonAscii(t.name)) code_page_names.push_back(Printable(t.name));
+    TableContext cx{t, "table " + printable(name) + ": ", warnings, printable, {}, {}, false};
+    if (NonAscii(t.name)) code_page_names.push_back(printable(t.name));
     for (const DdfField& f : t.fields) {
-      if (NonAscii(f.name)) code_page_names.push_back(Printable(t.name) + "." + Printable(f.name));
+      if (NonAscii(f.name)) code_page_names.push_back(printable(t.name) + "." + printable(f.name));
     }
     json fields = FieldNodes(&cx);
     uint32_t segment_count = 0;
     json keys = KeyNodes(&cx, &segment_count);
-    fs::path target;
-    if (!t.path.empty()) {
-      target = t.path;
+    const fs::path target = DdfTableFile(db, t);
+    std::string file;
+    if (form.bare_file_names) {
+      // Only the name, for --data; the whole path is given apart.
+      file = target.filename().string();
+      if (file.find('.') == std::string::npos) file = "./" + file;
+      if (!dico::Utf8ToCp1252(file).ok()) file = "Table" + std::to_string(t.id) + ".dat";
     } else {
-      target = fs::path(db.folder) / LocationFile(t.location);
-      warnings->push_back(cx.who + "no data file; the dictionary names " + target.generic_string());
+      if (t.path.empty()) {
+        warnings->push_back(cx.who + "no data file; the dictionary names " + target.generic_string());
+      }
+      file = PathText(DataFileName(target, dico_folder), cx.who, warnings);
     }
-    const std::string file = PathText(DataFileName(target, dico_folder), cx.who, warnings);
     json rubric = {{"isa", "Rubric"},
                    {"name", Text(name)},
                    {"header", Text(name)},
@@ -315,7 +332,7 @@ json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_pat
     rubric["children"] = json::array({std::move(layout), std::move(key_title)});
     tables.push_back(std::move(rubric));
   }
-  if (!code_page_names.empty()) {
+  if (!code_page_names.empty() && !form.bare_file_names) {
     warnings->push_back(std::to_string(code_page_names.size()) +
                         " names hold bytes outside ASCII and were read as Windows-1252 (first: " +
                         code_page_names.front() + ")");
@@ -330,6 +347,13 @@ json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_pat
             {"children", std::move(tables)}}}};
 }
 
+Result<std::vector<uint8_t>> DictionaryBytes(const json& source) {
+  auto compiled = dico::CompileDicoSource(source);
+  if (!compiled.ok()) return Status::InvalidArgument("the converted source does not compile: " +
+                                                     compiled.status().message());
+  return dico::EncodeDico(compiled->image, compiled->image.header.level, dico::Container::kPlain);
+}
+
 Status ConvertDdfSet(const FromDdfOptions& options, FromDdfResult* result, std::vector<std::string>* warnings) {
   *result = {};
   ddf::DdfDatabase db;
@@ -339,7 +363,7 @@ Status ConvertDdfSet(const FromDdfOptions& options, FromDdfResult* result, std::
     result->refused = true;
     return s;
   }
-  for (std::string& w : *warnings) w = Printable(w);
+  for (std::string& w : *warnings) w = Cp1252Text(w);
   json source = DdfDictionarySource(db, options.output, warnings);
   result->tables = db.tables.size();
   if (!options.json.empty()) {
@@ -348,10 +372,7 @@ Status ConvertDdfSet(const FromDdfOptions& options, FromDdfResult* result, std::
     out.close();
     if (!out) return Status::IoError("cannot write " + options.json);
   }
-  auto compiled = dico::CompileDicoSource(source);
-  if (!compiled.ok()) return Status::InvalidArgument("the converted source does not compile: " +
-                                                     compiled.status().message());
-  auto bytes = dico::EncodeDico(compiled->image, compiled->image.header.level, dico::Container::kPlain);
+  auto bytes = DictionaryBytes(source);
   if (!bytes.ok()) return bytes.status();
   std::ofstream out(options.output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));

@@ -22,6 +22,10 @@
 // naming the DDF type. NOTE and LVAR columns past the fixed record make the
 // table one of variable-length records and are left out of the layout.
 //
+// Every column's type text ("typestr") names its DDF type and decimals
+// ("DDF DECIMAL 2", "DDF BIT 3"), so that the tool decodes the columns kept
+// as bytes with their DDF type wherever the dictionary goes.
+//
 // Names are taken as Windows-1252, the dictionary's code page; control
 // characters, "/" (the compiler's path separator) and a table name's leading
 // "#" or "@" (the exported interface's list names) become "_", names
@@ -31,6 +35,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,8 +60,25 @@ ColumnMapping MapDdfColumn(const ddf::DdfField& field);
 // under it, else by their absolute path. Tables without a data file name
 // the file their location gives in the DDF folder. Every name changed and
 // every column or key left out adds a line to `warnings`.
+// How names read in messages (stored bytes to UTF-8).
+using NameText = std::function<std::string(const std::string&)>;
+
+struct DdfSourceForm {
+  NameText printable;            // empty: Windows-1252
+  // Each table's data file by its name alone (for a dictionary that is
+  // given the files apart), and no note on names outside ASCII.
+  bool bare_file_names = false;
+};
+
 nlohmann::json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_path,
-                                   std::vector<std::string>* warnings);
+                                   std::vector<std::string>* warnings, const DdfSourceForm& form = {});
+
+// The data file of `table`: the one found, else the one its location names
+// in the DDF folder.
+std::string DdfTableFile(const ddf::DdfDatabase& db, const ddf::DdfTable& table);
+
+// The dictionary file's bytes for a source made by DdfDictionarySource.
+Result<std::vector<uint8_t>> DictionaryBytes(const nlohmann::json& source);
 
 struct FromDdfOptions {
   std::string folder;     // the DDF set

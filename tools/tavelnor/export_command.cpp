@@ -1,6 +1,7 @@
-// "tavelnor export DICT DIR": the tables of a dictionary into DIR as
-// <table>.csv and <table>.jsonl, and all of them into one SQLite database
-// DIR/<dictionary file name>.sqlite with their keys, indexes, links and
+// "tavelnor export DICT DIR" (or "--ddf SET DIR"): the tables of a
+// dictionary or a DDF set into DIR as <table>.csv and <table>.jsonl, and all
+// of them into one SQLite database DIR/<dictionary file or set folder
+// name>.sqlite with their keys, indexes, links and
 // descriptions. Progress goes to standard error when it is a terminal; the
 // last line says what was written and what failed.
 #include <algorithm>
@@ -27,8 +28,10 @@ namespace {
 namespace fs = std::filesystem;
 
 struct ExportOptions {
-  std::string dictionary;
+  SourceOptions source;
   std::string folder;
+  CLI::Option* folder_operand = nullptr;
+  bool system_tables = false;
   std::string tables;
   std::string formats = "csv,jsonl,sqlite";
   ValueFormOptions forms;
@@ -137,8 +140,7 @@ class Exporter {
     if (formats_.sqlite) {
       std::vector<const TableModel*> exported;
       for (const auto& [t, path] : readable) exported.push_back(t);
-      const fs::path db_path =
-          folder / (fs::u8path(opt_.dictionary).stem().string() + ".sqlite");
+      const fs::path db_path = folder / (session_.name + ".sqlite");
       if (!db.Create(db_path.string(), exported)) {
         std::cerr << "tavelnor: SQLite " << db_path.string() << ": " << db.LastError() << "\n";
         SetExitCode(1);
@@ -231,6 +233,10 @@ class Exporter {
     for (RecordWriter* w : {csv_writer.get(), jsonl_writer.get()}) {
       if (w != nullptr && !w->Error().empty()) return Failed(table, w->Error());
     }
+    for (const std::string& w : reader.UnreadValues()) {
+      progress_->Clear();
+      std::cerr << "tavelnor: warning: " << w << "\n";
+    }
     if (!walked) return Failed(table, error);
     if ((formats_.csv && !csv.flush()) || (formats_.jsonl && !jsonl.flush())) {
       return Failed(table, "cannot write into " + folder.string());
@@ -249,7 +255,8 @@ class Exporter {
   std::vector<std::string> failed_;
 };
 
-void RunExport(const ExportOptions& opt) {
+void RunExport(ExportOptions opt) {
+  opt.source.Resolve({{&opt.folder, opt.folder_operand}});
   Formats formats;
   for (const std::string& f : SplitList(opt.formats)) {
     if (f == "csv") {
@@ -267,13 +274,16 @@ void RunExport(const ExportOptions& opt) {
   }
   WriteOptions write;
   if (!opt.forms.Resolve(&write)) return;
-  auto session = OpenSession(opt.dictionary);
+  auto session = OpenSession(opt.source);
   if (!session) return;
   DataLocation location;
   if (!opt.data.Resolve(*session, &location)) return;
   std::vector<const TableModel*> tables;
   if (opt.tables.empty()) {
-    for (const TableModel& t : session->model.Tables()) tables.push_back(&t);
+    // A DDF set's own tables only when asked for.
+    for (const TableModel& t : session->model.Tables()) {
+      if (opt.system_tables || !session->IsSystemTable(t.name)) tables.push_back(&t);
+    }
   } else {
     for (const std::string& name : SplitList(opt.tables)) {
       const TableModel* t = FindTableOrFail(*session, name);
@@ -293,9 +303,10 @@ void AddExportCommand(CLI::App& app) {
       "export",
       "Write the tables into a folder as CSV, JSON Lines and one SQLite database with their\n"
       "keys, indexes, links and the dictionary's descriptions. The data files are only read.");
-  cmd->add_option("dictionary", opt->dictionary, "dictionary file")->required();
-  cmd->add_option("folder", opt->folder, "folder to write into (created when missing)")
-      ->required();
+  AddSourceOptions(cmd, &opt->source);
+  opt->folder_operand = cmd->add_option("folder", opt->folder, "folder to write into (created when missing)");
+  cmd->add_flag("--system-tables", opt->system_tables,
+                "with --ddf: export the set's own X$ tables too");
   AddDataOptions(cmd, &opt->data);
   AddEncodingOption(cmd);
   cmd->add_option("--tables", opt->tables, "T1,T2...: only these tables");

@@ -33,4 +33,26 @@ Result<std::FILE*> OpenRegularFile(const std::string& path);
 Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path,
                                            size_t max_bytes = size_t{1} << 30);
 
+// A private file that holds `bytes` for as long as the object lives, for an
+// interface that reads by path what the program has in memory. On Linux it
+// lives in memory only (its path names the open descriptor); elsewhere it is
+// a file of the user's temporary folder, removed when the object dies.
+class ScratchFile {
+ public:
+  ScratchFile() = default;
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  // `hint` ends the name where the system shows one ("x.dic").
+  Status Create(const std::string& hint, const std::vector<uint8_t>& bytes);
+  const std::string& path() const { return path_; }
+
+ private:
+  void Release();
+  std::string path_;
+  intptr_t handle_ = -1;  // the descriptor that keeps an in-memory file alive
+  bool remove_ = false;   // a file on disk to remove
+};
+
 }  // namespace tavelnor::platform

@@ -1,11 +1,15 @@
 // Files on POSIX.
 #include <fcntl.h>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/platform/files.h"
@@ -116,6 +120,55 @@ Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_b
   close(fd);
   bytes.resize(done);
   return bytes;
+}
+
+namespace {
+
+bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+ScratchFile::~ScratchFile() { Release(); }
+
+void ScratchFile::Release() {
+  if (remove_) unlink(path_.c_str());
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+  remove_ = false;
+  path_.clear();
+}
+
+Status ScratchFile::Create(const std::string& hint, const std::vector<uint8_t>& bytes) {
+  Release();
+  int fd = -1;
+#ifdef __linux__
+  fd = memfd_create(hint.c_str(), MFD_CLOEXEC);
+  if (fd >= 0) path_ = "/proc/self/fd/" + std::to_string(fd);
+#endif
+  if (fd < 0) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/tavelnor-XXXXXX";
+    fd = mkstemp(name.data());
+    if (fd < 0) return Status::IoError(Describe(name, errno));
+    path_ = name;
+    remove_ = true;
+  }
+  handle_ = fd;
+  if (!WriteAll(fd, bytes)) {
+    const int err = errno;
+    Release();
+    return Status::IoError("a scratch copy of " + hint + ": " + std::strerror(err));
+  }
+  return Status::Ok();
 }
 
 }  // namespace tavelnor::platform

@@ -108,4 +108,48 @@ Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_b
   return bytes;
 }
 
+ScratchFile::~ScratchFile() { Release(); }
+
+void ScratchFile::Release() {
+  if (remove_) DeleteFileA(path_.c_str());
+  remove_ = false;
+  handle_ = -1;
+  path_.clear();
+}
+
+// A file of the temporary folder, written and closed: the reader opens it
+// with others denied writing.
+Status ScratchFile::Create(const std::string& hint, const std::vector<uint8_t>& bytes) {
+  Release();
+  char folder[MAX_PATH + 1] = {};
+  char name[MAX_PATH + 1] = {};
+  if (GetTempPathA(sizeof folder, folder) == 0 || GetTempFileNameA(folder, "tav", 0, name) == 0) {
+    return Status::IoError("a scratch copy of " + hint + ": system error " + std::to_string(GetLastError()));
+  }
+  path_ = name;
+  remove_ = true;
+  HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const Status s = Status::IoError(Describe(path_, GetLastError()));
+    Release();
+    return s;
+  }
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    DWORD wrote = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+    ok = WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) && wrote != 0;
+    done += wrote;
+  }
+  const DWORD err = GetLastError();
+  CloseHandle(file);
+  if (!ok) {
+    const Status s = Status::IoError(Describe(path_, err));
+    Release();
+    return s;
+  }
+  return Status::Ok();
+}
+
 }  // namespace tavelnor::platform

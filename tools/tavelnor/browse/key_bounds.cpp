@@ -31,6 +31,7 @@ std::string LittleEndian(int64_t value, size_t width) {
 
 // The highest value a field's key segment holds.
 std::string TopOf(const FieldModel& f) {
+  if (f.ddf) return std::string(kMaxKeyBytes, '\xFF');
   switch (f.kind) {
     case StoredKind::kSigned:
     case StoredKind::kFixed: {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "browse/text_codec.h"
 #include "data/bmp_image.h"
@@ -126,6 +127,61 @@ void DecodeReal(const FieldModel& f, const uint8_t* p, FieldValue* out) {
   out->real = v;
   // A single's own shortest form, not that of the double it widens to.
   out->text = f.size == 4 ? ShortestText(single, f.decimals) : ShortestText(v, f.decimals);
+}
+
+// A DDF column kept as bytes, through its DDF type. A value its type cannot
+// read comes out as its bytes (see DdfFallback).
+void DecodeDdf(const FieldModel& f, const uint8_t* p, FieldValue* out) {
+  auto value = ddf::DecodeDdfValue(*f.ddf, std::span<const uint8_t>(p, f.size));
+  if (!value.ok()) return SetBytes(ValueType::kBytes, p, f.size, out);
+  const ddf::DdfValue& v = *value;
+  out->bytes.clear();
+  out->text.clear();
+  switch (v.kind) {
+    case ddf::ValueKind::kText:
+      out->type = ValueType::kText;
+      AppendStoredAsUtf8(v.text, &out->text);
+      return;
+    case ddf::ValueKind::kSigned: return SetInteger(v.i, out);
+    case ddf::ValueKind::kUnsigned:
+      if (v.u <= static_cast<uint64_t>(INT64_MAX)) return SetInteger(static_cast<int64_t>(v.u), out);
+      out->type = ValueType::kUnsigned;
+      out->unsigned_integer = v.u;
+      out->text = v.text;
+      return;
+    case ddf::ValueKind::kReal:
+      out->type = ValueType::kReal;
+      out->real = v.d;
+      // The 4-byte form's own shortest text when a single holds it.
+      out->text = f.size == 4 && static_cast<double>(static_cast<float>(v.d)) == v.d
+                      ? ShortestText(static_cast<float>(v.d), f.decimals)
+                      : ShortestText(v.d, f.decimals);
+      return;
+    case ddf::ValueKind::kExact:
+      out->type = ValueType::kDecimal;
+      out->text = v.text;
+      return;
+    case ddf::ValueKind::kBool:
+      out->type = ValueType::kBool;
+      out->integer = v.b ? 1 : 0;
+      out->text = v.b ? "true" : "false";
+      return;
+    case ddf::ValueKind::kDate:
+    case ddf::ValueKind::kTimestamp:
+      if (v.empty) return SetNull(out);
+      out->type = v.kind == ddf::ValueKind::kDate ? ValueType::kDate : ValueType::kTimestamp;
+      out->text = v.kind == ddf::ValueKind::kDate ? v.text : v.text + "Z";
+      return;
+    case ddf::ValueKind::kTime:
+      out->type = ValueType::kTime;
+      out->text = v.text;
+      return;
+    case ddf::ValueKind::kGuid:
+      out->type = ValueType::kGuid;
+      out->text = v.text;
+      return;
+  }
+  SetNull(out);
 }
 
 void DecodeDate(const uint8_t* p, FieldValue* out) {
@@ -255,6 +311,7 @@ std::string RealText(double value, int32_t decimals) {
 void DecodeField(const FieldModel& f, const uint8_t* record, size_t length, FieldValue* out) {
   if (f.size == 0 || f.offset > length || length - f.offset < f.size) return SetNull(out);
   const uint8_t* p = record + f.offset;
+  if (f.ddf) return DecodeDdf(f, p, out);
   switch (f.kind) {
     case StoredKind::kNone: return SetNull(out);
     case StoredKind::kText: return DecodeText(f, p, out);
@@ -304,6 +361,10 @@ void DecodeField(const FieldModel& f, const uint8_t* record, size_t length, Fiel
     case StoredKind::kPicture: return DecodeVariablePart(f, p, out);
   }
   SetNull(out);
+}
+
+bool DdfFallback(const FieldModel& field, const FieldValue& value) {
+  return field.ddf.has_value() && value.type == ValueType::kBytes;
 }
 
 void DecodeRecord(const TableModel& table, const uint8_t* record, size_t length,

@@ -57,6 +57,10 @@ struct FieldValue {
 // loaded for the record.
 void DecodeField(const FieldModel& field, const uint8_t* record, size_t length, FieldValue* out);
 
+// Whether `value` of a DDF column is its bytes because its DDF type could
+// not read them (a digit nibble over 9, a count beyond the field...).
+bool DdfFallback(const FieldModel& field, const FieldValue& value);
+
 // Every field of `table`, in order (`values` is resized to the field count).
 void DecodeRecord(const TableModel& table, const uint8_t* record, size_t length,
                   std::vector<FieldValue>* values);

@@ -71,6 +71,13 @@ std::vector<FieldModel> ReadFields(const dico::DRubricTable& table) {
     const uint16_t base_code = f.type_code >= 128 ? static_cast<uint16_t>(f.type_code & 0x7F) : f.type_code;
     if (f.kind == StoredKind::kText && (v->Flags() & kTextAsBytes) && base_code != 21) {
       f.kind = StoredKind::kBytes;
+      // A DDF column the layout keeps as bytes names its type in its type text.
+      ddf::DdfColumn column;
+      if (v->TypeText() != nullptr && ddf::ParseDdfTypeTag(v->TypeText(), f.size, &column)) {
+        f.ddf = column;
+        f.kind = DdfKindOf(column, &f.scale);
+        if (f.kind == StoredKind::kFixed) f.decimals = f.scale;
+      }
     }
     fields.push_back(std::move(f));
   }
@@ -178,6 +185,28 @@ bool SameName(const std::string& a, const std::string& b) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
+}
+
+StoredKind DdfKindOf(const ddf::DdfColumn& column, int32_t* scale) {
+  *scale = 0;
+  if (const int exact = ddf::ExactScale(column); exact >= 0) {
+    *scale = exact;
+    return StoredKind::kFixed;
+  }
+  switch (column.type) {
+    case ddf::kDdfInteger:
+    case ddf::kDdfAutoIncrement: return StoredKind::kSigned;
+    case ddf::kDdfUnsignedBinary: return StoredKind::kUnsigned;
+    case ddf::kDdfFloat:
+    case ddf::kDdfBfloat: return StoredKind::kReal;
+    case ddf::kDdfLogical:
+    case ddf::kDdfBit: return StoredKind::kBool;
+    case ddf::kDdfDate: return StoredKind::kDate;
+    case ddf::kDdfTime: return StoredKind::kTime;
+    case ddf::kDdfTimestamp: return StoredKind::kTimestamp;
+    case ddf::kDdfGuid: return StoredKind::kGuid;
+    default: return StoredKind::kText;
+  }
 }
 
 StoredKind StoredKindOf(uint16_t type_code, uint32_t size, int32_t* scale) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "ddf/ddf_values.h"
+
 namespace tavelnor::tool {
 
 // How a stored field's bytes read, chosen by its type code.
@@ -52,6 +54,10 @@ struct FieldModel {
   std::string label;       // the field's header (display name)
   std::string category;
   std::string mask;
+  // A column of a DDF-described table kept as its bytes in the layout: its
+  // DDF type, by which it is decoded (`kind` then says what its values are:
+  // kFixed for the exact decimals, kReal, kBool or kText).
+  std::optional<ddf::DdfColumn> ddf;
 };
 
 struct KeySegmentModel {
@@ -118,6 +124,9 @@ class DictionaryModel {
   std::vector<TableModel> tables_;
   std::vector<CategoryModel> categories_;
 };
+
+// What the values of a DDF column are, and the decimals of an exact one.
+StoredKind DdfKindOf(const ddf::DdfColumn& column, int32_t* scale);
 
 // The reading of a stored type code, and the decimals of a fixed-point one.
 StoredKind StoredKindOf(uint16_t type_code, uint32_t size, int32_t* scale);

@@ -66,6 +66,10 @@ bool TableReader::Open(const Schema& schema, const TableModel& table, const std:
   table_ = &table;
   path_ = path;
   data_.reset();
+  unread_.clear();
+  for (size_t i = 0; i < table.fields.size(); ++i) {
+    if (table.fields[i].ddf) unread_.emplace_back(i, 0);
+  }
   if (const std::string problem = DataFileProblem(path); !problem.empty()) {
     *error = {0, table.name + ": data file " + path + " " + problem};
     return false;
@@ -134,8 +138,10 @@ bool TableReader::Select(const WalkOptions& options, std::vector<Condition>* con
     bool leading = true;
     for (size_t i = 0; i < conditions->size() && leading; ++i) {
       const KeySegmentModel& segment = key.segments[i];
+      // A DDF column's value has several stored forms (a packed decimal's
+      // sign nibble, a bit among others): its records are found by reading.
       auto it = std::find_if(conditions->begin(), conditions->end(), [&](const Condition& c) {
-        return c.field->offset == segment.offset && c.field->size == segment.length;
+        return c.field->offset == segment.offset && c.field->size == segment.length && !c.field->ddf;
       });
       leading = it != conditions->end();
       if (!leading) break;
@@ -192,6 +198,7 @@ bool TableReader::Walk(const WalkOptions& options,
     const auto* record = static_cast<const uint8_t*>(ZAVL_GetBuffer(data_->get()));
     if (record == nullptr) break;
     DecodeRecord(*table_, record, length, &values_);
+    for (auto& [field, count] : unread_) count += DdfFallback(table_->fields[field], values_[field]) ? 1 : 0;
     bool selected = true;
     for (size_t i = 0; i < conditions.size() && selected; ++i) {
       const FieldValue& v = values_[at[i]];
@@ -210,6 +217,18 @@ bool TableReader::Walk(const WalkOptions& options,
     return false;
   }
   return true;
+}
+
+std::vector<std::string> TableReader::UnreadValues() const {
+  std::vector<std::string> lines;
+  for (const auto& [field, count] : unread_) {
+    if (count == 0) continue;
+    const FieldModel& f = table_->fields[field];
+    lines.push_back(table_->name + "." + f.name + ": " + std::to_string(count) + " value" +
+                    (count == 1 ? " is" : "s are") + " not a valid " + std::string(ddf::DdfTypeName(f.ddf->type)) +
+                    " and went out as " + (count == 1 ? "its" : "their") + " bytes");
+  }
+  return lines;
 }
 
 }  // namespace tavelnor::tool

@@ -77,6 +77,10 @@ class TableReader {
             const std::function<bool(const std::vector<FieldValue>&)>& take, WalkError* error,
             const std::function<void()>& started = {});
 
+  // One line per DDF column some of whose values, in the records walked so
+  // far, its type could not read and that went out as their bytes.
+  std::vector<std::string> UnreadValues() const;
+
  private:
   struct Condition {
     const FieldModel* field = nullptr;
@@ -92,6 +96,7 @@ class TableReader {
   std::string path_;
   std::unique_ptr<DataHandle> data_;
   std::vector<FieldValue> values_;
+  std::vector<std::pair<size_t, int64_t>> unread_;  // DDF column, values given as bytes
 };
 
 }  // namespace tavelnor::tool

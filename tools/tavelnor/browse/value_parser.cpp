@@ -208,6 +208,18 @@ bool Fail(std::string* error, const std::string& text, const std::string& what) 
 bool EncodeStoredValue(const FieldModel& f, const std::string& text, std::string* bytes,
                        std::string* error) {
   bytes->clear();
+  if (f.ddf) {
+    // Texts in the stored code page; numbers and booleans as they are typed.
+    std::string given = text;
+    if (f.kind == StoredKind::kText && !Utf8ToStored(text, &given, error)) return false;
+    auto stored = ddf::EncodeDdfValue(*f.ddf, given);
+    if (!stored.ok()) {
+      *error = stored.status().message();
+      return false;
+    }
+    *bytes = std::move(*stored);
+    return true;
+  }
   switch (f.kind) {
     case StoredKind::kText: {
       const uint16_t code = f.type_code;

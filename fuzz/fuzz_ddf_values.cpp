@@ -1,7 +1,9 @@
 // libFuzzer target: a dictionary column of any type code, size and
 // decimals decoded from any bytes never crashes, decodes the same way twice,
 // and its text agrees with its typed value (integers and exact decimals read
-// back digit for digit, reals through strtod).
+// back digit for digit, reals through strtod). A decoded exact decimal,
+// boolean or text given back as text encodes to bytes that decode to the
+// same text (exact decimals and booleans always encode).
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -69,6 +71,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     default:
       break;
+  }
+  if (v.kind != ValueKind::kReal) {
+    auto stored = EncodeDdfValue(column, v.text);
+    const bool must = v.kind == ValueKind::kExact || v.kind == ValueKind::kBool;
+    if (stored.ok()) {
+      if (stored->size() != column.size) std::abort();
+      const std::span<const uint8_t> again(reinterpret_cast<const uint8_t*>(stored->data()), stored->size());
+      auto back = DecodeDdfValue(column, again);
+      if (!back.ok() || back->text != v.text) std::abort();
+    } else if (must && stored.status().code() != tavelnor::Status::Code::kUnsupported) {
+      std::abort();
+    }
   }
   return 0;
 }

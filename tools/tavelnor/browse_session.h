@@ -19,13 +19,14 @@
 namespace tavelnor::tool {
 
 struct Session {
+  // A DDF set's: the dictionary made from it (in memory where the system
+  // allows), kept until the library has let it go.
+  std::unique_ptr<platform::ScratchFile> scratch;
   std::unique_ptr<Schema> schema;  // without the exchange layout
   DictionaryModel model;
   std::string dictionary;  // the path the library opens
   std::string name;        // what names the whole (exports are named after it)
-  // A DDF set's: the dictionary made from it (in memory where the system
-  // allows), each table's data file, and its system (X$) tables.
-  std::unique_ptr<platform::ScratchFile> scratch;
+  // A DDF set's: each table's data file, and its system (X$) tables.
   std::vector<std::pair<std::string, std::string>> ddf_files;
   std::vector<std::string> system_tables;
 

@@ -3,7 +3,6 @@
 // container, and damaged dictionary files.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>

@@ -5,7 +5,6 @@
 // stored anything. Position blocks of one process and of two processes.
 #include <sqlite3.h>
 
-#include <cstring>
 #include <fstream>
 #include <map>
 

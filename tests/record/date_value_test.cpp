@@ -2,7 +2,6 @@
 // arithmetic and text.
 #include <gtest/gtest.h>
 
-
 #include "record/date_settings.h"
 #include "record/date_value.h"
 #include "record/french_locale_test.h"

@@ -54,4 +54,14 @@ inline bool WaitForFile(const std::string& path, int timeout_ms = 20000) {
   return false;
 }
 
+// Starts a child playing `parts`, then `ready` and `ready`.go, and returns
+// once the child has created `ready`; touching the .go file lets it go on.
+inline platform::ChildProcess StartReady(std::vector<std::string> parts, const std::string& ready) {
+  parts.push_back(ready);
+  parts.push_back(ready + ".go");
+  platform::ChildProcess child = StartChild(parts);
+  EXPECT_TRUE(WaitForFile(ready));
+  return child;
+}
+
 }  // namespace tavelnor::btrieve::testing

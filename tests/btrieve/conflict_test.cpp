@@ -5,7 +5,6 @@
 // stored anything. Position blocks of one process and of two processes.
 #include <sqlite3.h>
 
-#include <cstring>
 #include <fstream>
 #include <map>
 
@@ -230,10 +229,7 @@ class ProcessConflicts : public Conflicts {
   platform::ChildProcess StaleChild(int32_t id, int op) {
     ready_ = dir_.File("ready" + std::to_string(++children_));
     go_ = ready_ + ".go";
-    platform::ChildProcess child = StartChild(
-        {"stale", path_a_, std::to_string(id), std::to_string(op), ready_, go_});
-    EXPECT_TRUE(WaitForFile(ready_));
-    return child;
+    return StartReady({"stale", path_a_, std::to_string(id), std::to_string(op)}, ready_);
   }
 
   std::string ready_, go_;

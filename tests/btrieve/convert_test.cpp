@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <map>

@@ -115,30 +115,9 @@ std::vector<uint8_t> Batch(const std::vector<std::vector<uint8_t>>& records) {
 
 using InsertExtended = RecordFile;
 
-TEST_F(InsertExtended, InsertsEveryRecordAndReturnsTheirPositions) {
-  Insert(1, "aa", 1);
-  std::vector<uint8_t> buf = Batch({Rec(5, "bb", 5), Rec(3, "cc", 3), Rec(9, "aa", 9)});
-  b_.len = static_cast<uint32_t>(buf.size());
-  ASSERT_EQ(b_.Call(kOpInsertExtended, buf.data(), &b_.len, 0), 0);
-  ASSERT_EQ(b_.len, 2u + 3 * 4);
-  EXPECT_EQ(buf[0], 3);
-  EXPECT_EQ(IdOf(std::vector<uint8_t>(b_.key, b_.key + 4)), 9);  // the last record's key
-  const int32_t ids[] = {5, 3, 9};
-  Block other;
-  ASSERT_EQ(other.Open(path_), 0);
-  for (int i = 0; i < 3; ++i) {
-    std::vector<uint8_t> r(kRecLen);
-    std::memcpy(r.data(), buf.data() + 2 + 4 * i, 4);  // the position comes back as sent
-    other.len = kRecLen;
-    ASSERT_EQ(other.Call(kOpGetDirect, r.data(), &other.len, -1), 0);
-    EXPECT_EQ(IdOf(r), ids[i]);
-  }
-  ASSERT_EQ(other.Close(), 0);
-  EXPECT_EQ(Count(), 4u);
-  EXPECT_EQ(ReadId(kOpGetPrevious, 0), 5);  // the last record is current on key 0
-}
-
-TEST_F(InsertExtended, RecordsBeforeAFailingOneStay) {
+// Every record up to a failing one is kept; the answer counts them and gives
+// their positions, the key buffer holds the last one's key and it is current.
+TEST_F(InsertExtended, KeepsTheRecordsBeforeAFailingOneAndReturnsTheirPositions) {
   Insert(1, "aa", 1);
   struct Case {
     const char* name;
@@ -146,6 +125,8 @@ TEST_F(InsertExtended, RecordsBeforeAFailingOneStay) {
     int16_t status;
     std::vector<int32_t> kept;
   } cases[] = {
+      {"every record", Batch({Rec(50, "bb", 50), Rec(30, "cc", 30), Rec(40, "aa", 40)}), 0,
+       {50, 30, 40}},
       {"duplicate of a stored record",
        Batch({Rec(2, "bb", 2), Rec(3, "cc", 3), Rec(1, "dd", 4), Rec(9, "ee", 9)}),
        kDuplicateKey,

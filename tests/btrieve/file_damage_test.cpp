@@ -6,7 +6,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <set>
 
 #include "btrieve/data_file.h"
 #include "btrieve/open_diagnosis.h"

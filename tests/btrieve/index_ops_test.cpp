@@ -57,18 +57,21 @@ class IndexOps : public RecordFile {
   static uint16_t LoadFlags(const std::vector<uint8_t>& stat, size_t off) {
     return static_cast<uint16_t>(stat[off + 4] | (stat[off + 5] << 8));
   }
-  // The same records in a shuffled order.
-  void InsertMany() {
+  // Records 1..40 in one shuffled order, through `block`.
+  static void InsertMany(Block& block) {
     std::vector<int32_t> ids(40);
     for (int i = 0; i < 40; ++i) ids[i] = i + 1;
     std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
     const char* names[] = {"ab", "b", "aa", "zz", "b"};
-    for (int32_t id : ids) Insert(id, names[id % 5], CodeOf(id));
+    for (int32_t id : ids) {
+      auto r = Rec(id, names[id % 5], CodeOf(id));
+      ASSERT_EQ(block.Write(kOpInsert, r, 0), 0);
+    }
   }
 };
 
 TEST_F(IndexOps, IndexBuiltOverRecordsOrdersThemLikeAFreshOne) {
-  InsertMany();
+  InsertMany(b_);
   ASSERT_EQ(CreateIndex(KeySpec(kNameCode), 0), 0);
   EXPECT_EQ(KeyNumbers(), (std::vector<int>{0, 1, 2, 3}));
   std::vector<int32_t> built = Walk(3);
@@ -78,14 +81,7 @@ TEST_F(IndexOps, IndexBuiltOverRecordsOrdersThemLikeAFreshOne) {
   std::string other = dir_.File("fresh.btr");
   ASSERT_EQ(fresh.Create(other, MakeSpec(kRecLen, {{{1, 4, 0, kTypeInteger}}, kNameCode})), 0);
   ASSERT_EQ(fresh.Open(other), 0);
-  std::vector<int32_t> ids(40);
-  for (int i = 0; i < 40; ++i) ids[i] = i + 1;
-  std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
-  const char* names[] = {"ab", "b", "aa", "zz", "b"};
-  for (int32_t id : ids) {
-    auto r = Rec(id, names[id % 5], CodeOf(id));
-    ASSERT_EQ(fresh.Write(kOpInsert, r, 0), 0);
-  }
+  InsertMany(fresh);
   EXPECT_EQ(built, Walk(1, &fresh));
   ASSERT_EQ(built.size(), 40u);
   ASSERT_EQ(fresh.Close(), 0);

@@ -148,7 +148,6 @@ TEST_F(Locks, WaitBiasResumesWhenTheHolderUnlocks) {
   ASSERT_EQ(GetEqual(xa_, 4, kBiasSingleNoWait), 0);
   std::atomic<bool> done{false};
   int16_t status = -1;
-  const auto start = Clock::now();
   std::thread waiter([&] {
     status = GetEqual(ya_, 4, kBiasSingleWait);
     done = true;
@@ -160,7 +159,6 @@ TEST_F(Locks, WaitBiasResumesWhenTheHolderUnlocks) {
   ASSERT_EQ(Unlock(xa_, 0), 0);
   waiter.join();
   EXPECT_EQ(status, 0);
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(150));
   EXPECT_EQ(GetEqual(xa_, 4, kBiasSingleNoWait), kRecordLocked);
 }
 

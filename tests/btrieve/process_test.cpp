@@ -23,14 +23,20 @@ class Processes : public TwoClients {
   platform::ChildProcess Holder(int32_t id, int op) {
     ready_ = dir_.File("ready" + std::to_string(++children_));
     go_ = ready_ + ".go";
-    platform::ChildProcess child =
-        StartChild({"hold", path_a_, std::to_string(id), std::to_string(op), ready_, go_});
-    EXPECT_TRUE(WaitForFile(ready_));
-    return child;
+    return StartReady({"hold", path_a_, std::to_string(id), std::to_string(op)}, ready_);
   }
   int Kill(platform::ChildProcess* child) {
     EXPECT_TRUE(platform::KillProcess(*child).ok());
     return WaitChild(child);
+  }
+  // Hang guard only: the waits `pid` publishes, once it publishes any (or
+  // none after 30 s).
+  static std::vector<ProcessWait> AwaitWaits(uint32_t pid) {
+    std::vector<ProcessWait> waits;
+    for (int tries = 0; tries < 6000 && (waits = ProcessWaits::Of(pid)).empty(); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return waits;
   }
 
   std::string ready_, go_;
@@ -120,8 +126,7 @@ TEST_F(Processes, ACycleThroughClientsAndAProcessGives78Once) {
   ASSERT_EQ(GetEqual(xa_, 1, kBiasSingleNoWait), 0);
   ASSERT_EQ(GetEqual(ya_, 3, kBiasSingleNoWait), 0);
   const std::string ready = dir_.File("mixed"), go = ready + ".go";
-  platform::ChildProcess child = StartChild({"cycle", path_a_, "2", "1", ready, go});
-  ASSERT_TRUE(WaitForFile(ready));
+  platform::ChildProcess child = StartReady({"cycle", path_a_, "2", "1"}, ready);
   std::atomic<int> status[3] = {-1, -1, -1};  // x, y, the child
   std::thread parties[3] = {
       std::thread([&] { status[0] = GetEqual(xa2_, 3, kBiasSingleWait); }),
@@ -163,18 +168,11 @@ TEST_F(Processes, AClientThatDoesNotWaitClosesNoCycle) {
   const std::string c_ready = dir_.File("c"), c_go = c_ready + ".go";
   platform::ChildProcess p = StartChild({"idle", path_a_, p_ready, p_go, release});
   EXPECT_TRUE(WaitForFile(p_ready));
-  platform::ChildProcess c = StartChild({"cycle", path_a_, "2", "1", c_ready, c_go});
-  EXPECT_TRUE(WaitForFile(c_ready));
+  platform::ChildProcess c = StartReady({"cycle", path_a_, "2", "1"}, c_ready);
   Touch(p_go);
-  // Hang guards only: until each publishes its wait.
-  auto await_wait = [](uint32_t pid) {
-    for (int tries = 0; tries < 6000 && ProcessWaits::Of(pid).empty(); ++tries) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  };
-  await_wait(p.pid);
+  AwaitWaits(p.pid);
   Touch(c_go);
-  await_wait(c.pid);
+  AwaitWaits(c.pid);
   Touch(release);
   EXPECT_EQ(WaitChild(&c), 0);
   EXPECT_EQ(WaitChild(&p), 0);
@@ -185,12 +183,8 @@ TEST_F(Processes, AWaitEndsWhenTheHolderDies) {
   platform::ChildProcess holder = Holder(2, kOpGetEqual + kBiasSingleNoWait);
   platform::ChildProcess waiter =
       StartChild({"lock", path_a_, "2", std::to_string(kOpGetEqual + kBiasSingleWait)});
-  // Hang guard only: the waiter says it waits for the holder.
-  std::vector<ProcessWait> waits;
-  for (int tries = 0; tries < 6000 && waits.empty(); ++tries) {
-    waits = ProcessWaits::Of(waiter.pid);
-    if (waits.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  // The waiter says it waits for the holder.
+  const std::vector<ProcessWait> waits = AwaitWaits(waiter.pid);
   ASSERT_EQ(waits.size(), 1u);
   EXPECT_EQ(waits[0].pid, holder.pid);
   EXPECT_EQ(Kill(&holder), -1);

@@ -3,8 +3,6 @@
 // of record_fixture.h), for the lock and transaction tests.
 #pragma once
 
-#include <cstring>
-
 #include "record_fixture.h"
 
 namespace tavelnor::btrieve::testing {

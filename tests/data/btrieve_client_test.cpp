@@ -2,7 +2,6 @@
 // path, and the client libraries that are left aside.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <utility>
 

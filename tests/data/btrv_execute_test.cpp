@@ -3,7 +3,6 @@
 // reported.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 

@@ -1,6 +1,6 @@
 // The data table end to end on files the embedded record manager creates:
-// navigation, key ranges, shared files, counts, links, variable-length
-// parts, writes and the failures of opening.
+// navigation, key ranges, shared files, counts, variable-length parts,
+// writes, imports and the failures of opening.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -65,7 +65,7 @@ TEST_F(TableTest, KeyRangeBoundsNavigationAndCounts) {
   ASSERT_NE(t->Last(), -1);
   EXPECT_EQ(NumOf(t->RecordBuffer()), 6);
 
-  // A partial low value on the name key: "B" and above.
+  // Partial values on the name key: names from "C" to "E".
   t->SetKeyRange(1, reinterpret_cast<const uint8_t*>("C"), 1,
                  reinterpret_cast<const uint8_t*>("E\xFF"), 2);
   const Nums named = Walk(*t);
@@ -286,8 +286,6 @@ TEST_F(TableTest, VariablePartsSurviveUpdatesAndShorterPartsCutLongerOnes) {
   EXPECT_EQ(record::VarPartLength(bare->RecordBuffer() + kMemoSlot), 0u);
   EXPECT_STREQ(reinterpret_cast<const char*>(bare->RecordBuffer() + 24), "Lille");
 }
-
-// --- links -------------------------------------------------------------------------------------
 
 // --- import --------------------------------------------------------------------------------------
 

@@ -16,7 +16,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "dico/dico_classes.h"

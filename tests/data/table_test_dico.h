@@ -114,7 +114,7 @@ class TableTest : public ::testing::Test {
     EXPECT_TRUE(table->Open(Def(t), Chaine(PathOf(file)))) << table->Status();
     return table;
   }
-  // Clients 1..n named "C<letter>", Lyon for the even ones, family n % 3.
+  // Clients 1..n named by one letter, Lyon for the even ones, family n % 3.
   void FillClients(EDataTable& t, int n) {
     for (int i = 1; i <= n; ++i) {
       const std::string nom(1, static_cast<char>('A' + (i * 7) % n));

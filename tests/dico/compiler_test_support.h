@@ -47,16 +47,6 @@ inline Obj ObjectAt(const DicoImage& img, int kind, uint32_t index) {
           img.arrays[static_cast<size_t>(kind)].data() + index * GetKindInfo(kind).image_size};
 }
 
-inline Obj FindObject(const DicoImage& img, uint32_t id) {
-  for (int k = 0; k < kKindCount; ++k) {
-    for (uint32_t i = 0; i < img.Count(k); ++i) {
-      Obj o = ObjectAt(img, k, i);
-      if (o.Id() == id) return o;
-    }
-  }
-  return {};
-}
-
 // Text of a string reference: nullopt for 0 (absent).
 inline std::optional<std::string> Text(const DicoImage& img, int32_t ref) {
   if (ref == 0) return std::nullopt;

@@ -1,5 +1,5 @@
 // DDicoHandler: lookups by identifier and name, string references and the
-// string pool, the system rubric, versions, the translation path and loads that fail.
+// string pool, versions, the translation path and loads that fail.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,5 @@
-// The string block pool: chunk growth, block reuse, layout, concurrency and
-// the process-wide instance.
+// The string block pool: chunk growth, blocks given back, and concurrent
+// users that never share a block.
 #include "foundation/block_pool.h"
 
 #include <gtest/gtest.h>

@@ -23,15 +23,12 @@ std::set<int> LowerAccented() {
 
 TEST(CaseTables, UpperMapsExactlyTheListedBytes) {
   ASSERT_EQ(kUpperAccented.size(), 27u);
-  int changed = 0;
   for (int c = 0; c < 256; ++c) {
     const bool maps = (c >= 'a' && c <= 'z') || kUpperAccented.count(c) != 0;
     const int expected = maps ? c - 0x20 : c;
     EXPECT_EQ(UpperTable()[c], expected) << std::hex << c;
     EXPECT_EQ(ToUpper1252(static_cast<uint8_t>(c)), expected) << std::hex << c;
-    changed += maps;
   }
-  EXPECT_EQ(changed, 26 + 27);
 }
 
 TEST(CaseTables, LowerMapsExactlyTheListedBytes) {

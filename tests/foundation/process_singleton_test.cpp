@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -98,15 +97,6 @@ TEST_F(ProcessSingletonTest, TwoCopiesShareTheObjectUntilTheLastRelease) {
   snap = Snap();
   EXPECT_EQ(snap.attach_count, 0u);
   EXPECT_TRUE(snap.slots.empty());
-}
-
-TEST_F(ProcessSingletonTest, TypedSingletonsSeeTheSameValue) {
-  ProcessSingleton<std::map<int, std::string>> a("Tables", module_);
-  ProcessSingleton<std::map<int, std::string>> b("Tables", other_copy_);
-  a.Get()[7] = "seven";
-  EXPECT_EQ(&a.Get(), &b.Get());
-  EXPECT_EQ(b.Get().at(7), "seven");
-
 }
 
 TEST_F(ProcessSingletonTest, FreedSlotIsReusedBeforeTheArrayGrows) {

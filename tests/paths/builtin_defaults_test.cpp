@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "foundation/platform/shell.h"
@@ -144,19 +143,6 @@ TEST_F(Backups, CandidateRefusingTheProbeFallsBackToTheDocuments) {
   EXPECT_EQ(ById(kBackups), documents_);
   EXPECT_EQ(ResolveSpecialPath(kBackups, PathMode::kCreate).path, documents_);
   EXPECT_TRUE(IsDir(candidate + "/" + kProbe));
-}
-
-TEST_F(Backups, ReadOnlyCandidateFallsBackToTheDocuments) {
-  const std::string candidate = MakeDir("known/commondocs/ACME/Sauvegardes");
-  fs::permissions(candidate, fs::perms::owner_read | fs::perms::owner_exec);
-  const bool writable = std::ofstream(candidate + "/try").good();
-  if (writable) {
-    fs::remove(candidate + "/try");
-    fs::permissions(candidate, fs::perms::owner_all);
-    GTEST_SKIP() << "this user can write into read-only folders";
-  }
-  EXPECT_EQ(ById(kBackups), documents_);
-  fs::permissions(candidate, fs::perms::owner_all);
 }
 
 }  // namespace

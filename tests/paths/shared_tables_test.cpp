@@ -2,7 +2,6 @@
 // names, shared by every holder, and safe to use from several threads.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <set>
 #include <string>

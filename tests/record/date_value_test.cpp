@@ -1,8 +1,6 @@
-// sDate: byte form, day numbers, validity, arithmetic, text, and a
-// round-trip property over many day numbers.
+// sDate: byte form, the minimum setting, day numbers both ways, validity,
+// arithmetic and text.
 #include <gtest/gtest.h>
-
-#include <random>
 
 #include "record/date_settings.h"
 #include "record/date_value.h"

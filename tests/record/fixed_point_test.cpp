@@ -1,12 +1,10 @@
 // EDecimal32, EDecimal64 and ECurrency: range rules, text readers, the
-// formatter, products and conversions, and a decimal <-> text property.
+// formatter, products, quotients and conversions.
 #include "record/fixed_point.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
-#include <random>
 #include <string>
 
 namespace tavelnor::record {

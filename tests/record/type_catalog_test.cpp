@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 
 #include "record/buffer_kinds.h"

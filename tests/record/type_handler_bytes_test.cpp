@@ -3,7 +3,6 @@
 // short, declared sizes bounded by the aimed bytes, CopyOut and CopyIn.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <iterator>
-#include <set>
-#include <thread>
 #include <vector>
 
 #include "foundation/chaine.h"

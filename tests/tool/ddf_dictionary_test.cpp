@@ -392,6 +392,38 @@ TEST_F(DdfDictionaryTest, TheSetReadInPlaceExportsEveryValueExactlyAndIsOnlyRead
   EXPECT_NE(run.err.find("cannot read the DDF set"), std::string::npos) << run.err;
 }
 
+TEST_F(DdfDictionaryTest, NoteAndLvarColumnsOfTheVariablePartComeOutWhole) {
+  constexpr uint32_t kRows = 6;
+  for (const ddf::test::FileKind kind : {ddf::test::FileKind::kOurs, ddf::test::FileKind::kVersion6}) {
+    const std::string set = Folder() + "/ddf-variable-" + std::to_string(static_cast<int>(kind));
+    SCOPED_TRACE(set);
+    ddf::test::DdfSpec spec;
+    spec.kind = kind;
+    spec.tables = {ddf::test::VariableTable(ddf::kDdfNote, kRows), ddf::test::VariableTable(ddf::kDdfLvar, kRows)};
+    ASSERT_TRUE(ddf::test::WriteDdfDatabase(set, spec).ok());
+    for (const ddf::test::TableSpec& table : spec.tables) {
+      ToolRun run = Run({"dump", "--ddf", set, table.name, "--format", "csv"});
+      ASSERT_EQ(run.code, 0) << run.err;
+      EXPECT_EQ(run.err.find("left out"), std::string::npos) << run.err;
+      ASSERT_EQ(run.Lines().size(), kRows + 1);
+      EXPECT_EQ(run.Lines()[0], "Id,Text");
+      std::vector<std::string> texts;
+      for (uint32_t i = 0; i < kRows; ++i) {
+        ddf::test::SampleRecord(table.columns, table.record_length, i, &texts);
+        const std::vector<std::string> cells = Cells(run.Lines()[i + 1]);
+        ASSERT_EQ(cells.size(), 2u);
+        EXPECT_EQ(cells[0], std::to_string(i + 1));
+        EXPECT_EQ(cells[1], dico::Cp1252ToUtf8(texts[1]));
+      }
+      // The whole text selects its record.
+      run = Run({"dump", "--ddf", set, table.name, "--format", "csv", "--where", "Text=" + dico::Cp1252ToUtf8(texts[1])});
+      ASSERT_EQ(run.code, 0) << run.err;
+      ASSERT_EQ(run.Lines().size(), 2u) << run.out;
+      EXPECT_EQ(Cells(run.Lines()[1])[0], std::to_string(kRows));
+    }
+  }
+}
+
 TEST_F(DdfDictionaryTest, AValueItsTypeCannotReadGoesOutAsBytesWithAWarning) {
   const std::string set = Folder() + "/ddf-damaged";
   ddf::test::DdfSpec spec;

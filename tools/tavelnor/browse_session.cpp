@@ -10,6 +10,7 @@
 #include "ddf_dictionary.h"
 #include "foundation/platform/code_pages.h"
 #include "foundation/platform/files.h"
+#include "record/type_codes.h"
 #include "tavelnor/zavl.h"
 #include "tool_commands.h"
 
@@ -98,6 +99,7 @@ std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
   DdfSourceForm form;
   form.printable = [](const std::string& bytes) { return StoredToUtf8(bytes); };
   form.bare_file_names = true;
+  form.variable_part_read = true;
   for (std::string& w : warnings) w = StoredToUtf8(w);
   const nlohmann::json dictionary = DdfDictionarySource(db, "", &warnings, form);
   for (const std::string& w : warnings) {
@@ -124,6 +126,20 @@ std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
   for (size_t i = 0; i < tables.size() && i < db.tables.size(); ++i) {
     session->ddf_files.emplace_back(tables[i].name, DdfTableFile(db, db.tables[i]));
     if (db.tables[i].system) session->system_tables.push_back(tables[i].name);
+    // Columns of the variable part, read from whole records.
+    for (const ddf::DdfField& f : db.tables[i].fields) {
+      if (!InVariablePart(db.tables[i], f)) continue;
+      FieldModel column;
+      column.name = column.field = column.label = StoredToUtf8(f.name);
+      column.type_code = record::TYPE_STR;
+      column.offset = f.offset;
+      column.size = f.size;
+      column.ddf = f.column();
+      column.kind = StoredKind::kText;
+      column.tail = true;
+      column.precision = -1;
+      session->model.AddField(i, std::move(column));
+    }
   }
   return session;
 }

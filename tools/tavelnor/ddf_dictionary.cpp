@@ -168,6 +168,7 @@ struct TableContext {
   std::string who;  // "table NAME: "
   std::vector<std::string>* warnings;
   const NameText& printable;
+  bool variable_part_read;
   std::map<uint16_t, std::string> field_names;  // DDF field id -> name in the layout
   std::map<uint16_t, uint16_t> field_types;     // DDF field id -> DDF type
   bool variable = false;
@@ -178,10 +179,10 @@ json FieldNodes(TableContext* cx) {
   NameScope names(cx->who + "column", cx->warnings, cx->printable);
   const uint16_t length = cx->table.record_length;
   for (const DdfField& f : cx->table.fields) {
-    const bool variable_part = f.type == ddf::kDdfNote || f.type == ddf::kDdfLvar;
     if (uint32_t{f.offset} + f.size > length) {
-      if (variable_part) {
+      if (InVariablePart(cx->table, f)) {
         cx->variable = true;
+        if (cx->variable_part_read) continue;
         cx->warnings->push_back(cx->who + "column " + cx->printable(f.name) + " (" + DdfTypeText(f) +
                                 ") lies in the variable part of the records; it is left out of the layout");
       } else {
@@ -282,6 +283,11 @@ ColumnMapping MapDdfColumn(const DdfField& f) {
   return {code, false};
 }
 
+bool InVariablePart(const DdfTable& table, const DdfField& field) {
+  return (field.type == ddf::kDdfNote || field.type == ddf::kDdfLvar) &&
+         uint32_t{field.offset} + field.size > table.record_length;
+}
+
 std::string DdfTableFile(const ddf::DdfDatabase& db, const DdfTable& table) {
   if (!table.path.empty()) return table.path;
   return (fs::path(db.folder) / LocationFile(table.location)).string();
@@ -297,7 +303,7 @@ json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_pat
   json tables = json::array();
   for (const DdfTable& t : db.tables) {
     const std::string name = table_names.Take(t.name, "Table" + std::to_string(t.id));
-    TableContext cx{t, "table " + printable(name) + ": ", warnings, printable, {}, {}, false};
+    TableContext cx{t, "table " + printable(name) + ": ", warnings, printable, form.variable_part_read, {}, {}, false};
     if (NonAscii(t.name)) code_page_names.push_back(printable(t.name));
     for (const DdfField& f : t.fields) {
       if (NonAscii(f.name)) code_page_names.push_back(printable(t.name) + "." + printable(f.name));

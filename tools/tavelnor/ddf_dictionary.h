@@ -68,7 +68,14 @@ struct DdfSourceForm {
   // Each table's data file by its name alone (for a dictionary that is
   // given the files apart), and no note on names outside ASCII.
   bool bare_file_names = false;
+  // NOTE and LVAR columns past the fixed record are read by the caller:
+  // no warning that they are left out of the layout.
+  bool variable_part_read = false;
 };
+
+// Whether `field` of `table` lies (partly) past the fixed record: a NOTE or
+// LVAR column in the variable part of variable-length records.
+bool InVariablePart(const ddf::DdfTable& table, const ddf::DdfField& field);
 
 nlohmann::json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_path,
                                    std::vector<std::string>* warnings, const DdfSourceForm& form = {});

@@ -131,9 +131,9 @@ void DecodeReal(const FieldModel& f, const uint8_t* p, FieldValue* out) {
 
 // A DDF column kept as bytes, through its DDF type. A value its type cannot
 // read comes out as its bytes (see DdfFallback).
-void DecodeDdf(const FieldModel& f, const uint8_t* p, FieldValue* out) {
-  auto value = ddf::DecodeDdfValue(*f.ddf, std::span<const uint8_t>(p, f.size));
-  if (!value.ok()) return SetBytes(ValueType::kBytes, p, f.size, out);
+void DecodeDdf(const FieldModel& f, const uint8_t* p, size_t n, FieldValue* out) {
+  auto value = ddf::DecodeDdfValue(*f.ddf, std::span<const uint8_t>(p, n));
+  if (!value.ok()) return SetBytes(ValueType::kBytes, p, n, out);
   const ddf::DdfValue& v = *value;
   out->bytes.clear();
   out->text.clear();
@@ -309,9 +309,14 @@ std::string RealText(double value, int32_t decimals) {
 }
 
 void DecodeField(const FieldModel& f, const uint8_t* record, size_t length, FieldValue* out) {
+  if (f.tail) {
+    // The variable part: what the record holds from the column on.
+    if (!f.ddf || f.offset >= length) return SetNull(out);
+    return DecodeDdf(f, record + f.offset, length - f.offset, out);
+  }
   if (f.size == 0 || f.offset > length || length - f.offset < f.size) return SetNull(out);
   const uint8_t* p = record + f.offset;
-  if (f.ddf) return DecodeDdf(f, p, out);
+  if (f.ddf) return DecodeDdf(f, p, f.size, out);
   switch (f.kind) {
     case StoredKind::kNone: return SetNull(out);
     case StoredKind::kText: return DecodeText(f, p, out);

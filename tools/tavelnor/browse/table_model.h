@@ -58,6 +58,9 @@ struct FieldModel {
   // DDF type, by which it is decoded (`kind` then says what its values are:
   // kFixed for the exact decimals, kReal, kBool or kText).
   std::optional<ddf::DdfColumn> ddf;
+  // A DDF NOTE or LVAR column in the variable part of the records (after
+  // the fixed record): its bytes run from `offset` to the end of the record.
+  bool tail = false;
 };
 
 struct KeySegmentModel {
@@ -118,6 +121,9 @@ class DictionaryModel {
   const std::vector<CategoryModel>& Categories() const { return categories_; }
   // Case-insensitive; null when the dictionary has no such table.
   const TableModel* FindTable(const std::string& name) const;
+  // Adds a column the dictionary cannot describe (a DDF set's variable
+  // part) to the table at `index`.
+  void AddField(size_t index, FieldModel field);
   std::vector<std::string> TableNames() const;
 
  private:

@@ -85,6 +85,14 @@ bool TableReader::Open(const Schema& schema, const TableModel& table, const std:
     data_.reset();
     return false;
   }
+  whole_.reset();
+  if (std::any_of(table.fields.begin(), table.fields.end(), [](const FieldModel& f) { return f.tail; })) {
+    if (const int status = btrieve::DataFile::Open(path, &whole_); status != 0) {
+      *error = {status, table.name + ": " + path + ": the variable part of the records"};
+      data_.reset();
+      return false;
+    }
+  }
   return true;
 }
 
@@ -123,6 +131,8 @@ bool TableReader::Select(const WalkOptions& options, std::vector<Condition>* con
     }
     // The value as a record would hold it, decoded as the records are.
     std::fill(record.begin(), record.end(), 0);
+    // A column of the variable part lies past the fixed record.
+    record.resize(std::max<size_t>(record.size(), size_t{field->offset} + field->size));
     std::memcpy(record.data() + field->offset, c.stored.data(),
                 std::min<size_t>(c.stored.size(), field->size));
     DecodeField(*field, record.data(), record.size(), &c.wanted);
@@ -197,7 +207,17 @@ bool TableReader::Walk(const WalkOptions& options,
        pos != -1 && (options.limit < 0 || shown < options.limit); pos = ZAVL_GetNext(data_->get())) {
     const auto* record = static_cast<const uint8_t*>(ZAVL_GetBuffer(data_->get()));
     if (record == nullptr) break;
-    DecodeRecord(*table_, record, length, &values_);
+    size_t have = length;
+    if (whole_) {
+      // The whole record, its variable part too, at the position read.
+      if (const int status = whole_->Read(static_cast<uint32_t>(pos), &record_); status != 0) {
+        *error = {status, table_->name + ": " + path_ + ": the record at " + std::to_string(pos)};
+        return false;
+      }
+      record = record_.data();
+      have = record_.size();
+    }
+    DecodeRecord(*table_, record, have, &values_);
     for (auto& [field, count] : unread_) count += DdfFallback(table_->fields[field], values_[field]) ? 1 : 0;
     bool selected = true;
     for (size_t i = 0; i < conditions.size() && selected; ++i) {

@@ -24,6 +24,7 @@
 #include "browse/record_decoder.h"
 #include "browse/schema_lists.h"
 #include "browse/table_model.h"
+#include "btrieve/data_file.h"
 
 namespace tavelnor::tool {
 
@@ -97,6 +98,10 @@ class TableReader {
   std::unique_ptr<DataHandle> data_;
   std::vector<FieldValue> values_;
   std::vector<std::pair<size_t, int64_t>> unread_;  // DDF column, values given as bytes
+  // For a table with columns in the variable part: the data file opened
+  // apart, whose records are read whole at the positions the walk gives.
+  std::unique_ptr<btrieve::DataFile> whole_;
+  std::vector<uint8_t> record_;
 };
 
 }  // namespace tavelnor::tool

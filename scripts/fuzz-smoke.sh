@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 cmake --preset fuzz >/dev/null
 targets=(fuzz_dico_loader fuzz_dico_open fuzz_containers fuzz_translation fuzz_rtf_text fuzz_bmp_image fuzz_formula
-         fuzz_legacy_reader fuzz_record_values fuzz_ddf_values)
+         fuzz_legacy_reader fuzz_record_values fuzz_ddf_values fuzz_ddf_rows)
 cmake --build --preset fuzz --target "${targets[@]}"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT

@@ -188,18 +188,26 @@ const DdfTable* DdfDatabase::FindTable(const std::string& name) const {
 
 Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, DdfDatabase* out,
                        std::vector<std::string>* warnings) {
-  *out = DdfDatabase();
-  out->folder = folder;
   std::vector<Row> file_rows, field_rows, index_rows;
   if (Status s = ReadRows(folder, "FILE.DDF", kFileRow, &file_rows, warnings); !s.ok()) return s;
   if (Status s = ReadRows(folder, "FIELD.DDF", kFieldRow, &field_rows, warnings); !s.ok()) return s;
   if (Status s = ReadRows(folder, "INDEX.DDF", kIndexRow, &index_rows, warnings); !s.ok()) return s;
+  BuildDdfDatabase(folder, file_rows, field_rows, index_rows, options, out, warnings);
+  return Status::Ok();
+}
+
+void BuildDdfDatabase(const std::string& folder, const std::vector<Row>& file_rows,
+                      const std::vector<Row>& field_rows, const std::vector<Row>& index_rows,
+                      const DdfOptions& options, DdfDatabase* out, std::vector<std::string>* warnings) {
+  *out = DdfDatabase();
+  out->folder = folder;
   out->rows_read[0] = file_rows.size();
   out->rows_read[1] = field_rows.size();
   out->rows_read[2] = index_rows.size();
 
   std::map<uint16_t, DdfTable> tables;
   for (const Row& r : file_rows) {
+    if (r.size() < kFileRow) continue;
     DdfTable t;
     t.id = LoadLE16(r.data());
     t.name = Trimmed(r, 2, 20);
@@ -217,6 +225,7 @@ Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, Ddf
   std::map<uint16_t, DdfField> fields;
   std::map<std::pair<uint16_t, uint16_t>, std::string> index_names;
   for (const Row& r : field_rows) {
+    if (r.size() < kFieldRow) continue;
     DdfField f;
     f.id = LoadLE16(r.data());
     f.table_id = LoadLE16(r.data() + 2);
@@ -264,10 +273,11 @@ Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, Ddf
   // Some programs kept their own dictionaries counting keys and segments
   // from 1: no key of theirs has a segment 0.
   out->one_based = !index_rows.empty() && std::none_of(index_rows.begin(), index_rows.end(), [](const Row& r) {
-    return LoadLE16(r.data() + 6) == 0;
+    return r.size() >= kIndexRow && LoadLE16(r.data() + 6) == 0;
   });
   std::map<std::pair<uint16_t, uint16_t>, std::map<uint16_t, DdfSegment>> keys;
   for (const Row& r : index_rows) {
+    if (r.size() < kIndexRow) continue;
     const uint16_t table_id = LoadLE16(r.data()), field_id = LoadLE16(r.data() + 2);
     uint16_t number = LoadLE16(r.data() + 4), part = LoadLE16(r.data() + 6);
     const uint16_t flags = LoadLE16(r.data() + 8);
@@ -329,7 +339,6 @@ Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, Ddf
     if (options.check_data_files) CheckDataFile(folder, options, &t, warnings);
     out->tables.push_back(std::move(t));
   }
-  return Status::Ok();
 }
 
 }  // namespace tavelnor::ddf

@@ -98,6 +98,15 @@ struct DdfDatabase {
 Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, DdfDatabase* out,
                        std::vector<std::string>* warnings);
 
+// The tables, columns and keys the three files' records describe (rows
+// shorter than their layout are left out), with the same checks and
+// warnings as ReadDdfDatabase; `folder` is where the data files are looked
+// for when `options` says to check them.
+void BuildDdfDatabase(const std::string& folder, const std::vector<std::vector<uint8_t>>& file_rows,
+                      const std::vector<std::vector<uint8_t>>& field_rows,
+                      const std::vector<std::vector<uint8_t>>& index_rows, const DdfOptions& options,
+                      DdfDatabase* out, std::vector<std::string>* warnings);
+
 // The file `location` names, relative to `folder`: backslashes are
 // separators, a drive letter and leading separators are dropped, every
 // component matches case-insensitively (ASCII), and when the whole path is

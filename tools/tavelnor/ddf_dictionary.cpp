@@ -103,8 +103,14 @@ bool NonAscii(const std::string& s) {
   return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; });
 }
 
-// A text of the source (UTF-8) for the Windows-1252 bytes `cp1252`.
-std::string Text(const std::string& cp1252) { return dico::Cp1252ToUtf8(cp1252); }
+// A text of the source (UTF-8) for the Windows-1252 bytes `cp1252`;
+// control characters, which the dictionary's texts cannot hold, as "_".
+std::string Text(std::string cp1252) {
+  for (char& c : cp1252) {
+    if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = '_';
+  }
+  return dico::Cp1252ToUtf8(cp1252);
+}
 
 // The smallest page (512 to 4096) that holds a record and the table's
 // segments.
@@ -142,13 +148,21 @@ std::string LocationFile(const std::string& location) {
 }
 
 // A source text for a file name (UTF-8 here, Windows-1252 in the
-// dictionary): characters outside that code page become "_".
+// dictionary): control characters, and characters outside that code page,
+// become "_".
 std::string PathText(const std::string& path, const std::string& who, std::vector<std::string>* warnings) {
-  if (dico::Utf8ToCp1252(path).ok()) return path;
-  std::string out;
-  for (char c : path) out += static_cast<uint8_t>(c) < 0x80 ? c : '_';
-  warnings->push_back(who + "the data file name " + path + " has characters outside Windows-1252; written as " +
-                      out);
+  std::string out = path;
+  bool control = false;
+  for (char& c : out) {
+    if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = '_', control = true;
+  }
+  const bool outside = !dico::Utf8ToCp1252(out).ok();
+  if (!control && !outside) return out;
+  if (outside) {
+    for (char& c : out) c = static_cast<uint8_t>(c) < 0x80 ? c : '_';
+  }
+  warnings->push_back(who + "the data file name has " +
+                      (control ? "control characters" : "characters outside Windows-1252") + "; written as " + out);
   return out;
 }
 
@@ -315,9 +329,8 @@ json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_pat
     std::string file;
     if (form.bare_file_names) {
       // Only the name, for --data; the whole path is given apart.
-      file = target.filename().string();
+      file = PathText(target.filename().string(), cx.who, warnings);
       if (file.find('.') == std::string::npos) file = "./" + file;
-      if (!dico::Utf8ToCp1252(file).ok()) file = "Table" + std::to_string(t.id) + ".dat";
     } else {
       if (t.path.empty()) {
         warnings->push_back(cx.who + "no data file; the dictionary names " + target.generic_string());

@@ -17,6 +17,7 @@
 #   COMPARE_OUT   when set, the files both wrote into @OUT@ are compared too:
 #                 byte for byte, SQLite databases through SQLITE3's ".dump"
 #                 (the file header records the SQLite version that wrote it)
+cmake_minimum_required(VERSION 3.25)
 foreach(required HOST_TOOL WINE_RUN TOOL_EXE ARGS DATA_DIR WORK_DIR)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "compare_tool.cmake needs ${required}")
@@ -71,34 +72,29 @@ if(DEFINED EXPECT_STDERR)
   endif()
 endif()
 
-# `a` and `b` after the paths of each side are written as placeholders.
+# The two files, byte for byte, once the Windows tool's spelling of each
+# folder is replaced by the native one ("<folder>\NAME" by "<folder>/NAME").
+# Compared in hexadecimal: file(READ) as text would drop carriage returns.
 function(compare_texts what native_file windows_file)
-  file(READ "${native_file}" a)
-  file(READ "${windows_file}" b)
-  foreach(side native windows)
-    set(text "${a}")
-    if(side STREQUAL "windows")
-      set(text "${b}")
-    endif()
-    string(REPLACE "${${side}_out}" "<out>" text "${text}")
-    string(REPLACE "${${side}_data}" "<data>" text "${text}")
-    if(side STREQUAL "windows")
-      # A file name the tool joined to a folder: "<data>\NAME" as "<data>/NAME".
-      string(REGEX REPLACE "<(data|out)>\\\\" "<\\1>/" text "${text}")
-    endif()
-    file(WRITE "${WORK_DIR}/${side}.compared" "${text}")
+  file(READ "${native_file}" a HEX)
+  file(READ "${windows_file}" b HEX)
+  foreach(folder out data)
+    string(HEX "${windows_${folder}}\\" from)
+    string(HEX "${native_${folder}}/" to)
+    string(REPLACE "${from}" "${to}" b "${b}")
+    string(HEX "${windows_${folder}}" from)
+    string(HEX "${native_${folder}}" to)
+    string(REPLACE "${from}" "${to}" b "${b}")
   endforeach()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files
-                  "${WORK_DIR}/native.compared" "${WORK_DIR}/windows.compared" RESULT_VARIABLE same)
-  if(NOT same EQUAL 0)
+  if(NOT a STREQUAL b)
     set(shown "")
     find_program(DIFF diff)
     if(DIFF)
-      execute_process(COMMAND ${DIFF} -u "${WORK_DIR}/native.compared" "${WORK_DIR}/windows.compared"
-                      OUTPUT_VARIABLE shown)
+      execute_process(COMMAND ${DIFF} -u --text "${native_file}" "${windows_file}" OUTPUT_VARIABLE shown)
       string(SUBSTRING "${shown}" 0 3000 shown)
     endif()
-    message(FATAL_ERROR "${what}: the Windows tool's differs from the native tool's\n${shown}")
+    message(FATAL_ERROR "${what}: the Windows tool's differs from the native tool's "
+                        "(beyond the folders' spelling)\n${shown}")
   endif()
 endfunction()
 

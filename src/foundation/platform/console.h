@@ -9,7 +9,8 @@
 namespace tavelnor::platform {
 
 // True when descriptor `fd` (0 standard input, 1 standard output, 2 standard
-// error) is a terminal: on Windows a console, not a pipe or a file.
+// error) is a terminal: on Windows a console, not a pipe or a file. False for
+// any other descriptor on Windows.
 bool IsTerminal(int fd);
 
 // Makes standard output and standard error carry UTF-8 text unchanged. On

@@ -33,12 +33,17 @@ std::string Utf8Of(const wchar_t* text) {
 
 }  // namespace
 
+// The process's standard handles rather than the C runtime's descriptor
+// table, whose lookup of a descriptor it does not hold may end the process.
 bool IsTerminal(int fd) {
-  if (fd < 0) return false;
-  const intptr_t handle = _get_osfhandle(fd);
-  if (handle == -1 || handle == -2) return false;
+  const DWORD which = fd == 0   ? STD_INPUT_HANDLE
+                      : fd == 1 ? STD_OUTPUT_HANDLE
+                      : fd == 2 ? STD_ERROR_HANDLE
+                                : 0;
+  if (which == 0) return false;
+  const HANDLE handle = GetStdHandle(which);
   DWORD mode = 0;
-  return GetConsoleMode(reinterpret_cast<HANDLE>(handle), &mode) != 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
 void PrepareUtf8Output() {

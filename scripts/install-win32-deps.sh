@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the 32-bit Windows build and its tests need on Debian 12: the
-# mingw-w64 cross compilers and static zlib, Wine (32-bit), a virtual display
+# mingw-w64 cross compilers and static zlib, the header-only CLI11 and
+# nlohmann-json, sqlite3, Free Pascal, Wine (32-bit), a virtual display
 # for the dialogs' tests and, since this machine kind cannot run i386 code
 # natively, qemu-i386 registered with
 # binfmt_misc to run Wine's 32-bit loader. Debian 12's own qemu hangs running
@@ -24,9 +25,13 @@ $SUDO dpkg --add-architecture i386
 # One i386 index of the mirror is known to fail; the rest is usable.
 $SUDO apt-get update -q || true
 
+# CLI11 and nlohmann-json are header-only: the Windows build copies their
+# folders. sqlite3 compares the tools' exports, Free Pascal compiles the
+# Delphi unit of the zip.
 $SUDO apt-get install -y -q --no-install-recommends \
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-  libz-mingw-w64-dev mingw-w64-tools googletest xvfb xauth
+  libz-mingw-w64-dev mingw-w64-tools googletest xvfb xauth \
+  libcli11-dev nlohmann-json3-dev sqlite3 fp-compiler fp-units-rtl
 # npm fetches the SQLite amalgamation; machines of this kind have Node.js.
 command -v npm >/dev/null || $SUDO apt-get install -y -q --no-install-recommends npm
 $SUDO apt-get install -y -q -t bookworm-backports --no-install-recommends qemu-user-static

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the 32-bit Windows DLLs (Tavelnor.dll and the stand-in
-# w3btrv7.dll) with mingw-w64 and runs their checks: the export tables, the C
-# host under Wine against both record managers, the Win32 unit suite.
+# w3btrv7.dll) and tavelnor.exe with mingw-w64, packs them into
+# build/win32/tavelnor-VERSION-win32.zip and runs their checks: the export
+# tables, the C host under Wine against both record managers, tavelnor.exe
+# against the native tool, the zip's contents, the Win32 unit suite.
 # Needs scripts/install-win32-deps.sh. The demo data comes from the native
 # tool, built here unless TAVELNOR_HOST_TOOL names one.
 set -euo pipefail
@@ -27,3 +29,4 @@ if command -v xvfb-run >/dev/null; then
 else
   ctest --preset win32
 fi
+ls build/win32/tavelnor-*-win32.zip

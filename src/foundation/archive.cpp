@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 #include <utility>
+
+#include "foundation/platform/files.h"
 
 namespace tavelnor {
 
@@ -28,15 +28,15 @@ Status ArchiveReader::Open(const std::string& path) {
   // Our own buffer is the only one: the stream reads straight into it.
   file_.rdbuf()->pubsetbuf(nullptr, 0);
   file_.open(path, std::ios::binary | std::ios::in);
+  // Through the platform seam, which reads the path in the system's 8-bit
+  // encoding as the stream does (std::filesystem would not on Windows).
   if (!file_.is_open()) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec) && !ec) {
+    if (!platform::FileExists(path) && !platform::DirectoryExists(path)) {
       return Status::NotFound("no file " + path);
     }
     return Status::IoError("cannot open " + path);
   }
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  if (!platform::RegularFileExists(path)) {
     file_.close();
     return Status::IoError(path + " is not a regular file");
   }

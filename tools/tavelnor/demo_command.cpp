@@ -38,7 +38,7 @@ std::filesystem::path DefaultDemoFolder() {
     if (const char* value = std::getenv(variable)) base = value;
   }
   if (base.empty()) base = ".";
-  return std::filesystem::path(base) / "Tavelnor Demo";
+  return std::filesystem::u8path(base) / "Tavelnor Demo";
 }
 
 // Shell quoting for the example command lines.
@@ -101,7 +101,7 @@ void RunDemo(const DemoCommandOptions& opt) {
     return;
   }
   const std::filesystem::path folder =
-      opt.out.empty() ? DefaultDemoFolder() : std::filesystem::path(opt.out);
+      opt.out.empty() ? DefaultDemoFolder() : std::filesystem::u8path(opt.out);
   std::cout << "Building the demo company in " << folder.string() << " (size " << opt.size
             << ", seed " << opt.seed << ")\n";
   demo::DemoOptions options;

@@ -1,4 +1,5 @@
 // "tavelnor dico show", "tavelnor dico build" and "tavelnor dico from-ddf".
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -91,7 +92,8 @@ void RunBuild(const BuildOptions& opt) {
   const auto container = opt.module ? dico::Container::kPeModule
                          : opt.gzip ? dico::Container::kGzip
                                     : dico::Container::kPlain;
-  Status s = dico::BuildDicoFile(opt.source, opt.output, opt.level, container);
+  Status s = dico::BuildDicoFile(std::filesystem::u8path(opt.source),
+                                std::filesystem::u8path(opt.output), opt.level, container);
   if (!s.ok()) {
     std::cerr << "tavelnor: cannot build " << opt.output << ": " << s.ToString() << "\n";
     SetExitCode(1);

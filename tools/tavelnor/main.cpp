@@ -6,9 +6,11 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli_help.h"
 #include "data/btrieve_client.h"
+#include "foundation/platform/console.h"
 #include "tool_commands.h"
 
 namespace {
@@ -46,6 +48,11 @@ void AddGenerateCommand(CLI::App& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Texts go out as UTF-8, byte for byte; arguments come in as UTF-8.
+  tavelnor::platform::PrepareUtf8Output();
+  std::vector<std::string> args = tavelnor::platform::Utf8Arguments(argc, argv);
+  std::vector<char*> arg_pointers;
+  for (std::string& arg : args) arg_pointers.push_back(arg.data());
   // Named here rather than after argv[0], so that help shows no build path.
   CLI::App app{"Browse the record files of an accounting range through its dictionary.",
                "tavelnor"};
@@ -61,7 +68,7 @@ int main(int argc, char** argv) {
   tavelnor::tool::AddBtrieveCommands(app);
   AddGenerateCommand(app);
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());
   } catch (const CLI::ParseError& e) {
     return tavelnor::tool::ReportParseError(app, e);
   }

@@ -74,7 +74,7 @@ Result<std::vector<uint8_t>> EncodeDico(const DicoImage& image, int level, Conta
 }
 
 std::filesystem::path TranslationPathFor(const std::filesystem::path& dico_path) {
-  return DDicoHandler::TranslationPathFor(dico_path.string());
+  return std::filesystem::u8path(DDicoHandler::TranslationPathFor(dico_path.string()));
 }
 
 Status BuildDicoFile(const std::filesystem::path& json_path, const std::filesystem::path& out_path,

@@ -45,7 +45,7 @@ std::string DataFilePath(const TableModel& table, const DataLocation& location) 
     if (SameName(name, table.name)) return path;
   }
   if (!location.folder.empty()) {
-    return (fs::path(location.folder) / FileNameOf(table.file_path)).string();
+    return (fs::u8path(location.folder) / fs::u8path(FileNameOf(table.file_path))).string();
   }
   return table.file_path;
 }

@@ -5,8 +5,7 @@
 namespace tavelnor::tool {
 
 // True when descriptor `fd` (1 standard output, 2 standard error) is a
-// terminal. Read from the process's descriptor table under /proc, so that the
-// tool needs no system header; false wherever that table is missing.
+// terminal (on Windows a console).
 bool IsTerminal(int fd);
 
 }  // namespace tavelnor::tool

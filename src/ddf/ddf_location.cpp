@@ -10,6 +10,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Paths are UTF-8 texts here, as the tool's command line gives them.
+std::string Utf8(const fs::path& p) {
+  const std::u8string s = p.u8string();
+  return std::string(s.begin(), s.end());
+}
+
 bool SameNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -51,7 +57,7 @@ std::string ResolveDdfLocation(const std::string& folder, const std::string& loc
     }
   }
   for (size_t first = 0; first < parts.size(); ++first) {
-    fs::path at(folder);
+    fs::path at = fs::u8path(folder);
     bool found = true;
     for (size_t i = first; i < parts.size() && found; ++i) {
       if (parts[i] == "..") {
@@ -61,7 +67,7 @@ std::string ResolveDdfLocation(const std::string& folder, const std::string& loc
       found = FindEntry(at, parts[i], &at);
     }
     std::error_code ec;
-    if (found && fs::is_regular_file(at, ec)) return at.string();
+    if (found && fs::is_regular_file(at, ec)) return Utf8(at);
   }
   return {};
 }

@@ -118,8 +118,9 @@ std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
   auto session = OpenSession(scratch->path());
   if (!session) return nullptr;
   session->scratch = std::move(scratch);
-  const std::filesystem::path folder = std::filesystem::absolute(source.ddf).lexically_normal();
-  session->name = (folder.has_filename() ? folder.filename() : folder.parent_path().filename()).string();
+  const std::filesystem::path folder = std::filesystem::absolute(std::filesystem::u8path(source.ddf)).lexically_normal();
+  const std::u8string name = (folder.has_filename() ? folder.filename() : folder.parent_path().filename()).u8string();
+  session->name.assign(name.begin(), name.end());
   if (session->name.empty()) session->name = "ddf";
   // The dictionary holds the set's tables in the set's order.
   const std::vector<TableModel>& tables = session->model.Tables();
@@ -147,7 +148,8 @@ std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
 std::unique_ptr<Session> OpenSession(const std::string& path) {
   auto session = std::make_unique<Session>();
   session->dictionary = path;
-  session->name = std::filesystem::u8path(path).stem().string();
+  const std::u8string stem = std::filesystem::u8path(path).stem().u8string();
+  session->name.assign(stem.begin(), stem.end());
   session->schema = std::make_unique<Schema>(path, SCHEMA_QUIET);
   if (!session->schema->ok()) {
     const int32_t code = ZAVL_GetLastError();

@@ -304,14 +304,15 @@ bool InVariablePart(const DdfTable& table, const DdfField& field) {
 
 std::string DdfTableFile(const ddf::DdfDatabase& db, const DdfTable& table) {
   if (!table.path.empty()) return table.path;
-  return (fs::path(db.folder) / LocationFile(table.location)).string();
+  const std::u8string path = (fs::u8path(db.folder) / LocationFile(table.location)).u8string();
+  return std::string(path.begin(), path.end());
 }
 
 json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_path,
                          std::vector<std::string>* warnings, const DdfSourceForm& form) {
   const NameText printable = form.printable ? form.printable : NameText(Cp1252Text);
-  const fs::path dico_folder = fs::path(dico_path).parent_path().empty() ? fs::path(".")
-                                                                          : fs::path(dico_path).parent_path();
+  const fs::path dico_folder = fs::u8path(dico_path).parent_path().empty() ? fs::path(".")
+                                                                            : fs::u8path(dico_path).parent_path();
   NameScope table_names("table", warnings, printable, /*lists_named=*/true);
   std::vector<std::string> code_page_names;
   json tables = json::array();
@@ -325,7 +326,7 @@ json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_pat
     json fields = FieldNodes(&cx);
     uint32_t segment_count = 0;
     json keys = KeyNodes(&cx, &segment_count);
-    const fs::path target = DdfTableFile(db, t);
+    const fs::path target = fs::u8path(DdfTableFile(db, t));
     std::string file;
     if (form.bare_file_names) {
       // Only the name, for --data; the whole path is given apart.

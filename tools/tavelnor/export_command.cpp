@@ -140,7 +140,7 @@ class Exporter {
     if (formats_.sqlite) {
       std::vector<const TableModel*> exported;
       for (const auto& [t, path] : readable) exported.push_back(t);
-      const fs::path db_path = folder / (session_.name + ".sqlite");
+      const fs::path db_path = folder / fs::u8path(session_.name + ".sqlite");
       if (!db.Create(db_path.string(), exported)) {
         std::cerr << "tavelnor: SQLite " << db_path.string() << ": " << db.LastError() << "\n";
         SetExitCode(1);

@@ -188,6 +188,8 @@ const DdfTable* DdfDatabase::FindTable(const std::string& name) const {
 
 Status ReadDdfDatabase(const std::string& folder, const DdfOptions& options, DdfDatabase* out,
                        std::vector<std::string>* warnings) {
+  *out = DdfDatabase();
+  out->folder = folder;
   std::vector<Row> file_rows, field_rows, index_rows;
   if (Status s = ReadRows(folder, "FILE.DDF", kFileRow, &file_rows, warnings); !s.ok()) return s;
   if (Status s = ReadRows(folder, "FIELD.DDF", kFieldRow, &field_rows, warnings); !s.ok()) return s;

@@ -19,8 +19,14 @@ if [ -z "$tool" ]; then
   cmake --build --preset release --target tavelnor_cli
   tool="$PWD/build/release/tools/tavelnor/tavelnor"
 fi
+# The native writer of the sample DDF set, from the same build as the tool
+# when it has one (the tests' build); without it the DDF checks are left out.
+ddf_set="${TAVELNOR_HOST_DDF_SET:-}"
+if [ -z "$ddf_set" ] && [ -x "$(dirname "$tool")/../../tests/ddf_sample_set" ]; then
+  ddf_set="$(cd "$(dirname "$tool")/../../tests" && pwd)/ddf_sample_set"
+fi
 scripts/fetch-sqlite-amalgamation.sh
-cmake --preset win32 -DTAVELNOR_HOST_TOOL="$tool"
+cmake --preset win32 -DTAVELNOR_HOST_TOOL="$tool" -DTAVELNOR_HOST_DDF_SET="$ddf_set"
 cmake --build --preset win32
 # Under a virtual display where there is one, so that the dialogs' tests show
 # real windows (they skip without a display); Wine then starts with it too.

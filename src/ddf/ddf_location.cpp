@@ -25,20 +25,21 @@ bool SameNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-// `dir`'s entry named `name` in any case, the exact spelling first.
-bool FindEntry(const fs::path& dir, const std::string& name, fs::path* out) {
+// The spelling on disk of `dir`'s entry named `name` in any case: the exact
+// one first, so that a folder holding both spellings gives that one.
+bool FindEntry(const fs::path& dir, const std::string& name, std::string* found) {
   std::error_code ec;
-  if (fs::exists(dir / name, ec)) {
-    *out = dir / name;
-    return true;
-  }
+  std::string other;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    if (SameNoCase(it->path().filename().string(), name)) {
-      *out = it->path();
+    const std::string entry = Utf8(it->path().filename());
+    if (entry == name) {
+      *found = entry;
       return true;
     }
+    if (other.empty() && SameNoCase(entry, name)) other = entry;
   }
-  return false;
+  *found = other;
+  return !other.empty();
 }
 
 }  // namespace
@@ -56,18 +57,20 @@ std::string ResolveDdfLocation(const std::string& folder, const std::string& loc
       part += c;
     }
   }
+  // The path found is written with "/" (which Windows takes too), the
+  // entries as they are spelled on disk.
   for (size_t first = 0; first < parts.size(); ++first) {
     fs::path at = fs::u8path(folder);
+    std::string text = folder;
     bool found = true;
     for (size_t i = first; i < parts.size() && found; ++i) {
-      if (parts[i] == "..") {
-        at /= "..";
-        continue;
-      }
-      found = FindEntry(at, parts[i], &at);
+      std::string entry = "..";
+      if (parts[i] != "..") found = FindEntry(at, parts[i], &entry);
+      at /= fs::u8path(entry);
+      text += (text.empty() || text.back() == '/' || text.back() == '\\' ? "" : "/") + entry;
     }
     std::error_code ec;
-    if (found && fs::is_regular_file(at, ec)) return Utf8(at);
+    if (found && fs::is_regular_file(at, ec)) return text;
   }
   return {};
 }

@@ -123,10 +123,12 @@ std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
   session->name.assign(name.begin(), name.end());
   if (session->name.empty()) session->name = "ddf";
   // The dictionary holds the set's tables in the set's order.
-  const std::vector<TableModel>& tables = session->model.Tables();
-  for (size_t i = 0; i < tables.size() && i < db.tables.size(); ++i) {
-    session->ddf_files.emplace_back(tables[i].name, DdfTableFile(db, db.tables[i]));
-    if (db.tables[i].system) session->system_tables.push_back(tables[i].name);
+  for (size_t i = 0; i < db.tables.size(); ++i) {
+    TableModel* table = session->model.MutableTable(i);
+    if (table == nullptr) break;
+    table->file_path = DdfTableFile(db, db.tables[i]);
+    session->ddf_files.emplace_back(table->name, table->file_path);
+    if (db.tables[i].system) session->system_tables.push_back(table->name);
     // Columns of the variable part, read from whole records.
     for (const ddf::DdfField& f : db.tables[i].fields) {
       if (!InVariablePart(db.tables[i], f)) continue;
@@ -139,7 +141,7 @@ std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
       column.kind = StoredKind::kText;
       column.tail = true;
       column.precision = -1;
-      session->model.AddField(i, std::move(column));
+      table->fields.push_back(std::move(column));
     }
   }
   return session;

@@ -304,8 +304,9 @@ bool InVariablePart(const DdfTable& table, const DdfField& field) {
 
 std::string DdfTableFile(const ddf::DdfDatabase& db, const DdfTable& table) {
   if (!table.path.empty()) return table.path;
-  const std::u8string path = (fs::u8path(db.folder) / LocationFile(table.location)).u8string();
-  return std::string(path.begin(), path.end());
+  // Joined with "/", as the reader writes the files it finds.
+  const bool bare = db.folder.empty() || db.folder.back() == '/' || db.folder.back() == '\\';
+  return db.folder + (bare ? "" : "/") + LocationFile(table.location);
 }
 
 json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_path,

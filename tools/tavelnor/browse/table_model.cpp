@@ -187,10 +187,6 @@ bool SameName(const std::string& a, const std::string& b) {
          });
 }
 
-void DictionaryModel::AddField(size_t index, FieldModel field) {
-  if (index < tables_.size()) tables_[index].fields.push_back(std::move(field));
-}
-
 StoredKind DdfKindOf(const ddf::DdfColumn& column, int32_t* scale) {
   *scale = 0;
   if (const int exact = ddf::ExactScale(column); exact >= 0) {

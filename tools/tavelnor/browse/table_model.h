@@ -121,9 +121,9 @@ class DictionaryModel {
   const std::vector<CategoryModel>& Categories() const { return categories_; }
   // Case-insensitive; null when the dictionary has no such table.
   const TableModel* FindTable(const std::string& name) const;
-  // Adds a column the dictionary cannot describe (a DDF set's variable
-  // part) to the table at `index`.
-  void AddField(size_t index, FieldModel field);
+  // The table at `index`, for what the dictionary cannot describe (a DDF
+  // set's variable part, its data files); null past the last.
+  TableModel* MutableTable(size_t index) { return index < tables_.size() ? &tables_[index] : nullptr; }
   std::vector<std::string> TableNames() const;
 
  private:

@@ -424,6 +424,46 @@ TEST_F(DdfDictionaryTest, NoteAndLvarColumnsOfTheVariablePartComeOutWhole) {
   }
 }
 
+// A set whose names are in code page 866: the JSON source spells them in
+// it and says so, and builds the same bytes; so does the dictionary's own
+// export in that code page.
+TEST_F(DdfDictionaryTest, SourcesInTheSetsCodePageBuildTheSameBytes) {
+  const std::string set = Folder() + "/ddf-866";
+  ddf::test::DdfSpec spec;
+  spec.tables = {ddf::test::EveryTypeTable(2)};
+  spec.tables[0].name = "\x84\xAE\xA3\xAE\xA2\xAE\xE0";  // "Договор"
+  ASSERT_TRUE(ddf::test::WriteDdfDatabase(set, spec).ok());
+  const std::string dic = set + "/x.dic", src = set + "/x.json";
+  ToolRun run = Run({"dico", "from-ddf", set, "-o", dic, "--json", src, "--encoding", "cp866"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err.find("read as Windows-1252"), std::string::npos) << run.err;
+  std::ifstream in(src);
+  const json source = json::parse(in);
+  EXPECT_EQ(source["codepage"], "cp866");
+  EXPECT_EQ(source["root"]["children"][0]["name"], "Договор");
+
+  auto bytes = [](const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  ASSERT_EQ(Run({"dico", "build", src, "-o", set + "/again.dic"}).code, 0);
+  EXPECT_EQ(bytes(set + "/again.dic"), bytes(dic));
+  run = Run({"dico", "show", dic, "--json", "--encoding", "cp866"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\"name\": \"Договор\""), std::string::npos);
+  std::ofstream(set + "/shown.json") << run.out;
+  ASSERT_EQ(Run({"dico", "build", set + "/shown.json", "-o", set + "/shown.dic"}).code, 0);
+  EXPECT_EQ(bytes(set + "/shown.dic"), bytes(dic));
+
+  // A name the code page cannot hold is refused with the character.
+  std::string edited = run.out;
+  edited.replace(edited.find("Договор"), std::string("Договор").size(), "Ω");
+  std::ofstream(set + "/bad.json") << edited;
+  run = Run({"dico", "build", set + "/bad.json", "-o", set + "/bad.dic"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("U+03A9, which cp866 has no byte for"), std::string::npos) << run.err;
+}
+
 TEST_F(DdfDictionaryTest, AValueItsTypeCannotReadGoesOutAsBytesWithAWarning) {
   const std::string set = Folder() + "/ddf-damaged";
   ddf::test::DdfSpec spec;

@@ -99,6 +99,7 @@ std::unique_ptr<Session> OpenSession(const SourceOptions& source) {
   DdfSourceForm form;
   form.printable = [](const std::string& bytes) { return StoredToUtf8(bytes); };
   form.bare_file_names = true;
+  form.note_code_page = false;  // names are shown in the chosen code page
   form.variable_part_read = true;
   for (std::string& w : warnings) w = StoredToUtf8(w);
   const nlohmann::json dictionary = DdfDictionarySource(db, "", &warnings, form);

@@ -12,6 +12,7 @@
 #include "dico/compiler/dico_compiler.h"
 #include "dico/compiler/json_source.h"
 #include "dico/dico_classes.h"
+#include "foundation/platform/code_pages.h"
 #include "record/type_codes.h"
 
 namespace tavelnor::tool {
@@ -353,7 +354,7 @@ json DdfDictionarySource(const ddf::DdfDatabase& db, const std::string& dico_pat
     rubric["children"] = json::array({std::move(layout), std::move(key_title)});
     tables.push_back(std::move(rubric));
   }
-  if (!code_page_names.empty() && !form.bare_file_names) {
+  if (!code_page_names.empty() && form.note_code_page) {
     warnings->push_back(std::to_string(code_page_names.size()) +
                         " names hold bytes outside ASCII and were read as Windows-1252 (first: " +
                         code_page_names.front() + ")");
@@ -384,12 +385,20 @@ Status ConvertDdfSet(const FromDdfOptions& options, FromDdfResult* result, std::
     result->refused = true;
     return s;
   }
-  for (std::string& w : *warnings) w = Cp1252Text(w);
-  json source = DdfDictionarySource(db, options.output, warnings);
+  auto page = platform::CodePage::Open(options.code_page);
+  if (!page.ok()) return page.status();
+  const NameText printable = [&page](const std::string& bytes) { return (*page)->ToUtf8(bytes); };
+  for (std::string& w : *warnings) w = printable(w);
+  DdfSourceForm form;
+  form.printable = printable;
+  form.note_code_page = (*page)->Name() == "cp1252";
+  json source = DdfDictionarySource(db, options.output, warnings, form);
   result->tables = db.tables.size();
   if (!options.json.empty()) {
     std::ofstream out(options.json, std::ios::binary | std::ios::trunc);
-    out << source.dump(2) << "\n";
+    const nlohmann::ordered_json ordered = source;
+    out << ((*page)->Name() == "cp1252" ? ordered : dico::SourceInCodePage(ordered, (*page)->Name())).dump(2)
+        << "\n";
     out.close();
     if (!out) return Status::IoError("cannot write " + options.json);
   }

@@ -66,8 +66,11 @@ using NameText = std::function<std::string(const std::string&)>;
 struct DdfSourceForm {
   NameText printable;            // empty: Windows-1252
   // Each table's data file by its name alone (for a dictionary that is
-  // given the files apart), and no note on names outside ASCII.
+  // given the files apart).
   bool bare_file_names = false;
+  // A note when names hold bytes outside ASCII, which were read as
+  // Windows-1252 (no code page was chosen).
+  bool note_code_page = true;
   // NOTE and LVAR columns past the fixed record are read by the caller:
   // no warning that they are left out of the layout.
   bool variable_part_read = false;
@@ -92,6 +95,9 @@ struct FromDdfOptions {
   std::string output;     // the dictionary file to write
   std::string json;       // the source to write beside it; empty: none
   bool system_tables = false;
+  // The code page of the set's names: the JSON source spells them in it
+  // (and says so); messages too. The dictionary's bytes are the same.
+  std::string code_page = "cp1252";
 };
 
 struct FromDdfResult {

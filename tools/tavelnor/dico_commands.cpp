@@ -17,28 +17,6 @@
 namespace tavelnor::tool {
 namespace {
 
-// The attribute export spells the dictionary's texts as Windows-1252 in
-// UTF-8, which gives back every byte; those bytes read again in the stored
-// code page. Strings with no Windows-1252 form did not come from the
-// dictionary's bytes and stay as they are.
-std::string Restored(const std::string& text) {
-  std::string bytes;
-  return Utf8ToCp1252(text, &bytes) ? StoredToUtf8(bytes) : text;
-}
-
-nlohmann::ordered_json Restored(const nlohmann::ordered_json& j) {
-  if (j.is_string()) return Restored(j.get<std::string>());
-  if (j.is_array()) {
-    nlohmann::ordered_json out = nlohmann::ordered_json::array();
-    for (const auto& item : j) out.push_back(Restored(item));
-    return out;
-  }
-  if (!j.is_object()) return j;
-  nlohmann::ordered_json out = nlohmann::ordered_json::object();
-  for (const auto& [key, value] : j.items()) out[Restored(key)] = Restored(value);
-  return out;
-}
-
 struct ShowOptions {
   std::string path;
   bool json = false;
@@ -64,7 +42,8 @@ void RunShow(const ShowOptions& opt) {
   }
   if (opt.json) {
     nlohmann::ordered_json j = dico::DictionaryToJson(handler);
-    if (StoredCodePage().Name() != "cp1252") j = Restored(j);
+    // In another code page the source says which, and builds the same bytes.
+    if (StoredCodePage().Name() != "cp1252") j = dico::SourceInCodePage(j, StoredCodePage().Name());
     std::cout << j.dump(2) << "\n";
     return;
   }
@@ -151,7 +130,11 @@ void AddDicoCommands(CLI::App& app) {
   from_ddf->add_option("-o,--output", ddf_opt->output, "dictionary file to write")->required();
   from_ddf->add_option("--json", ddf_opt->json, "also write the dictionary's JSON source to this file");
   from_ddf->add_flag("--system-tables", ddf_opt->system_tables, "keep the X$ tables that describe the DDF set");
-  from_ddf->callback([ddf_opt] { RunFromDdf(*ddf_opt); });
+  AddEncodingOption(from_ddf);
+  from_ddf->callback([ddf_opt] {
+    ddf_opt->code_page = StoredCodePage().Name();
+    RunFromDdf(*ddf_opt);
+  });
 }
 
 }  // namespace tavelnor::tool

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "dico/compiler/cp1252.h"
 #include "dico/compiler/source_model.h"
 #include "dico/dico_handler.h"
+#include "dico/image_format.h"
 
 namespace tavelnor::dico {
 namespace {
@@ -92,7 +94,17 @@ nlohmann::ordered_json Translations(const TranslationFile& file) {
 
 }  // namespace
 
-nlohmann::ordered_json AttrTreeToJson(const AttrNode& node) {
+namespace {
+
+// Whether the loader read `node` from the file: objects the handler makes
+// on its own when a dictionary lacks them (the "Systeme" table) are not in
+// the file, and a source that named them would build other bytes.
+bool FromFile(const AttrNode& node) {
+  const std::string* flags = node.Find("internalflags");
+  return flags == nullptr || (std::strtoul(flags->c_str(), nullptr, 16) & iflag::kFromFile) != 0;
+}
+
+nlohmann::ordered_json TreeToJson(const AttrNode& node, bool file_objects_only) {
   nlohmann::ordered_json j = nlohmann::ordered_json::object();
   const std::string* isa = node.Find("isa");
   const int kind = isa ? KindFromNodeName(*isa) : -1;
@@ -108,13 +120,17 @@ nlohmann::ordered_json AttrTreeToJson(const AttrNode& node) {
     }
     j[key] = Cp1252ToUtf8(value);
   }
-  if (!node.children.empty()) {
-    nlohmann::ordered_json children = nlohmann::ordered_json::array();
-    for (const AttrNode& c : node.children) children.push_back(AttrTreeToJson(c));
-    j["children"] = std::move(children);
+  nlohmann::ordered_json children = nlohmann::ordered_json::array();
+  for (const AttrNode& c : node.children) {
+    if (!file_objects_only || FromFile(c)) children.push_back(TreeToJson(c, file_objects_only));
   }
+  if (!children.empty()) j["children"] = std::move(children);
   return j;
 }
+
+}  // namespace
+
+nlohmann::ordered_json AttrTreeToJson(const AttrNode& node) { return TreeToJson(node, false); }
 
 nlohmann::ordered_json DictionaryToJson(const DDicoHandler& handler) {
   const DicoHeader& h = handler.Header();
@@ -134,12 +150,12 @@ nlohmann::ordered_json DictionaryToJson(const DDicoHandler& handler) {
   j["nameindex"] = std::move(index);
   j["categories"] = Categories(handler);
   const DicoExport exported = ExportDictionary(handler);
-  j["root"] = AttrTreeToJson(exported.root);
-  if (!exported.detached.empty()) {
-    nlohmann::ordered_json detached = nlohmann::ordered_json::array();
-    for (const AttrNode& n : exported.detached) detached.push_back(AttrTreeToJson(n));
-    j["detached"] = std::move(detached);
+  j["root"] = TreeToJson(exported.root, true);
+  nlohmann::ordered_json detached = nlohmann::ordered_json::array();
+  for (const AttrNode& n : exported.detached) {
+    if (FromFile(n)) detached.push_back(TreeToJson(n, true));
   }
+  if (!detached.empty()) j["detached"] = std::move(detached);
   nlohmann::ordered_json translations = Translations(handler.Translations());
   if (!translations.empty()) j["translations"] = std::move(translations);
   return j;

@@ -22,7 +22,8 @@ class DDicoHandler;
 nlohmann::ordered_json AttrTreeToJson(const AttrNode& node);
 
 // Header words, name index, categories, the root's tree, the detached
-// objects and the translations of a loaded dictionary. Class-part texts whose
+// objects and the translations of a loaded dictionary: the objects read from
+// its file (not those the handler adds to a dictionary that lacks them). Class-part texts whose
 // reference is absent are added to "@absent", which the export alone cannot
 // tell from empty ones.
 nlohmann::ordered_json DictionaryToJson(const DDicoHandler& handler);

@@ -2,10 +2,13 @@
 #include "dico/compiler/json_source.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 #include "dico/compiler/auto_layout.h"
 #include "dico/compiler/cp1252.h"
 #include "dico/compiler/source_model.h"
+#include "foundation/platform/code_pages.h"
 
 namespace tavelnor::dico {
 namespace {
@@ -74,14 +77,98 @@ Status CollectTranslations(const SourceDico& d, CompiledDico* out) {
   return Status::Ok();
 }
 
+// Every text and member name of `j`, read in `page`, respelled as
+// Windows-1252 spells the same bytes.
+Status Respell(nlohmann::json* j, const platform::CodePage& page, const std::string& where) {
+  auto bytes_of = [&page, &where](const std::string& text, std::string* out) -> Status {
+    char32_t unheld = 0;
+    if (!page.FromUtf8(text, out, &unheld)) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(unheld));
+      return Status::InvalidArgument(where + ": \"" + text + "\" holds " + code + ", which " + page.Name() +
+                                     " has no byte for");
+    }
+    *out = Cp1252ToUtf8(*out);
+    return Status::Ok();
+  };
+  if (j->is_string()) {
+    std::string out;
+    if (Status s = bytes_of(j->get_ref<const std::string&>(), &out); !s.ok()) return s;
+    *j = std::move(out);
+  } else if (j->is_array()) {
+    for (auto& item : *j) {
+      if (Status s = Respell(&item, page, where); !s.ok()) return s;
+    }
+  } else if (j->is_object()) {
+    nlohmann::json out = nlohmann::json::object();
+    for (auto& [key, value] : j->items()) {
+      std::string name;
+      if (Status s = bytes_of(key, &name); !s.ok()) return s;
+      if (Status s = Respell(&value, page, where); !s.ok()) return s;
+      out[name] = std::move(value);
+    }
+    *j = std::move(out);
+  }
+  return Status::Ok();
+}
+
+Status RecodeToCp1252(nlohmann::json* source) {
+  const nlohmann::json named = (*source)["codepage"];
+  source->erase("codepage");
+  if (!named.is_string()) return Status::InvalidArgument("\"codepage\": not a code page's name");
+  auto page = platform::CodePage::Open(named.get<std::string>());
+  if (!page.ok()) return Status::InvalidArgument("\"codepage\": " + page.status().message());
+  if ((*page)->Name() == "cp1252") return Status::Ok();
+  return Respell(source, **page, "\"codepage\" " + (*page)->Name());
+}
+
 }  // namespace
 
-Result<CompiledDico> CompileDicoSource(const nlohmann::json& src, CompileOptions opts) {
+nlohmann::ordered_json SourceInCodePage(const nlohmann::ordered_json& source, std::string_view code_page) {
+  auto page = platform::CodePage::Open(code_page);
+  if (!page.ok()) return source;
+  const platform::CodePage& p = **page;
+  std::function<nlohmann::ordered_json(const nlohmann::ordered_json&)> walk =
+      [&](const nlohmann::ordered_json& j) -> nlohmann::ordered_json {
+    auto text = [&p](const std::string& t) {
+      auto bytes = Utf8ToCp1252(t);
+      return bytes.ok() ? p.ToUtf8(*bytes) : t;
+    };
+    if (j.is_string()) return text(j.get<std::string>());
+    if (j.is_array()) {
+      nlohmann::ordered_json out = nlohmann::ordered_json::array();
+      for (const auto& item : j) out.push_back(walk(item));
+      return out;
+    }
+    if (!j.is_object()) return j;
+    nlohmann::ordered_json out = nlohmann::ordered_json::object();
+    for (const auto& [key, value] : j.items()) out[text(key)] = walk(value);
+    return out;
+  };
+  nlohmann::ordered_json out = nlohmann::ordered_json::object();
+  out["codepage"] = p.Name();
+  const nlohmann::ordered_json walked = walk(source);
+  for (const auto& [key, value] : walked.items()) {
+    if (key != "codepage") out[key] = value;
+  }
+  return out;
+}
+
+Result<CompiledDico> CompileDicoSource(const nlohmann::json& given, CompileOptions opts) {
   if (opts.level != 0 && (opts.level < kMinLevel || opts.level > kMaxLevel)) {
     return Status::InvalidArgument("format level " + std::to_string(opts.level) +
                                    " is not between 0 and 11");
   }
-  auto read = source::ReadSource(src);
+  // Texts in another code page are respelled as Windows-1252 spells their
+  // bytes, which the reader stores as they are.
+  nlohmann::json recoded;
+  const nlohmann::json* src = &given;
+  if (given.is_object() && given.contains("codepage")) {
+    recoded = given;
+    if (Status s = RecodeToCp1252(&recoded); !s.ok()) return s;
+    src = &recoded;
+  }
+  auto read = source::ReadSource(*src);
   if (!read.ok()) return read.status();
   SourceDico& d = read.value();
   if (opts.level != 0) d.image.header.level = static_cast<uint8_t>(opts.level);

@@ -2,7 +2,9 @@
 // into a DicoImage (and the translation texts that go beside it).
 //
 // Texts in the source are UTF-8; they are stored as Windows-1252 and a text
-// with a character outside that code page is refused. Numbers may be JSON
+// with a character outside that code page is refused, unless the top level
+// names another code page ("codepage": "cp866"): every text (and member
+// name) is then stored in that one, as a DOS-era database's names are. Numbers may be JSON
 // integers, booleans (1/0) or strings as the attribute export writes them:
 // decimal ("-1"), hexadecimal ("0x1f"), or "" for zero.
 //
@@ -29,6 +31,7 @@
 //   "translations"   {"OXADico": {"<id or path>": {"header": T, "desc": T}},
 //                     "Categories": {"<category name>": T}}
 //                    where T = {"fr"|"de"|"en"|"<language id>": text}
+//   "codepage"       the code page the texts are stored in (see above)
 //   "comment"        ignored
 //
 // A node: {"isa": node name ("Dico", "Rubric", "TitleData", "Variable", ...),
@@ -97,5 +100,11 @@ struct CompiledDico {
 // Compiles a parsed source. InvalidArgument with the node's path and the
 // attribute for any error in the source.
 Result<CompiledDico> CompileDicoSource(const nlohmann::json& source, CompileOptions opts = {});
+
+// A source (as Windows-1252 spells a dictionary's bytes) with its texts and
+// member names read in `code_page` instead, and "codepage" first at its top
+// level; a text with no Windows-1252 form stays as it is. Compiles to the
+// same bytes. `code_page` as platform::CodePage names it.
+nlohmann::ordered_json SourceInCodePage(const nlohmann::ordered_json& source, std::string_view code_page);
 
 }  // namespace tavelnor::dico

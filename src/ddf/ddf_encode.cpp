@@ -45,7 +45,7 @@ bool DecimalDigits(std::string_view text, uint8_t scale, std::string* digits, bo
 }
 
 Result<std::string> EncodeExact(const DdfColumn& c, std::string_view text) {
-  const uint8_t scale = c.type == kDdfMoney ? 2 : c.decimals;
+  const auto scale = static_cast<uint8_t>(ExactScale(c));
   std::string digits;
   bool negative = false;
   if (!DecimalDigits(text, scale, &digits, &negative)) {

@@ -16,15 +16,6 @@ std::string Utf8(const fs::path& p) {
   return std::string(s.begin(), s.end());
 }
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The spelling on disk of `dir`'s entry named `name` in any case: the exact
 // one first, so that a folder holding both spellings gives that one.
 bool FindEntry(const fs::path& dir, const std::string& name, std::string* found) {

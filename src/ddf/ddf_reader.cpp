@@ -30,13 +30,6 @@ std::string Trimmed(const Row& row, size_t offset, size_t size) {
                      row.begin() + static_cast<std::ptrdiff_t>(offset + n));
 }
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 bool IsSystemName(const std::string& name) {
   return name.size() >= 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '$';
 }
@@ -178,6 +171,13 @@ void CheckDataFile(const std::string& folder, const DdfOptions& options, DdfTabl
 }
 
 }  // namespace
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+           return lower(x) == lower(y);
+         });
+}
 
 const DdfTable* DdfDatabase::FindTable(const std::string& name) const {
   for (const DdfTable& t : tables) {

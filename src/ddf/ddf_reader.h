@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ddf/ddf_values.h"
@@ -87,6 +88,11 @@ struct DdfDatabase {
   // The table of that name (ASCII case-insensitive), or null.
   const DdfTable* FindTable(const std::string& name) const;
 };
+
+// Names and file names as the dictionary compares them: ASCII letters
+// without regard to case, every other byte as it is (the code page is not
+// known).
+bool SameNoCase(std::string_view a, std::string_view b);
 
 // Reads the dictionary in `folder`. NotFound when one of the three files is
 // missing, Corrupt when one cannot be opened or has another record layout.

@@ -45,7 +45,8 @@ uint16_t IntegerCode(uint16_t size, bool is_signed) {
 // the five that Windows-1252 leaves undefined too: names are stored as bytes,
 // and in the DOS code pages those are letters (cp866 0x8D is "Н"), which the
 // tool shows with --encoding.
-bool Unfit(uint8_t c) { return c < 0x20 || c == 0x7F || c == '/'; }
+bool Control(uint8_t c) { return c < 0x20 || c == 0x7F; }
+bool Unfit(uint8_t c) { return Control(c) || c == '/'; }
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -108,7 +109,7 @@ bool NonAscii(const std::string& s) {
 // control characters, which the dictionary's texts cannot hold, as "_".
 std::string Text(std::string cp1252) {
   for (char& c : cp1252) {
-    if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = '_';
+    if (Control(static_cast<uint8_t>(c))) c = '_';
   }
   return dico::Cp1252ToUtf8(cp1252);
 }
@@ -155,7 +156,7 @@ std::string PathText(const std::string& path, const std::string& who, std::vecto
   std::string out = path;
   bool control = false;
   for (char& c : out) {
-    if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = '_', control = true;
+    if (Control(static_cast<uint8_t>(c))) c = '_', control = true;
   }
   const bool outside = !dico::Utf8ToCp1252(out).ok();
   if (!control && !outside) return out;

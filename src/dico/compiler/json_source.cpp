@@ -77,79 +77,73 @@ Status CollectTranslations(const SourceDico& d, CompiledDico* out) {
   return Status::Ok();
 }
 
-// Every text and member name of `j`, read in `page`, respelled as
-// Windows-1252 spells the same bytes.
-Status Respell(nlohmann::json* j, const platform::CodePage& page, const std::string& where) {
-  auto bytes_of = [&page, &where](const std::string& text, std::string* out) -> Status {
-    char32_t unheld = 0;
-    if (!page.FromUtf8(text, out, &unheld)) {
-      char code[16];
-      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(unheld));
-      return Status::InvalidArgument(where + ": \"" + text + "\" holds " + code + ", which " + page.Name() +
-                                     " has no byte for");
-    }
-    *out = Cp1252ToUtf8(*out);
-    return Status::Ok();
-  };
+// Every text and member name of `j` through `respell`, up to its first
+// failure.
+using Respelling = std::function<Status(std::string*)>;
+
+template <typename Json>
+Status RespellTexts(Json* j, const Respelling& respell) {
   if (j->is_string()) {
-    std::string out;
-    if (Status s = bytes_of(j->get_ref<const std::string&>(), &out); !s.ok()) return s;
-    *j = std::move(out);
+    std::string text = j->template get<std::string>();
+    if (Status s = respell(&text); !s.ok()) return s;
+    *j = std::move(text);
   } else if (j->is_array()) {
     for (auto& item : *j) {
-      if (Status s = Respell(&item, page, where); !s.ok()) return s;
+      if (Status s = RespellTexts(&item, respell); !s.ok()) return s;
     }
   } else if (j->is_object()) {
-    nlohmann::json out = nlohmann::json::object();
-    for (auto& [key, value] : j->items()) {
-      std::string name;
-      if (Status s = bytes_of(key, &name); !s.ok()) return s;
-      if (Status s = Respell(&value, page, where); !s.ok()) return s;
-      out[name] = std::move(value);
+    Json out = Json::object();
+    for (auto& member : j->items()) {
+      std::string name = member.key();
+      if (Status s = respell(&name); !s.ok()) return s;
+      if (Status s = RespellTexts(&member.value(), respell); !s.ok()) return s;
+      out[name] = std::move(member.value());
     }
     *j = std::move(out);
   }
   return Status::Ok();
 }
 
+// The texts of a source that names its code page, respelled as
+// Windows-1252 spells the same bytes (which the reader stores as they are).
 Status RecodeToCp1252(nlohmann::json* source) {
   const nlohmann::json named = (*source)["codepage"];
   source->erase("codepage");
   if (!named.is_string()) return Status::InvalidArgument("\"codepage\": not a code page's name");
-  auto page = platform::CodePage::Open(named.get<std::string>());
-  if (!page.ok()) return Status::InvalidArgument("\"codepage\": " + page.status().message());
-  if ((*page)->Name() == "cp1252") return Status::Ok();
-  return Respell(source, **page, "\"codepage\" " + (*page)->Name());
+  auto opened = platform::CodePage::Open(named.get<std::string>());
+  if (!opened.ok()) return Status::InvalidArgument("\"codepage\": " + opened.status().message());
+  const platform::CodePage& page = **opened;
+  if (page.Name() == "cp1252") return Status::Ok();
+  return RespellTexts(source, [&page](std::string* text) {
+    std::string bytes;
+    char32_t unheld = 0;
+    if (!page.FromUtf8(*text, &bytes, &unheld)) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(unheld));
+      return Status::InvalidArgument("\"codepage\" " + page.Name() + ": \"" + *text + "\" holds " + code +
+                                     ", which " + page.Name() + " has no byte for");
+    }
+    *text = Cp1252ToUtf8(bytes);
+    return Status::Ok();
+  });
 }
 
 }  // namespace
 
 nlohmann::ordered_json SourceInCodePage(const nlohmann::ordered_json& source, std::string_view code_page) {
-  auto page = platform::CodePage::Open(code_page);
-  if (!page.ok()) return source;
-  const platform::CodePage& p = **page;
-  std::function<nlohmann::ordered_json(const nlohmann::ordered_json&)> walk =
-      [&](const nlohmann::ordered_json& j) -> nlohmann::ordered_json {
-    auto text = [&p](const std::string& t) {
-      auto bytes = Utf8ToCp1252(t);
-      return bytes.ok() ? p.ToUtf8(*bytes) : t;
-    };
-    if (j.is_string()) return text(j.get<std::string>());
-    if (j.is_array()) {
-      nlohmann::ordered_json out = nlohmann::ordered_json::array();
-      for (const auto& item : j) out.push_back(walk(item));
-      return out;
-    }
-    if (!j.is_object()) return j;
-    nlohmann::ordered_json out = nlohmann::ordered_json::object();
-    for (const auto& [key, value] : j.items()) out[text(key)] = walk(value);
-    return out;
-  };
+  auto opened = platform::CodePage::Open(code_page);
+  if (!opened.ok()) return source;
+  const platform::CodePage& page = **opened;
+  nlohmann::ordered_json respelled = source;
+  (void)RespellTexts(&respelled, [&page](std::string* text) {
+    // A text with no Windows-1252 form did not come from the dictionary.
+    if (auto bytes = Utf8ToCp1252(*text); bytes.ok()) *text = page.ToUtf8(*bytes);
+    return Status::Ok();
+  });
   nlohmann::ordered_json out = nlohmann::ordered_json::object();
-  out["codepage"] = p.Name();
-  const nlohmann::ordered_json walked = walk(source);
-  for (const auto& [key, value] : walked.items()) {
-    if (key != "codepage") out[key] = value;
+  out["codepage"] = page.Name();
+  for (auto& member : respelled.items()) {
+    if (member.key() != "codepage") out[member.key()] = std::move(member.value());
   }
   return out;
 }

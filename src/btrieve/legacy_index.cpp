@@ -173,7 +173,7 @@ int LegacyIndex::Build(size_t slot, std::unique_ptr<KeyIndex>* out, std::string*
   k->rank_of.assign(n, kNoRank);
   Sort(k.get());
   if (source_->Changed()) {
-    return damaged("the file was changed or shortened by another program while it was read");
+    return damaged(kChangedWhileRead);
   }
   *out = std::move(k);
   return kOk;

@@ -52,9 +52,6 @@ namespace legacy {
 
 namespace {
 
-constexpr char kChangedWhileRead[] =
-    "the file was changed or shortened by another program while it was read";
-
 // Longest fragment chain followed; real chains need a few per 64 KiB.
 constexpr size_t kMaxFragments = 4096;
 

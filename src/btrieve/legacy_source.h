@@ -59,6 +59,10 @@ struct LegacyRecord {
 // The live records of a checked file, by their ordinal i (0 .. count-1) in
 // physical (address) order. Sources are shared between threads: every
 // method is safe to call from several at once.
+// Why a read stops when the file moved under the reader (Changed()).
+inline constexpr char kChangedWhileRead[] =
+    "the file was changed or shortened by another program while it was read";
+
 class LegacySource {
  public:
   virtual ~LegacySource() = default;
